@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class QSettings;
+
+namespace sonavell::test {
+
+// The source tree, for committed fixtures.
+QString sourceDir();
+
+// A fresh, empty directory that is removed when the object goes away.
+class ScratchDir
+{
+public:
+    ScratchDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    // Writes bytes to a file below the directory, creating sub-folders.
+    void write(const QString& name, const QByteArray& bytes) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A settings store in a private INI file, never the user's.
+std::shared_ptr<QSettings> privateSettings(const ScratchDir& dir);
+
+} // namespace sonavell::test
