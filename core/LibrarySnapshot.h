@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 // An immutable copy of the library that the main thread publishes after every change. Worker
@@ -19,7 +18,7 @@ struct LibrarySnapshot
         QString dateText; // the date formatted by the application's short date/time formatter
         double duration = 0;
         QString category;
-        std::optional<QString> locationString;
+        QString locationString; // a null string when the recording has none
         QString quality;
         int channels = 0;
         bool hideFromWebSharing = false;

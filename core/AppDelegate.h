@@ -1,0 +1,160 @@
+#pragma once
+
+#include "core/Category.h"
+#include "core/LibrarySnapshot.h"
+#include "core/Recording.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QSettings;
+class QWidget;
+class NavigationController;
+class LocationManager;
+class Location;
+class AlertView;
+class AudioViewController;
+class ItemDetailsController;
+class AppInfoController;
+class SharingController;
+class RecTimerController;
+class AddressBookViewController;
+class ExportController;
+
+inline constexpr const char* kRestoreIndexKey = "RestoreIndex";
+inline constexpr const char* kRestoreCategoryKey = "RestoreCategory";
+inline constexpr const char* kAutoLocationStampKey = "auto_location_stamp";
+inline constexpr const char* kAllRecordingsCategory = "*****";
+inline constexpr const char* kDeletedCategory = "From Deleted Category";
+
+// The application object: owns the library of recordings and categories, runs the start-up and
+// shutdown sequences, and is the one place every screen reaches the library through.
+// Everything here runs on the main thread; worker threads read librarySnapshot() only.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    using RecordingList = QList<std::shared_ptr<Recording>>;
+    using CategoryList = QList<std::shared_ptr<Category>>;
+
+    // What the application object is given by its surroundings. Tests supply their own
+    // documents directory, settings file, clock and location source.
+    struct Environment
+    {
+        QString documentsPath;
+        std::shared_ptr<QSettings> userDefaults;
+        // The current local date and time; the system clock when empty.
+        std::function<QDateTime()> now;
+        // Waits before the next file-name stamp is taken; a one-second sleep when empty.
+        std::function<void()> waitOneSecond;
+        // The location source; one built from the settings when empty.
+        std::shared_ptr<LocationManager> locationManager;
+    };
+
+    // The start-up sequence: loads the library, supplies defaults, starts location stamping
+    // and repairs the library against the documents directory.
+    explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Screens and windows, connected by the interface builder of the executable.
+    QWidget* window = nullptr;
+    NavigationController* navigationController = nullptr;
+    AudioViewController* audioViewController = nullptr;
+    ItemDetailsController* itemDetailsController = nullptr;
+    AppInfoController* appInfoController = nullptr;
+    SharingController* sharingController = nullptr;
+    RecTimerController* recTimerController = nullptr;
+    AddressBookViewController* abViewController = nullptr;
+    ExportController* exportController = nullptr;
+
+    // The library.
+    const CategoryList& categories() const { return m_categories; }
+    void setCategories(const CategoryList& categories);
+    const RecordingList& recordings() const { return m_recordings; }
+    void setRecordings(const RecordingList& recordings);
+    // The lists themselves for in-place reordering by the list screens; call persist() after.
+    CategoryList& mutableCategories() { return m_categories; }
+    RecordingList& mutableRecordings() { return m_recordings; }
+
+    int32_t categoryIndex() const { return m_categoryIndex; }
+    void setCategoryIndex(int32_t index) { m_categoryIndex = index; }
+    int32_t recordingIndex() const { return m_recordingIndex; }
+    void setRecordingIndex(int32_t index) { m_recordingIndex = index; }
+    // A null string means no text filter.
+    QString searchText() const { return m_searchText; }
+    void setSearchText(const QString& text) { m_searchText = text; }
+
+    // Location stamping.
+    LocationManager* locationManager() const { return m_locationManager.get(); }
+    bool foundLocation() const { return m_foundLocation; }
+    void setFoundLocation(bool found) { m_foundLocation = found; }
+    QString locationString() const { return m_locationString; }
+    void setLocationString(const QString& text) { m_locationString = text; }
+
+    // The shared date formatter: short date and short time in the user's locale.
+    QString formatDate(const QDateTime& date) const;
+
+    QString documentsPath() const { return m_env.documentsPath; }
+    QSettings& userDefaults() const { return *m_env.userDefaults; }
+
+    // Life cycle.
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void persist();
+    void integrityCheck();
+    bool findLocation();
+    void locationManagerDidUpdateToLocation(LocationManager* manager, const Location& newLocation,
+                                            const Location& oldLocation);
+    void showAirplaneModeSuggestion();
+    void showRecoveredFilesAlert();
+
+    // Library operations.
+    QString getNewRecordingName() const;
+    void addRecording();
+    void deleteRecording(int32_t position);
+    void addCategory();
+    void deleteCategory(int32_t position);
+    RecordingList recordingsForCategory(const QString& name) const;
+    RecordingList recordingsForCategoryWithTextFilter(const QString& name,
+                                                      const QString& filter) const;
+    RecordingList recArrayFilter(const QString& filter) const;
+    QByteArray dataOfType(const QString& typeName) const;
+
+    // Strings.
+    static QString makeTimeStringFromSamps(double samples, int16_t unitsMode, double sampleRate);
+    static QString getSizeString(uint64_t bytes);
+    QString getUsageString() const;
+
+    // The latest published snapshot of the library; safe to call from any thread.
+    LibrarySnapshotPtr librarySnapshot() const;
+
+signals:
+    // Emitted on the main thread after a new snapshot has been published.
+    void libraryChanged();
+
+private:
+    QDateTime currentDateTime() const;
+    void loadLibrary();
+    void publishSnapshot();
+    bool writeArchive(const QString& fileName, const QByteArray& data) const;
+
+    Environment m_env;
+    CategoryList m_categories;
+    RecordingList m_recordings;
+    int32_t m_categoryIndex = 0;
+    int32_t m_recordingIndex = 0;
+    QString m_searchText;
+    std::shared_ptr<LocationManager> m_locationManager;
+    bool m_foundLocation = false;
+    QString m_locationString;
+    QLocale m_dateFormatter;
+    std::atomic<std::shared_ptr<const LibrarySnapshot>> m_snapshot;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class NavigationController;
+class QAbstractButton;
+
+// One screen of the application: a widget with a title and the appearance callbacks that the
+// navigation controller sends in the platform's order when screens are pushed and popped.
+class ViewController : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ViewController(QWidget* parent = nullptr);
+
+    QString title() const { return m_title; }
+    void setTitle(const QString& title);
+
+    // A button shown at the right of the navigation bar while this screen is on top (not owned
+    // by the navigation bar; the screen keeps it).
+    QAbstractButton* rightBarButton() const { return m_rightBarButton; }
+    void setRightBarButton(QAbstractButton* button);
+
+    NavigationController* navigationController() const { return m_navigationController; }
+
+    virtual void viewWillAppear(bool animated) { Q_UNUSED(animated); }
+    virtual void viewDidAppear(bool animated) { Q_UNUSED(animated); }
+    virtual void viewWillDisappear(bool animated) { Q_UNUSED(animated); }
+    virtual void viewDidDisappear(bool animated) { Q_UNUSED(animated); }
+
+signals:
+    void titleChanged(const QString& title);
+    void rightBarButtonChanged();
+
+private:
+    friend class NavigationController;
+    QString m_title;
+    QAbstractButton* m_rightBarButton = nullptr;
+    NavigationController* m_navigationController = nullptr;
+};
