@@ -57,6 +57,8 @@ public:
         std::function<void()> waitOneSecond;
         // The location source; one built from the settings when empty.
         std::shared_ptr<LocationManager> locationManager;
+        // Free bytes of the file system holding `documentsPath`; measured when empty.
+        std::function<uint64_t(const QString&)> freeBytes;
     };
 
     // The start-up sequence: loads the library, supplies defaults, starts location stamping
@@ -143,12 +145,15 @@ signals:
 private:
     QDateTime currentDateTime() const;
     void loadLibrary();
+    // Appends a new recording without writing the library (addRecording writes it).
+    std::shared_ptr<Recording> appendNewRecording();
     void publishSnapshot();
     bool writeArchive(const QString& fileName, const QByteArray& data) const;
 
     Environment m_env;
     CategoryList m_categories;
     RecordingList m_recordings;
+    bool m_recordingsMissing = true; // no recordings archive was found at start-up
     int32_t m_categoryIndex = 0;
     int32_t m_recordingIndex = 0;
     QString m_searchText;

@@ -25,7 +25,7 @@ struct LibrarySnapshot
     };
 
     QString documentsPath;
-    QStringList categories; // category names, in display order
+    QStringList categories;                 // category names, in display order
     std::vector<RecordingEntry> recordings; // library order
 };
 

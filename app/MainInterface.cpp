@@ -1,0 +1,26 @@
+#include "app/MainInterface.h"
+
+#include "core/AppDelegate.h"
+#include "platform/NavigationController.h"
+
+#include <QVBoxLayout>
+#include <QWidget>
+
+MainInterface::MainInterface(AppDelegate& appDelegate)
+    : m_window(new QWidget)
+{
+    m_window->setWindowTitle(QStringLiteral("Sonavell"));
+    m_window->setFixedSize(kWindowWidth, kWindowHeight);
+    auto* navigation = new NavigationController(m_window);
+    auto* layout = new QVBoxLayout(m_window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(navigation);
+
+    appDelegate.window = m_window;
+    appDelegate.navigationController = navigation;
+}
+
+MainInterface::~MainInterface()
+{
+    delete m_window;
+}

@@ -1,0 +1,549 @@
+#include "core/AppDelegate.h"
+
+#include "core/ReverseGeo.h"
+#include "platform/AlertView.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+#include "platform/LocationManager.h"
+#include "platform/NavigationController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QSettings>
+#include <QStorageInfo>
+#include <QThread>
+#include <QWidget>
+
+#include <cmath>
+
+namespace {
+
+const QString kCategoriesFile = QStringLiteral("categories.plist");
+const QString kRecordingsFile = QStringLiteral("recordings.plist");
+
+template <typename T>
+std::vector<const Archivable*> archivables(const QList<std::shared_ptr<T>>& list)
+{
+    std::vector<const Archivable*> result;
+    result.reserve(size_t(list.size()));
+    for (const auto& item : list)
+        result.push_back(item.get());
+    return result;
+}
+
+// Moves an archive that cannot be read out of the way, so that nothing written later replaces
+// it. Returns the new name, or an empty string when even the move failed.
+QString setAside(const QString& path)
+{
+    const QString target = path + QStringLiteral(".unreadable-") +
+                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    if (QFile::rename(path, target) || QFile::copy(path, target))
+        return target;
+    return {};
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent)
+    : QObject(parent)
+    , m_env(std::move(environment))
+{
+    // The shared date formatter: short date and short time in the user's locale.
+    m_dateFormatter = QLocale();
+
+    if (!m_env.userDefaults)
+        m_env.userDefaults = std::make_shared<QSettings>();
+    m_locationManager = m_env.locationManager ? m_env.locationManager
+                                              : LocationManager::fromSettings(*m_env.userDefaults);
+    m_locationManager->didUpdateToLocation = [this](LocationManager* manager, const Location& now,
+                                                    const Location& before) {
+        locationManagerDidUpdateToLocation(manager, now, before);
+    };
+
+    QDir().mkpath(m_env.documentsPath);
+    loadLibrary();
+    m_recordingIndex = 0;
+
+    if (m_categories.isEmpty()) {
+        m_categories.clear();
+        for (const char* name : {kAllRecordingsCategory, "Business", "Ideas", "Interviews",
+                                 "Lectures", "Music", "Personal", "To Do"})
+            m_categories.append(std::make_shared<Category>(QString::fromUtf8(name)));
+    }
+    bool firstRun = false;
+    if (m_recordingsMissing) {
+        m_recordings.clear();
+        m_recordingIndex = -1;
+        firstRun = true;
+    }
+    if (firstRun)
+        showAirplaneModeSuggestion();
+    m_categoryIndex = 0;
+    findLocation();
+    integrityCheck();
+    publishSnapshot();
+}
+
+AppDelegate::~AppDelegate() = default;
+
+QDateTime AppDelegate::currentDateTime() const
+{
+    return m_env.now ? m_env.now() : QDateTime::currentDateTime();
+}
+
+QString AppDelegate::formatDate(const QDateTime& date) const
+{
+    return m_dateFormatter.toString(date, QLocale::ShortFormat);
+}
+
+namespace {
+
+// Reads one archive file. A missing file leaves `missing` set. A file that exists but is not a
+// readable archive is set aside under a new name and counts as missing; a file some of whose
+// entries are unreadable keeps a copy aside and yields the entries that could be read.
+void readArchive(const QString& path, const QString& className,
+                 const std::function<void(KeyedUnarchiver&)>& element, bool& missing)
+{
+    missing = true;
+    QFile file(path);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QString aside = setAside(path);
+        qWarning().noquote() << "Cannot read" << path
+                             << "(" + file.errorString() + "); set aside as" << aside;
+        return;
+    }
+    const QByteArray data = file.readAll();
+    file.close();
+    KeyedUnarchiver coder(data);
+    if (!coder.isValid()) {
+        const QString aside = setAside(path);
+        qWarning().noquote() << "Cannot decode" << path
+                             << "(" + coder.errorString() + "); set aside as" << aside;
+        return;
+    }
+    missing = false;
+    int skipped = 0;
+    coder.decodeRootArray([&](const QString& name) {
+        if (name == className)
+            element(coder);
+        else
+            ++skipped;
+    });
+    if (skipped > 0) {
+        const QString copy =
+            path + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+        QFile::copy(path, copy);
+        qWarning().noquote() << skipped << "entries of" << path << "are not" << className
+                             << "records and were skipped; the original is kept as" << copy;
+    }
+}
+
+} // namespace
+
+void AppDelegate::loadLibrary()
+{
+    const QDir docs(m_env.documentsPath);
+    bool categoriesMissing = true;
+    readArchive(
+        docs.filePath(kCategoriesFile), QStringLiteral("Category"),
+        [this](KeyedUnarchiver& coder) { m_categories.append(std::make_shared<Category>(coder)); },
+        categoriesMissing);
+    readArchive(
+        docs.filePath(kRecordingsFile), QStringLiteral("Recording"),
+        [this](KeyedUnarchiver& coder) {
+            m_recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
+        },
+        m_recordingsMissing);
+}
+
+void AppDelegate::setCategories(const CategoryList& categories)
+{
+    if (&categories == &m_categories)
+        return;
+    m_categories = categories;
+    publishSnapshot();
+}
+
+void AppDelegate::setRecordings(const RecordingList& recordings)
+{
+    if (&recordings == &m_recordings)
+        return;
+    m_recordings = recordings;
+    publishSnapshot();
+}
+
+// ---- Life cycle ----
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    QSettings& defaults = userDefaults();
+    m_recordingIndex = defaults.value(QLatin1String(kRestoreIndexKey), 0).toInt();
+    m_categoryIndex = defaults.value(QLatin1String(kRestoreCategoryKey), 0).toInt();
+    m_searchText = QString();
+    if (uint32_t(m_categoryIndex) >= uint32_t(m_categories.size())) {
+        m_categoryIndex = 0;
+        m_recordingIndex = 0;
+    }
+    const qsizetype count = recArrayFilter(QString()).size();
+    if (uint32_t(m_recordingIndex) >= uint64_t(count))
+        m_recordingIndex = int32_t(count) - 1;
+
+    if (window && navigationController) {
+        window->show();
+        window->activateWindow();
+    }
+
+    defaults.setValue(QLatin1String(kRestoreIndexKey), m_recordingIndex);
+    defaults.setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
+    defaults.sync();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    persist();
+    const RecordingList unfiltered = recArrayFilter(QString());
+    const RecordingList view = recArrayFilter(m_searchText);
+    int32_t position = -1;
+    if (m_recordingIndex >= 0 && m_recordingIndex < view.size())
+        position = int32_t(unfiltered.indexOf(view[m_recordingIndex]));
+    userDefaults().setValue(QLatin1String(kRestoreIndexKey), position);
+    userDefaults().setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
+    userDefaults().sync();
+}
+
+bool AppDelegate::writeArchive(const QString& fileName, const QByteArray& data) const
+{
+    // Written to a temporary file, flushed to disk and renamed over the old one, so the
+    // previous archive stays whole if anything fails on the way.
+    QSaveFile file(QDir(m_env.documentsPath).filePath(fileName));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        qWarning().noquote() << "Could not write" << file.fileName() << ":" << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void AppDelegate::persist()
+{
+    writeArchive(kCategoriesFile, dataOfType(QString()));
+    writeArchive(kRecordingsFile,
+                 KeyedArchiver::archivedDataWithRootArray(archivables(m_recordings)));
+    publishSnapshot();
+}
+
+QByteArray AppDelegate::dataOfType(const QString& typeName) const
+{
+    Q_UNUSED(typeName);
+    return KeyedArchiver::archivedDataWithRootArray(archivables(m_categories));
+}
+
+void AppDelegate::showAirplaneModeSuggestion()
+{
+    auto* alert = new AlertView(
+        QStringLiteral("Tip"),
+        QStringLiteral(
+            "To ensure interruption-free recordings, change your phone settings to Airplane mode."),
+        nullptr, QStringLiteral("Done"));
+    alert->show();
+}
+
+void AppDelegate::showRecoveredFilesAlert()
+{
+    auto* alert = new AlertView(
+        QStringLiteral("Sonavell"),
+        QStringLiteral(
+            "Sonavell found a recording that was not saved in the database.  Any recordings "
+            "the have been reconnected to the database are now renamed \"Recovered Memo.\""),
+        nullptr, QStringLiteral("Done"));
+    alert->show();
+}
+
+// ---- Location stamping ----
+
+bool AppDelegate::findLocation()
+{
+    if (!userDefaults().value(QLatin1String(kAutoLocationStampKey), false).toBool())
+        return false;
+    if (!m_locationManager->locationServicesEnabled())
+        return false;
+    m_foundLocation = false;
+    m_locationManager->startUpdatingLocation();
+    return true;
+}
+
+void AppDelegate::locationManagerDidUpdateToLocation(LocationManager* manager,
+                                                     const Location& newLocation,
+                                                     const Location& oldLocation)
+{
+    Q_UNUSED(oldLocation);
+    ReverseGeo geo(userDefaults());
+    m_locationString = geo.getStringFromLocation(newLocation);
+    m_foundLocation = true;
+    manager->stopUpdatingLocation();
+}
+
+// ---- Library operations ----
+
+QString AppDelegate::getNewRecordingName() const
+{
+    QSet<QString> names;
+    names.reserve(m_recordings.size());
+    for (const auto& r : m_recordings)
+        names.insert(r->name());
+    for (int n = 1;; ++n) {
+        const QString candidate = QStringLiteral("New Memo %1").arg(n);
+        if (!names.contains(candidate))
+            return candidate;
+    }
+}
+
+std::shared_ptr<Recording> AppDelegate::appendNewRecording()
+{
+    QString stamp;
+    for (;;) {
+        const QDateTime now = currentDateTime();
+        const QDate d = now.date();
+        const QTime t = now.time();
+        stamp = QString::asprintf("%04d%02d%02d%02d%02d%02d", d.year(), d.month(), d.day(),
+                                  t.hour(), t.minute(), t.second());
+        const QString filename = QStringLiteral("REC%1.wav").arg(stamp);
+        const bool taken = std::any_of(m_recordings.cbegin(), m_recordings.cend(),
+                                       [&](const auto& r) { return r->filename() == filename; });
+        if (!taken)
+            break;
+        if (m_env.waitOneSecond)
+            m_env.waitOneSecond();
+        else
+            QThread::sleep(1);
+    }
+    const QString category = m_categoryIndex >= 0 && m_categoryIndex < m_categories.size()
+                                 ? m_categories[m_categoryIndex]->name()
+                                 : QString();
+    auto recording =
+        std::make_shared<Recording>(getNewRecordingName(), stamp, category, currentDateTime());
+    m_recordings.append(recording);
+    return recording;
+}
+
+void AppDelegate::addRecording()
+{
+    appendNewRecording();
+    persist();
+}
+
+void AppDelegate::deleteRecording(int32_t position)
+{
+    const RecordingList view = recArrayFilter(m_searchText);
+    if (position < 0 || position >= view.size())
+        return;
+    const std::shared_ptr<Recording> recording = view[position];
+    const QString stars(39, QLatin1Char('*'));
+    qInfo().noquote() << stars;
+    qInfo().noquote() << QStringLiteral("*** Deleting %1 ***").arg(recording->filename());
+    qInfo().noquote() << stars;
+    const QDir docs(m_env.documentsPath);
+    QFile::remove(docs.filePath(recording->filename()));
+    QFile::remove(docs.filePath(recording->photoFilename()));
+    m_recordings.removeOne(recording);
+    persist();
+}
+
+void AppDelegate::addCategory()
+{
+    m_categories.append(std::make_shared<Category>(QStringLiteral("New Category")));
+    persist();
+}
+
+void AppDelegate::deleteCategory(int32_t position)
+{
+    if (position < 0 || position >= m_categories.size())
+        return;
+    const QString name = m_categories[position]->name();
+    for (const auto& r : m_recordings) {
+        if (r->category() == name)
+            r->setCategory(QLatin1String(kDeletedCategory));
+    }
+    m_categories.removeAt(position);
+    m_categoryIndex = 0;
+    persist();
+}
+
+AppDelegate::RecordingList AppDelegate::recordingsForCategory(const QString& name) const
+{
+    return recordingsForCategoryWithTextFilter(name, QString());
+}
+
+AppDelegate::RecordingList
+AppDelegate::recordingsForCategoryWithTextFilter(const QString& name, const QString& filter) const
+{
+    const bool all = name == QLatin1String(kAllRecordingsCategory);
+    RecordingList result;
+    for (const auto& r : m_recordings) {
+        if (!all && r->category() != name)
+            continue;
+        if (filter.isEmpty() || r->name().contains(filter, Qt::CaseInsensitive) ||
+            (!r->locationString().isNull() &&
+             r->locationString().contains(filter, Qt::CaseInsensitive)) ||
+            formatDate(r->date()).contains(filter, Qt::CaseInsensitive) ||
+            makeTimeStringFromSamps(r->duration(), 0, 1).contains(filter, Qt::CaseInsensitive))
+            result.append(r);
+    }
+    return result;
+}
+
+AppDelegate::RecordingList AppDelegate::recArrayFilter(const QString& filter) const
+{
+    const QString name = m_categoryIndex >= 0 && m_categoryIndex < m_categories.size()
+                             ? m_categories[m_categoryIndex]->name()
+                             : QString();
+    return recordingsForCategoryWithTextFilter(name, filter);
+}
+
+void AppDelegate::integrityCheck()
+{
+    QSet<QString> known;
+    known.reserve(m_recordings.size());
+    for (const auto& r : m_recordings)
+        known.insert(r->filename());
+
+    int adopted = 0;
+    const QDir root(m_env.documentsPath);
+    // Depth-first walk by relative path. Bundles ("rtfd") are skipped whole; symbolic links to
+    // folders are not followed, so a link loop cannot trap the walk.
+    std::function<void(const QString&)> walk = [&](const QString& relativeDir) {
+        const QDir dir(relativeDir.isEmpty() ? root.path() : root.filePath(relativeDir));
+        const QFileInfoList entries = dir.entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo& info : entries) {
+            const QString relative = relativeDir.isEmpty()
+                                         ? info.fileName()
+                                         : relativeDir + QLatin1Char('/') + info.fileName();
+            const QString suffix = info.fileName().contains(QLatin1Char('.'))
+                                       ? info.fileName().section(QLatin1Char('.'), -1)
+                                       : QString();
+            if (suffix == QLatin1String("rtfd"))
+                continue;
+            if (info.isDir() && !info.isSymLink()) {
+                if (suffix != QLatin1String("wav")) {
+                    walk(relative);
+                    continue;
+                }
+            }
+            if (suffix != QLatin1String("wav"))
+                continue;
+            qInfo().noquote()
+                << QStringLiteral("IntegrityCheck: %1").arg(relative.left(relative.size() - 4));
+            if (known.contains(relative))
+                continue;
+            std::shared_ptr<Recording> recording = appendNewRecording();
+            m_categoryIndex = 0;
+            m_recordingIndex = int32_t(m_recordings.size()) - 1;
+            recording->setFilename(relative);
+            recording->setName(QStringLiteral("Recovered Memo"));
+            known.insert(relative);
+            ++adopted;
+        }
+    };
+    walk(QString());
+
+    if (adopted > 0) {
+        persist();
+        showRecoveredFilesAlert();
+    }
+}
+
+// ---- Strings ----
+
+QString AppDelegate::makeTimeStringFromSamps(double samples, int16_t unitsMode, double sampleRate)
+{
+    const char* sign = "";
+    double x = samples;
+    if (x < 0) {
+        sign = "-";
+        x = -x;
+    }
+    const double total = std::ceil(x / sampleRate * 1000.0);
+    // Non-finite input (a zero rate, say) has no meaningful time; it shows as zero.
+    const long long t = std::isfinite(total) && total < 9.0e15 ? (long long)total : 0;
+    const long long h = t / 3600000;
+    const long long m = (t - 3600000 * h) / 60000;
+    const long long s = (t - 3600000 * h - 60000 * m) / 1000;
+    const long long f = t - 3600000 * h - 60000 * m - 1000 * s;
+    if (unitsMode == 1)
+        return QString::asprintf("%s%lld:%02lld:%02lld.%03lld", sign, h, m, s, f);
+    if (h != 0)
+        return QString::asprintf("%s%lldh %02lldm %02llds", sign, h, m, s);
+    if (m != 0)
+        return QString::asprintf("%s%02lldm %02llds", sign, m, s);
+    return QString::asprintf("%s%llds", sign, s);
+}
+
+QString AppDelegate::getSizeString(uint64_t bytes)
+{
+    const uint64_t k = bytes / 1024;
+    const double megabytes = double(k) / 1024.0;
+    const double gigabytes = megabytes / 1024.0;
+    if (gigabytes >= 1)
+        return QString::asprintf("%3.1fGB", double(float(gigabytes)));
+    if (megabytes >= 1)
+        return QString::asprintf("%3.1fMB", double(float(megabytes)));
+    return QString::asprintf("%3.1fk", double(float(k)));
+}
+
+QString AppDelegate::getUsageString() const
+{
+    uint64_t used = 0;
+    for (const auto& r : m_recordings) {
+        double rate = 0;
+        if (r->quality() == QLatin1String("LQ"))
+            rate = 11025;
+        else if (r->quality() == QLatin1String("MQ"))
+            rate = 22050;
+        else if (r->quality() == QLatin1String("HQ"))
+            rate = 44100;
+        else
+            continue;
+        const double sum = double(used) + r->duration() * rate * 2 * r->channels();
+        used = sum > 0 && std::isfinite(sum) ? uint64_t(sum) : 0;
+    }
+    const float usedMB = float(double(used) / 1048576.0);
+    const uint64_t freeBytes = m_env.freeBytes
+                                   ? m_env.freeBytes(m_env.documentsPath)
+                                   : uint64_t(QStorageInfo(m_env.documentsPath).bytesAvailable());
+    const uint32_t freeMB = uint32_t(freeBytes / 1048576);
+    const QString usedText = usedMB >= 1024
+                                 ? QString::asprintf("%2.2fGB Used", double(usedMB / 1024))
+                                 : QString::asprintf("%2.1fMB Used", double(usedMB));
+    const QString freeText = freeMB >= 1024 ? QString::asprintf("%2.2fGB Free", freeMB / 1024.0)
+                                            : QString::asprintf("%2.1fMB Free", double(freeMB));
+    return QStringLiteral("%1, %2").arg(usedText, freeText);
+}
+
+// ---- Snapshot ----
+
+void AppDelegate::publishSnapshot()
+{
+    auto snapshot = std::make_shared<LibrarySnapshot>();
+    snapshot->documentsPath = m_env.documentsPath;
+    for (const auto& c : m_categories)
+        snapshot->categories.append(c->name());
+    snapshot->recordings.reserve(size_t(m_recordings.size()));
+    for (const auto& r : m_recordings) {
+        snapshot->recordings.push_back({r->filename(), r->name(), formatDate(r->date()),
+                                        r->duration(), r->category(), r->locationString(),
+                                        r->quality(), r->channels(), r->hideFromWebSharing()});
+    }
+    m_snapshot.store(std::move(snapshot));
+    emit libraryChanged();
+}
+
+LibrarySnapshotPtr AppDelegate::librarySnapshot() const
+{
+    return m_snapshot.load();
+}

@@ -1,0 +1,19 @@
+#include "core/Category.h"
+
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+
+Category::Category(const QString& name)
+    : m_name(name)
+{
+}
+
+Category::Category(KeyedUnarchiver& coder)
+    : m_name(coder.decodeString("name"))
+{
+}
+
+void Category::encodeWithCoder(KeyedArchiver& coder) const
+{
+    coder.encodeString("name", m_name);
+}

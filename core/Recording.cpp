@@ -1,0 +1,101 @@
+#include "core/Recording.h"
+
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSaveFile>
+
+Recording::Recording(const QString& name, const QString& uuid, const QString& category,
+                     const QDateTime& now)
+    : m_filename(QStringLiteral("REC%1.wav").arg(uuid))
+    , m_name(name)
+    , m_date(now)
+    , m_category(category)
+    , m_quality(QStringLiteral("HQ"))
+    , m_channels(1)
+{
+}
+
+Recording::Recording(KeyedUnarchiver& coder, const QString& documentsPath)
+    : m_filename(coder.decodeString("fileName"))
+    , m_name(coder.decodeString("name"))
+    , m_date(coder.decodeDate("date"))
+    , m_duration(coder.decodeDouble("duration"))
+    , m_category(coder.decodeString("category"))
+    , m_location(coder.decodeObject("location"))
+    , m_locationString(coder.decodeString("locationString"))
+    , m_quality(coder.decodeString("quality"))
+    , m_channels(coder.decodeInt32("channels"))
+    , m_lastPlayTime(coder.decodeFloat("playtime"))
+    , m_hideFromWebSharing(coder.decodeBool("hideweb"))
+{
+    // Old archives carried the photo inline; it now lives in its own JPEG file.
+    if (coder.containsValueForKey("photo") && !m_filename.isEmpty()) {
+        const QImage image = QImage::fromData(coder.decodeData("photo"));
+        if (!image.isNull()) {
+            QSaveFile file(QDir(documentsPath).filePath(photoFilename()));
+            if (file.open(QIODevice::WriteOnly) && image.save(&file, "JPEG", 80))
+                file.commit();
+        }
+    }
+}
+
+void Recording::encodeWithCoder(KeyedArchiver& coder) const
+{
+    coder.encodeString("fileName", m_filename);
+    coder.encodeString("name", m_name);
+    coder.encodeDate("date", m_date);
+    coder.encodeDouble("duration", m_duration);
+    coder.encodeString("category", m_category);
+    coder.encodeObject("location", m_location);
+    coder.encodeString("locationString", m_locationString);
+    coder.encodeString("quality", m_quality);
+    coder.encodeInt32("channels", m_channels);
+    coder.encodeFloat("playtime", m_lastPlayTime);
+    coder.encodeBool("hideweb", m_hideFromWebSharing);
+}
+
+QString Recording::photoFilename() const
+{
+    const qsizetype dot = m_filename.lastIndexOf(QLatin1Char('.'));
+    const qsizetype slash = m_filename.lastIndexOf(QLatin1Char('/'));
+    const QString base = dot > slash + 1 ? m_filename.left(dot) : m_filename;
+    return base + QStringLiteral(".jpg");
+}
+
+QImage Recording::getPhotoImage(const QString& documentsPath) const
+{
+    QFile file(QDir(documentsPath).filePath(photoFilename()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QImage image = QImage::fromData(file.readAll());
+    if (image.isNull())
+        return {};
+    const QSize size = image.height() > image.width() ? QSize(120, 121) : QSize(120, 90);
+    return resizedImage(image, size);
+}
+
+QImage Recording::resizedImage(const QImage& image, const QSize& size)
+{
+    // Four bytes per pixel; images without alpha keep a skipped fourth byte.
+    const QImage::Format format =
+        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    QImage result(size, format);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(0, 0), size), image);
+    return result;
+}
+
+QString Recording::description() const
+{
+    return QStringLiteral("filename: %1 name: %2 date: %3 duration: %4 category: %5 location: %6 "
+                          "quality: %7 channels: %8 lastPlayTime: %9")
+        .arg(m_filename, m_name, m_date.toString(Qt::ISODate), QString::number(m_duration),
+             m_category, m_location ? m_location->className() : QStringLiteral("(none)"), m_quality,
+             QString::number(m_channels), QString::number(m_lastPlayTime));
+}

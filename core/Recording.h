@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/Archivable.h"
+#include "platform/ArchivedObject.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+
+class KeyedUnarchiver;
+
+// One memo: its WAV file (relative to the documents directory) and its descriptive fields.
+// Its photo, when it has one, is the JPEG file of the same name with the extension "jpg".
+// Null strings stand for absent values.
+class Recording : public Archivable
+{
+public:
+    // A new recording: file "REC<stamp>.wav", dated now, quality "HQ", one channel.
+    Recording(const QString& name, const QString& uuid, const QString& category,
+              const QDateTime& now = QDateTime::currentDateTime());
+    // Reads the archived form; absent keys give null, 0 or NO. A legacy "photo" value is
+    // written out as the photo file in `documentsPath`.
+    Recording(KeyedUnarchiver& coder, const QString& documentsPath);
+
+    QString filename() const { return m_filename; }
+    void setFilename(const QString& v) { m_filename = v; }
+    QString name() const { return m_name; }
+    void setName(const QString& v) { m_name = v; }
+    QDateTime date() const { return m_date; }
+    void setDate(const QDateTime& v) { m_date = v; }
+    double duration() const { return m_duration; }
+    void setDuration(double v) { m_duration = v; }
+    QString category() const { return m_category; }
+    void setCategory(const QString& v) { m_category = v; }
+    ArchivedObject::Ptr location() const { return m_location; }
+    void setLocation(const ArchivedObject::Ptr& v) { m_location = v; }
+    QString locationString() const { return m_locationString; }
+    void setLocationString(const QString& v) { m_locationString = v; }
+    QString quality() const { return m_quality; }
+    void setQuality(const QString& v) { m_quality = v; }
+    int32_t channels() const { return m_channels; }
+    void setChannels(int32_t v) { m_channels = v; }
+    float lastPlayTime() const { return m_lastPlayTime; }
+    void setLastPlayTime(float v) { m_lastPlayTime = v; }
+    bool hideFromWebSharing() const { return m_hideFromWebSharing; }
+    void setHideFromWebSharing(bool v) { m_hideFromWebSharing = v; }
+
+    // The photo file's name: the file name with its extension replaced by "jpg".
+    QString photoFilename() const;
+    // A thumbnail of the photo (120 x 121 for portrait photos, 120 x 90 otherwise), or a null
+    // image when the photo is missing or unreadable.
+    QImage getPhotoImage(const QString& documentsPath) const;
+    static QImage resizedImage(const QImage& image, const QSize& size);
+
+    QString description() const;
+
+    QString archiveClassName() const override { return QStringLiteral("Recording"); }
+    void encodeWithCoder(KeyedArchiver& coder) const override;
+
+private:
+    QString m_filename;
+    QString m_name;
+    QDateTime m_date;
+    double m_duration = 0;
+    QString m_category;
+    ArchivedObject::Ptr m_location;
+    QString m_locationString;
+    QString m_quality;
+    int32_t m_channels = 0;
+    float m_lastPlayTime = 0;
+    bool m_hideFromWebSharing = false;
+};

@@ -1,0 +1,102 @@
+#include "core/ReverseGeo.h"
+
+#include "platform/Location.h"
+#include "platform/UrlLoader.h"
+
+#include <QSettings>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+ReverseGeo::ReverseGeo(QSettings& settings, int timeoutMs)
+    : m_baseUrl(
+          settings.value(QStringLiteral("geonames_url"), QStringLiteral("http://api.geonames.org"))
+              .toString())
+    , m_username(settings.value(QStringLiteral("geonames_username")).toString())
+    , m_timeoutMs(timeoutMs)
+{
+    while (m_baseUrl.endsWith(QLatin1Char('/')))
+        m_baseUrl.chop(1);
+}
+
+QString ReverseGeo::getStringFromLocation(const Location& location)
+{
+    return getStringFromLatitudeAndLongitude(float(location.latitude), float(location.longitude));
+}
+
+QString ReverseGeo::getStringFromLatitudeAndLongitude(float lat, float lng)
+{
+    currentElement.clear();
+    city.clear();
+    state.clear();
+    postalCode.clear();
+    country.clear();
+    stop = false;
+
+    QString query = QString::asprintf("lat=%f&lng=%f", double(lat), double(lng));
+    if (!m_username.isEmpty())
+        query +=
+            QStringLiteral("&username=") + QString::fromLatin1(QUrl::toPercentEncoding(m_username));
+    const QUrl url(m_baseUrl + QStringLiteral("/findNearbyPostalCodes?") + query);
+    const UrlLoader::Result reply = UrlLoader::fetch(url, m_timeoutMs);
+    if (reply.ok)
+        parse(reply.body);
+    else
+        qInfo().noquote() << "ReverseGeo: lookup failed:" << reply.error;
+    return placeText();
+}
+
+void ReverseGeo::parse(const QByteArray& xml)
+{
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            parserDidStartElement(reader.name().toString());
+            break;
+        case QXmlStreamReader::EndElement:
+            parserDidEndElement(reader.name().toString());
+            break;
+        case QXmlStreamReader::Characters:
+            parserFoundCharacters(reader.text().toString());
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void ReverseGeo::parserDidStartElement(const QString& elementName)
+{
+    currentElement = elementName;
+}
+
+void ReverseGeo::parserDidEndElement(const QString& elementName)
+{
+    currentElement.clear();
+    if (elementName == QLatin1String("code"))
+        stop = true;
+}
+
+void ReverseGeo::parserFoundCharacters(const QString& characters)
+{
+    if (stop)
+        return;
+    if (currentElement == QLatin1String("postalcode"))
+        postalCode += characters;
+    else if (currentElement == QLatin1String("name"))
+        city += characters;
+    else if (currentElement == QLatin1String("adminCode1"))
+        state += characters;
+    else if (currentElement == QLatin1String("countryCode"))
+        country += characters;
+}
+
+QString ReverseGeo::placeText() const
+{
+    if (city.isEmpty() && state.isEmpty() && postalCode.isEmpty() && country.isEmpty())
+        return QStringLiteral("Not Available");
+    QString text = QStringLiteral("%1 %2 %3 %4").arg(city, state, postalCode, country);
+    text.remove(QLatin1Char('\n'));
+    text.replace(QLatin1String("  "), QLatin1String(" "));
+    return text;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class QMessageBox;
+
+// A non-blocking alert with a title, a message and buttons. Showing it never waits; the
+// delegate hears which button dismissed it. Every alert shown is also recorded, so tests (and
+// headless runs) can read and answer what the user would see.
+class AlertView : public QObject
+{
+    Q_OBJECT
+public:
+    using Delegate = std::function<void(AlertView*, int buttonIndex)>;
+
+    AlertView(const QString& title, const QString& message, Delegate delegate,
+              const QString& cancelButtonTitle, const QStringList& otherButtonTitles = {});
+    ~AlertView() override;
+
+    QString title() const { return m_title; }
+    QString message() const { return m_message; }
+    // The cancel button first (index 0), then the others.
+    QStringList buttonTitles() const { return m_buttons; }
+    bool isVisible() const { return m_visible; }
+
+    // Shows the alert. It deletes itself after it is dismissed.
+    void show();
+    void dismissWithClickedButtonIndex(int index);
+
+    // Alerts that are showing now, oldest first.
+    static std::vector<AlertView*> visibleAlerts();
+    // Every alert shown since the last clearHistory(), as "title: message".
+    static QStringList history();
+    static void clearHistory();
+
+private:
+    QString m_title;
+    QString m_message;
+    Delegate m_delegate;
+    QStringList m_buttons;
+    bool m_visible = false;
+    QPointer<QMessageBox> m_box;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/ArchivedObject.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class Archivable;
+
+// Writes the keyed-archive object graph as a binary property list:
+// {"$version": 100000, "$archiver": "NSKeyedArchiver", "$top": {"root": UID},
+//  "$objects": ["$null", ...]}. The root is an NSMutableArray of the given objects; each object
+// is a dictionary whose "$class" refers to a {"$classname", "$classes"} entry, followed by its
+// keys in the order they are encoded. Strings are plain strings, dates NSDate entries with
+// "NS.time" (seconds since 2001-01-01 UTC), absent objects the null reference UID 0.
+class KeyedArchiver
+{
+public:
+    KeyedArchiver();
+    ~KeyedArchiver();
+    KeyedArchiver(const KeyedArchiver&) = delete;
+    KeyedArchiver& operator=(const KeyedArchiver&) = delete;
+
+    static QByteArray archivedDataWithRootArray(const std::vector<const Archivable*>& objects);
+
+    // Called by an object's encodeWithCoder for the object being written.
+    void encodeString(const char* key, const QString& value); // a null string is the null reference
+    void encodeDate(const char* key,
+                    const QDateTime& value); // an invalid date is the null reference
+    void encodeDouble(const char* key, double value);
+    void encodeFloat(const char* key, float value);
+    void encodeInt32(const char* key, int32_t value);
+    void encodeBool(const char* key, bool value);
+    void encodeObject(const char* key, const ArchivedObject::Ptr& value);
+
+private:
+    uint64_t appendObject(void* entry);
+    uint64_t reserveObject();
+    uint64_t classReference(const QString& className, const QStringList& hierarchy);
+    uint64_t encodeArchivable(const Archivable& object);
+    uint64_t encodeForeign(const ArchivedObject::Ptr& object);
+    void setKey(const char* key, void* value);
+
+    void* m_objects;
+    void* m_current = nullptr; // dictionary of the object being encoded
+    QHash<QString, uint64_t> m_classes;
+    QHash<const ArchivedObject*, uint64_t> m_foreign;
+};

@@ -1,0 +1,330 @@
+#include "platform/KeyedUnarchiver.h"
+
+#include <plist/plist.h>
+
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr qint64 kReferenceDateMSecs = 978307200000LL;
+// Foreign objects nested deeper than this are cut off: no real location object comes close,
+// and it bounds the work a hostile archive can cause.
+constexpr int kMaxForeignDepth = 32;
+
+QString stringValue(plist_t node)
+{
+    char* text = nullptr;
+    plist_get_string_val(node, &text);
+    QString result = QString::fromUtf8(text ? text : "");
+    free(text);
+    return result;
+}
+
+// Copies every reference inside `node` into `refs` (in document order) and renumbers it to
+// its position there (1-based; 0 stays null).
+void collectReferences(plist_t node, std::vector<uint64_t>& refs)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_UID: {
+        uint64_t k = 0;
+        plist_get_uid_val(node, &k);
+        if (k == 0) {
+            plist_set_uid_val(node, 0);
+        } else {
+            refs.push_back(k);
+            plist_set_uid_val(node, refs.size());
+        }
+        break;
+    }
+    case PLIST_ARRAY:
+        for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
+            collectReferences(plist_array_get_item(node, i), refs);
+        break;
+    case PLIST_DICT: {
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        for (;;) {
+            char* key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(node, it, &key, &value);
+            if (!value)
+                break;
+            free(key);
+            collectReferences(value, refs);
+        }
+        free(it);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
+{
+    if (data.isEmpty()) {
+        m_error = QStringLiteral("the file is empty");
+        return;
+    }
+    if (plist_is_binary(data.constData(), uint32_t(data.size())))
+        plist_from_bin(data.constData(), uint32_t(data.size()), &m_root);
+    else
+        plist_from_xml(data.constData(), uint32_t(data.size()), &m_root);
+    if (!m_root || plist_get_node_type(m_root) != PLIST_DICT) {
+        m_error = QStringLiteral("not a property list");
+        return;
+    }
+    plist_t archiver = plist_dict_get_item(m_root, "$archiver");
+    if (!archiver || plist_get_node_type(archiver) != PLIST_STRING ||
+        stringValue(archiver) != QLatin1String("NSKeyedArchiver")) {
+        m_error = QStringLiteral("not a keyed archive");
+        return;
+    }
+    m_objects = plist_dict_get_item(m_root, "$objects");
+    if (!m_objects || plist_get_node_type(m_objects) != PLIST_ARRAY) {
+        m_error = QStringLiteral("the archive has no object list");
+        return;
+    }
+    m_objectCount = plist_array_get_size(m_objects);
+    plist_t top = plist_dict_get_item(m_root, "$top");
+    plist_t rootRef =
+        top && plist_get_node_type(top) == PLIST_DICT ? plist_dict_get_item(top, "root") : nullptr;
+    plist_t rootArray = rootRef ? resolve(rootRef) : nullptr;
+    plist_t items = rootArray && plist_get_node_type(rootArray) == PLIST_DICT
+                        ? plist_dict_get_item(rootArray, "NS.objects")
+                        : nullptr;
+    if (!items || plist_get_node_type(items) != PLIST_ARRAY)
+        m_error = QStringLiteral("the archive's root object is not an array");
+}
+
+KeyedUnarchiver::~KeyedUnarchiver()
+{
+    m_foreign.clear();
+    if (m_root)
+        plist_free(m_root);
+}
+
+plist_t KeyedUnarchiver::resolve(plist_t node) const
+{
+    if (!node || plist_get_node_type(node) != PLIST_UID)
+        return nullptr;
+    uint64_t uid = 0;
+    plist_get_uid_val(node, &uid);
+    if (uid == 0 || uid >= m_objectCount)
+        return nullptr;
+    plist_t entry = plist_array_get_item(m_objects, uint32_t(uid));
+    if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
+        return nullptr;
+    return entry;
+}
+
+QString KeyedUnarchiver::classNameOf(plist_t entry) const
+{
+    if (!entry || plist_get_node_type(entry) != PLIST_DICT)
+        return {};
+    plist_t classEntry = resolve(plist_dict_get_item(entry, "$class"));
+    if (!classEntry || plist_get_node_type(classEntry) != PLIST_DICT)
+        return {};
+    plist_t name = plist_dict_get_item(classEntry, "$classname");
+    return name && plist_get_node_type(name) == PLIST_STRING ? stringValue(name) : QString();
+}
+
+int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& element)
+{
+    if (!isValid())
+        return 0;
+    plist_t top = plist_dict_get_item(m_root, "$top");
+    plist_t items = plist_dict_get_item(resolve(plist_dict_get_item(top, "root")), "NS.objects");
+    int visited = 0;
+    const uint32_t count = plist_array_get_size(items);
+    for (uint32_t i = 0; i < count; ++i) {
+        plist_t entry = resolve(plist_array_get_item(items, i));
+        const QString className = classNameOf(entry);
+        if (className.isEmpty())
+            continue;
+        m_current = entry;
+        element(className);
+        m_current = nullptr;
+        ++visited;
+    }
+    return visited;
+}
+
+plist_t KeyedUnarchiver::value(const char* key) const
+{
+    return m_current ? plist_dict_get_item(m_current, key) : nullptr;
+}
+
+bool KeyedUnarchiver::containsValueForKey(const char* key) const
+{
+    return value(key) != nullptr;
+}
+
+QString KeyedUnarchiver::stringFromEntry(plist_t entry) const
+{
+    if (!entry)
+        return {};
+    if (plist_get_node_type(entry) == PLIST_STRING)
+        return stringValue(entry);
+    // Mutable strings are archived as {"NS.string": ..., "$class": NSMutableString}.
+    if (plist_get_node_type(entry) == PLIST_DICT) {
+        plist_t text = plist_dict_get_item(entry, "NS.string");
+        if (text && plist_get_node_type(text) == PLIST_STRING)
+            return stringValue(text);
+    }
+    return {};
+}
+
+QString KeyedUnarchiver::decodeString(const char* key) const
+{
+    plist_t node = value(key);
+    if (node && plist_get_node_type(node) == PLIST_STRING) // a string stored in place
+        return stringValue(node);
+    return stringFromEntry(resolve(node));
+}
+
+QDateTime KeyedUnarchiver::decodeDate(const char* key) const
+{
+    plist_t entry = resolve(value(key));
+    if (!entry)
+        return {};
+    plist_t time =
+        plist_get_node_type(entry) == PLIST_DICT ? plist_dict_get_item(entry, "NS.time") : nullptr;
+    if (!time)
+        return {};
+    double seconds = 0;
+    if (plist_get_node_type(time) == PLIST_REAL)
+        plist_get_real_val(time, &seconds);
+    else if (plist_get_node_type(time) == PLIST_UINT) {
+        uint64_t v = 0;
+        plist_get_uint_val(time, &v);
+        seconds = double(int64_t(v));
+    } else
+        return {};
+    // Dates beyond a few thousand years are damage, not data.
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(
+               kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), QTimeZone::utc())
+        .toLocalTime();
+}
+
+double KeyedUnarchiver::decodeDouble(const char* key) const
+{
+    plist_t node = value(key);
+    if (!node)
+        return 0;
+    switch (plist_get_node_type(node)) {
+    case PLIST_REAL: {
+        double v = 0;
+        plist_get_real_val(node, &v);
+        return v;
+    }
+    case PLIST_UINT: {
+        uint64_t v = 0;
+        plist_get_uint_val(node, &v);
+        return double(int64_t(v));
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t v = 0;
+        plist_get_bool_val(node, &v);
+        return v ? 1 : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+float KeyedUnarchiver::decodeFloat(const char* key) const
+{
+    const double v = decodeDouble(key);
+    if (!std::isfinite(v))
+        return float(v);
+    return float(std::clamp(v, double(std::numeric_limits<float>::lowest()),
+                            double(std::numeric_limits<float>::max())));
+}
+
+int32_t KeyedUnarchiver::decodeInt32(const char* key) const
+{
+    plist_t node = value(key);
+    if (node && plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t v = 0;
+        plist_get_uint_val(node, &v);
+        return int32_t(uint32_t(v)); // keeps the low 32 bits, as a 32-bit read does
+    }
+    const double v = decodeDouble(key);
+    if (!std::isfinite(v))
+        return 0;
+    return int32_t(std::clamp(v, double(std::numeric_limits<int32_t>::min()),
+                              double(std::numeric_limits<int32_t>::max())));
+}
+
+bool KeyedUnarchiver::decodeBool(const char* key) const
+{
+    return decodeDouble(key) != 0;
+}
+
+QByteArray KeyedUnarchiver::decodeData(const char* key) const
+{
+    plist_t node = value(key);
+    plist_t entry = node && plist_get_node_type(node) == PLIST_DATA ? node : resolve(node);
+    if (!entry)
+        return {};
+    if (plist_get_node_type(entry) == PLIST_DICT) // NSMutableData: {"NS.data": <data>}
+        entry = plist_dict_get_item(entry, "NS.data");
+    if (!entry || plist_get_node_type(entry) != PLIST_DATA)
+        return {};
+    char* bytes = nullptr;
+    uint64_t length = 0;
+    plist_get_data_val(entry, &bytes, &length);
+    QByteArray result(bytes, qsizetype(length));
+    free(bytes);
+    return result;
+}
+
+ArchivedObject::Ptr KeyedUnarchiver::decodeObject(const char* key)
+{
+    plist_t node = value(key);
+    if (!node || plist_get_node_type(node) != PLIST_UID || !resolve(node))
+        return nullptr;
+    uint64_t uid = 0;
+    plist_get_uid_val(node, &uid);
+    m_foreignPath.clear();
+    return foreignObject(uid, 0);
+}
+
+ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
+{
+    if (index == 0 || index >= m_objectCount || depth > kMaxForeignDepth)
+        return nullptr;
+    auto known = m_foreign.constFind(index);
+    if (known != m_foreign.constEnd())
+        return *known;
+    // A reference back to an object still being copied would make a cycle: it becomes null.
+    if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
+        return nullptr;
+    plist_t entry = plist_array_get_item(m_objects, uint32_t(index));
+    if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
+        return nullptr;
+
+    m_foreignPath.push_back(index);
+    plist_t copy = plist_copy(entry);
+    std::vector<uint64_t> refs;
+    collectReferences(copy, refs);
+    std::vector<ArchivedObject::Ptr> children;
+    children.reserve(refs.size());
+    for (uint64_t ref : refs)
+        children.push_back(foreignObject(ref, depth + 1));
+    m_foreignPath.pop_back();
+
+    auto object = std::make_shared<const ArchivedObject>(copy, std::move(children));
+    m_foreign.insert(index, object);
+    return object;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+// A geographic position in degrees.
+struct Location
+{
+    double latitude = 0;
+    double longitude = 0;
+};
