@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QFile;
+class QSocketNotifier;
+
+// One accepted TCP connection of the web server, driven by its socket's readiness on the thread
+// that created it (which must run an event loop).
+//
+// The connection reads one request with a single read (whatever bytes have arrived) and hands it
+// to onRequest. The answer given to send() is written without blocking: the head and body from
+// memory, then an optional stretch of a file, one bounded chunk at a time, so that many
+// connections make progress side by side and a peer that stops reading holds up nobody else.
+// When the answer is out the connection half-closes and drains what the peer still sends, so
+// that the final close never resets an answer the peer has not read yet; then onFinished runs.
+//
+// The owner closes the connection (close()) from onFinished, on a stall, or at shut-down.
+class HttpConnection : public QObject
+{
+    Q_OBJECT
+public:
+    // What is written back: head and body in one piece, then fileLength bytes of file from
+    // fileOffset when a file is given.
+    struct Answer
+    {
+        QByteArray head;
+        QByteArray body;
+        std::unique_ptr<QFile> file;
+        qint64 fileOffset = 0;
+        qint64 fileLength = 0;
+    };
+
+    enum class State
+    {
+        Reading,  // waiting for the request
+        Writing,  // sending the answer
+        Draining, // answer sent, output shut down, reading until the peer closes
+        Closed
+    };
+
+    // Takes ownership of the connected, non-blocking socket descriptor.
+    explicit HttpConnection(int socketDescriptor, QObject* parent = nullptr);
+    ~HttpConnection() override;
+
+    // Called once with the request bytes; empty when the peer closed without sending any.
+    std::function<void(HttpConnection*, const QByteArray&)> onRequest;
+    // Called once when the connection has nothing more to do: the answer is out and the peer
+    // has closed, or a read or write failed.
+    std::function<void(HttpConnection*)> onFinished;
+
+    void send(Answer answer);
+    // Closes the descriptor; safe to call more than once.
+    void close();
+
+    int fileDescriptor() const { return m_fd; }
+    State state() const { return m_state; }
+    // Time since the connection last moved a byte (or was accepted).
+    qint64 millisecondsSinceProgress() const { return m_lastProgress.elapsed(); }
+
+    // The largest single read of the request, and of a file chunk.
+    static constexpr qint64 kRequestLimit = 16 * 1024;
+    static constexpr qint64 kChunkSize = 64 * 1024;
+    // How much one writability event may send before other connections get their turn.
+    static constexpr qint64 kWriteBudget = 256 * 1024;
+
+private:
+    void readyRead();
+    void readyWrite();
+    void writeSome();
+    void startDraining();
+    void finish();
+
+    int m_fd = -1;
+    State m_state = State::Reading;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QByteArray m_pending;
+    qint64 m_pendingOffset = 0;
+    Answer m_answer;
+    qint64 m_fileRemaining = 0;
+    bool m_finished = false;
+    QElapsedTimer m_lastProgress;
+};

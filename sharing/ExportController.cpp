@@ -1,0 +1,124 @@
+#include "sharing/ExportController.h"
+
+#include "platform/ProgressView.h"
+#include "platform/SwitchControl.h"
+#include "sharing/SharingController.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+ExportController::ExportController(AppDelegate* appDelegate, SharingController* sharing,
+                                   QWidget* parent)
+    : ViewController(parent)
+    , myAppDelegate(appDelegate)
+    , sharingController(sharing)
+{
+    setTitle(tr("Export"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(8);
+
+    auto* switchRow = new QHBoxLayout;
+    auto* switchCaption = new QLabel(tr("Web Sharing"), this);
+    QFont bold = switchCaption->font();
+    bold.setBold(true);
+    switchCaption->setFont(bold);
+    m_webSharingSwitch = new SwitchControl(this);
+    switchRow->addWidget(switchCaption);
+    switchRow->addStretch();
+    switchRow->addWidget(m_webSharingSwitch);
+    layout->addLayout(switchRow);
+
+    bonjourURLLabel = new QLabel(tr("Bonjour address:"), this);
+    bonjourURL = new QLabel(this);
+    numericURLLabel = new QLabel(tr("IP address:"), this);
+    numericURL = new QLabel(this);
+    for (QLabel* address : {bonjourURL, numericURL})
+        address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(bonjourURLLabel);
+    layout->addWidget(bonjourURL);
+    layout->addWidget(numericURLLabel);
+    layout->addWidget(numericURL);
+    bonjourURLLabel->setHidden(true);
+    numericURLLabel->setHidden(true);
+
+    layout->addSpacing(16);
+    progressLabel = new QLabel(this);
+    emailProgressBar = new ProgressView(this);
+    layout->addWidget(progressLabel);
+    layout->addWidget(emailProgressBar);
+    progressLabel->setHidden(true);
+    emailProgressBar->setHidden(true);
+    layout->addStretch();
+
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(kProgressIntervalMs);
+    connect(progressTimer, &QTimer::timeout, this, &ExportController::updateProgress);
+
+    // The server acts first, so that at switch-off its report of empty addresses arrives
+    // before this screen hides the captions.
+    connect(m_webSharingSwitch, &SwitchControl::valueChanged, this, [this](SwitchControl* sender) {
+        if (sharingController)
+            sharingController->toggleSharing(sender->isOn());
+        webSharingOnOff(sender);
+    });
+}
+
+ExportController::~ExportController() = default;
+
+void ExportController::webSharingOnOff(SwitchControl* sender)
+{
+    if (!sender->isOn()) {
+        bonjourURL->clear();
+        numericURL->clear();
+        bonjourURLLabel->setHidden(true);
+        numericURLLabel->setHidden(true);
+    } else {
+        bonjourURLLabel->setHidden(false);
+        numericURLLabel->setHidden(false);
+    }
+}
+
+void ExportController::urlDataIsReady()
+{
+    if (!sharingController)
+        return;
+    bonjourURL->setText(sharingController->myPublicHostNameURL());
+    numericURL->setText(sharingController->myPublicRawURL());
+    bonjourURLLabel->setHidden(false);
+    numericURLLabel->setHidden(false);
+}
+
+void ExportController::startProgressTimer()
+{
+    progressTimer->start();
+}
+
+void ExportController::updateProgress()
+{
+    const bool idle = emailProgress == 0.0f;
+    emailProgressBar->setHidden(idle);
+    progressLabel->setHidden(idle);
+    if (sendEmailButton)
+        sendEmailButton->setEnabled(idle);
+    emailProgressBar->setProgress(emailProgress);
+    emailProgressBar->update();
+    progressLabel->setText(QString::asprintf("Sending Email (%3.1f%% complete):",
+                                             static_cast<double>(emailProgress) * 100.0));
+    progressLabel->update();
+}
+
+void ExportController::viewWillAppear(bool animated)
+{
+    ViewController::viewWillAppear(animated);
+    startProgressTimer();
+}
+
+void ExportController::viewWillDisappear(bool animated)
+{
+    ViewController::viewWillDisappear(animated);
+    progressTimer->stop();
+}

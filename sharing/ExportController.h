@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/ViewController.h"
+
+class AppDelegate;
+class ProgressView;
+class QAbstractButton;
+class QLabel;
+class QTimer;
+class RELO_BrowserController;
+class SharingController;
+class SwitchControl;
+
+// The export screen: the web sharing switch with the two addresses under which the web server
+// is reached, and the progress of an e-mail upload while one runs.
+class ExportController : public ViewController
+{
+    Q_OBJECT
+public:
+    ExportController(AppDelegate* appDelegate, SharingController* sharingController,
+                     QWidget* parent = nullptr);
+    ~ExportController() override;
+
+    // The web sharing switch was flipped (after the server was told through toggleSharing).
+    void webSharingOnOff(SwitchControl* sender);
+    // The server's addresses changed. Main thread.
+    void urlDataIsReady();
+    // The uploader's progress, 0.0 to 1.0; 0.0 when no upload runs.
+    void updateEmailProgress(float progress) { emailProgress = progress; }
+    void startProgressTimer();
+    void updateProgress();
+
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+
+    SwitchControl* webSharingSwitch() const { return m_webSharingSwitch; }
+    QLabel* bonjourURL = nullptr;
+    QLabel* numericURL = nullptr;
+    ProgressView* emailProgressBar = nullptr;
+    QLabel* progressLabel = nullptr;
+    // The e-mail button arrives with the e-mail screen; until then there is none.
+    QAbstractButton* sendEmailButton = nullptr;
+    QLabel* bonjourURLLabel = nullptr;
+    QLabel* numericURLLabel = nullptr;
+    float emailProgress = 0.0f;
+    QTimer* progressTimer = nullptr;
+
+    static constexpr int kProgressIntervalMs = 500;
+
+private:
+    AppDelegate* myAppDelegate = nullptr;
+    RELO_BrowserController* reloBrowserController = nullptr;
+    SharingController* sharingController = nullptr;
+    SwitchControl* m_webSharingSwitch = nullptr;
+};

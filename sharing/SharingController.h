@@ -1,0 +1,155 @@
+#pragma once
+
+#include "core/LibrarySnapshot.h"
+#include "platform/HttpConnection.h"
+#include "platform/NetService.h"
+#include "platform/NetServiceBrowser.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class AppDelegate;
+class QSocketNotifier;
+class QThread;
+
+// The web sharing server: lets a browser on the local network read the library. While switched
+// on it listens for HTTP on TCP port 8080, announces itself over Bonjour as "Sonavell@<device>"
+// of type "_http._tcp.", finds out the two URLs under which this machine is reached, and answers
+// every request with a library page, a recording's file from the documents directory, a file of
+// the web folder, or an error page. One request per connection.
+//
+// All network work runs on a service thread of its own (one per switch-on) with its own event
+// loop; connections are served side by side without blocking. The main thread switches sharing
+// on and off and receives the URLs. The library is read only through immutable snapshots.
+class SharingController : public QObject,
+                          public NetService::Delegate,
+                          public NetServiceBrowser::Delegate
+{
+    Q_OBJECT
+public:
+    // What the server is given by its surroundings; tests supply their own.
+    struct Environment
+    {
+        // The latest library snapshot; called on the service thread, so it must be thread-safe.
+        std::function<LibrarySnapshotPtr()> librarySnapshot;
+        QString documentsPath;
+        // The web folder; empty when there is none (pages then have no head, static files 404).
+        QString resourcePath;
+        // The device's user-visible name; this machine's pretty name or host name when empty.
+        QString deviceName;
+        quint16 listenPort = 8080;
+        // A connection that moves no byte for this long is closed.
+        std::chrono::milliseconds stallTimeout{30000};
+        // Told on the main thread whenever the two URLs change.
+        std::function<void()> urlListener;
+    };
+
+    // The application's server: library, documents and the URL listener (the export screen)
+    // come from the application object.
+    explicit SharingController(AppDelegate* appDelegate, QObject* parent = nullptr);
+    explicit SharingController(Environment environment, QObject* parent = nullptr);
+    // Switches sharing off and waits for the service thread to end.
+    ~SharingController() override;
+
+    // Starts (on) or stops (off) sharing. Main thread.
+    void toggleSharing(bool on);
+    bool isSharingOn() const { return m_sharingOn; }
+    // True while a service thread exists that has not ended yet.
+    bool isServiceThreadRunning() const;
+
+    // Sends urlDataIsReady to the export screen (or the injected listener). Main thread.
+    void notifyURLListener();
+    // "http://<host name>:8080" and "http://a.b.c.d:8080" once the own service has been
+    // resolved; empty strings after switch-off; null before the first resolution. Main thread.
+    QString myPublicHostNameURL() const { return m_myPublicHostNameURL; }
+    QString myPublicRawURL() const { return m_myPublicRawURL; }
+
+    // The port the listening socket is bound to; 0 until it listens.
+    quint16 tcpPort() const { return m_tcpPort.load(); }
+    QString serviceName() const { return m_serviceName; }
+    QString myResourcePath() const { return m_myResourcePath; }
+    QString myDocumentsPath() const { return m_myDocumentsPath; }
+
+    // The two generated page documents, as UTF-8 (category may be null: no category selected).
+    QByteArray generateCategoriesContent() const;
+    QByteArray generateFilesContent(const QString& category) const;
+    static QByteArray generateCategoriesContent(const LibrarySnapshot& library);
+    static QByteArray generateFilesContent(const LibrarySnapshot& library,
+                                           const QString& documentsPath, const QString& category);
+
+    // The complete answer to one request's bytes.
+    HttpConnection::Answer answerForRequest(const QByteArray& request) const;
+
+    // Bonjour callbacks (service thread).
+    void netServiceDidPublish(NetService* sender) override;
+    void netServiceDidNotPublish(NetService* sender, const QVariantMap& errorDict) override;
+    void netServiceDidResolveAddress(NetService* sender) override;
+    void netServiceDidNotResolve(NetService* sender, const QVariantMap& errorDict) override;
+    void netServiceDidStop(NetService* sender) override;
+    void netServiceBrowserDidFindService(NetServiceBrowser* sender,
+                                         std::unique_ptr<NetService> service,
+                                         bool moreComing) override;
+
+    // The machine's user-visible name: its pretty host name, else its host name.
+    static QString deviceName();
+    // The web folder below the application's resources; empty when the resources are missing.
+    static QString defaultResourcePath();
+
+    // How often the service thread checks cancelCurrentOperation and stalled connections.
+    static constexpr std::chrono::milliseconds kPollInterval{250};
+
+signals:
+    // Emitted on the main thread together with notifyURLListener.
+    void urlDataChanged();
+
+private:
+    void awakeFromNib();
+    void serviceThread();
+    bool openListeningSocket();
+    void acceptConnections();
+    void connectionReceived(int socketDescriptor);
+    void dataIsReady(HttpConnection* connection, const QByteArray& data);
+    void closeTheConnection(HttpConnection* connection);
+    void closeStalledConnections();
+    void stopListening();
+    void windDown();
+    HttpConnection::Answer pageAnswer(const QString& headFile, const QString& category) const;
+    HttpConnection::Answer fileAnswer(const QString& path, const QString& decodedPath,
+                                      const QString& rangeHeader) const;
+
+    Environment m_env;
+    AppDelegate* myAppDel = nullptr;
+
+    // Main thread.
+    QString m_serviceName;
+    QString m_myResourcePath;
+    QString m_myDocumentsPath;
+    QString m_myPublicHostNameURL;
+    QString m_myPublicRawURL;
+    bool m_sharingOn = false;
+    quint64 m_generation = 0;
+    std::unique_ptr<QThread> m_thread;
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_handlerInstalled = false;
+
+    // Shared between the threads.
+    std::atomic<bool> cancelCurrentOperation{false};
+    std::atomic<quint16> m_tcpPort{0};
+
+    // Service thread only (one thread at a time: a new one starts after the old has ended).
+    int listeningSocket = -1;
+    QSocketNotifier* m_acceptNotifier = nullptr;
+    NetService* netService = nullptr;
+    NetServiceBrowser* netServiceBrowser = nullptr;
+    NetService* m_ownService = nullptr; // the own service, found by the browser, resolving
+    std::vector<HttpConnection*> m_connections;
+    quint64 m_threadGeneration = 0;
+};
