@@ -70,6 +70,8 @@ OSStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format,
     q->m_userData = userData;
     // Played buffers are handed back through the event loop of the creating thread.
     q->m_owner = new QObject;
+    q->m_link = std::make_shared<OwnerLink>();
+    q->m_link->queue = q;
     q->resetConverter();
     *outQueue = q;
     return noErr;
@@ -101,8 +103,10 @@ OSStatus AudioQueue::dispose(AudioQueueRef queue, bool)
             queue->m_thread.join();
     }
     if (queue->m_owner) {
-        // Pending hand-backs die with their context object.
-        if (queue->m_owner->thread() == QThread::currentThread())
+        // Hand-backs already posted find the link cut; the context object goes now, or later
+        // when the queue is disposed from inside one of its own hand-backs.
+        queue->m_link->queue = nullptr;
+        if (queue->m_owner->thread() == QThread::currentThread() && queue->m_link->depth == 0)
             delete queue->m_owner;
         else
             queue->m_owner->deleteLater();
@@ -653,8 +657,18 @@ void AudioQueue::deliverPlayed()
             return;
         played.swap(m_played);
     }
-    for (AudioQueueBufferRef b : played)
+    // The callback may stop or even dispose of the queue; check before each further buffer.
+    std::shared_ptr<OwnerLink> link = m_link;
+    for (AudioQueueBufferRef b : played) {
+        if (!link->queue)
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_running)
+                return;
+        }
         m_outputCallback(m_userData, this, b);
+    }
 }
 
 void AudioQueue::finishDrain()

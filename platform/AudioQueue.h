@@ -173,6 +173,13 @@ private:
     bool m_draining = false;       // stop(false) accepted: end once the queued audio has played
     bool m_stopAfterStart = false; // stop(false) asked for before start()
     QObject* m_owner = nullptr;
+    // Lets hand-backs already posted to the creating thread find out that the queue is gone.
+    struct OwnerLink
+    {
+        AudioQueue* queue = nullptr;
+        int depth = 0; // hand-backs running right now
+    };
+    std::shared_ptr<OwnerLink> m_link;
     SRC_STATE_tag* m_converter = nullptr;
     std::vector<float> m_convertIn;
     size_t m_convertInPos = 0;
