@@ -429,11 +429,11 @@ void AppDelegate::integrityCheck()
                                        : QString();
             if (suffix == QLatin1String("rtfd"))
                 continue;
-            if (info.isDir() && !info.isSymLink()) {
-                if (suffix != QLatin1String("wav")) {
+            if (info.isDir()) {
+                // Folders are searched, never adopted; linked folders are not followed.
+                if (!info.isSymLink())
                     walk(relative);
-                    continue;
-                }
+                continue;
             }
             if (suffix != QLatin1String("wav"))
                 continue;

@@ -3,11 +3,14 @@
 #include <plist/plist.h>
 
 #include <QTimeZone>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -15,6 +18,8 @@ constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 // Foreign objects nested deeper than this are cut off: no real location object comes close,
 // and it bounds the work a hostile archive can cause.
 constexpr int kMaxForeignDepth = 32;
+// Far beyond any real library (10,000 recordings take about 2 MB).
+constexpr qsizetype kMaxArchiveSize = 512 * 1024 * 1024;
 
 QString stringValue(plist_t node)
 {
@@ -65,6 +70,170 @@ void collectReferences(plist_t node, std::vector<uint64_t>& refs)
     }
 }
 
+// Property-list parsers recurse once per nesting level, so a hostile file nested thousands
+// deep would exhaust the stack. Keyed archives nest a handful of levels; anything deeper than
+// this is refused before it is parsed.
+constexpr int kMaxNesting = 128;
+
+uint64_t readBigEndian(const uchar* p, int size)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < size; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Checks the object table of a binary property list: every offset and reference in range,
+// no container containing itself, nesting at most kMaxNesting. Works without recursion.
+bool binaryStructureIsSound(const QByteArray& data)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    const uint64_t size = uint64_t(data.size());
+    if (size < 8 + 32)
+        return false;
+    const uchar* trailer = bytes + size - 32;
+    const int offsetSize = trailer[6];
+    const int refSize = trailer[7];
+    const uint64_t count = readBigEndian(trailer + 8, 8);
+    const uint64_t top = readBigEndian(trailer + 16, 8);
+    const uint64_t tableOffset = readBigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 ||
+        count > size || top >= count || tableOffset >= size ||
+        (size - tableOffset) / uint64_t(offsetSize) < count)
+        return false;
+
+    auto offsetOf = [&](uint64_t index) {
+        return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
+    };
+    // The references held by container object `index`, or false when it is malformed.
+    auto children = [&](uint64_t index, std::vector<uint64_t>& out) {
+        out.clear();
+        uint64_t at = offsetOf(index);
+        if (at >= tableOffset)
+            return false;
+        const uchar marker = bytes[at++];
+        const int type = marker >> 4;
+        if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
+            return true; // not a container
+        uint64_t n = marker & 0x0F;
+        if (n == 0x0F) {
+            if (at >= tableOffset || (bytes[at] >> 4) != 0x1)
+                return false;
+            const int width = 1 << (bytes[at] & 0x0F);
+            if (width > 8 || at + 1 + width > tableOffset)
+                return false;
+            n = readBigEndian(bytes + at + 1, width);
+            at += 1 + width;
+        }
+        const uint64_t refs = type == 0xD ? n * 2 : n;
+        if (n > count * 2 || (tableOffset - at) / uint64_t(refSize) < refs)
+            return false;
+        for (uint64_t i = 0; i < refs; ++i) {
+            const uint64_t ref = readBigEndian(bytes + at + i * refSize, refSize);
+            if (ref >= count)
+                return false;
+            out.push_back(ref);
+        }
+        return true;
+    };
+
+    // Depth-first with an explicit stack; each object is finished once.
+    std::vector<uint8_t> state(count, 0); // 0 new, 1 on the stack, 2 done
+    std::vector<int> depth(count, 1);
+    struct Frame
+    {
+        uint64_t index;
+        std::vector<uint64_t> refs;
+        size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({top, {}});
+    if (!children(top, stack.back().refs))
+        return false;
+    state[top] = 1;
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next < frame.refs.size()) {
+            const uint64_t child = frame.refs[frame.next++];
+            if (state[child] == 1)
+                return false; // a container inside itself
+            if (state[child] == 0) {
+                if (int(stack.size()) >= kMaxNesting)
+                    return false;
+                Frame next{child, {}};
+                if (!children(child, next.refs))
+                    return false;
+                state[child] = 1;
+                stack.push_back(std::move(next));
+            }
+            continue;
+        }
+        int deepest = 0;
+        for (uint64_t child : frame.refs)
+            deepest = std::max(deepest, depth[child]);
+        depth[frame.index] = deepest + 1;
+        if (depth[frame.index] > kMaxNesting)
+            return false;
+        state[frame.index] = 2;
+        stack.pop_back();
+    }
+    return true;
+}
+
+bool xmlNestingWithinLimit(const QByteArray& data)
+{
+    QXmlStreamReader reader(data);
+    int level = 0;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++level > 2 * kMaxNesting)
+            return false;
+        if (token == QXmlStreamReader::EndElement)
+            --level;
+    }
+    return true;
+}
+
+// XML property lists write references as {"CF$UID": n}; this turns them into reference nodes
+// in place. Returns the replacement for `node`, or null when it stays as it is.
+plist_t convertXmlReferences(plist_t node)
+{
+    if (plist_get_node_type(node) == PLIST_ARRAY) {
+        for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
+            if (plist_t replacement = convertXmlReferences(plist_array_get_item(node, i)))
+                plist_array_set_item(node, replacement, i);
+        }
+        return nullptr;
+    }
+    if (plist_get_node_type(node) != PLIST_DICT)
+        return nullptr;
+    if (plist_dict_get_size(node) == 1) {
+        plist_t ref = plist_dict_get_item(node, "CF$UID");
+        if (ref && plist_get_node_type(ref) == PLIST_UINT) {
+            uint64_t value = 0;
+            plist_get_uint_val(ref, &value);
+            return plist_new_uid(value);
+        }
+    }
+    std::vector<std::pair<std::string, plist_t>> replacements;
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(node, &it);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, it, &key, &value);
+        if (!value)
+            break;
+        if (plist_t replacement = convertXmlReferences(value))
+            replacements.emplace_back(key, replacement);
+        free(key);
+    }
+    free(it);
+    for (auto& [key, replacement] : replacements)
+        plist_dict_set_item(node, key.c_str(), replacement);
+    return nullptr;
+}
+
 } // namespace
 
 KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
@@ -73,10 +242,22 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         m_error = QStringLiteral("the file is empty");
         return;
     }
-    if (plist_is_binary(data.constData(), uint32_t(data.size())))
+    if (data.size() > kMaxArchiveSize) {
+        m_error = QStringLiteral("the file is too large to be an archive");
+        return;
+    }
+    const bool binary = plist_is_binary(data.constData(), uint32_t(data.size()));
+    if (binary ? !binaryStructureIsSound(data) : !xmlNestingWithinLimit(data)) {
+        m_error = QStringLiteral("not a property list");
+        return;
+    }
+    if (binary)
         plist_from_bin(data.constData(), uint32_t(data.size()), &m_root);
-    else
+    else {
         plist_from_xml(data.constData(), uint32_t(data.size()), &m_root);
+        if (m_root)
+            convertXmlReferences(m_root);
+    }
     if (!m_root || plist_get_node_type(m_root) != PLIST_DICT) {
         m_error = QStringLiteral("not a property list");
         return;

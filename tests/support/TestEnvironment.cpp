@@ -9,10 +9,13 @@ namespace sonavell::test {
 
 QString sourceDir()
 {
-    return qEnvironmentVariable("SONAVELL_SOURCE_DIR", QStringLiteral(".")) ;
+    return qEnvironmentVariable("SONAVELL_SOURCE_DIR", QStringLiteral("."));
 }
 
-ScratchDir::ScratchDir() { m_dir.setAutoRemove(true); }
+ScratchDir::ScratchDir()
+{
+    m_dir.setAutoRemove(true);
+}
 
 void ScratchDir::write(const QString& name, const QByteArray& bytes) const
 {

@@ -30,3 +30,10 @@ private:
 std::shared_ptr<QSettings> privateSettings(const ScratchDir& dir);
 
 } // namespace sonavell::test
+
+// Readable failure messages for Qt strings.
+#include <ostream>
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}

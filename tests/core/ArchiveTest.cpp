@@ -1,0 +1,326 @@
+#include "LibraryFixture.h"
+
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTimeZone>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray archiveOf(const std::vector<const Archivable*>& objects)
+{
+    return KeyedArchiver::archivedDataWithRootArray(objects);
+}
+
+// An XML keyed archive whose root array holds the given object entries after "$null" and the
+// array itself (at index 1), with the element references given.
+QByteArray xmlArchive(const QString& rootItems, const QString& objects)
+{
+    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>$archiver</key><string>NSKeyedArchiver</string>
+<key>$version</key><integer>100000</integer>
+<key>$top</key><dict><key>root</key><dict><key>CF$UID</key><integer>1</integer></dict></dict>
+<key>$objects</key><array>
+<string>$null</string>
+<dict><key>NS.objects</key><array>%1</array></dict>
+%2
+</array></dict></plist>)")
+        .arg(rootItems, objects)
+        .toUtf8();
+}
+
+QString uid(int n)
+{
+    return QStringLiteral("<dict><key>CF$UID</key><integer>%1</integer></dict>").arg(n);
+}
+
+QByteArray jpeg(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
+
+} // namespace
+
+using Archives = LibraryFixture;
+
+TEST_F(Archives, RoundTripKeepsEveryField)
+{
+    auto app = start();
+    app->addRecording();
+    auto r = app->recordings().last();
+    r->setName(QStringLiteral("Besprechung über Dächer — 日本"));
+    r->setDuration(125.25);
+    r->setCategory(QStringLiteral("Interviews"));
+    r->setLocationString(QStringLiteral("Malmö M 211 19 SE"));
+    r->setQuality(QStringLiteral("MQ"));
+    r->setChannels(2);
+    r->setLastPlayTime(12.5f);
+    r->setHideFromWebSharing(true);
+    app->recordings()[0]->setDate(QDateTime(QDate(2009, 4, 15), QTime(9, 30, 12, 250)));
+    app->mutableCategories()[1]->setName(QStringLiteral("Geschäft"));
+    app->persist();
+
+    auto reloaded = start();
+    ASSERT_EQ(reloaded->recordings().size(), 1);
+    const auto& d = *reloaded->recordings()[0];
+    EXPECT_EQ(d.filename(), r->filename());
+    EXPECT_EQ(d.name(), r->name());
+    EXPECT_EQ(d.date(), r->date());
+    EXPECT_EQ(d.duration(), 125.25);
+    EXPECT_EQ(d.category(), "Interviews");
+    EXPECT_FALSE(d.location());
+    EXPECT_EQ(d.locationString(), r->locationString());
+    EXPECT_EQ(d.quality(), "MQ");
+    EXPECT_EQ(d.channels(), 2);
+    EXPECT_EQ(d.lastPlayTime(), 12.5f);
+    EXPECT_TRUE(d.hideFromWebSharing());
+    EXPECT_EQ(reloaded->categories()[1]->name(), "Geschäft");
+}
+
+TEST_F(Archives, WrittenFilesHaveTheKeyedArchiveShape)
+{
+    // Read back by an independent reader: Python's plistlib.
+    auto app = start();
+    app->addRecording();
+    app->persist();
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", R"(
+import plistlib, sys
+a = plistlib.load(open(sys.argv[1], 'rb'))
+assert a['$archiver'] == 'NSKeyedArchiver' and a['$version'] == 100000, a
+o = a['$objects']
+assert o[0] == '$null'
+root = o[a['$top']['root'].data]
+assert o[root['$class'].data]['$classname'] == 'NSMutableArray'
+rec = o[root['NS.objects'][0].data]
+assert o[rec['$class'].data] == {'$classname': 'Recording', '$classes': ['Recording', 'NSObject']}
+keys = [k for k in rec if k != '$class']
+assert keys == ['fileName', 'name', 'date', 'duration', 'category', 'location', 'locationString',
+                'quality', 'channels', 'playtime', 'hideweb'], keys
+assert o[rec['fileName'].data] == 'REC20090415093012.wav'
+assert rec['location'].data == 0 and rec['locationString'].data == 0
+assert isinstance(rec['duration'], float) and rec['channels'] == 1 and rec['hideweb'] is False
+assert o[o[rec['date'].data]['$class'].data]['$classname'] == 'NSDate'
+print(o[rec['date'].data]['NS.time'])
+)",
+                                      docs() + "/recordings.plist"});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    // 2009-04-15 09:30:12 local time, as seconds since 2001-01-01 UTC.
+    const double expected = (now.toMSecsSinceEpoch() - 978307200000LL) / 1000.0;
+    EXPECT_DOUBLE_EQ(python.readAllStandardOutput().trimmed().toDouble(), expected);
+}
+
+TEST_F(Archives, ForeignArchiveLoadsAndKeepsItsLocationObject)
+{
+    const QString fixtures = sonavell::test::sourceDir() + "/tests/core/fixtures/";
+    dir.write("Documents/recordings.plist", readFile(fixtures + "foreign-recordings.plist"));
+    dir.write("Documents/categories.plist", readFile(fixtures + "foreign-categories.plist"));
+    auto app = start();
+    EXPECT_EQ(categoryNames(*app), (QStringList{"*****", "Interviews", "Groceries & Errands"}));
+    ASSERT_EQ(app->recordings().size(), 2);
+    const auto& first = *app->recordings()[0];
+    EXPECT_EQ(first.name(), "Interview mit Jürgen"); // a mutable string entry
+    EXPECT_EQ(first.duration(), 125.25);
+    EXPECT_EQ(first.quality(), "MQ");
+    EXPECT_EQ(first.lastPlayTime(), 12.5f);
+    EXPECT_TRUE(first.hideFromWebSharing());
+    EXPECT_EQ(first.date().toUTC(),
+              QDateTime(QDate(2009, 4, 15), QTime(9, 30, 12), QTimeZone::utc()));
+    ASSERT_TRUE(first.location());
+    EXPECT_EQ(first.location()->className(), "CLLocation");
+
+    // Older records lack channels, playtime and hideweb: they read as 0, 0 and NO.
+    const auto& second = *app->recordings()[1];
+    EXPECT_EQ(second.channels(), 0);
+    EXPECT_EQ(second.lastPlayTime(), 0.0f);
+    EXPECT_FALSE(second.hideFromWebSharing());
+    EXPECT_FALSE(second.location());
+    EXPECT_TRUE(second.locationString().isNull());
+    EXPECT_EQ(second.duration(), 7.0) << "an integer where a real is expected";
+
+    // Written back and read again, the unknown object is the same graph.
+    app->persist();
+    auto reloaded = start();
+    EXPECT_TRUE(
+        ArchivedObject::equivalent(reloaded->recordings()[0]->location(), first.location()));
+    EXPECT_EQ(reloaded->recordings()[0]->location()->children().size(), 2u); // class and timestamp
+}
+
+TEST_F(Archives, LegacyPhotoBecomesAFileAndLeavesTheArchive)
+{
+    const QString portrait = jpeg(480, 640).toBase64();
+    dir.write("Documents/recordings.plist", xmlArchive(uid(2), QStringLiteral(R"(
+<dict><key>$class</key>%1<key>fileName</key>%2<key>photo</key><data>%3</data></dict>
+<dict><key>$classname</key><string>Recording</string></dict>
+<string>REC20090415093012.wav</string>)")
+                                                                   .arg(uid(3), uid(4), portrait)));
+    auto app = start();
+    ASSERT_EQ(app->recordings().size(), 1);
+    EXPECT_TRUE(QFile::exists(docs() + "/REC20090415093012.jpg"));
+    const QImage thumb = app->recordings()[0]->getPhotoImage(docs());
+    EXPECT_EQ(thumb.size(), QSize(120, 121));
+    app->persist();
+    EXPECT_FALSE(readFile(docs() + "/recordings.plist").contains("photo"));
+}
+
+TEST_F(Archives, ThumbnailSizes)
+{
+    Recording r(QStringLiteral("x"), QStringLiteral("20090415093012"), QStringLiteral("*****"));
+    EXPECT_TRUE(r.getPhotoImage(docs()).isNull()) << "no photo file";
+    dir.write("Documents/REC20090415093012.jpg", "not an image");
+    EXPECT_TRUE(r.getPhotoImage(docs()).isNull());
+    for (auto [w, h, tw, th] :
+         {std::tuple{480, 640, 120, 121}, {640, 480, 120, 90}, {500, 500, 120, 90}}) {
+        dir.write("Documents/REC20090415093012.jpg", jpeg(w, h));
+        EXPECT_EQ(r.getPhotoImage(docs()).size(), QSize(tw, th)) << w << "x" << h;
+    }
+    EXPECT_EQ(r.photoFilename(), "REC20090415093012.jpg");
+    r.setFilename(QStringLiteral("old.dir/take"));
+    EXPECT_EQ(r.photoFilename(), "old.dir/take.jpg");
+}
+
+TEST(HostileArchives, DecodeWhatIsSoundAndNeverCrash)
+{
+    const QString recordingClass =
+        QStringLiteral("<dict><key>$classname</key><string>Recording</string></dict>");
+    struct Case
+    {
+        const char* what;
+        QByteArray data;
+        bool valid;
+        int records;
+    };
+    const QByteArray good = archiveOf({});
+    const Case cases[] = {
+        {"empty", QByteArray(), false, 0},
+        {"truncated", good.left(good.size() / 2), false, 0},
+        {"random bytes", QByteArray(4096, '\x7f'), false, 0},
+        {"not an archive", "<plist><array/></plist>", false, 0},
+        {"root is not an array", xmlArchive("", "").replace("NS.objects", "NS.other"), false, 0},
+        {"reference out of range",
+         xmlArchive(uid(99) + uid(2),
+                    "<dict><key>$class</key>" + uid(3) + "</dict>" + recordingClass),
+         true, 1},
+        {"element is a plain string", xmlArchive(uid(2), "<string>hello</string>"), true, 0},
+        {"wrong class",
+         xmlArchive(uid(2), "<dict><key>$class</key>" + uid(3) +
+                                "</dict><dict><key>$classname</key><string>NSDate</string></dict>"),
+         true, 0},
+        {"class reference loops",
+         xmlArchive(uid(2), "<dict><key>$class</key>" + uid(2) + "</dict>"), true, 0},
+        {"wrong value types",
+         xmlArchive(uid(2), "<dict><key>$class</key>" + uid(3) +
+                                "<key>name</key><real>3</real><key>date</key><string>x</"
+                                "string><key>channels</key><string>2</string>"
+                                "<key>duration</key><true/><key>playtime</key><real>1e300</"
+                                "real><key>fileName</key>" +
+                                uid(2) + "</dict>" + recordingClass),
+         true, 1},
+    };
+    for (const Case& c : cases) {
+        KeyedUnarchiver coder(c.data);
+        EXPECT_EQ(coder.isValid(), c.valid) << c.what;
+        int records = 0;
+        coder.decodeRootArray([&](const QString& className) {
+            if (className == "Recording") {
+                Recording r(coder, QString());
+                ++records;
+                EXPECT_TRUE(r.name().isNull()) << c.what;
+            }
+        });
+        EXPECT_EQ(records, c.records) << c.what;
+    }
+}
+
+TEST(HostileArchives, ForeignObjectCyclesAreCut)
+{
+    // location -> A -> B -> A: the back reference becomes the null reference.
+    const QByteArray data =
+        xmlArchive(uid(2), "<dict><key>$class</key>" + uid(3) + "<key>location</key>" + uid(4) +
+                               "</dict><dict><key>$classname</key><string>Recording</string></dict>"
+                               "<dict><key>next</key>" +
+                               uid(5) +
+                               "</dict>"
+                               "<dict><key>back</key>" +
+                               uid(4) + "<key>self</key>" + uid(5) + "</dict>");
+    KeyedUnarchiver coder(data);
+    ArchivedObject::Ptr location;
+    coder.decodeRootArray([&](const QString&) { location = coder.decodeObject("location"); });
+    ASSERT_TRUE(location);
+    ASSERT_EQ(location->children().size(), 1u);
+    const auto& b = location->children()[0];
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->children().size(), 2u);
+    EXPECT_FALSE(b->children()[0]);
+    EXPECT_FALSE(b->children()[1]);
+    // And it can be written back.
+    Recording r(QStringLiteral("x"), QStringLiteral("1"), QStringLiteral("y"));
+    r.setLocation(location);
+    EXPECT_FALSE(KeyedArchiver::archivedDataWithRootArray({&r}).isEmpty());
+}
+
+TEST(HostileArchives, DeepNestingIsRefusedBeforeParsing)
+{
+    // Nested arrays many thousand levels deep, in both encodings.
+    const int depth = 100000;
+    const QByteArray xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">" +
+                           QByteArray("<array>").repeated(depth) +
+                           QByteArray("</array>").repeated(depth) + "</plist>";
+    EXPECT_FALSE(KeyedUnarchiver(xml).isValid());
+
+    // Binary: object i is a one-element array holding object i + 1; 1-byte offsets won't do,
+    // so offsets are 4 bytes and references 4 bytes.
+    QByteArray bin = "bplist00";
+    std::vector<uint32_t> offsets;
+    for (int i = 0; i < depth; ++i) {
+        offsets.push_back(uint32_t(bin.size()));
+        bin += char(i + 1 < depth ? 0xA1 : 0xA0);
+        if (i + 1 < depth) {
+            const uint32_t ref = uint32_t(i + 1);
+            for (int b = 3; b >= 0; --b)
+                bin += char((ref >> (8 * b)) & 0xFF);
+        }
+    }
+    const uint64_t table = uint64_t(bin.size());
+    for (uint32_t off : offsets)
+        for (int b = 3; b >= 0; --b)
+            bin += char((off >> (8 * b)) & 0xFF);
+    QByteArray trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int b = 0; b < 8; ++b) {
+        trailer[8 + b] = char((uint64_t(depth) >> (8 * (7 - b))) & 0xFF);
+        trailer[24 + b] = char((table >> (8 * (7 - b))) & 0xFF);
+    }
+    EXPECT_FALSE(KeyedUnarchiver(bin + trailer).isValid());
+
+    // A container that holds itself.
+    QByteArray loop = "bplist00";
+    loop += char(0xA1);
+    loop += char(0);
+    QByteArray loopTrailer(32, '\0');
+    loopTrailer[6] = 1;
+    loopTrailer[7] = 1;
+    loopTrailer[15] = 1;
+    loopTrailer[31] = char(10);
+    loop += char(8);
+    EXPECT_FALSE(KeyedUnarchiver(loop + loopTrailer).isValid());
+}

@@ -1,0 +1,183 @@
+#include "LibraryFixture.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <atomic>
+
+using Library = LibraryFixture;
+
+TEST_F(Library, NewNamesReuseGapsAndCompareExactly)
+{
+    auto app = start();
+    EXPECT_EQ(app->getNewRecordingName(), "New Memo 1");
+    app->addRecording();
+    now = now.addSecs(5);
+    app->setCategoryIndex(2);
+    app->addRecording();
+    now = now.addSecs(5);
+    app->addRecording();
+    EXPECT_EQ(names(app->recordings()), (QStringList{"New Memo 1", "New Memo 2", "New Memo 3"}));
+    app->recordings()[1]->setName(QStringLiteral("new memo 2")); // differs in case only
+    EXPECT_EQ(app->getNewRecordingName(), "New Memo 2");
+}
+
+TEST_F(Library, AddRecordingStampsAndFilesIt)
+{
+    auto app = start();
+    app->setCategoryIndex(0); // the all-recordings category
+    app->addRecording();
+    const auto first = app->recordings().last();
+    EXPECT_EQ(first->filename(), "REC20090415093012.wav");
+    EXPECT_EQ(first->category(), "*****");
+    EXPECT_EQ(first->quality(), "HQ");
+    EXPECT_EQ(first->channels(), 1);
+    EXPECT_EQ(first->date(), now);
+    EXPECT_EQ(app->recordingIndex(), -1) << "adding does not select";
+
+    // A second add within the same second waits for the next one.
+    app->addRecording();
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(app->recordings().last()->filename(), "REC20090415093013.wav");
+
+    // Filed under "*****", it shows in the all-recordings category only.
+    app->setCategoryIndex(1);
+    EXPECT_TRUE(app->recArrayFilter(QString()).isEmpty());
+    EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist"));
+}
+
+TEST_F(Library, FiltersByNamePlaceDateAndDuration)
+{
+    auto app = start();
+    auto add = [&](const QString& name, const QString& category, double duration,
+                   const QString& place) {
+        app->addRecording();
+        now = now.addSecs(60);
+        auto r = app->recordings().last();
+        r->setName(name);
+        r->setCategory(category);
+        r->setDuration(duration);
+        r->setLocationString(place);
+    };
+    add("My Kitchen Notes", "Ideas", 7, QString());
+    add("Call Bob", "Ideas", 125, QStringLiteral("Kitchener ON N2G 1A1 CA"));
+    add("Song", "Music", 3725, QString());
+    add("Other", "Ideas", 1, QString());
+
+    app->setCategoryIndex(0);
+    EXPECT_EQ(names(app->recArrayFilter(QStringLiteral("kitchen"))),
+              (QStringList{"My Kitchen Notes", "Call Bob"}));
+    EXPECT_EQ(names(app->recArrayFilter(QStringLiteral("05s"))), (QStringList{"Call Bob", "Song"}));
+    EXPECT_EQ(names(app->recArrayFilter(QStringLiteral("1h 02m"))), QStringList{"Song"});
+    EXPECT_EQ(app->recArrayFilter(QString()).size(), 4);
+    EXPECT_EQ(app->recArrayFilter(QStringLiteral("")).size(), 4);
+    EXPECT_TRUE(app->recArrayFilter(QStringLiteral("zzz")).isEmpty());
+    // Dates match as the short date/time text of the user's locale.
+    const QString dateText = app->formatDate(app->recordings()[2]->date());
+    EXPECT_TRUE(names(app->recArrayFilter(dateText)).contains("Song"));
+
+    // Category rule: exact names; the text filter applies within the category.
+    EXPECT_EQ(names(app->recordingsForCategory(QStringLiteral("Ideas"))),
+              (QStringList{"My Kitchen Notes", "Call Bob", "Other"}));
+    EXPECT_TRUE(app->recordingsForCategory(QStringLiteral("ideas")).isEmpty());
+    EXPECT_EQ(names(app->recordingsForCategoryWithTextFilter(QStringLiteral("Music"),
+                                                             QStringLiteral("KITCHEN"))),
+              QStringList{});
+    // The category, quality and file name are not searched.
+    EXPECT_TRUE(
+        app->recordingsForCategoryWithTextFilter(QStringLiteral("Ideas"), QStringLiteral("Ideas"))
+            .isEmpty());
+    EXPECT_TRUE(app->recArrayFilter(QStringLiteral("REC2009")).isEmpty());
+}
+
+TEST_F(Library, DeleteRecordingRemovesItsFilesAndRecord)
+{
+    auto app = start();
+    for (const char* name : {"keep", "target one", "target two"}) {
+        app->addRecording();
+        app->recordings().last()->setName(QString::fromUtf8(name));
+        now = now.addSecs(1);
+    }
+    const auto victim = app->recordings()[2];
+    dir.write("Documents/" + victim->filename(), "audio");
+    dir.write("Documents/" + victim->photoFilename(), "photo");
+    app->setSearchText(QStringLiteral("target"));
+    app->deleteRecording(1); // the second of the filtered list
+    EXPECT_FALSE(QFile::exists(docs() + "/" + victim->filename()));
+    EXPECT_FALSE(QFile::exists(docs() + "/" + victim->photoFilename()));
+    EXPECT_EQ(names(app->recordings()), (QStringList{"keep", "target one"}));
+
+    // Missing files are no error; the record goes all the same.
+    app->deleteRecording(0);
+    EXPECT_EQ(names(app->recordings()), QStringList{"keep"});
+    auto reloaded = start();
+    EXPECT_EQ(names(reloaded->recordings()), QStringList{"keep"});
+}
+
+TEST_F(Library, DeleteCategoryRefilesItsRecordings)
+{
+    auto app = start();
+    app->setCategoryIndex(5); // Music
+    app->addRecording();
+    now = now.addSecs(1);
+    app->addRecording();
+    app->addCategory();
+    EXPECT_EQ(app->categories().last()->name(), "New Category");
+
+    app->setCategoryIndex(3);
+    app->deleteCategory(5);
+    EXPECT_EQ(app->categoryIndex(), 0);
+    EXPECT_EQ(categoryNames(*app), (QStringList{"*****", "Business", "Ideas", "Interviews",
+                                                "Lectures", "Personal", "To Do", "New Category"}));
+    for (const auto& r : app->recordings())
+        EXPECT_EQ(r->category(), "From Deleted Category");
+    EXPECT_EQ(app->recArrayFilter(QString()).size(), 2) << "still listed under *****";
+    auto reloaded = start();
+    EXPECT_EQ(reloaded->categories().size(), 8);
+}
+
+TEST_F(Library, SnapshotIsPublishedAfterEachChangeAndReadableFromAnotherThread)
+{
+    auto app = start();
+    LibrarySnapshotPtr before = app->librarySnapshot();
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->categories.first(), "*****");
+    EXPECT_TRUE(before->recordings.empty());
+    EXPECT_EQ(before->documentsPath, docs());
+
+    app->addRecording();
+    app->recordings().last()->setLocationString(QStringLiteral("Zürich ZH 8001 CH"));
+    app->recordings().last()->setHideFromWebSharing(true);
+    app->persist();
+    LibrarySnapshotPtr after = app->librarySnapshot();
+    ASSERT_EQ(after->recordings.size(), 1u);
+    const auto& entry = after->recordings[0];
+    EXPECT_EQ(entry.name, "New Memo 1");
+    EXPECT_EQ(entry.filename, "REC20090415093012.wav");
+    EXPECT_EQ(entry.dateText, app->formatDate(now));
+    EXPECT_EQ(entry.locationString, "Zürich ZH 8001 CH");
+    EXPECT_TRUE(entry.hideFromWebSharing);
+    EXPECT_TRUE(before->recordings.empty()) << "an old snapshot never changes";
+
+    // A reader thread sees only whole snapshots while the main thread keeps changing the library.
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    QThread* reader = QThread::create([&] {
+        while (!done) {
+            LibrarySnapshotPtr s = app->librarySnapshot();
+            for (const auto& r : s->recordings)
+                if (r.filename.isEmpty() || r.name.isEmpty())
+                    ++torn;
+        }
+    });
+    reader->start();
+    for (int i = 0; i < 50; ++i) {
+        now = now.addSecs(1);
+        app->addRecording();
+    }
+    done = true;
+    reader->wait();
+    delete reader;
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(app->librarySnapshot()->recordings.size(), 51u);
+}

@@ -1,0 +1,216 @@
+#include "LibraryFixture.h"
+
+#include "platform/KeyedArchiver.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+const QStringList kDefaultCategories = {"*****",    "Business", "Ideas",    "Interviews",
+                                        "Lectures", "Music",    "Personal", "To Do"};
+const QString kTip = QStringLiteral(
+    "Tip: To ensure interruption-free recordings, change your phone settings to Airplane mode.");
+const QString kRecovered = QStringLiteral(
+    "Sonavell: Sonavell found a recording that was not saved in the database.  Any recordings the "
+    "have been reconnected to the database are now renamed \"Recovered Memo.\"");
+
+QByteArray archiveOf(const std::vector<const Archivable*>& objects)
+{
+    return KeyedArchiver::archivedDataWithRootArray(objects);
+}
+} // namespace
+
+using Startup = LibraryFixture;
+
+TEST_F(Startup, FirstRunSuppliesDefaultsAndShowsTipOnce)
+{
+    auto app = launch();
+    EXPECT_EQ(categoryNames(*app), kDefaultCategories);
+    EXPECT_TRUE(app->recordings().isEmpty());
+    EXPECT_EQ(app->recordingIndex(), -1);
+    EXPECT_EQ(AlertView::history(), QStringList{kTip});
+    // Nothing was written yet; the first change or the shutdown writes the library.
+    app->applicationWillTerminate();
+    EXPECT_TRUE(QFile::exists(docs() + "/categories.plist"));
+    EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist"));
+    EXPECT_EQ(settings->value("RestoreIndex").toInt(), -1);
+
+    AlertView::clearHistory();
+    auto again = launch();
+    EXPECT_TRUE(AlertView::history().isEmpty());
+    EXPECT_EQ(categoryNames(*again), kDefaultCategories);
+}
+
+TEST_F(Startup, EmptyArchivesAreNotAFirstRun)
+{
+    Recording r(QStringLiteral("Kept"), QStringLiteral("20090101120000"), QStringLiteral("Music"));
+    dir.write("Documents/categories.plist", archiveOf({}));
+    dir.write("Documents/recordings.plist", archiveOf({&r}));
+    {
+        auto app = start();
+        EXPECT_EQ(categoryNames(*app), kDefaultCategories);
+        ASSERT_EQ(app->recordings().size(), 1);
+        EXPECT_EQ(app->recordings()[0]->name(), "Kept");
+        EXPECT_EQ(app->recordingIndex(), 0);
+    }
+    dir.write("Documents/recordings.plist", archiveOf({}));
+    auto app = launch();
+    EXPECT_TRUE(app->recordings().isEmpty());
+    EXPECT_EQ(app->recordingIndex(), -1);
+    EXPECT_TRUE(AlertView::history().isEmpty());
+}
+
+TEST_F(Startup, RestoresAndClampsTheSelection)
+{
+    auto app = start();
+    app->setCategoryIndex(5); // Music
+    for (int i = 0; i < 3; ++i) {
+        app->addRecording();
+        now = now.addSecs(1);
+    }
+    app->applicationWillTerminate();
+
+    struct Case
+    {
+        QVariant category, index;
+        int expectCategory, expectIndex;
+    };
+    const Case cases[] = {
+        {5, 50, 5, 2},  // past the end: the last recording
+        {5, -1, 5, 2},  // none stored: the last recording
+        {5, 1, 5, 1},   // valid
+        {12, 1, 0, 0},  // category out of range: category 0, first recording
+        {-3, 2, 0, 0},  // negative category
+        {1, 0, 1, -1},  // empty category
+        {{}, {}, 0, 0}, // absent keys read as 0
+    };
+    for (const Case& c : cases) {
+        settings->clear();
+        if (c.category.isValid())
+            settings->setValue("RestoreCategory", c.category);
+        if (c.index.isValid())
+            settings->setValue("RestoreIndex", c.index);
+        auto restored = launch();
+        EXPECT_EQ(restored->categoryIndex(), c.expectCategory) << c.category.toInt();
+        EXPECT_EQ(restored->recordingIndex(), c.expectIndex) << c.index.toInt();
+        EXPECT_TRUE(restored->searchText().isNull());
+        // The clamped values are written back at once.
+        EXPECT_EQ(settings->value("RestoreCategory").toInt(), c.expectCategory);
+        EXPECT_EQ(settings->value("RestoreIndex").toInt(), c.expectIndex);
+    }
+}
+
+TEST_F(Startup, ShutdownStoresTheUnfilteredPosition)
+{
+    auto app = start();
+    const QStringList titles = {"alpha", "beta", "kitchen one", "gamma", "delta", "kitchen two"};
+    for (const QString& t : titles) {
+        app->addRecording();
+        app->recordings().last()->setName(t);
+        now = now.addSecs(1);
+    }
+    app->setSearchText(QStringLiteral("kitchen"));
+    app->setRecordingIndex(1); // "kitchen two", position 5 unfiltered
+    app->applicationWillTerminate();
+    EXPECT_EQ(settings->value("RestoreIndex").toInt(), 5);
+    EXPECT_EQ(settings->value("RestoreCategory").toInt(), 0);
+
+    auto next = launch();
+    EXPECT_EQ(next->recArrayFilter(next->searchText())[next->recordingIndex()]->name(),
+              "kitchen two");
+
+    next->setRecordingIndex(-1);
+    next->applicationWillTerminate();
+    EXPECT_EQ(settings->value("RestoreIndex").toInt(), -1);
+    next->setRecordingIndex(17); // not a valid position either
+    next->applicationWillTerminate();
+    EXPECT_EQ(settings->value("RestoreIndex").toInt(), -1);
+}
+
+TEST_F(Startup, IntegrityCheckAdoptsUnknownWavFiles)
+{
+    Recording known(QStringLiteral("Known"), QStringLiteral("20090101000000"),
+                    QStringLiteral("Music"));
+    dir.write("Documents/recordings.plist", archiveOf({&known}));
+    dir.write("Documents/REC20090101000000.wav", "known");
+    dir.write("Documents/REC20090101120000.wav", "orphan");
+    dir.write("Documents/Notes.rtfd/x.wav", "inside a bundle");
+    dir.write("Documents/Take.WAV", "upper case");
+    dir.write("Documents/old/Mein Lied ü.wav", "in a subfolder");
+    dir.write("Documents/notes.txt", "not audio");
+    dir.write("Documents/folder.wav/in.wav", "a folder named like a WAV file is searched");
+    QFile::link(docs(), docs() + "/loop"); // a link back to the top must not trap the walk
+
+    auto app = start();
+    QStringList adopted;
+    for (const auto& r : app->recordings()) {
+        if (r->name() == "Recovered Memo") {
+            adopted << r->filename();
+            EXPECT_EQ(r->duration(), 0);
+            EXPECT_EQ(r->quality(), "HQ");
+            EXPECT_EQ(r->channels(), 1);
+            EXPECT_EQ(r->category(), "*****");
+            EXPECT_EQ(r->date(), now);
+        }
+    }
+    adopted.sort();
+    EXPECT_EQ(adopted,
+              (QStringList{"REC20090101120000.wav", "folder.wav/in.wav", "old/Mein Lied ü.wav"}));
+    EXPECT_EQ(app->recordingIndex(), app->recordings().size() - 1);
+    EXPECT_EQ(AlertView::history(), QStringList{kRecovered});
+
+    // The repaired library was written: the next start adopts nothing.
+    AlertView::clearHistory();
+    auto again = start();
+    EXPECT_EQ(again->recordings().size(), 4);
+    EXPECT_TRUE(AlertView::history().isEmpty());
+}
+
+TEST_F(Startup, TipComesBeforeTheRecoveredFilesAlert)
+{
+    dir.write("Documents/REC20090101120000.wav", "orphan");
+    auto app = start();
+    EXPECT_EQ(AlertView::history(), (QStringList{kTip, kRecovered}));
+    EXPECT_EQ(app->recordingIndex(), 0);
+}
+
+TEST_F(Startup, UndecodableArchivesAreSetAsideNeverOverwritten)
+{
+    const QByteArray garbage = "bplist00 this is not a property list";
+    dir.write("Documents/recordings.plist", garbage);
+    dir.write("Documents/categories.plist", QByteArray());
+    auto app = start();
+    EXPECT_EQ(categoryNames(*app), kDefaultCategories);
+    EXPECT_EQ(app->recordingIndex(), -1);
+    app->addRecording();
+
+    const QStringList aside = QDir(docs()).entryList({"recordings.plist.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(docs() + "/" + aside[0]);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), garbage);
+    EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
+}
+
+TEST_F(Startup, FailedWriteKeepsThePreviousArchive)
+{
+    auto app = start();
+    app->addRecording();
+    QFile before(docs() + "/recordings.plist");
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray saved = before.readAll();
+    before.close();
+
+    // A read-only documents directory: the temporary file cannot be created.
+    QFile::setPermissions(docs(), QFile::ReadOwner | QFile::ExeOwner);
+    if (QFile(docs() + "/probe").open(QIODevice::WriteOnly)) {
+        QFile::remove(docs() + "/probe");
+        QFile::setPermissions(docs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "running with privileges that ignore permissions";
+    }
+    app->addRecording();
+    QFile::setPermissions(docs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile after(docs() + "/recordings.plist");
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), saved);
+}
