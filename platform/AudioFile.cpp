@@ -49,6 +49,8 @@ AudioFile::AudioFile(QString path, std::unique_ptr<Handle> handle, bool writable
     m_fileRate = m_handle->info.samplerate;
     m_frames = m_handle->info.frames;
     m_recordingFormat = isRecordingLayout(m_handle->info);
+    const int subtype = m_handle->info.format & SF_FORMAT_SUBMASK;
+    m_floatData = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     // Float data read as integers is clipped rather than wrapped.
     sf_command(m_handle->sf, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     if (m_writable) {
@@ -191,7 +193,18 @@ OSStatus AudioFile::readPackets(int64_t startingPacket, uint32_t* ioNumPackets, 
     sf_count_t got = 0;
     auto* out = static_cast<int16_t*>(outData);
     const int channels = m_fileChannels;
-    if (channels == 1) {
+    if (m_floatData) {
+        // Full scale is +-1.0; libsndfile would truncate it to 0 when asked for integers.
+        m_floatScratch.resize(size_t(want) * size_t(channels));
+        got = sf_readf_float(m_handle->sf, m_floatScratch.data(), want);
+        for (sf_count_t i = 0; i < got; ++i) {
+            float sum = 0.0f;
+            for (int c = 0; c < channels; ++c)
+                sum += m_floatScratch[size_t(i) * size_t(channels) + size_t(c)];
+            const float v = std::clamp(sum / float(channels) * 32767.0f, -32768.0f, 32767.0f);
+            out[i] = int16_t(std::lrint(v));
+        }
+    } else if (channels == 1) {
         got = sf_readf_short(m_handle->sf, out, want);
     } else {
         m_mixScratch.resize(size_t(want) * size_t(channels));

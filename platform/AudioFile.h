@@ -87,5 +87,7 @@ private:
     int64_t m_frames = 0;
     int64_t m_readPos = -1;
     int64_t m_writePos = -1;
+    bool m_floatData = false; // float samples are read as float and scaled here
     std::vector<int16_t> m_mixScratch;
+    std::vector<float> m_floatScratch;
 };

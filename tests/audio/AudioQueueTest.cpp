@@ -1,0 +1,286 @@
+// The audio queue on the virtual device, and the engines' common base.
+#include "AudioTestSupport.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace sonavell::test;
+
+namespace {
+
+struct InputSink
+{
+    std::mutex mutex;
+    std::vector<int16_t> samples;
+    std::vector<QThread*> threads;
+    bool reenqueue = true;
+};
+
+void inputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
+                   const AudioTimeStamp*, uint32_t packets, const AudioStreamPacketDescription*)
+{
+    auto* sink = static_cast<InputSink*>(user);
+    {
+        std::lock_guard lock(sink->mutex);
+        const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
+        sink->samples.insert(sink->samples.end(), s, s + packets);
+        sink->threads.push_back(QThread::currentThread());
+    }
+    uint32_t running = 0, size = 4;
+    queue->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    if (running && sink->reenqueue)
+        queue->enqueueBuffer(buffer);
+}
+
+struct OutputSource
+{
+    std::vector<int16_t> samples;
+    size_t next = 0;
+    int callbacks = 0;
+    QThread* thread = nullptr;
+    bool stopAtEnd = false; // like the player: the end of the data ends the queue
+};
+
+void outputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer)
+{
+    auto* src = static_cast<OutputSource*>(user);
+    ++src->callbacks;
+    src->thread = QThread::currentThread();
+    const size_t n =
+        std::min<size_t>(buffer->mAudioDataBytesCapacity / 2, src->samples.size() - src->next);
+    if (n == 0) {
+        if (src->stopAtEnd)
+            queue->stop(false);
+        return;
+    }
+    std::memcpy(buffer->mAudioData, src->samples.data() + src->next, n * 2);
+    buffer->mAudioDataByteSize = uint32_t(n * 2);
+    src->next += n;
+    queue->enqueueBuffer(buffer);
+}
+
+struct Listener
+{
+    std::vector<bool> states;
+    std::function<void()> onChange;
+};
+
+void listen(void* user, AudioQueueRef queue, AudioQueuePropertyID)
+{
+    auto* l = static_cast<Listener*>(user);
+    uint32_t running = 0, size = 4;
+    queue->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    l->states.push_back(running != 0);
+    if (l->onChange)
+        l->onChange();
+}
+
+std::vector<int16_t> ramp(size_t n)
+{
+    std::vector<int16_t> r(n);
+    for (size_t i = 0; i < n; ++i)
+        r[i] = int16_t(int(i % 65536) - 32768);
+    return r;
+}
+
+AudioQueueRef startOutput(OutputSource& src, Listener& l, double rate,
+                          std::shared_ptr<VirtualAudioDevice> device, uint32_t bufferBytes)
+{
+    AudioQueueRef q = nullptr;
+    EXPECT_EQ(AudioQueue::newOutput(monoPCM16Format(rate), &outputCallback, &src, &q, device),
+              noErr);
+    q->addPropertyListener(kAudioQueueProperty_IsRunning, &listen, &l);
+    for (int i = 0; i < 3; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        q->allocateBuffer(bufferBytes, &b);
+        outputCallback(&src, q, b);
+    }
+    src.callbacks = 0;
+    return q;
+}
+
+} // namespace
+
+TEST(AudioQueue, InputHandsOverEverySampleInOrderAndTheRestAtAnImmediateStop)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Ramp);
+    InputSink sink;
+    AudioQueueRef q = nullptr;
+    ASSERT_EQ(AudioQueue::newInput(monoPCM16Format(11025), &inputCallback, &sink, &q, device),
+              noErr);
+    Listener l;
+    size_t seenAtStop = 0;
+    l.onChange = [&] {
+        std::lock_guard lock(sink.mutex);
+        seenAtStop = sink.samples.size();
+    };
+    q->addPropertyListener(kAudioQueueProperty_IsRunning, &listen, &l);
+    for (int i = 0; i < 8; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        ASSERT_EQ(q->allocateBuffer(4096, &b), noErr);
+        q->enqueueBuffer(b);
+    }
+    ASSERT_EQ(q->start(), noErr);
+    EXPECT_EQ(l.states, std::vector<bool>{true});
+    device->advance(0.5);
+    q->pause(); // holds the audio; still running
+    device->advance(0.25);
+    uint32_t running = 0, size = 4;
+    q->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    EXPECT_EQ(running, 1u);
+    q->start();
+    device->advance(0.5);
+    ASSERT_EQ(q->stop(true), noErr);
+    // The partial last buffer arrived, and before the listener heard of the stop.
+    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(seenAtStop, 11025u);
+    EXPECT_EQ(sink.samples, ramp(11025));
+    for (QThread* t : sink.threads)
+        EXPECT_NE(t, QThread::currentThread());
+    EXPECT_EQ(q->droppedFrames(), 0u);
+    AudioQueue::dispose(q, true);
+}
+
+TEST(AudioQueue, OutputPlaysBuffersInOrderAndANonImmediateStopWaitsForThem)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual, 22050);
+    OutputSource src;
+    src.samples = ramp(22050);
+    Listener l;
+    AudioQueueRef q = startOutput(src, l, 22050, device, 4096);
+    ASSERT_EQ(q->start(), noErr);
+    pump(*device, 0.5);
+    q->stop(false);
+    EXPECT_EQ(l.states, std::vector<bool>{true}); // still playing what is queued
+    pump(*device, 1.0);
+    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(src.thread, QThread::currentThread());
+    const auto out = device->outputSamples();
+    // Same rate: played bit for bit, up to the last buffer queued when the stop came.
+    ASSERT_GE(out.size(), 11025u);
+    ASSERT_LE(src.next, out.size());
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + long(src.next), src.samples.begin()));
+    EXPECT_EQ(device->outputUnderrunFrames(), 0u);
+    AudioQueue::dispose(q, true);
+}
+
+TEST(AudioQueue, OutputConvertsAnyQueueRateToTheDeviceRate)
+{
+    // A 22050 Hz tone of one second, played by queues at 1.5 and 0.75 times its rate.
+    for (double speed : {1.5, 0.75}) {
+        SCOPED_TRACE(speed);
+        auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+        OutputSource src;
+        src.samples = sine(400, 22050, 22050);
+        src.stopAtEnd = true;
+        Listener l;
+        AudioQueueRef q = startOutput(src, l, 22050 * speed, device, 8192);
+        q->start();
+        pump(*device, 1.0 / speed + 0.3);
+        EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+        const auto out = device->outputSamples();
+        const size_t loud = lastLoud(out, 2000) - firstLoud(out, 2000);
+        EXPECT_NEAR(double(loud), 44100.0 / speed, 44100 * 0.01);
+        EXPECT_EQ(device->outputUnderrunFrames(), 0u);
+        EXPECT_NEAR(dominantFrequency(out, 44100, 250, 650, 2000, 20000), 400.0 * speed, 1.0);
+        AudioQueue::dispose(q, true);
+    }
+}
+
+TEST(AudioQueue, RunningStateChangesAreReportedAsPromised)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    OutputSource src;
+    src.samples = sine(400, 22050, 1000);
+    Listener l;
+    AudioQueueRef q = startOutput(src, l, 22050, device, 4096);
+    // A non-immediate stop asked before the start lets the queued audio play, then ends.
+    q->stop(false);
+    ASSERT_EQ(q->start(), noErr);
+    pump(*device, 0.2);
+    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+    const auto out = device->outputSamples();
+    EXPECT_EQ(lastLoud(out, 0) - firstLoud(out, 0) > 1500, true);
+
+    // An immediate stop has told the listener before it returns; stopping again says nothing.
+    l.states.clear();
+    src.next = 0;
+    for (int i = 0; i < 1; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        q->allocateBuffer(4096, &b);
+        outputCallback(&src, q, b);
+    }
+    q->start();
+    pump(*device, 0.02);
+    q->stop(true);
+    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+    q->stop(true);
+    q->stop(false);
+    pump(*device, 0.1);
+    EXPECT_EQ(l.states.size(), 2u);
+    AudioQueue::dispose(q, true);
+}
+
+TEST(AudioQueue, MetersGiveLinearRmsAndPeakOfTheLatestAudio)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Sine, 1000, 0.5);
+    InputSink sink;
+    AudioQueueRef q = nullptr;
+    AudioStreamBasicDescription stereo = monoPCM16Format(44100);
+    stereo.mChannelsPerFrame = 2;
+    stereo.mBytesPerFrame = stereo.mBytesPerPacket = 4;
+    ASSERT_EQ(AudioQueue::newInput(stereo, &inputCallback, &sink, &q, device), noErr);
+    const uint32_t on = 1;
+    q->setProperty(kAudioQueueProperty_EnableLevelMetering, &on, 4);
+    AudioQueueBufferRef b = nullptr;
+    q->allocateBuffer(65536, &b);
+    q->enqueueBuffer(b);
+    q->start();
+    device->advance(0.1);
+    AudioQueueLevelMeterState m[2];
+    uint32_t size = sizeof m;
+    ASSERT_EQ(q->getProperty(kAudioQueueProperty_CurrentLevelMeter, m, &size), noErr);
+    EXPECT_EQ(size, sizeof m);
+    for (const auto& c : m) {
+        EXPECT_NEAR(c.mAveragePower, 0.5 / std::sqrt(2.0), 0.01);
+        EXPECT_NEAR(c.mPeakPower, 0.5, 0.01);
+    }
+    q->stop(true);
+    AudioQueue::dispose(q, true);
+}
+
+namespace {
+class BareEngine : public AudioQueueObject
+{
+};
+} // namespace
+
+TEST(AudioQueueObject, ReportsChannelZeroAsSquareRootsAndKeepsValuesOnAFailedQuery)
+{
+    BareEngine e; // no queue: every meter query fails
+    AudioStreamBasicDescription f = monoPCM16Format(44100);
+    f.mChannelsPerFrame = 2;
+    e.setAudioFormat(f);
+    e.enableLevelMetering();
+    ASSERT_NE(e.audioLevels(), nullptr);
+    EXPECT_EQ(e.audioLevels()[1].mAveragePower, 0.0f);
+    float level = -1, peak = -1;
+    e.getAudioLevels(&level, &peak);
+    EXPECT_EQ(level, 0.0f);
+    EXPECT_EQ(peak, 0.0f);
+    e.audioLevels()[0] = {0.25f, 1.0f};
+    e.audioLevels()[1] = {0.81f, 0.81f};
+    e.getAudioLevels(&level, &peak);
+    EXPECT_FLOAT_EQ(level, 0.5f);
+    EXPECT_FLOAT_EQ(peak, 1.0f);
+    EXPECT_FALSE(e.isRunning());
+    e.setStartingPacketNumber(1);
+    e.incrementStartingPacketNumberBy(4294967295u);
+    EXPECT_EQ(e.startingPacketNumber(), 4294967296LL);
+}
