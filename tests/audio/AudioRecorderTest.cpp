@@ -1,0 +1,237 @@
+// The recorder on the virtual device: exact sample counts, appending, the stop sequence the
+// controller relies on, and what happens when the file cannot take more.
+#include "audio/AudioRecorder.h"
+#include "AudioTestSupport.h"
+#include "support/TestEnvironment.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace sonavell::test;
+
+namespace {
+
+std::vector<int16_t> ramp(size_t from, size_t n)
+{
+    std::vector<int16_t> r(n);
+    for (size_t i = 0; i < n; ++i)
+        r[i] = int16_t(int((from + i) % 65536) - 32768);
+    return r;
+}
+
+std::shared_ptr<VirtualAudioDevice> manualDevice()
+{
+    auto d = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    d->setInputGenerator(VirtualAudioDevice::Generator::Ramp);
+    return d;
+}
+
+// Plays the controller's part: releases the recorder when it reports the stop, and notes what
+// it found at that moment.
+struct Controller : StateRecorder
+{
+    std::unique_ptr<AudioRecorder> recorder;
+    int64_t packetAtStart = -1;
+    bool fileClosedAtStop = false;
+    size_t samplesOnDiskAtStop = 0;
+    QString path;
+
+    explicit Controller(const QString& p)
+        : path(p)
+    {
+        onChange = [this](AudioQueueObject* e) {
+            if (e->isRunning()) {
+                packetAtStart = e->startingPacketNumber();
+                return;
+            }
+            fileClosedAtStop = e->audioFileID() == nullptr;
+            samplesOnDiskAtStop = readSamples(path).size();
+            recorder.reset();
+        };
+    }
+    void start(double rate, std::shared_ptr<AudioDevice> device)
+    {
+        recorder = std::make_unique<AudioRecorder>(QUrl::fromLocalFile(path), rate, device);
+        recorder->setNotificationDelegate(this);
+        recorder->record();
+    }
+    void stop()
+    {
+        recorder->setStopping(true);
+        recorder->stop();
+    }
+};
+
+// Runs the clock until the recorder stops by itself (its stop goes through the event loop).
+bool runUntilStopped(Controller& c, VirtualAudioDevice& device, double maxSeconds)
+{
+    for (double t = 0; t < maxSeconds && c.recorder; t += 0.05) {
+        device.advance(0.05);
+        QThread::msleep(1);
+        QCoreApplication::processEvents();
+    }
+    for (int i = 0; i < 200 && c.recorder; ++i) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    return !c.recorder;
+}
+
+} // namespace
+
+TEST(AudioRecorder, TwoSecondsAtLowQualityAddExactly22050Samples)
+{
+    ScratchDir dir;
+    auto device = manualDevice();
+    Controller c(dir.file("take.wav"));
+    c.start(11025, device);
+    EXPECT_EQ(c.states, std::vector<bool>{true});
+    EXPECT_EQ(c.packetAtStart, 0);
+    device->advance(2.0);
+    c.stop();
+    // The stop was reported, the file closed and complete, before stop() returned.
+    EXPECT_EQ(c.recorder, nullptr);
+    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(c.fileClosedAtStop);
+    EXPECT_EQ(c.samplesOnDiskAtStop, 22050u);
+    EXPECT_EQ(readSamples(c.path), ramp(0, 22050));
+    const QByteArray b = fileBytes(c.path);
+    EXPECT_EQ(b.size(), 44 + 44100);
+    EXPECT_EQ(le32(b, 24), 11025u);
+}
+
+TEST(AudioRecorder, AppendsAfterTheExistingAudioAndKeepsIt)
+{
+    ScratchDir dir;
+    auto device = manualDevice();
+    const QString path = dir.file("memo.wav");
+    const auto earlier = sine(440, 11025, 22050);
+    ASSERT_TRUE(writeWav(path, 11025, earlier));
+    Controller c(path);
+    c.start(11025, device);
+    EXPECT_EQ(c.packetAtStart, 22050);
+    device->advance(1.0);
+    c.stop();
+    auto all = readSamples(path);
+    ASSERT_EQ(all.size(), 22050u + 11025u);
+    EXPECT_TRUE(std::equal(earlier.begin(), earlier.end(), all.begin()));
+    EXPECT_TRUE(std::equal(all.begin() + 22050, all.end(), ramp(0, 11025).begin()));
+
+    // A take asked for at another rate continues at the file's own rate.
+    Controller again(path);
+    again.start(11025 * 1.5, device);
+    device->advance(1.0);
+    again.stop();
+    all = readSamples(path);
+    EXPECT_EQ(all.size(), 33075u + 11025u);
+    EXPECT_EQ(le32(fileBytes(path), 24), 11025u);
+}
+
+TEST(AudioRecorder, LeavesFilesItCannotExtendAlone)
+{
+    ScratchDir dir;
+    auto device = manualDevice();
+    // Audio in another format is neither extended nor replaced.
+    const QString stereo = dir.file("stereo.wav");
+    ASSERT_TRUE(QProcess::execute("sox", {"-n", "-r", "22050", "-c", "2", stereo, "synth", "0.2",
+                                          "sine", "300"}) == 0);
+    const QByteArray before = fileBytes(stereo);
+    Controller c(stereo);
+    c.start(22050, device);
+    device->advance(1.0);
+    c.stop();
+    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(fileBytes(stereo), before);
+
+    // Something that is not audio at all is replaced by the new take.
+    dir.write("junk.wav", "not a sound file");
+    Controller j(dir.file("junk.wav"));
+    j.start(11025, device);
+    device->advance(0.5);
+    j.stop();
+    EXPECT_EQ(readSamples(dir.file("junk.wav")), ramp(0, 5512));
+}
+
+TEST(AudioRecorder, EndsTheTakeCleanlyAtTheSizeLimit)
+{
+    ScratchDir dir;
+    auto device = manualDevice();
+    AudioFile::setAudioDataByteLimit(100000);
+    Controller c(dir.file("full.wav"));
+    c.start(11025, device);
+    const bool stopped = runUntilStopped(c, *device, 10.0);
+    AudioFile::setAudioDataByteLimit(AudioFile::kRiffAudioDataByteLimit);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(c.fileClosedAtStop);
+    EXPECT_EQ(readSamples(c.path), ramp(0, 50000));
+}
+
+TEST(AudioRecorder, EndsTheTakeCleanlyWhenTheDiskRefusesToWrite)
+{
+    ScratchDir dir;
+    auto device = manualDevice();
+    // A file size limit stands in for a full disk: writes past it fail with EFBIG.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 150000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Controller c(dir.file("disk.wav"));
+    c.start(11025, device);
+    const bool stopped = runUntilStopped(c, *device, 12.0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    const auto s = readSamples(c.path);
+    EXPECT_GE(s.size(), 32768u);
+    EXPECT_LE(s.size(), 75000u);
+    EXPECT_EQ(s, ramp(0, s.size()));
+    const QByteArray b = fileBytes(c.path);
+    EXPECT_EQ(le32(b, 40), uint32_t(s.size() * 2)); // the header matches what is there
+}
+
+// Runs only as the child of KilledProcessLeavesAPlayableFile: records until killed.
+TEST(AudioRecorderChild, RecordsUntilKilled)
+{
+    const QString path = qEnvironmentVariable("SONAVELL_TEST_RECORD_INTO");
+    if (path.isEmpty())
+        GTEST_SKIP() << "runs as a child process only";
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Real);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Ramp);
+    AudioRecorder recorder(QUrl::fromLocalFile(path), 44100, device);
+    recorder.record();
+    for (;;)
+        QThread::msleep(100);
+}
+
+TEST(AudioRecorder, KilledProcessLeavesAPlayableFile)
+{
+    ScratchDir dir;
+    const QString path = dir.file("crash.wav");
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SONAVELL_TEST_RECORD_INTO", path);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=AudioRecorderChild.RecordsUntilKilled"});
+    ASSERT_TRUE(child.waitForStarted());
+    // Two buffers of 0.74 s are on disk by about 1.5 s; kill it in the middle of the third.
+    for (int i = 0; i < 300 && QFileInfo(path).size() < 44 + 2 * 65536; ++i)
+        QThread::msleep(10);
+    QThread::msleep(350);
+    child.kill();
+    child.waitForFinished();
+    ASSERT_GE(QFileInfo(path).size(), 44 + 2 * 65536);
+    const auto s = readSamples(path);
+    ASSERT_GE(s.size(), 2u * 32768u);
+    EXPECT_EQ(s.size() % 32768, 0u); // whole buffers, each with its header update
+    EXPECT_EQ(s, ramp(0, s.size()));
+    EXPECT_EQ(run("soxi", {"-s", path}).trimmed(), QString::number(s.size()));
+}
