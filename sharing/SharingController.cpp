@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -159,7 +160,7 @@ RangeKind parseRange(const QString& value, qint64 size, qint64& first, qint64& l
     if (!allDigits(from) || (!to.isEmpty() && !allDigits(to)))
         return RangeKind::Whole;
     first = from.toLongLong();
-    last = to.isEmpty() ? size - 1 : to.toLongLong();
+    last = to.isEmpty() ? std::numeric_limits<qint64>::max() : to.toLongLong();
     if (last < first)
         return RangeKind::Whole;
     if (first >= size)

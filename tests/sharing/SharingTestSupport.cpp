@@ -1,0 +1,169 @@
+#include "SharingTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sonavell::test {
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString uniqueDeviceName(const QString& tag)
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("test-%1-%2-%3")
+        .arg(tag)
+        .arg(QCoreApplication::applicationPid())
+        .arg(++counter);
+}
+
+int connectToPort(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+QByteArray readToEnd(int fd, int timeoutMs)
+{
+    QByteArray result;
+    QElapsedTimer timer;
+    timer.start();
+    char buffer[65536];
+    while (timer.elapsed() < timeoutMs) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        result.append(buffer, n);
+    }
+    return result;
+}
+
+QByteArray exchange(quint16 port, const QByteArray& request, int timeoutMs)
+{
+    const int fd = connectToPort(port);
+    if (fd < 0)
+        return "connect failed";
+    ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
+    QByteArray answer = readToEnd(fd, timeoutMs);
+    ::close(fd);
+    return answer;
+}
+
+bool closedWithin(int fd, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    char buffer[65536];
+    while (timer.elapsed() < timeoutMs) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+            return true;
+    }
+    return false;
+}
+
+QByteArray headOf(const QByteArray& answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    return end < 0 ? answer : answer.left(end + 4);
+}
+
+QByteArray bodyOf(const QByteArray& answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : answer.mid(end + 4);
+}
+
+QByteArray runCurl(const QStringList& arguments, int* exitCode)
+{
+    QProcess curl;
+    curl.start(
+        QStringLiteral("curl"),
+        QStringList{QStringLiteral("-sS"), QStringLiteral("--max-time"), QStringLiteral("20")} +
+            arguments);
+    curl.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = curl.exitCode();
+    return curl.readAllStandardOutput();
+}
+
+ServerFixture::ServerFixture()
+    : library(std::make_shared<LibrarySnapshot>())
+    , deviceName(uniqueDeviceName(QStringLiteral("server")))
+{
+    library->documentsPath = documents.path();
+}
+
+ServerFixture::~ServerFixture()
+{
+    if (controller)
+        controller->toggleSharing(false);
+    controller.reset();
+}
+
+void ServerFixture::setLibrary(std::shared_ptr<LibrarySnapshot> snapshot)
+{
+    library = std::move(snapshot);
+}
+
+SharingController::Environment ServerFixture::environment() const
+{
+    SharingController::Environment env;
+    // The server thread reads the fixture's current library through a copy of the pointer.
+    const std::shared_ptr<LibrarySnapshot>* current = &library;
+    env.librarySnapshot = [current] { return LibrarySnapshotPtr(*current); };
+    env.documentsPath = documents.path();
+    env.resourcePath = web.path();
+    env.deviceName = deviceName;
+    env.listenPort = 0;
+    return env;
+}
+
+SharingController& ServerFixture::start(std::chrono::milliseconds stallTimeout)
+{
+    if (!controller) {
+        SharingController::Environment env = environment();
+        env.stallTimeout = stallTimeout;
+        env.urlListener = [this] { ++urlNotifications; };
+        controller = std::make_unique<SharingController>(env);
+    }
+    controller->toggleSharing(true);
+    waitFor([this] { return controller->tcpPort() != 0; });
+    return *controller;
+}
+
+} // namespace sonavell::test
