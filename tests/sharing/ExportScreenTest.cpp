@@ -1,0 +1,73 @@
+// The export screen: the web sharing switch with its captions, and the e-mail progress display.
+#include "SharingTestSupport.h"
+
+#include "platform/ProgressView.h"
+#include "platform/SwitchControl.h"
+#include "sharing/ExportController.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace sonavell::test;
+
+TEST(ExportScreen, ProgressDisplayFollowsTheUploader)
+{
+    ExportController screen(nullptr, nullptr);
+    screen.updateEmailProgress(0.4096f);
+    screen.updateProgress();
+    EXPECT_EQ(screen.progressLabel->text(), QStringLiteral("Sending Email (41.0% complete):"));
+    EXPECT_FALSE(screen.progressLabel->isHidden());
+    EXPECT_FALSE(screen.emailProgressBar->isHidden());
+    EXPECT_FLOAT_EQ(screen.emailProgressBar->progress(), 0.4096f);
+
+    screen.updateEmailProgress(1.0f);
+    screen.updateProgress();
+    EXPECT_EQ(screen.progressLabel->text(), QStringLiteral("Sending Email (100.0% complete):"));
+
+    screen.updateEmailProgress(0.0f);
+    screen.updateProgress();
+    EXPECT_TRUE(screen.progressLabel->isHidden());
+    EXPECT_TRUE(screen.emailProgressBar->isHidden());
+
+    // While shown, the display catches up on its own every half second.
+    screen.viewWillAppear(false);
+    EXPECT_TRUE(screen.progressTimer->isActive());
+    EXPECT_EQ(screen.progressTimer->interval(), 500);
+    screen.updateEmailProgress(0.25f);
+    EXPECT_TRUE(waitFor([&] { return !screen.progressLabel->isHidden(); }, 2000));
+    EXPECT_EQ(screen.progressLabel->text(), QStringLiteral("Sending Email (25.0% complete):"));
+    screen.viewWillDisappear(false);
+    EXPECT_FALSE(screen.progressTimer->isActive());
+}
+
+TEST(ExportScreen, TheSwitchDrivesTheServerAndTheCaptions)
+{
+    ServerFixture fixture;
+    SharingController::Environment env = fixture.environment();
+    SharingController server(env);
+    ExportController screen(nullptr, &server);
+    EXPECT_TRUE(screen.bonjourURLLabel->isHidden());
+
+    // Setting the switch from code sends nothing.
+    screen.webSharingSwitch()->setOn(true);
+    EXPECT_FALSE(server.isSharingOn());
+    screen.webSharingSwitch()->setOn(false);
+
+    screen.webSharingSwitch()->click();
+    EXPECT_TRUE(server.isSharingOn());
+    EXPECT_TRUE(waitFor([&] { return server.tcpPort() != 0; }));
+    EXPECT_FALSE(screen.bonjourURLLabel->isHidden());
+    EXPECT_FALSE(screen.numericURLLabel->isHidden());
+    screen.bonjourURL->setText(QStringLiteral("http://earlier.local:8080"));
+    screen.numericURL->setText(QStringLiteral("http://10.0.0.2:8080"));
+
+    screen.webSharingSwitch()->click();
+    EXPECT_FALSE(server.isSharingOn());
+    EXPECT_EQ(screen.bonjourURL->text(), QString());
+    EXPECT_EQ(screen.numericURL->text(), QString());
+    EXPECT_TRUE(screen.bonjourURLLabel->isHidden());
+    EXPECT_TRUE(screen.numericURLLabel->isHidden());
+    EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
+}

@@ -1,0 +1,140 @@
+// Publication over Bonjour against a real avahi-daemon on the loopback interface, the own
+// address resolution, and the export screen receiving both URLs.
+#include "SharingTestSupport.h"
+
+#include "platform/SwitchControl.h"
+#include "sharing/ExportController.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include <unistd.h>
+
+using namespace sonavell::test;
+
+namespace {
+
+QString browseHttpServices()
+{
+    QProcess browse;
+    browse.start(QStringLiteral("avahi-browse"),
+                 {QStringLiteral("-rtp"), QStringLiteral("_http._tcp")});
+    browse.waitForFinished(15000);
+    return QString::fromUtf8(browse.readAllStandardOutput());
+}
+
+// The resolved line of a service in avahi-browse's parsable output ('@' is written \064).
+QString resolvedLine(const QString& listing, const QString& serviceName)
+{
+    const QString name = QString(serviceName).replace(QLatin1Char('@'), QStringLiteral("\\064"));
+    for (const QString& line : listing.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1Char('=')) && line.section(QLatin1Char(';'), 3, 3) == name)
+            return line;
+    return {};
+}
+
+// Collects the application's log lines.
+std::mutex logMutex;
+QStringList logLines;
+void collectLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    std::lock_guard lock(logMutex);
+    logLines << message;
+}
+
+bool logged(const QString& text)
+{
+    std::lock_guard lock(logMutex);
+    return logLines.contains(text);
+}
+
+} // namespace
+
+TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
+{
+    ServerFixture fixture;
+    fixture.web.write(QStringLiteral("index.html"), "<p>head</p>");
+    SharingController::Environment env = fixture.environment();
+    env.listenPort = 8080;
+    ExportController* screen = nullptr;
+    env.urlListener = [&screen] {
+        if (screen)
+            screen->urlDataIsReady();
+    };
+    SharingController server(env);
+    ExportController exportScreen(nullptr, &server);
+    screen = &exportScreen;
+    EXPECT_EQ(server.serviceName(), QStringLiteral("Sonavell@") + fixture.deviceName);
+
+    // Turning the switch on starts the server; the captions show at once.
+    exportScreen.webSharingSwitch()->click();
+    EXPECT_TRUE(server.isSharingOn());
+    EXPECT_FALSE(exportScreen.bonjourURLLabel->isHidden());
+    EXPECT_FALSE(exportScreen.numericURLLabel->isHidden());
+
+    ASSERT_TRUE(waitFor([&] { return !server.myPublicRawURL().isEmpty(); }, 20000));
+    EXPECT_EQ(server.myPublicRawURL(), QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^http://[^/:]+\\.local\\.?:8080$"))
+                    .match(server.myPublicHostNameURL())
+                    .hasMatch())
+        << server.myPublicHostNameURL().toStdString();
+    EXPECT_EQ(exportScreen.bonjourURL->text(), server.myPublicHostNameURL());
+    EXPECT_EQ(exportScreen.numericURL->text(), server.myPublicRawURL());
+
+    // Another program on the machine finds the service and reaches the server through it.
+    const QString line = resolvedLine(browseHttpServices(), server.serviceName());
+    ASSERT_FALSE(line.isEmpty());
+    EXPECT_EQ(line.section(QLatin1Char(';'), 7, 7), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(line.section(QLatin1Char(';'), 8, 8), QStringLiteral("8080"));
+    int exitCode = -1;
+    const QByteArray page = runCurl({server.myPublicRawURL() + QStringLiteral("/")}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(page.startsWith("<p>head</p><html><body><div id=\"categories\">"));
+
+    // Switching off empties the addresses, hides the captions and withdraws the service.
+    exportScreen.webSharingSwitch()->click();
+    EXPECT_FALSE(server.isSharingOn());
+    EXPECT_EQ(exportScreen.bonjourURL->text(), QString());
+    EXPECT_EQ(exportScreen.numericURL->text(), QString());
+    EXPECT_TRUE(exportScreen.bonjourURLLabel->isHidden());
+    EXPECT_TRUE(exportScreen.numericURLLabel->isHidden());
+    EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
+    EXPECT_TRUE(waitFor(
+        [&] { return resolvedLine(browseHttpServices(), server.serviceName()).isEmpty(); }, 10000));
+    // A resolution still under way when the switch went off never brings the URLs back.
+    EXPECT_TRUE(server.myPublicRawURL().isEmpty());
+    screen = nullptr;
+}
+
+TEST(SharingBonjour, ANameCollisionStopsTheSecondServer)
+{
+    ServerFixture first;
+    ServerFixture second;
+    second.deviceName = first.deviceName;
+    first.start();
+    ASSERT_TRUE(waitFor([&] { return first.urlNotifications > 0; }, 20000));
+
+    qInstallMessageHandler(collectLog);
+    SharingController& server = second.start();
+    const quint16 port = server.tcpPort();
+    ASSERT_NE(port, 0);
+    const QString collision = QStringLiteral(
+        "A name collision occurred. A service is already running with that name someplace else.");
+    EXPECT_TRUE(waitFor([&] { return logged(collision); }, 10000));
+    qInstallMessageHandler(nullptr);
+    // The second server no longer accepts connections; the first still serves.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const int fd = connectToPort(port);
+            if (fd >= 0)
+                ::close(fd);
+            return fd < 0;
+        },
+        3000));
+    EXPECT_TRUE(exchange(first.port(), "GET / HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
+}
