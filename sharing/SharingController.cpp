@@ -318,16 +318,17 @@ void SharingController::serviceThread()
     QEventLoop loop;
     if (listeningSocket < 0 && !openListeningSocket())
         return;
-    if (!netService) {
+    if (!netService && m_env.announce) {
         netService = new NetService(QStringLiteral("local."), QStringLiteral("_http._tcp."),
                                     m_serviceName, m_tcpPort.load());
         netService->setDelegate(this);
     }
-    if (netService && listeningSocket >= 0) {
+    if ((netService || !m_env.announce) && listeningSocket >= 0) {
         m_acceptNotifier = new QSocketNotifier(listeningSocket, QSocketNotifier::Read);
         connect(m_acceptNotifier, &QSocketNotifier::activated, m_acceptNotifier,
                 [this] { acceptConnections(); });
-        netService->publish();
+        if (netService)
+            netService->publish();
     }
 
     QTimer poll;

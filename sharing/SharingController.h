@@ -50,6 +50,9 @@ public:
         std::chrono::milliseconds stallTimeout{30000};
         // Told on the main thread whenever the two URLs change.
         std::function<void()> urlListener;
+        // Whether the server announces itself over Bonjour. Only measuring tools turn this
+        // off, to serve on a machine without an mDNS daemon; the URLs then stay unknown.
+        bool announce = true;
     };
 
     // The application's server: library, documents and the URL listener (the export screen)
