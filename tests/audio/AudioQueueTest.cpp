@@ -284,3 +284,16 @@ TEST(AudioQueueObject, ReportsChannelZeroAsSquareRootsAndKeepsValuesOnAFailedQue
     e.incrementStartingPacketNumberBy(4294967295u);
     EXPECT_EQ(e.startingPacketNumber(), 4294967296LL);
 }
+
+TEST(AudioDevice, FallsBackToTheVirtualDeviceWhenNoServerAnswers)
+{
+    const QByteArray oldServer = qgetenv("PULSE_SERVER");
+    const QByteArray oldChoice = qgetenv("SONAVELL_AUDIO");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/sonavell-test/native");
+    qunsetenv("SONAVELL_AUDIO");
+    AudioDevice::setDefaultDevice(nullptr);
+    EXPECT_EQ(AudioDevice::defaultDevice()->name(), "virtual");
+    AudioDevice::setDefaultDevice(nullptr);
+    qputenv("PULSE_SERVER", oldServer);
+    qputenv("SONAVELL_AUDIO", oldChoice);
+}

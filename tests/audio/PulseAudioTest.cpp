@@ -1,0 +1,198 @@
+// Against a real PulseAudio server with a null sink whose monitor is the microphone: what the
+// recorder writes and what the player plays, with the start-up latencies printed.
+#include "AudioTestSupport.h"
+#include "audio/AudioPlayer.h"
+#include "audio/AudioRecorder.h"
+#include "platform/AudioSession.h"
+#include "platform/PulseAudioDevice.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace sonavell::test;
+
+namespace {
+
+std::shared_ptr<PulseAudioDevice> connectOrFail()
+{
+    QString why;
+    auto device = PulseAudioDevice::connect(&why);
+    EXPECT_NE(device, nullptr) << why.toStdString();
+    return device;
+}
+
+void wait(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+}
+
+template <typename Pred> bool waitFor(Pred done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+// Records the null sink's monitor into a WAV file while it lives.
+class MonitorCapture
+{
+public:
+    explicit MonitorCapture(const QString& path)
+        : m_path(path)
+    {
+        m_process.start("parecord",
+                        {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
+                         "--format=s16le", "--latency-msec=20", "--file-format=wav", path});
+        m_process.waitForStarted();
+        QThread::msleep(300); // connected and running before anything plays
+    }
+    std::vector<int16_t> finish()
+    {
+        QThread::msleep(300);
+        ::kill(pid_t(m_process.processId()), SIGINT); // parecord completes the file on SIGINT
+        m_process.waitForFinished(5000);
+        return readSamples(m_path);
+    }
+
+private:
+    QString m_path;
+    QProcess m_process;
+};
+
+double playAndCapture(const ScratchDir& dir, const QString& clip, double speed, float gain,
+                      std::vector<int16_t>* captured, const QString& name)
+{
+    auto device = connectOrFail();
+    if (!device)
+        return -1;
+    MonitorCapture capture(dir.file(name));
+    AudioPlayer player(QUrl::fromLocalFile(clip), speed, device);
+    StateRecorder d;
+    player.setNotificationDelegate(&d);
+    player.setGainRT(gain);
+    player.playAt(0);
+    double latency = -1;
+    waitFor([&] { return player.queueObject()->startupLatency() >= 0; }, 2000);
+    latency = player.queueObject()->startupLatency() + player.queueObject()->deviceLatency();
+    EXPECT_TRUE(waitFor([&] { return d.states.size() == 2; }, 8000));
+    *captured = capture.finish();
+    return latency;
+}
+
+} // namespace
+
+TEST(PulseAudio, RecordsAToneFromTheLoopbackMicrophone)
+{
+    ScratchDir dir;
+    const QString tone = dir.file("tone.wav");
+    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "44100", "-c", "1", "-b", "16", tone, "synth",
+                                        "4", "sine", "440", "vol", "0.5"}),
+              0);
+    // The monitor delivers nothing until something plays into the sink, and only as often as
+    // the sink renders: a low playback latency keeps it rendering in small blocks.
+    QProcess paplay;
+    paplay.start("paplay", {"--latency-msec=20", tone});
+    ASSERT_TRUE(paplay.waitForStarted());
+    wait(400);
+    auto device = connectOrFail();
+    ASSERT_NE(device, nullptr);
+
+    const QString take = dir.file("take.wav");
+    AudioRecorder recorder(QUrl::fromLocalFile(take), 11025, device);
+    StateRecorder d;
+    recorder.setNotificationDelegate(&d);
+    QElapsedTimer clock;
+    clock.start();
+    recorder.record();
+    wait(2000);
+    recorder.setStopping(true);
+    recorder.stop();
+    const double takeSeconds = clock.elapsed() / 1000.0;
+    const double latency = recorder.queueObject()->startupLatency();
+    paplay.waitForFinished(10000);
+    std::printf("record -> first audio: %.1f ms\n", latency * 1000);
+    EXPECT_GE(latency, 0.0);
+    EXPECT_LT(latency, 0.3);
+    EXPECT_EQ(d.states, (std::vector<bool>{true, false}));
+
+    const auto s = readSamples(take);
+    EXPECT_NEAR(double(s.size()) / 11025.0, takeSeconds, 0.15);
+    ASSERT_GT(s.size(), 11025u);
+    EXPECT_NEAR(dominantFrequency(s, 11025, 300, 600), 440.0, 2.0);
+    EXPECT_GT(rms(s, 2000, s.size()), 0.25 * 32767 / std::sqrt(2.0));
+}
+
+TEST(PulseAudio, PlaysAtOneAndAHalfTimesTheSpeedAndDoublesWithGainTwo)
+{
+    ScratchDir dir;
+    const QString clip = dir.file("clip.wav");
+    ASSERT_TRUE(writeWav(clip, 22050, sine(300, 22050, 2 * 22050, 0.25)));
+
+    std::vector<int16_t> plain;
+    const double latency = playAndCapture(dir, clip, 1.5, 1.0f, &plain, "plain.wav");
+    std::printf("playAt -> first sound: %.1f ms\n", latency * 1000);
+    EXPECT_GE(latency, 0.0);
+    EXPECT_LT(latency, 0.3);
+    ASSERT_GT(plain.size(), 44100u);
+    const size_t a = firstLoud(plain, 2000), b = lastLoud(plain, 2000);
+    ASSERT_LT(a, b);
+    EXPECT_NEAR(double(b - a) / 44100, 2.0 / 1.5, 0.05);
+    EXPECT_NEAR(dominantFrequency(plain, 44100, 300, 600, a, b), 450.0, 2.0);
+
+    std::vector<int16_t> loud;
+    playAndCapture(dir, clip, 1.5, 2.0f, &loud, "loud.wav");
+    const size_t c = firstLoud(loud, 2000), e = lastLoud(loud, 2000);
+    ASSERT_LT(c, e);
+    EXPECT_NEAR(double(e - c) / 44100, 2.0 / 1.5, 0.05);
+    const size_t margin = 2205;
+    EXPECT_NEAR(rms(loud, c + margin, e - margin) / rms(plain, a + margin, b - margin), 2.0, 0.1);
+}
+
+namespace {
+std::vector<uint32_t> g_interruptions;
+void onInterruption(void*, uint32_t state)
+{
+    g_interruptions.push_back(state);
+}
+} // namespace
+
+TEST(PulseAudio, ASuspendedSinkInterruptsTheSession)
+{
+    ScratchDir dir;
+    auto device = connectOrFail();
+    ASSERT_NE(device, nullptr);
+    const QString clip = dir.file("long.wav");
+    ASSERT_TRUE(writeWav(clip, 22050, sine(300, 22050, 5 * 22050, 0.25)));
+    AudioSession::instance().initialize(&onInterruption, nullptr);
+    AudioPlayer player(QUrl::fromLocalFile(clip), 1.0, device);
+    player.playAt(0);
+    wait(300);
+    QProcess::execute("pactl", {"suspend-sink", "sonavell_out", "1"});
+    EXPECT_TRUE(waitFor([] { return !g_interruptions.empty(); }, 3000));
+    QProcess::execute("pactl", {"suspend-sink", "sonavell_out", "0"});
+    EXPECT_TRUE(waitFor([] { return g_interruptions.size() >= 2; }, 3000));
+    EXPECT_EQ(g_interruptions, (std::vector<uint32_t>{AudioSession::kAudioSessionBeginInterruption,
+                                                      AudioSession::kAudioSessionEndInterruption}));
+    player.setAudioPlayerShouldStopImmediately(true);
+    player.stop();
+    AudioSession::instance().initialize(nullptr, nullptr);
+}
+
+TEST(PulseAudio, IsTheDefaultDeviceWhenTheServerAnswers)
+{
+    EXPECT_NE(AudioDevice::defaultDevice()->name(), "virtual");
+}
