@@ -1,11 +1,15 @@
 // The export screen: the web sharing switch with its captions, and the e-mail progress display.
 #include "SharingTestSupport.h"
 
+#include "core/AppDelegate.h"
+#include "platform/LocationManager.h"
+
 #include "platform/ProgressView.h"
 #include "platform/SwitchControl.h"
 #include "sharing/ExportController.h"
 
 #include <QLabel>
+#include <QSettings>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -70,4 +74,34 @@ TEST(ExportScreen, TheSwitchDrivesTheServerAndTheCaptions)
     EXPECT_TRUE(screen.bonjourURLLabel->isHidden());
     EXPECT_TRUE(screen.numericURLLabel->isHidden());
     EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
+}
+
+TEST(ExportScreen, TheApplicationsServerServesItsLibraryAndReportsToItsScreen)
+{
+    ScratchDir dir;
+    AppDelegate::Environment env;
+    env.documentsPath = dir.file(QStringLiteral("Documents"));
+    env.userDefaults = privateSettings(dir);
+    env.locationManager = std::make_shared<LocationManager>(std::nullopt);
+    AppDelegate app(env);
+    SharingController server(&app);
+    ExportController screen(&app, &server);
+    app.sharingController = &server;
+    app.exportController = &screen;
+    EXPECT_EQ(server.myDocumentsPath(), env.documentsPath);
+    EXPECT_TRUE(server.serviceName().startsWith(QStringLiteral("Sonavell@")));
+
+    // The pages follow the application's latest library.
+    EXPECT_EQ(server.generateCategoriesContent(),
+              SharingController::generateCategoriesContent(*app.librarySnapshot()));
+    EXPECT_FALSE(server.generateCategoriesContent().contains("New Category"));
+    app.addCategory();
+    EXPECT_TRUE(server.generateCategoriesContent().contains(
+        "<li><a href=\"/Category/New%20Category\">New Category</a></li>"));
+
+    // Switching off reports the empty addresses to the application's export screen.
+    screen.bonjourURL->setText(QStringLiteral("http://earlier.local:8080"));
+    server.toggleSharing(false);
+    EXPECT_EQ(screen.bonjourURL->text(), QString());
+    app.exportController = nullptr;
 }

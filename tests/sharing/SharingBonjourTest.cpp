@@ -108,6 +108,12 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
         [&] { return resolvedLine(browseHttpServices(), server.serviceName()).isEmpty(); }, 10000));
     // A resolution still under way when the switch went off never brings the URLs back.
     EXPECT_TRUE(server.myPublicRawURL().isEmpty());
+
+    // Switched on again, the server publishes under the same name and reports again.
+    exportScreen.webSharingSwitch()->click();
+    ASSERT_TRUE(waitFor([&] { return !server.myPublicRawURL().isEmpty(); }, 20000));
+    EXPECT_EQ(exportScreen.numericURL->text(), QStringLiteral("http://127.0.0.1:8080"));
+    exportScreen.webSharingSwitch()->click();
     screen = nullptr;
 }
 
