@@ -28,11 +28,10 @@ void HttpConnection::close()
 {
     if (m_fd < 0)
         return;
-    // Notifiers must let go of the descriptor before it is closed and possibly reused.
-    delete m_readNotifier;
-    m_readNotifier = nullptr;
-    delete m_writeNotifier;
-    m_writeNotifier = nullptr;
+    // The notifiers let go of the descriptor before it is closed and possibly reused; they may
+    // be in the middle of reporting, so they are only switched off here and go with this object.
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
     ::close(m_fd);
     m_fd = -1;
     m_state = State::Closed;
@@ -45,10 +44,8 @@ void HttpConnection::finish()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_readNotifier)
-        m_readNotifier->setEnabled(false);
-    if (m_writeNotifier)
-        m_writeNotifier->setEnabled(false);
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
     if (onFinished)
         onFinished(this);
 }

@@ -91,8 +91,12 @@ bool NetService::watch(Request& request, DNSServiceRef ref)
 
 void NetService::release(Request& request)
 {
-    delete request.notifier;
-    request.notifier = nullptr;
+    // The notifier may be the one reporting right now: switch it off, free it later.
+    if (request.notifier) {
+        request.notifier->setEnabled(false);
+        request.notifier->deleteLater();
+        request.notifier = nullptr;
+    }
     if (!request.ref)
         return;
     if (m_processing > 0)

@@ -40,8 +40,12 @@ NetServiceBrowser::~NetServiceBrowser()
 
 void NetServiceBrowser::releaseRequest()
 {
-    delete m_notifier;
-    m_notifier = nullptr;
+    // The notifier may be the one reporting right now: switch it off, free it later.
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
     if (!m_ref)
         return;
     if (m_processing)
