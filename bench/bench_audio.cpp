@@ -1,0 +1,236 @@
+// Audio engine figures, each beside a named peer measured in the same run:
+//  1. player pipeline throughput (read + gain + resample) against sox on the same file;
+//  2. CPU time of recording from the loopback microphone against parecord;
+//  3. memory over a one-hour take on the virtual device.
+// Needs sox, pulseaudio and parecord/paplay (scripts/install-deps installs them).
+#include "audio/AudioPlayer.h"
+#include "audio/AudioQueueStateDelegate.h"
+#include "audio/AudioRecorder.h"
+#include "platform/AudioFile.h"
+#include "platform/PulseAudioDevice.h"
+#include "platform/VirtualAudioDevice.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <thread>
+
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds(int who)
+{
+    rusage u{};
+    getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long statusKb(const char* field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
+    return -1;
+}
+
+struct StopWatcher : AudioQueueStateDelegate
+{
+    int changes = 0;
+    void updateUserInterfaceOnAudioQueueStateChange(AudioQueueObject*) override { ++changes; }
+};
+
+bool writeTone(const QString& path, double rate, double seconds)
+{
+    std::unique_ptr<AudioFile> file;
+    if (AudioFile::createWithURL(path, monoPCM16Format(rate), &file) != noErr)
+        return false;
+    std::vector<int16_t> chunk(static_cast<size_t>(rate));
+    int64_t at = 0;
+    for (int s = 0; s < int(seconds); ++s) {
+        for (size_t i = 0; i < chunk.size(); ++i)
+            chunk[i] = int16_t(
+                3000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * double(at + int64_t(i)) / rate));
+        uint32_t n = uint32_t(chunk.size());
+        if (file->writePackets(at, &n, chunk.data()) != noErr)
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+void playerThroughput(const QTemporaryDir& dir)
+{
+    std::printf("== Player pipeline: 10-minute HQ WAV at 1.5, gain 10, read + gain + resample\n");
+    const QString in = dir.filePath("in.wav");
+    if (!writeTone(in, 44100, 600)) {
+        std::printf("   cannot write the test file\n");
+        return;
+    }
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual, 44100);
+    device->setCaptureOutput(false);
+    QElapsedTimer t;
+    t.start();
+    {
+        AudioPlayer player(QUrl::fromLocalFile(in), 1.5, device);
+        StopWatcher w;
+        player.setNotificationDelegate(&w);
+        player.setGainRT(10.0f);
+        player.playAt(0);
+        while (w.changes < 2) {
+            device->advance(0.1);
+            QCoreApplication::processEvents();
+        }
+    }
+    const double ours = t.elapsed() / 1000.0;
+    const double frames = double(device->outputFramesPlayed());
+
+    t.restart();
+    QProcess sox;
+    sox.start("sox", {in, "-t", "raw", dir.filePath("out.raw"), "vol", "10", "speed", "1.5"});
+    const bool soxOk = sox.waitForFinished(600000) && sox.exitCode() == 0;
+    const double theirs = t.elapsed() / 1000.0;
+    std::printf("   ours: %.2f s wall for %.0f output frames (%.1f s of audio, underruns %llu)\n",
+                ours, frames, frames / 44100.0,
+                static_cast<unsigned long long>(device->outputUnderrunFrames()));
+    if (soxOk)
+        std::printf("   sox:  %.2f s wall\n   ratio ours/sox: %.2f (goal <= 1.0)\n", theirs,
+                    ours / theirs);
+    else
+        std::printf("   sox failed\n");
+    QFile::remove(dir.filePath("out.raw"));
+    QFile::remove(in);
+}
+
+// The test-service script of the source tree: SONAVELL_SOURCE_DIR, the working directory, or the
+// source directory recorded in the build tree's CMake cache.
+QString findScript()
+{
+    const QString rel = QStringLiteral("/scripts/pulse-test-service");
+    QStringList roots{qEnvironmentVariable("SONAVELL_SOURCE_DIR"), QDir::currentPath()};
+    QFile cache(QCoreApplication::applicationDirPath() + "/../CMakeCache.txt");
+    if (cache.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : cache.readAll().split('\n'))
+            if (line.startsWith("CMAKE_HOME_DIRECTORY:INTERNAL="))
+                roots << QString::fromUtf8(line.mid(line.indexOf('=') + 1)).trimmed();
+    }
+    for (const QString& root : roots)
+        if (!root.isEmpty() && QFile::exists(root + rel))
+            return root + rel;
+    return QStringLiteral("scripts/pulse-test-service");
+}
+
+void recordingCpu(const QTemporaryDir& dir)
+{
+    std::printf("== Recording CPU: 20 s from the loopback microphone at 44100 Hz\n");
+    const QString script = findScript();
+    const QString serverDir = dir.filePath("pulse");
+    if (QProcess::execute(script, {"start", serverDir}) != 0) {
+        std::printf("   no PulseAudio server could be started; skipped\n");
+        return;
+    }
+    qputenv("PULSE_SERVER", ("unix:" + serverDir + "/native").toUtf8());
+    const QString tone = dir.filePath("tone.wav");
+    writeTone(tone, 44100, 50);
+    QProcess paplay;
+    paplay.start("paplay", {"--latency-msec=20", tone});
+    paplay.waitForStarted();
+    QThread::msleep(300);
+
+    QString why;
+    auto device = PulseAudioDevice::connect(&why);
+    if (device) {
+        const double before = cpuSeconds(RUSAGE_SELF);
+        {
+            AudioRecorder recorder(QUrl::fromLocalFile(dir.filePath("ours.wav")), 44100, device);
+            recorder.record();
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 20000) {
+                QCoreApplication::processEvents();
+                QThread::msleep(20);
+            }
+            recorder.setStopping(true);
+            recorder.stop();
+        }
+        const double ours = cpuSeconds(RUSAGE_SELF) - before;
+
+        const double childBefore = cpuSeconds(RUSAGE_CHILDREN);
+        QProcess parecord;
+        parecord.start("timeout",
+                       {"-s", "INT", "20", "parecord", "--latency-msec=20", "--device=sonavell_mic",
+                        "--rate=44100", "--channels=1", "--format=s16le", "--file-format=wav",
+                        dir.filePath("parecord.wav")});
+        parecord.waitForFinished(40000);
+        const double theirs = cpuSeconds(RUSAGE_CHILDREN) - childBefore;
+        std::printf("   ours: %.3f CPU s (%.1f s recorded)\n", ours,
+                    double(QFileInfo(dir.filePath("ours.wav")).size() - 44) / 88200.0);
+        std::printf("   parecord: %.3f CPU s (%.1f s recorded)\n", theirs,
+                    double(QFileInfo(dir.filePath("parecord.wav")).size() - 44) / 88200.0);
+        if (theirs > 0)
+            std::printf("   ratio ours/parecord: %.2f (goal <= 1.5)\n", ours / theirs);
+    } else {
+        std::printf("   cannot connect: %s\n", qPrintable(why));
+    }
+    paplay.kill();
+    paplay.waitForFinished();
+    device.reset();
+    QProcess::execute(script, {"stop", serverDir});
+}
+
+void memoryOverAnHour(const QTemporaryDir& dir)
+{
+    std::printf("== Memory: a one-hour HQ take on the virtual device (manual clock)\n");
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Sine, 440, 0.3);
+    const QString path = dir.filePath("hour.wav");
+    AudioRecorder recorder(QUrl::fromLocalFile(path), 44100, device);
+    recorder.record();
+    device->advance(10.0 / 44100 * 4096); // the buffers are in use
+    QThread::msleep(50);
+    const long startRss = statusKb("VmRSS:"), startPeak = statusKb("VmHWM:");
+    for (int i = 0; i < 3600 * 5; ++i) {
+        device->advance(0.2);
+        std::this_thread::yield();
+        if (i % 50 == 0)
+            QThread::msleep(1);
+    }
+    QThread::msleep(50);
+    const long endRss = statusKb("VmRSS:"), endPeak = statusKb("VmHWM:");
+    const uint64_t dropped = recorder.queueObject()->droppedFrames();
+    recorder.setStopping(true);
+    recorder.stop();
+    std::printf("   at start: RSS %.1f MB, peak %.1f MB\n", startRss / 1024.0, startPeak / 1024.0);
+    std::printf("   at end:   RSS %.1f MB, peak %.1f MB (file %.0f MB, %llu frames dropped)\n",
+                endRss / 1024.0, endPeak / 1024.0, QFileInfo(path).size() / 1048576.0,
+                static_cast<unsigned long long>(dropped));
+    std::printf("   peak growth: %.2f MB (goal <= 2 MB)\n", (endPeak - startPeak) / 1024.0);
+    QFile::remove(path);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QTemporaryDir dir;
+    playerThroughput(dir);
+    recordingCpu(dir);
+    memoryOverAnHour(dir);
+    return 0;
+}
