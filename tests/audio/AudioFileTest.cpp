@@ -71,49 +71,6 @@ TEST(AudioFile, WritesTheRecordingFormatExactly)
     }
 }
 
-TEST(AudioFile, HeaderIsCurrentAfterEveryWrite)
-{
-    // What a process killed between writes leaves behind must already be a complete file.
-    ScratchDir dir;
-    const QString path = dir.file(QStringLiteral("live.wav"));
-    std::unique_ptr<AudioFile> file;
-    ASSERT_EQ(AudioFile::createWithURL(path, monoPCM16Format(22050), &file), noErr);
-    const auto chunkOf = sine(300, 22050, 4096);
-    for (int i = 1; i <= 3; ++i) {
-        uint32_t n = uint32_t(chunkOf.size());
-        ASSERT_EQ(file->writePackets(int64_t(chunkOf.size()) * (i - 1), &n, chunkOf.data()), noErr);
-        const QByteArray b = fileBytes(path); // read while the file is still open
-        uint32_t dataSize = 0;
-        ASSERT_GT(chunk(b, "data", &dataSize), 0);
-        EXPECT_EQ(dataSize, uint32_t(4096 * 2 * i));
-        EXPECT_EQ(le32(b, 4), uint32_t(b.size() - 8));
-        EXPECT_EQ(readSamples(path).size(), size_t(4096 * i));
-    }
-}
-
-TEST(AudioFile, AppendingKeepsTheEarlierSamples)
-{
-    ScratchDir dir;
-    const QString path = dir.file(QStringLiteral("a.wav"));
-    const auto first = sine(440, 11025, 22050);
-    ASSERT_TRUE(writeWav(path, 11025, first));
-    std::unique_ptr<AudioFile> file;
-    ASSERT_EQ(AudioFile::openURL(path, AudioFile::kReadWritePermission, &file), noErr);
-    EXPECT_EQ(file->audioDataByteCount(), 44100u);
-    const auto second = sine(880, 11025, 5000);
-    uint32_t n = uint32_t(second.size());
-    ASSERT_EQ(file->writePackets(22050, &n, second.data()), noErr);
-    // A gap would leave undefined audio: refused.
-    n = 10;
-    EXPECT_EQ(file->writePackets(40000, &n, second.data()),
-              AudioFile::kAudioFileInvalidPacketOffsetError);
-    file.reset();
-    const auto all = readSamples(path);
-    ASSERT_EQ(all.size(), 27050u);
-    EXPECT_TRUE(std::equal(first.begin(), first.end(), all.begin()));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), all.begin() + 22050));
-}
-
 TEST(AudioFile, ReadsOtherWavFlavoursAsMonoPackets)
 {
     ScratchDir dir;
@@ -179,24 +136,4 @@ TEST(AudioFile, RejectsWhatIsNotAWavFile)
     dir.write(QStringLiteral("cut.wav"), b.left(44 + 600));
     ASSERT_EQ(AudioFile::openURL(dir.file("cut.wav"), AudioFile::kReadPermission, &file), noErr);
     EXPECT_EQ(file->audioDataPacketCount(), 300);
-}
-
-TEST(AudioFile, StopsWritingAtTheSizeLimit)
-{
-    ScratchDir dir;
-    const QString path = dir.file(QStringLiteral("big.wav"));
-    AudioFile::setAudioDataByteLimit(1000);
-    std::unique_ptr<AudioFile> file;
-    ASSERT_EQ(AudioFile::createWithURL(path, monoPCM16Format(11025), &file), noErr);
-    const auto s = sine(440, 11025, 600);
-    uint32_t n = 400;
-    EXPECT_EQ(file->writePackets(0, &n, s.data()), noErr);
-    n = 200;
-    EXPECT_EQ(file->writePackets(400, &n, s.data() + 400), AudioFile::kAudioFileTooLargeError);
-    EXPECT_EQ(n, 100u);
-    AudioFile::setAudioDataByteLimit(AudioFile::kRiffAudioDataByteLimit);
-    file.reset();
-    const auto back = readSamples(path);
-    ASSERT_EQ(back.size(), 500u);
-    EXPECT_TRUE(std::equal(back.begin(), back.end(), s.begin()));
 }

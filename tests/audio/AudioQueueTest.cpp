@@ -36,33 +36,6 @@ void inputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
         queue->enqueueBuffer(buffer);
 }
 
-struct OutputSource
-{
-    std::vector<int16_t> samples;
-    size_t next = 0;
-    int callbacks = 0;
-    QThread* thread = nullptr;
-    bool stopAtEnd = false; // like the player: the end of the data ends the queue
-};
-
-void outputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer)
-{
-    auto* src = static_cast<OutputSource*>(user);
-    ++src->callbacks;
-    src->thread = QThread::currentThread();
-    const size_t n =
-        std::min<size_t>(buffer->mAudioDataBytesCapacity / 2, src->samples.size() - src->next);
-    if (n == 0) {
-        if (src->stopAtEnd)
-            queue->stop(false);
-        return;
-    }
-    std::memcpy(buffer->mAudioData, src->samples.data() + src->next, n * 2);
-    buffer->mAudioDataByteSize = uint32_t(n * 2);
-    src->next += n;
-    queue->enqueueBuffer(buffer);
-}
-
 struct Listener
 {
     std::vector<bool> states;
@@ -85,22 +58,6 @@ std::vector<int16_t> ramp(size_t n)
     for (size_t i = 0; i < n; ++i)
         r[i] = int16_t(int(i % 65536) - 32768);
     return r;
-}
-
-AudioQueueRef startOutput(OutputSource& src, Listener& l, double rate,
-                          std::shared_ptr<VirtualAudioDevice> device, uint32_t bufferBytes)
-{
-    AudioQueueRef q = nullptr;
-    EXPECT_EQ(AudioQueue::newOutput(monoPCM16Format(rate), &outputCallback, &src, &q, device),
-              noErr);
-    q->addPropertyListener(kAudioQueueProperty_IsRunning, &listen, &l);
-    for (int i = 0; i < 3; ++i) {
-        AudioQueueBufferRef b = nullptr;
-        q->allocateBuffer(bufferBytes, &b);
-        outputCallback(&src, q, b);
-    }
-    src.callbacks = 0;
-    return q;
 }
 
 } // namespace
@@ -143,86 +100,6 @@ TEST(AudioQueue, InputHandsOverEverySampleInOrderAndTheRestAtAnImmediateStop)
     for (QThread* t : sink.threads)
         EXPECT_NE(t, QThread::currentThread());
     EXPECT_EQ(q->droppedFrames(), 0u);
-    AudioQueue::dispose(q, true);
-}
-
-TEST(AudioQueue, OutputPlaysBuffersInOrderAndANonImmediateStopWaitsForThem)
-{
-    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual, 22050);
-    OutputSource src;
-    src.samples = ramp(22050);
-    Listener l;
-    AudioQueueRef q = startOutput(src, l, 22050, device, 4096);
-    ASSERT_EQ(q->start(), noErr);
-    pump(*device, 0.5);
-    q->stop(false);
-    EXPECT_EQ(l.states, std::vector<bool>{true}); // still playing what is queued
-    pump(*device, 1.0);
-    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
-    EXPECT_EQ(src.thread, QThread::currentThread());
-    const auto out = device->outputSamples();
-    // Same rate: played bit for bit, up to the last buffer queued when the stop came.
-    ASSERT_GE(out.size(), 11025u);
-    ASSERT_LE(src.next, out.size());
-    EXPECT_TRUE(std::equal(out.begin(), out.begin() + long(src.next), src.samples.begin()));
-    EXPECT_EQ(device->outputUnderrunFrames(), 0u);
-    AudioQueue::dispose(q, true);
-}
-
-TEST(AudioQueue, OutputConvertsAnyQueueRateToTheDeviceRate)
-{
-    // A 22050 Hz tone of one second, played by queues at 1.5 and 0.75 times its rate.
-    for (double speed : {1.5, 0.75}) {
-        SCOPED_TRACE(speed);
-        auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
-        OutputSource src;
-        src.samples = sine(400, 22050, 22050);
-        src.stopAtEnd = true;
-        Listener l;
-        AudioQueueRef q = startOutput(src, l, 22050 * speed, device, 8192);
-        q->start();
-        pump(*device, 1.0 / speed + 0.3);
-        EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
-        const auto out = device->outputSamples();
-        const size_t loud = lastLoud(out, 2000) - firstLoud(out, 2000);
-        EXPECT_NEAR(double(loud), 44100.0 / speed, 44100 * 0.01);
-        EXPECT_EQ(device->outputUnderrunFrames(), 0u);
-        EXPECT_NEAR(dominantFrequency(out, 44100, 250, 650, 2000, 20000), 400.0 * speed, 1.0);
-        AudioQueue::dispose(q, true);
-    }
-}
-
-TEST(AudioQueue, RunningStateChangesAreReportedAsPromised)
-{
-    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
-    OutputSource src;
-    src.samples = sine(400, 22050, 1000);
-    Listener l;
-    AudioQueueRef q = startOutput(src, l, 22050, device, 4096);
-    // A non-immediate stop asked before the start lets the queued audio play, then ends.
-    q->stop(false);
-    ASSERT_EQ(q->start(), noErr);
-    pump(*device, 0.2);
-    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
-    const auto out = device->outputSamples();
-    EXPECT_EQ(lastLoud(out, 0) - firstLoud(out, 0) > 1500, true);
-
-    // An immediate stop has told the listener before it returns; stopping again says nothing.
-    l.states.clear();
-    src.next = 0;
-    for (int i = 0; i < 1; ++i) {
-        AudioQueueBufferRef b = nullptr;
-        q->allocateBuffer(4096, &b);
-        outputCallback(&src, q, b);
-    }
-    q->start();
-    pump(*device, 0.02);
-    q->stop(true);
-    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
-    q->stop(true);
-    q->stop(false);
-    pump(*device, 0.1);
-    EXPECT_EQ(l.states.size(), 2u);
     AudioQueue::dispose(q, true);
 }
 
