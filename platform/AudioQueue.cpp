@@ -257,7 +257,7 @@ OSStatus AudioQueue::stop(bool immediate)
         m_played.clear();
         resetConverter();
     }
-    std::fill(m_meters.begin(), m_meters.end(), AudioQueueLevelMeterState{});
+    clearMeters();
     lock.unlock();
     notifyListeners(kAudioQueueProperty_IsRunning);
     return noErr;
@@ -358,7 +358,7 @@ OSStatus AudioQueue::setProperty(AudioQueuePropertyID id, const void* data, uint
         std::memcpy(&v, data, sizeof v);
         m_metering = v != 0;
         if (!m_metering)
-            std::fill(m_meters.begin(), m_meters.end(), AudioQueueLevelMeterState{});
+            clearMeters();
         return noErr;
     }
     case kAudioQueueProperty_StreamDescription: {
@@ -432,36 +432,39 @@ void AudioQueue::markFirstIo()
             std::chrono::duration<double>(std::chrono::steady_clock::now() - m_startedAt).count();
 }
 
-void AudioQueue::updateMeters(const int16_t* samples, size_t frames)
+void AudioQueue::clearMeters()
 {
-    const size_t channels = m_meters.size();
-    for (size_t c = 0; c < channels; ++c) {
-        double sum = 0.0;
-        int peak = 0;
-        for (size_t i = 0; i < frames; ++i) {
-            const int v = samples[i * channels + c];
-            sum += double(v) * double(v);
-            peak = std::max(peak, std::abs(v));
-        }
-        m_meters[c].mAveragePower = float(std::min(1.0, std::sqrt(sum / double(frames)) / 32768.0));
-        m_meters[c].mPeakPower = float(std::min(1.0, double(peak) / 32768.0));
-    }
+    std::fill(m_meters.begin(), m_meters.end(), AudioQueueLevelMeterState{});
+    m_meterSquares.assign(m_meters.size(), 0.0);
+    m_meterPeaks.assign(m_meters.size(), 0.0);
+    m_meterFrames = 0;
 }
 
-void AudioQueue::updateMeters(const float* samples, size_t frames)
+template <typename Sample>
+void AudioQueue::updateMeters(const Sample* samples, size_t frames, double fullScale)
 {
     const size_t channels = m_meters.size();
-    for (size_t c = 0; c < channels; ++c) {
-        double sum = 0.0;
-        float peak = 0.0f;
-        for (size_t i = 0; i < frames; ++i) {
-            const float v = samples[i * channels + c];
-            sum += double(v) * double(v);
-            peak = std::max(peak, std::fabs(v));
+    m_meterSquares.resize(channels, 0.0);
+    m_meterPeaks.resize(channels, 0.0);
+    for (size_t i = 0; i < frames; ++i) {
+        for (size_t c = 0; c < channels; ++c) {
+            const double v = double(samples[i * channels + c]);
+            m_meterSquares[c] += v * v;
+            m_meterPeaks[c] = std::max(m_meterPeaks[c], std::fabs(v));
         }
-        m_meters[c].mAveragePower = float(std::min(1.0, std::sqrt(sum / double(frames))));
-        m_meters[c].mPeakPower = std::min(1.0f, peak);
     }
+    m_meterFrames += frames;
+    const double rate = m_input ? m_format.mSampleRate : m_device->outputSampleRate();
+    if (double(m_meterFrames) < rate / 50.0)
+        return;
+    for (size_t c = 0; c < channels; ++c) {
+        const double rms = std::sqrt(m_meterSquares[c] / double(m_meterFrames)) / fullScale;
+        m_meters[c].mAveragePower = float(std::min(1.0, rms));
+        m_meters[c].mPeakPower = float(std::min(1.0, m_meterPeaks[c] / fullScale));
+        m_meterSquares[c] = 0.0;
+        m_meterPeaks[c] = 0.0;
+    }
+    m_meterFrames = 0;
 }
 
 // ---- input side -----------------------------------------------------------------------------
@@ -473,7 +476,7 @@ void AudioQueue::audioInput(const int16_t* frames, size_t frameCount)
         return;
     markFirstIo();
     if (m_metering)
-        updateMeters(frames, frameCount);
+        updateMeters(frames, frameCount, 32768.0);
     const uint32_t frameBytes = m_format.mChannelsPerFrame * 2;
     const auto* src = reinterpret_cast<const uint8_t*>(frames);
     size_t remaining = frameCount;
@@ -624,7 +627,7 @@ size_t AudioQueue::audioOutput(float* frames, size_t frameCount, bool* endOfStre
     if (produced > 0) {
         markFirstIo();
         if (m_metering)
-            updateMeters(frames, produced);
+            updateMeters(frames, produced, 1.0);
     }
     if (m_draining && m_queued.empty() && (!m_converter || m_convertFlushed))
         *endOfStream = true;
@@ -688,7 +691,7 @@ void AudioQueue::finishDrain()
     m_queued.clear();
     m_played.clear();
     resetConverter();
-    std::fill(m_meters.begin(), m_meters.end(), AudioQueueLevelMeterState{});
+    clearMeters();
     lock.unlock();
     notifyListeners(kAudioQueueProperty_IsRunning);
 }

@@ -125,8 +125,9 @@ private:
     void postToOwner(void (AudioQueue::*method)());
     size_t produceOutput(float* out, size_t frames);
     void markFirstIo();
-    void updateMeters(const float* samples, size_t frames);
-    void updateMeters(const int16_t* samples, size_t frames);
+    void clearMeters();
+    template <typename Sample>
+    void updateMeters(const Sample* samples, size_t frames, double fullScale);
     void resetConverter();
     Storage* storageFor(AudioQueueBufferRef buffer) const;
 
@@ -189,6 +190,11 @@ private:
     // Metering and measurements.
     bool m_metering = false;
     std::vector<AudioQueueLevelMeterState> m_meters;
+    // Devices hand over audio in pieces of a few milliseconds; the meters are published over
+    // windows of about 20 ms so that they do not jitter with the piece size.
+    std::vector<double> m_meterSquares;
+    std::vector<double> m_meterPeaks;
+    size_t m_meterFrames = 0;
     std::chrono::steady_clock::time_point m_startedAt;
     double m_startupLatency = -1.0;
 };
