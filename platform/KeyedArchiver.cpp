@@ -1,6 +1,7 @@
 #include "platform/KeyedArchiver.h"
 
 #include "platform/Archivable.h"
+#include "platform/BinaryPropertyListWriter.h"
 
 #include <plist/plist.h>
 
@@ -33,10 +34,18 @@ void renumber(plist_t node, const std::vector<uint64_t>& uids)
         plist_set_uid_val(node, (k == 0 || k > uids.size()) ? 0 : uids[k - 1]);
         break;
     }
-    case PLIST_ARRAY:
-        for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-            renumber(plist_array_get_item(node, i), uids);
-        break;
+    case PLIST_ARRAY: {
+        plist_array_iter iter = nullptr;
+        plist_array_new_iter(node, &iter);
+        for (;;) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, iter, &item);
+            if (!item)
+                break;
+            renumber(item, uids);
+        }
+        free(iter);
+    } break;
     case PLIST_DICT: {
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
@@ -60,25 +69,33 @@ void renumber(plist_t node, const std::vector<uint64_t>& uids)
 } // namespace
 
 KeyedArchiver::KeyedArchiver()
-    : m_objects(plist_new_array())
 {
-    plist_array_append_item(m_objects, plist_new_string("$null"));
+    m_objects.push_back(plist_new_string("$null"));
 }
 
 KeyedArchiver::~KeyedArchiver()
 {
-    plist_free(m_objects);
+    for (plist_t entry : m_objects)
+        if (entry)
+            plist_free(entry);
 }
 
 uint64_t KeyedArchiver::appendObject(plist_t entry)
 {
-    plist_array_append_item(m_objects, entry);
-    return plist_array_get_size(m_objects) - 1;
+    m_objects.push_back(entry);
+    return m_objects.size() - 1;
 }
 
+// Objects get their number before their contents are encoded (as the platform's archiver
+// numbers them); the entry is filled in afterwards with setObject.
 uint64_t KeyedArchiver::reserveObject()
 {
-    return appendObject(plist_new_string("$null"));
+    return appendObject(nullptr);
+}
+
+void KeyedArchiver::setObject(uint64_t uid, plist_t entry)
+{
+    m_objects[uid] = entry;
 }
 
 uint64_t KeyedArchiver::classReference(const QString& className, const QStringList& hierarchy)
@@ -115,7 +132,7 @@ void KeyedArchiver::encodeDate(const char* key, const QDateTime& value)
             dict, "$class",
             plist_new_uid(classReference(QStringLiteral("NSDate"),
                                          {QStringLiteral("NSDate"), QStringLiteral("NSObject")})));
-        plist_array_set_item(m_objects, dict, uint32_t(uid));
+        setObject(uid, dict);
     }
     setKey(key, plist_new_uid(uid));
 }
@@ -160,7 +177,7 @@ uint64_t KeyedArchiver::encodeForeign(const ArchivedObject::Ptr& object)
         childUids.push_back(encodeForeign(child));
     plist_t entry = plist_copy(const_cast<void*>(object->entry()));
     renumber(entry, childUids);
-    plist_array_set_item(m_objects, entry, uint32_t(uid));
+    setObject(uid, entry);
     return uid;
 }
 
@@ -175,7 +192,7 @@ uint64_t KeyedArchiver::encodeArchivable(const Archivable& object)
     m_current = dict;
     object.encodeWithCoder(*this);
     m_current = outer;
-    plist_array_set_item(m_objects, dict, uint32_t(uid));
+    setObject(uid, dict);
     return uid;
 }
 
@@ -193,7 +210,7 @@ QByteArray KeyedArchiver::archivedDataWithRootArray(const std::vector<const Arch
                                                               {QStringLiteral("NSMutableArray"),
                                                                QStringLiteral("NSArray"),
                                                                QStringLiteral("NSObject")})));
-    plist_array_set_item(archiver.m_objects, root, uint32_t(rootUid));
+    archiver.setObject(rootUid, root);
 
     plist_t archive = plist_new_dict();
     plist_dict_set_item(archive, "$version", plist_new_uint(100000));
@@ -201,14 +218,13 @@ QByteArray KeyedArchiver::archivedDataWithRootArray(const std::vector<const Arch
     plist_t top = plist_new_dict();
     plist_dict_set_item(top, "root", plist_new_uid(rootUid));
     plist_dict_set_item(archive, "$top", top);
-    plist_dict_set_item(archive, "$objects", archiver.m_objects);
-    archiver.m_objects = plist_new_array(); // the archive owns the object list now
+    plist_t table = plist_new_array();
+    for (plist_t entry : archiver.m_objects)
+        plist_array_append_item(table, entry);
+    archiver.m_objects.clear(); // the archive owns the entries now
+    plist_dict_set_item(archive, "$objects", table);
 
-    char* bin = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(archive, &bin, &length);
-    QByteArray data(bin, int(length));
-    plist_to_bin_free(bin);
+    QByteArray data = BinaryPropertyListWriter::write(archive);
     plist_free(archive);
     return data;
 }

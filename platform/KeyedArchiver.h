@@ -41,13 +41,14 @@ public:
 private:
     uint64_t appendObject(void* entry);
     uint64_t reserveObject();
+    void setObject(uint64_t uid, void* entry);
     uint64_t classReference(const QString& className, const QStringList& hierarchy);
     uint64_t encodeArchivable(const Archivable& object);
     uint64_t encodeForeign(const ArchivedObject::Ptr& object);
     void setKey(const char* key, void* value);
 
-    void* m_objects;
-    void* m_current = nullptr; // dictionary of the object being encoded
+    std::vector<void*> m_objects; // the archive's object table, "$null" first
+    void* m_current = nullptr;    // dictionary of the object being encoded
     QHash<QString, uint64_t> m_classes;
     QHash<const ArchivedObject*, uint64_t> m_foreign;
 };

@@ -21,6 +21,24 @@ constexpr int kMaxForeignDepth = 32;
 // Far beyond any real library (10,000 recordings take about 2 MB).
 constexpr qsizetype kMaxArchiveSize = 512 * 1024 * 1024;
 
+// The items of an array, in order. (Looking an item up by index walks the array from its
+// start, so loops over arrays go through this.)
+std::vector<plist_t> arrayItems(plist_t array)
+{
+    std::vector<plist_t> items;
+    const uint32_t count = plist_array_get_size(array);
+    items.reserve(count);
+    plist_array_iter iter = nullptr;
+    plist_array_new_iter(array, &iter);
+    for (uint32_t i = 0; i < count; ++i) {
+        plist_t item = nullptr;
+        plist_array_next_item(array, iter, &item);
+        items.push_back(item);
+    }
+    free(iter);
+    return items;
+}
+
 QString stringValue(plist_t node)
 {
     char* text = nullptr;
@@ -47,8 +65,8 @@ void collectReferences(plist_t node, std::vector<uint64_t>& refs)
         break;
     }
     case PLIST_ARRAY:
-        for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-            collectReferences(plist_array_get_item(node, i), refs);
+        for (plist_t item : arrayItems(node))
+            collectReferences(item, refs);
         break;
     case PLIST_DICT: {
         plist_dict_iter it = nullptr;
@@ -199,11 +217,22 @@ bool xmlNestingWithinLimit(const QByteArray& data)
 plist_t convertXmlReferences(plist_t node)
 {
     if (plist_get_node_type(node) == PLIST_ARRAY) {
-        for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
-            if (plist_t replacement = convertXmlReferences(plist_array_get_item(node, i)))
-                plist_array_set_item(node, replacement, i);
+        // Replacing items one by one would walk the array each time; a new array is built
+        // instead when any item changes.
+        const std::vector<plist_t> items = arrayItems(node);
+        std::vector<plist_t> replacements;
+        replacements.reserve(items.size());
+        bool changed = false;
+        for (plist_t item : items) {
+            replacements.push_back(convertXmlReferences(item));
+            changed = changed || replacements.back();
         }
-        return nullptr;
+        if (!changed)
+            return nullptr;
+        plist_t array = plist_new_array();
+        for (size_t i = 0; i < items.size(); ++i)
+            plist_array_append_item(array, replacements[i] ? replacements[i] : plist_copy(items[i]));
+        return array;
     }
     if (plist_get_node_type(node) != PLIST_DICT)
         return nullptr;
@@ -273,7 +302,8 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         m_error = QStringLiteral("the archive has no object list");
         return;
     }
-    m_objectCount = plist_array_get_size(m_objects);
+    m_objectTable = arrayItems(m_objects);
+    m_objectCount = uint32_t(m_objectTable.size());
     plist_t top = plist_dict_get_item(m_root, "$top");
     plist_t rootRef =
         top && plist_get_node_type(top) == PLIST_DICT ? plist_dict_get_item(top, "root") : nullptr;
@@ -300,7 +330,7 @@ plist_t KeyedUnarchiver::resolve(plist_t node) const
     plist_get_uid_val(node, &uid);
     if (uid == 0 || uid >= m_objectCount)
         return nullptr;
-    plist_t entry = plist_array_get_item(m_objects, uint32_t(uid));
+    plist_t entry = m_objectTable[uid];
     if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
         return nullptr;
     return entry;
@@ -324,9 +354,8 @@ int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& 
     plist_t top = plist_dict_get_item(m_root, "$top");
     plist_t items = plist_dict_get_item(resolve(plist_dict_get_item(top, "root")), "NS.objects");
     int visited = 0;
-    const uint32_t count = plist_array_get_size(items);
-    for (uint32_t i = 0; i < count; ++i) {
-        plist_t entry = resolve(plist_array_get_item(items, i));
+    for (plist_t item : arrayItems(items)) {
+        plist_t entry = resolve(item);
         const QString className = classNameOf(entry);
         if (className.isEmpty())
             continue;
@@ -491,7 +520,7 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     // A reference back to an object still being copied would make a cycle: it becomes null.
     if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
         return nullptr;
-    plist_t entry = plist_array_get_item(m_objects, uint32_t(index));
+    plist_t entry = m_objectTable[index];
     if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
         return nullptr;
 

@@ -53,6 +53,7 @@ private:
     void* m_root = nullptr;
     void* m_objects = nullptr;
     uint32_t m_objectCount = 0;
+    std::vector<void*> m_objectTable; // the items of m_objects, by index
     void* m_current = nullptr;
     QString m_error;
     QHash<uint64_t, ArchivedObject::Ptr> m_foreign;
