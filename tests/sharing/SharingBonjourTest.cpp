@@ -19,14 +19,10 @@ using namespace sonavell::test;
 
 namespace {
 
-QString browseHttpServices()
-{
-    QProcess browse;
-    browse.start(QStringLiteral("avahi-browse"),
-                 {QStringLiteral("-rtp"), QStringLiteral("_http._tcp")});
-    browse.waitForFinished(15000);
-    return QString::fromUtf8(browse.readAllStandardOutput());
-}
+// What avahi-browse reports for HTTP services: with resolve, until the named service's resolved
+// line has appeared (other services that come and go may never resolve); without, the current
+// list.
+QString browseHttpServices(bool resolve, const QString& awaitedName = QString());
 
 // The resolved line of a service in avahi-browse's parsable output ('@' is written \064).
 QString resolvedLine(const QString& listing, const QString& serviceName)
@@ -36,6 +32,34 @@ QString resolvedLine(const QString& listing, const QString& serviceName)
         if (line.startsWith(QLatin1Char('=')) && line.section(QLatin1Char(';'), 3, 3) == name)
             return line;
     return {};
+}
+
+bool listed(const QString& listing, const QString& serviceName)
+{
+    const QString name = QString(serviceName).replace(QLatin1Char('@'), QStringLiteral("\\064"));
+    for (const QString& line : listing.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1Char('+')) && line.section(QLatin1Char(';'), 3, 3) == name)
+            return true;
+    return false;
+}
+
+QString browseHttpServices(bool resolve, const QString& awaitedName)
+{
+    QProcess browse;
+    browse.start(
+        QStringLiteral("avahi-browse"),
+        {resolve ? QStringLiteral("-rp") : QStringLiteral("-tp"), QStringLiteral("_http._tcp")});
+    QString output;
+    waitFor(
+        [&] {
+            output += QString::fromUtf8(browse.readAllStandardOutput());
+            return browse.state() == QProcess::NotRunning ||
+                   (resolve && !resolvedLine(output, awaitedName).isEmpty());
+        },
+        10000);
+    browse.kill();
+    browse.waitForFinished(2000);
+    return output + QString::fromUtf8(browse.readAllStandardOutput());
 }
 
 // Collects the application's log lines.
@@ -87,7 +111,8 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     EXPECT_EQ(exportScreen.numericURL->text(), server.myPublicRawURL());
 
     // Another program on the machine finds the service and reaches the server through it.
-    const QString line = resolvedLine(browseHttpServices(), server.serviceName());
+    const QString line =
+        resolvedLine(browseHttpServices(true, server.serviceName()), server.serviceName());
     ASSERT_FALSE(line.isEmpty());
     EXPECT_EQ(line.section(QLatin1Char(';'), 7, 7), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(line.section(QLatin1Char(';'), 8, 8), QStringLiteral("8080"));
@@ -104,8 +129,8 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     EXPECT_TRUE(exportScreen.bonjourURLLabel->isHidden());
     EXPECT_TRUE(exportScreen.numericURLLabel->isHidden());
     EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
-    EXPECT_TRUE(waitFor(
-        [&] { return resolvedLine(browseHttpServices(), server.serviceName()).isEmpty(); }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return !listed(browseHttpServices(false), server.serviceName()); }, 10000));
     // A resolution still under way when the switch went off never brings the URLs back.
     EXPECT_TRUE(server.myPublicRawURL().isEmpty());
 
