@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -96,7 +97,16 @@ QDateTime AppDelegate::currentDateTime() const
 
 QString AppDelegate::formatDate(const QDateTime& date) const
 {
-    return m_dateFormatter.toString(date, QLocale::ShortFormat);
+    // Formatting dates is the costly part of filtering and of publishing snapshots; each
+    // distinct moment is formatted once.
+    const qint64 key =
+        date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+    auto found = m_dateTexts.constFind(key);
+    if (found != m_dateTexts.constEnd())
+        return *found;
+    const QString text = m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
+    m_dateTexts.insert(key, text);
+    return text;
 }
 
 namespace {

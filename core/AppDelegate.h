@@ -5,6 +5,7 @@
 #include "core/Recording.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QObject>
@@ -161,5 +162,6 @@ private:
     bool m_foundLocation = false;
     QString m_locationString;
     QLocale m_dateFormatter;
+    mutable QHash<qint64, QString> m_dateTexts; // formatted dates by moment
     std::atomic<std::shared_ptr<const LibrarySnapshot>> m_snapshot;
 };

@@ -12,7 +12,7 @@ Recording::Recording(const QString& name, const QString& uuid, const QString& ca
                      const QDateTime& now)
     : m_filename(QStringLiteral("REC%1.wav").arg(uuid))
     , m_name(name)
-    , m_date(now)
+    , m_date(now.toUTC())
     , m_category(category)
     , m_quality(QStringLiteral("HQ"))
     , m_channels(1)

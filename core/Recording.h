@@ -13,7 +13,8 @@ class KeyedUnarchiver;
 
 // One memo: its WAV file (relative to the documents directory) and its descriptive fields.
 // Its photo, when it has one, is the JPEG file of the same name with the extension "jpg".
-// Null strings stand for absent values.
+// Null strings stand for absent values. Dates are kept in UTC (local-time arithmetic consults
+// the time-zone database on every call); screens show them in local time.
 class Recording : public Archivable
 {
 public:
@@ -29,7 +30,7 @@ public:
     QString name() const { return m_name; }
     void setName(const QString& v) { m_name = v; }
     QDateTime date() const { return m_date; }
-    void setDate(const QDateTime& v) { m_date = v; }
+    void setDate(const QDateTime& v) { m_date = v.toUTC(); }
     double duration() const { return m_duration; }
     void setDuration(double v) { m_duration = v; }
     QString category() const { return m_category; }

@@ -12,17 +12,6 @@ namespace {
 // Seconds between 1970-01-01 and 2001-01-01 UTC, the reference date of archived dates.
 constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 
-plist_t classEntry(const QString& className, const QStringList& hierarchy)
-{
-    plist_t dict = plist_new_dict();
-    plist_dict_set_item(dict, "$classname", plist_new_string(className.toUtf8().constData()));
-    plist_t classes = plist_new_array();
-    for (const QString& c : hierarchy)
-        plist_array_append_item(classes, plist_new_string(c.toUtf8().constData()));
-    plist_dict_set_item(dict, "$classes", classes);
-    return dict;
-}
-
 // Renumbers the references inside a copied foreign entry to the positions they were given in
 // the archive being written.
 void renumber(plist_t node, const std::vector<uint64_t>& uids)
@@ -70,32 +59,21 @@ void renumber(plist_t node, const std::vector<uint64_t>& uids)
 
 KeyedArchiver::KeyedArchiver()
 {
-    m_objects.push_back(plist_new_string("$null"));
+    m_entries.push_back(m_writer.string(QStringLiteral("$null")));
 }
 
-KeyedArchiver::~KeyedArchiver()
+KeyedArchiver::~KeyedArchiver() = default;
+
+uint64_t KeyedArchiver::reserveEntry()
 {
-    for (plist_t entry : m_objects)
-        if (entry)
-            plist_free(entry);
+    m_entries.push_back(0);
+    return m_entries.size() - 1;
 }
 
-uint64_t KeyedArchiver::appendObject(plist_t entry)
+uint64_t KeyedArchiver::newEntry(BinaryPropertyListWriter::Ref ref)
 {
-    m_objects.push_back(entry);
-    return m_objects.size() - 1;
-}
-
-// Objects get their number before their contents are encoded (as the platform's archiver
-// numbers them); the entry is filled in afterwards with setObject.
-uint64_t KeyedArchiver::reserveObject()
-{
-    return appendObject(nullptr);
-}
-
-void KeyedArchiver::setObject(uint64_t uid, plist_t entry)
-{
-    m_objects[uid] = entry;
+    m_entries.push_back(ref);
+    return m_entries.size() - 1;
 }
 
 uint64_t KeyedArchiver::classReference(const QString& className, const QStringList& hierarchy)
@@ -103,63 +81,69 @@ uint64_t KeyedArchiver::classReference(const QString& className, const QStringLi
     auto it = m_classes.constFind(className);
     if (it != m_classes.constEnd())
         return *it;
-    const uint64_t uid = appendObject(classEntry(className, hierarchy));
+    std::vector<BinaryPropertyListWriter::Ref> classes;
+    for (const QString& c : hierarchy)
+        classes.push_back(m_writer.string(c));
+    const uint64_t uid = newEntry(m_writer.dictionary(
+        {{m_writer.string(QStringLiteral("$classname")), m_writer.string(className)},
+         {m_writer.string(QStringLiteral("$classes")), m_writer.array(classes)}}));
     m_classes.insert(className, uid);
     return uid;
 }
 
-void KeyedArchiver::setKey(const char* key, plist_t value)
+void KeyedArchiver::setKey(const char* key, BinaryPropertyListWriter::Ref value)
 {
-    plist_dict_set_item(m_current, key, value);
+    // Keys are string literals: their objects are found by address before by text.
+    auto found = m_keys.constFind(key);
+    if (found == m_keys.constEnd())
+        found = m_keys.insert(key, m_writer.string(QString::fromLatin1(key)));
+    m_current->emplace_back(*found, value);
 }
 
 void KeyedArchiver::encodeString(const char* key, const QString& value)
 {
-    const uint64_t uid =
-        value.isNull() ? 0 : appendObject(plist_new_string(value.toUtf8().constData()));
-    setKey(key, plist_new_uid(uid));
+    const uint64_t uid = value.isNull() ? 0 : newEntry(m_writer.string(value, false));
+    setKey(key, m_writer.uid(uid));
 }
 
 void KeyedArchiver::encodeDate(const char* key, const QDateTime& value)
 {
     uint64_t uid = 0;
     if (value.isValid()) {
-        uid = reserveObject();
-        plist_t dict = plist_new_dict();
+        uid = reserveEntry();
         const double seconds = double(value.toMSecsSinceEpoch() - kReferenceDateMSecs) / 1000.0;
-        plist_dict_set_item(dict, "NS.time", plist_new_real(seconds));
-        plist_dict_set_item(
-            dict, "$class",
-            plist_new_uid(classReference(QStringLiteral("NSDate"),
-                                         {QStringLiteral("NSDate"), QStringLiteral("NSObject")})));
-        setObject(uid, dict);
+        const uint64_t dateClass = classReference(
+            QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+        m_entries[uid] = m_writer.dictionary(
+            {{m_writer.string(QStringLiteral("NS.time")), m_writer.real(seconds)},
+             {m_writer.string(QStringLiteral("$class")), m_writer.uid(dateClass)}});
     }
-    setKey(key, plist_new_uid(uid));
+    setKey(key, m_writer.uid(uid));
 }
 
 void KeyedArchiver::encodeDouble(const char* key, double value)
 {
-    setKey(key, plist_new_real(value));
+    setKey(key, m_writer.real(value));
 }
 
 void KeyedArchiver::encodeFloat(const char* key, float value)
 {
-    setKey(key, plist_new_real(value));
+    setKey(key, m_writer.real(value));
 }
 
 void KeyedArchiver::encodeInt32(const char* key, int32_t value)
 {
-    setKey(key, plist_new_uint(uint64_t(int64_t(value))));
+    setKey(key, m_writer.integer(value));
 }
 
 void KeyedArchiver::encodeBool(const char* key, bool value)
 {
-    setKey(key, plist_new_bool(value));
+    setKey(key, m_writer.boolean(value));
 }
 
 void KeyedArchiver::encodeObject(const char* key, const ArchivedObject::Ptr& value)
 {
-    setKey(key, plist_new_uid(encodeForeign(value)));
+    setKey(key, m_writer.uid(encodeForeign(value)));
 }
 
 uint64_t KeyedArchiver::encodeForeign(const ArchivedObject::Ptr& object)
@@ -169,7 +153,7 @@ uint64_t KeyedArchiver::encodeForeign(const ArchivedObject::Ptr& object)
     auto known = m_foreign.constFind(object.get());
     if (known != m_foreign.constEnd())
         return *known;
-    const uint64_t uid = reserveObject();
+    const uint64_t uid = reserveEntry();
     m_foreign.insert(object.get(), uid);
     std::vector<uint64_t> childUids;
     childUids.reserve(object->children().size());
@@ -177,54 +161,49 @@ uint64_t KeyedArchiver::encodeForeign(const ArchivedObject::Ptr& object)
         childUids.push_back(encodeForeign(child));
     plist_t entry = plist_copy(const_cast<void*>(object->entry()));
     renumber(entry, childUids);
-    setObject(uid, entry);
+    m_entries[uid] = m_writer.node(entry);
+    plist_free(entry);
     return uid;
 }
 
 uint64_t KeyedArchiver::encodeArchivable(const Archivable& object)
 {
-    const uint64_t uid = reserveObject();
-    plist_t dict = plist_new_dict();
+    const uint64_t uid = reserveEntry();
     const QString name = object.archiveClassName();
-    plist_dict_set_item(dict, "$class",
-                        plist_new_uid(classReference(name, {name, QStringLiteral("NSObject")})));
-    plist_t outer = m_current;
-    m_current = dict;
+    std::vector<std::pair<BinaryPropertyListWriter::Ref, BinaryPropertyListWriter::Ref>> keys;
+    keys.emplace_back(m_writer.string(QStringLiteral("$class")),
+                      m_writer.uid(classReference(name, {name, QStringLiteral("NSObject")})));
+    auto* outer = m_current;
+    m_current = &keys;
     object.encodeWithCoder(*this);
     m_current = outer;
-    setObject(uid, dict);
+    m_entries[uid] = m_writer.dictionary(keys);
     return uid;
 }
 
 QByteArray KeyedArchiver::archivedDataWithRootArray(const std::vector<const Archivable*>& objects)
 {
     KeyedArchiver archiver;
-    const uint64_t rootUid = archiver.reserveObject();
-    plist_t items = plist_new_array();
+    BinaryPropertyListWriter& w = archiver.m_writer;
+    const uint64_t rootUid = archiver.reserveEntry();
+    std::vector<BinaryPropertyListWriter::Ref> items;
+    items.reserve(objects.size());
     for (const Archivable* object : objects)
-        plist_array_append_item(items, plist_new_uid(archiver.encodeArchivable(*object)));
-    plist_t root = plist_new_dict();
-    plist_dict_set_item(root, "NS.objects", items);
-    plist_dict_set_item(root, "$class",
-                        plist_new_uid(archiver.classReference(QStringLiteral("NSMutableArray"),
-                                                              {QStringLiteral("NSMutableArray"),
-                                                               QStringLiteral("NSArray"),
-                                                               QStringLiteral("NSObject")})));
-    archiver.setObject(rootUid, root);
+        items.push_back(w.uid(archiver.encodeArchivable(*object)));
+    const uint64_t arrayClass = archiver.classReference(
+        QStringLiteral("NSMutableArray"),
+        {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+    archiver.m_entries[rootUid] =
+        w.dictionary({{w.string(QStringLiteral("NS.objects")), w.array(items)},
+                      {w.string(QStringLiteral("$class")), w.uid(arrayClass)}});
 
-    plist_t archive = plist_new_dict();
-    plist_dict_set_item(archive, "$version", plist_new_uint(100000));
-    plist_dict_set_item(archive, "$archiver", plist_new_string("NSKeyedArchiver"));
-    plist_t top = plist_new_dict();
-    plist_dict_set_item(top, "root", plist_new_uid(rootUid));
-    plist_dict_set_item(archive, "$top", top);
-    plist_t table = plist_new_array();
-    for (plist_t entry : archiver.m_objects)
-        plist_array_append_item(table, entry);
-    archiver.m_objects.clear(); // the archive owns the entries now
-    plist_dict_set_item(archive, "$objects", table);
-
-    QByteArray data = BinaryPropertyListWriter::write(archive);
-    plist_free(archive);
-    return data;
+    const BinaryPropertyListWriter::Ref top =
+        w.dictionary({{w.string(QStringLiteral("root")), w.uid(rootUid)}});
+    const BinaryPropertyListWriter::Ref table = w.array(archiver.m_entries);
+    const BinaryPropertyListWriter::Ref archive = w.dictionary(
+        {{w.string(QStringLiteral("$version")), w.integer(100000)},
+         {w.string(QStringLiteral("$archiver")), w.string(QStringLiteral("NSKeyedArchiver"))},
+         {w.string(QStringLiteral("$top")), top},
+         {w.string(QStringLiteral("$objects")), table}});
+    return w.finish(archive);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ArchivedObject.h"
+#include "platform/BinaryPropertyListWriter.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -39,16 +40,20 @@ public:
     void encodeObject(const char* key, const ArchivedObject::Ptr& value);
 
 private:
-    uint64_t appendObject(void* entry);
-    uint64_t reserveObject();
-    void setObject(uint64_t uid, void* entry);
+    uint64_t reserveEntry(); // a number in the object table whose entry is set later
+    uint64_t newEntry(BinaryPropertyListWriter::Ref ref);
     uint64_t classReference(const QString& className, const QStringList& hierarchy);
     uint64_t encodeArchivable(const Archivable& object);
     uint64_t encodeForeign(const ArchivedObject::Ptr& object);
-    void setKey(const char* key, void* value);
+    void setKey(const char* key, BinaryPropertyListWriter::Ref value);
 
-    std::vector<void*> m_objects; // the archive's object table, "$null" first
-    void* m_current = nullptr;    // dictionary of the object being encoded
+    BinaryPropertyListWriter m_writer;
+    std::vector<BinaryPropertyListWriter::Ref>
+        m_entries; // the archive's object table, "$null" first
+    // Keys of the object being encoded.
+    std::vector<std::pair<BinaryPropertyListWriter::Ref, BinaryPropertyListWriter::Ref>>*
+        m_current = nullptr;
     QHash<QString, uint64_t> m_classes;
+    QHash<const char*, BinaryPropertyListWriter::Ref> m_keys;
     QHash<const ArchivedObject*, uint64_t> m_foreign;
 };

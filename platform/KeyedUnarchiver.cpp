@@ -231,7 +231,8 @@ plist_t convertXmlReferences(plist_t node)
             return nullptr;
         plist_t array = plist_new_array();
         for (size_t i = 0; i < items.size(); ++i)
-            plist_array_append_item(array, replacements[i] ? replacements[i] : plist_copy(items[i]));
+            plist_array_append_item(array,
+                                    replacements[i] ? replacements[i] : plist_copy(items[i]));
         return array;
     }
     if (plist_get_node_type(node) != PLIST_DICT)
@@ -422,8 +423,7 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11)
         return {};
     return QDateTime::fromMSecsSinceEpoch(
-               kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), QTimeZone::utc())
-        .toLocalTime();
+        kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), QTimeZone::utc());
 }
 
 double KeyedUnarchiver::decodeDouble(const char* key) const
