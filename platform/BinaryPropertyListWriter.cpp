@@ -1,5 +1,7 @@
 #include "platform/BinaryPropertyListWriter.h"
 
+#include "platform/PlistNodes.h"
+
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -195,11 +197,7 @@ BinaryPropertyListWriter::Ref BinaryPropertyListWriter::node(const void* plistNo
         return real(v);
     }
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(n, &text);
-        const Ref ref = string(QString::fromUtf8(text ? text : ""));
-        free(text);
-        return ref;
+        return string(PlistNodes::stringValue(n));
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -228,33 +226,14 @@ BinaryPropertyListWriter::Ref BinaryPropertyListWriter::node(const void* plistNo
     }
     case PLIST_ARRAY: {
         std::vector<Ref> items;
-        plist_array_iter it = nullptr;
-        plist_array_new_iter(n, &it);
-        for (;;) {
-            plist_t item = nullptr;
-            plist_array_next_item(n, it, &item);
-            if (!item)
-                break;
+        for (void* item : PlistNodes::arrayItems(n))
             items.push_back(node(item));
-        }
-        free(it);
         return array(items);
     }
     case PLIST_DICT: {
         std::vector<std::pair<Ref, Ref>> entries;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(n, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(n, it, &key, &value);
-            if (!value)
-                break;
-            const Ref keyRef = string(QString::fromUtf8(key));
-            free(key);
-            entries.emplace_back(keyRef, node(value));
-        }
-        free(it);
+        for (const auto& [key, value] : PlistNodes::dictItems(n))
+            entries.emplace_back(string(QString::fromUtf8(key)), node(value));
         return dictionary(entries);
     }
     default: {

@@ -2,6 +2,7 @@
 
 #include "platform/Archivable.h"
 #include "platform/BinaryPropertyListWriter.h"
+#include "platform/PlistNodes.h"
 
 #include <plist/plist.h>
 
@@ -11,49 +12,6 @@ namespace {
 
 // Seconds between 1970-01-01 and 2001-01-01 UTC, the reference date of archived dates.
 constexpr qint64 kReferenceDateMSecs = 978307200000LL;
-
-// Renumbers the references inside a copied foreign entry to the positions they were given in
-// the archive being written.
-void renumber(plist_t node, const std::vector<uint64_t>& uids)
-{
-    switch (plist_get_node_type(node)) {
-    case PLIST_UID: {
-        uint64_t k = 0;
-        plist_get_uid_val(node, &k);
-        plist_set_uid_val(node, (k == 0 || k > uids.size()) ? 0 : uids[k - 1]);
-        break;
-    }
-    case PLIST_ARRAY: {
-        plist_array_iter iter = nullptr;
-        plist_array_new_iter(node, &iter);
-        for (;;) {
-            plist_t item = nullptr;
-            plist_array_next_item(node, iter, &item);
-            if (!item)
-                break;
-            renumber(item, uids);
-        }
-        free(iter);
-    } break;
-    case PLIST_DICT: {
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, it, &key, &value);
-            if (!value)
-                break;
-            free(key);
-            renumber(value, uids);
-        }
-        free(it);
-        break;
-    }
-    default:
-        break;
-    }
-}
 
 } // namespace
 
@@ -159,8 +117,11 @@ uint64_t KeyedArchiver::encodeForeign(const ArchivedObject::Ptr& object)
     childUids.reserve(object->children().size());
     for (const auto& child : object->children())
         childUids.push_back(encodeForeign(child));
+    // The copied entry's references point into the object's children; renumber them to the
+    // children's places in this archive.
     plist_t entry = plist_copy(const_cast<void*>(object->entry()));
-    renumber(entry, childUids);
+    PlistNodes::mapReferences(
+        entry, [&](uint64_t k) { return k == 0 || k > childUids.size() ? 0 : childUids[k - 1]; });
     m_entries[uid] = m_writer.node(entry);
     plist_free(entry);
     return uid;

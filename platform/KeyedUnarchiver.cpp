@@ -2,6 +2,8 @@
 
 #include <plist/plist.h>
 
+#include "platform/PlistNodes.h"
+
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
@@ -20,73 +22,6 @@ constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 constexpr int kMaxForeignDepth = 32;
 // Far beyond any real library (10,000 recordings take about 2 MB).
 constexpr qsizetype kMaxArchiveSize = 512 * 1024 * 1024;
-
-// The items of an array, in order. (Looking an item up by index walks the array from its
-// start, so loops over arrays go through this.)
-std::vector<plist_t> arrayItems(plist_t array)
-{
-    std::vector<plist_t> items;
-    const uint32_t count = plist_array_get_size(array);
-    items.reserve(count);
-    plist_array_iter iter = nullptr;
-    plist_array_new_iter(array, &iter);
-    for (uint32_t i = 0; i < count; ++i) {
-        plist_t item = nullptr;
-        plist_array_next_item(array, iter, &item);
-        items.push_back(item);
-    }
-    free(iter);
-    return items;
-}
-
-QString stringValue(plist_t node)
-{
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    QString result = QString::fromUtf8(text ? text : "");
-    free(text);
-    return result;
-}
-
-// Copies every reference inside `node` into `refs` (in document order) and renumbers it to
-// its position there (1-based; 0 stays null).
-void collectReferences(plist_t node, std::vector<uint64_t>& refs)
-{
-    switch (plist_get_node_type(node)) {
-    case PLIST_UID: {
-        uint64_t k = 0;
-        plist_get_uid_val(node, &k);
-        if (k == 0) {
-            plist_set_uid_val(node, 0);
-        } else {
-            refs.push_back(k);
-            plist_set_uid_val(node, refs.size());
-        }
-        break;
-    }
-    case PLIST_ARRAY:
-        for (plist_t item : arrayItems(node))
-            collectReferences(item, refs);
-        break;
-    case PLIST_DICT: {
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, it, &key, &value);
-            if (!value)
-                break;
-            free(key);
-            collectReferences(value, refs);
-        }
-        free(it);
-        break;
-    }
-    default:
-        break;
-    }
-}
 
 // Property-list parsers recurse once per nesting level, so a hostile file nested thousands
 // deep would exhaust the stack. Keyed archives nest a handful of levels; anything deeper than
@@ -219,7 +154,7 @@ plist_t convertXmlReferences(plist_t node)
     if (plist_get_node_type(node) == PLIST_ARRAY) {
         // Replacing items one by one would walk the array each time; a new array is built
         // instead when any item changes.
-        const std::vector<plist_t> items = arrayItems(node);
+        const std::vector<plist_t> items = PlistNodes::arrayItems(node);
         std::vector<plist_t> replacements;
         replacements.reserve(items.size());
         bool changed = false;
@@ -245,22 +180,10 @@ plist_t convertXmlReferences(plist_t node)
             return plist_new_uid(value);
         }
     }
-    std::vector<std::pair<std::string, plist_t>> replacements;
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(node, &it);
-    for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, it, &key, &value);
-        if (!value)
-            break;
+    for (const auto& [key, value] : PlistNodes::dictItems(node)) {
         if (plist_t replacement = convertXmlReferences(value))
-            replacements.emplace_back(key, replacement);
-        free(key);
+            plist_dict_set_item(node, key.constData(), replacement);
     }
-    free(it);
-    for (auto& [key, replacement] : replacements)
-        plist_dict_set_item(node, key.c_str(), replacement);
     return nullptr;
 }
 
@@ -294,7 +217,7 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
     }
     plist_t archiver = plist_dict_get_item(m_root, "$archiver");
     if (!archiver || plist_get_node_type(archiver) != PLIST_STRING ||
-        stringValue(archiver) != QLatin1String("NSKeyedArchiver")) {
+        PlistNodes::stringValue(archiver) != QLatin1String("NSKeyedArchiver")) {
         m_error = QStringLiteral("not a keyed archive");
         return;
     }
@@ -303,7 +226,7 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         m_error = QStringLiteral("the archive has no object list");
         return;
     }
-    m_objectTable = arrayItems(m_objects);
+    m_objectTable = PlistNodes::arrayItems(m_objects);
     m_objectCount = uint32_t(m_objectTable.size());
     plist_t top = plist_dict_get_item(m_root, "$top");
     plist_t rootRef =
@@ -332,7 +255,8 @@ plist_t KeyedUnarchiver::resolve(plist_t node) const
     if (uid == 0 || uid >= m_objectCount)
         return nullptr;
     plist_t entry = m_objectTable[uid];
-    if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
+    if (plist_get_node_type(entry) == PLIST_STRING &&
+        PlistNodes::stringValue(entry) == QLatin1String("$null"))
         return nullptr;
     return entry;
 }
@@ -345,7 +269,8 @@ QString KeyedUnarchiver::classNameOf(plist_t entry) const
     if (!classEntry || plist_get_node_type(classEntry) != PLIST_DICT)
         return {};
     plist_t name = plist_dict_get_item(classEntry, "$classname");
-    return name && plist_get_node_type(name) == PLIST_STRING ? stringValue(name) : QString();
+    return name && plist_get_node_type(name) == PLIST_STRING ? PlistNodes::stringValue(name)
+                                                             : QString();
 }
 
 int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& element)
@@ -355,7 +280,7 @@ int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& 
     plist_t top = plist_dict_get_item(m_root, "$top");
     plist_t items = plist_dict_get_item(resolve(plist_dict_get_item(top, "root")), "NS.objects");
     int visited = 0;
-    for (plist_t item : arrayItems(items)) {
+    for (plist_t item : PlistNodes::arrayItems(items)) {
         plist_t entry = resolve(item);
         const QString className = classNameOf(entry);
         if (className.isEmpty())
@@ -383,12 +308,12 @@ QString KeyedUnarchiver::stringFromEntry(plist_t entry) const
     if (!entry)
         return {};
     if (plist_get_node_type(entry) == PLIST_STRING)
-        return stringValue(entry);
+        return PlistNodes::stringValue(entry);
     // Mutable strings are archived as {"NS.string": ..., "$class": NSMutableString}.
     if (plist_get_node_type(entry) == PLIST_DICT) {
         plist_t text = plist_dict_get_item(entry, "NS.string");
         if (text && plist_get_node_type(text) == PLIST_STRING)
-            return stringValue(text);
+            return PlistNodes::stringValue(text);
     }
     return {};
 }
@@ -397,7 +322,7 @@ QString KeyedUnarchiver::decodeString(const char* key) const
 {
     plist_t node = value(key);
     if (node && plist_get_node_type(node) == PLIST_STRING) // a string stored in place
-        return stringValue(node);
+        return PlistNodes::stringValue(node);
     return stringFromEntry(resolve(node));
 }
 
@@ -521,13 +446,21 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
         return nullptr;
     plist_t entry = m_objectTable[index];
-    if (plist_get_node_type(entry) == PLIST_STRING && stringValue(entry) == QLatin1String("$null"))
+    if (plist_get_node_type(entry) == PLIST_STRING &&
+        PlistNodes::stringValue(entry) == QLatin1String("$null"))
         return nullptr;
 
     m_foreignPath.push_back(index);
     plist_t copy = plist_copy(entry);
+    // Every reference in the copy is numbered by its place among the copy's references; the
+    // objects they named become the children, in that order.
     std::vector<uint64_t> refs;
-    collectReferences(copy, refs);
+    PlistNodes::mapReferences(copy, [&](uint64_t k) -> uint64_t {
+        if (k == 0)
+            return 0;
+        refs.push_back(k);
+        return refs.size();
+    });
     std::vector<ArchivedObject::Ptr> children;
     children.reserve(refs.size());
     for (uint64_t ref : refs)
