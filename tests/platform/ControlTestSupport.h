@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+namespace sonavell::test {
+
+// A pixmap of one colour, size in points, at the given pixel density.
+inline QPixmap solidPixmap(QSize points, QColor color, qreal ratio = 1.0)
+{
+    QPixmap pixmap(points * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(color);
+    return pixmap;
+}
+
+// What the widget shows now, at one pixel per point.
+inline QImage rendered(QWidget& widget)
+{
+    QImage image(widget.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget.render(&image, {}, {}, QWidget::DrawChildren);
+    return image;
+}
+
+} // namespace sonavell::test
