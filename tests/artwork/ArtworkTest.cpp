@@ -1,0 +1,168 @@
+#include "tools/artwork/Artwork.h"
+#include "support/TestEnvironment.h"
+#include "tools/artwork/CountInSound.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using sonavell::test::ScratchDir;
+using sonavell::test::sourceDir;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString committed(const QString& relative)
+{
+    return sourceDir() + QStringLiteral("/resources/") + relative;
+}
+
+// The committed files are what the generator draws now: regenerate and compare. PNG bytes
+// depend on the image library's compressor, so where bytes differ the decoded pixels decide.
+TEST(ArtworkTest, CommittedImagesAreWhatTheGeneratorDraws)
+{
+    ScratchDir dir;
+    QString error;
+    const QStringList written = sonavell::artwork::writeImages(dir.path(), &error);
+    ASSERT_FALSE(written.isEmpty()) << error.toStdString();
+
+    QStringList present = QDir(committed("images")).entryList({"*.png"}, QDir::Files);
+    QStringList expected = written;
+    present.sort();
+    expected.sort();
+    EXPECT_EQ(present, expected) << "run scripts/make-artwork and commit resources/images";
+
+    for (const QString& name : written) {
+        const QByteArray fresh = readAll(dir.file(name));
+        const QByteArray stored = readAll(committed("images/" + name));
+        if (fresh == stored)
+            continue;
+        const QImage freshImage = QImage::fromData(fresh).convertToFormat(QImage::Format_ARGB32);
+        const QImage storedImage = QImage::fromData(stored).convertToFormat(QImage::Format_ARGB32);
+        EXPECT_FALSE(storedImage.isNull()) << name.toStdString();
+        EXPECT_TRUE(freshImage == storedImage) << name.toStdString() << " differs";
+    }
+}
+
+TEST(ArtworkTest, DoubleDensityImagesAreTwiceTheSizeOfTheirPoints)
+{
+    for (const auto& spec : sonavell::artwork::imageSpecs()) {
+        const QImage single = sonavell::artwork::render(spec, 1);
+        const QImage twice = sonavell::artwork::render(spec, 2);
+        EXPECT_EQ(single.size(), spec.size) << spec.name.toStdString();
+        EXPECT_EQ(twice.size(), spec.size * 2) << spec.name.toStdString();
+        // Something is drawn, and the double image is the same picture.
+        const QImage shrunk =
+            twice.scaled(spec.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int opaque = 0;
+        long difference = 0;
+        for (int y = 0; y < spec.size.height(); ++y) {
+            for (int x = 0; x < spec.size.width(); ++x) {
+                opaque += qAlpha(single.pixel(x, y)) > 0;
+                difference += std::abs(qAlpha(single.pixel(x, y)) - qAlpha(shrunk.pixel(x, y)));
+            }
+        }
+        const long pixels = spec.size.width() * spec.size.height();
+        EXPECT_GT(opaque, pixels / 20) << spec.name.toStdString();
+        EXPECT_LT(difference / pixels, 24) << spec.name.toStdString();
+    }
+}
+
+TEST(ArtworkTest, PairedPicturesShareTheirSize)
+{
+    std::map<QString, QSize> sizes;
+    for (const auto& spec : sonavell::artwork::imageSpecs())
+        sizes[spec.name] = spec.size;
+    // Swapped in place of each other on one button or one view.
+    const std::vector<std::vector<QString>> groups = {
+        {"record.png", "record_pressed.png", "stop.png", "stop_pressed.png", "append.png",
+         "append_pressed.png", "play_up.png", "play_pressed.png", "pause_up.png",
+         "pause_pressed.png"},
+        {"jogtoggle.png", "shuttletoggle.png", "locator_toggle.png", "volume_toggle.png"},
+        {"meters_lit.png", "meter_unlit.png"},
+        {"displaycircle.png", "displaycircle_filled.png"},
+        {"Oval.png", "jog.png", "Shadow.png"},
+        {"LQ.png", "MQ.png", "HQ.png", "1-2x.png", "1x.png", "2x.png"},
+        {"slider_blue.png", "slider_gray.png"},
+        {"slider_thumb.png", "slider_lvthumb.png"}};
+    for (const auto& group : groups)
+        for (const QString& name : group)
+            EXPECT_EQ(sizes.at(name), sizes.at(group.front())) << name.toStdString();
+    // The views these fill.
+    EXPECT_EQ(sizes.at("dbbackground.png"), QSize(320, 367));
+    EXPECT_EQ(sizes.at("meters_lit.png"), QSize(293, 293));
+    EXPECT_EQ(sizes.at("displaycircle.png"), QSize(173, 173));
+    EXPECT_EQ(sizes.at("Oval.png"), QSize(228, 228));
+    EXPECT_LE(sizes.at("slider_thumb.png").height(), 20);
+    EXPECT_GT(sizes.at("slider_blue.png").width(), 2 * 10) << "a 10-point cap on both sides";
+}
+
+// Three beeps at 0, 0.5 and 1.0 s, silence between them and after the last up to 1.5 s.
+TEST(ArtworkTest, CountInSoundIsThreeBeepsHalfASecondApart)
+{
+    ScratchDir dir;
+    QString error;
+    ASSERT_TRUE(sonavell::artwork::writeCountInSound(dir.file("count.wav"), &error));
+    const QByteArray wav = readAll(dir.file("count.wav"));
+    EXPECT_EQ(wav, readAll(committed("sounds/recordcountdown22k.wav")))
+        << "run scripts/make-artwork and commit resources/sounds";
+
+    ASSERT_GE(wav.size(), 44);
+    QDataStream in(wav);
+    in.setByteOrder(QDataStream::LittleEndian);
+    char tag[4];
+    quint32 riffSize = 0, fmtSize = 0, rate = 0, byteRate = 0, dataSize = 0;
+    quint16 format = 0, channels = 0, align = 0, bits = 0;
+    in.readRawData(tag, 4);
+    EXPECT_EQ(QByteArray(tag, 4), "RIFF");
+    in >> riffSize;
+    EXPECT_EQ(riffSize, wav.size() - 8u);
+    in.readRawData(tag, 4);
+    EXPECT_EQ(QByteArray(tag, 4), "WAVE");
+    in.readRawData(tag, 4);
+    EXPECT_EQ(QByteArray(tag, 4), "fmt ");
+    in >> fmtSize >> format >> channels >> rate >> byteRate >> align >> bits;
+    EXPECT_EQ(fmtSize, 16u);
+    EXPECT_EQ(format, 1);
+    EXPECT_EQ(channels, 1);
+    EXPECT_EQ(rate, 22050u);
+    EXPECT_EQ(byteRate, 44100u);
+    EXPECT_EQ(align, 2);
+    EXPECT_EQ(bits, 16);
+    in.readRawData(tag, 4);
+    EXPECT_EQ(QByteArray(tag, 4), "data");
+    in >> dataSize;
+    ASSERT_EQ(dataSize, wav.size() - 44u);
+    ASSERT_EQ(dataSize, 2u * 33075u) << "1.5 s";
+
+    std::vector<int> samples(dataSize / 2);
+    for (int& s : samples) {
+        qint16 v = 0;
+        in >> v;
+        s = v;
+    }
+    // Peak level in 10 ms windows: loud inside the beeps, silent outside.
+    auto peak = [&](double from, double to) {
+        int most = 0;
+        for (int i = static_cast<int>(from * 22050); i < static_cast<int>(to * 22050); ++i)
+            most = std::max(most, std::abs(samples[i]));
+        return most;
+    };
+    for (double start : {0.0, 0.5, 1.0}) {
+        EXPECT_GT(peak(start + 0.01, start + 0.07), 12000) << start;
+        EXPECT_EQ(peak(start + 0.09, start + 0.5), 0) << start;
+    }
+    EXPECT_LT(std::abs(samples.front()), 200) << "starts without a click";
+}
+
+} // namespace
