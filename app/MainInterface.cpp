@@ -2,6 +2,8 @@
 
 #include "core/AppDelegate.h"
 #include "platform/NavigationController.h"
+#include "sharing/ExportController.h"
+#include "sharing/SharingController.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -18,6 +20,13 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
 
     appDelegate.window = m_window;
     appDelegate.navigationController = navigation;
+
+    // The web sharing server and the export screen that switches it.
+    auto* sharing = new SharingController(&appDelegate, m_window);
+    auto* exportScreen = new ExportController(&appDelegate, sharing, m_window);
+    exportScreen->hide();
+    appDelegate.sharingController = sharing;
+    appDelegate.exportController = exportScreen;
 }
 
 MainInterface::~MainInterface()

@@ -4,6 +4,9 @@
 #include "app/MainInterface.h"
 #include "core/AppDelegate.h"
 #include "platform/QuitSignals.h"
+#include "platform/SwitchControl.h"
+#include "sharing/ExportController.h"
+#include "sharing/SharingController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,6 +15,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,6 +30,38 @@ QString documentsDirectory(const QCommandLineParser& parser, const QCommandLineO
            QStringLiteral("/Documents");
 }
 
+// --share on a machine without a display: the offscreen platform stands in for the screen.
+bool wantsHeadlessSharing(int argc, char** argv)
+{
+    bool share = false;
+    bool platformGiven = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    for (int i = 1; i < argc; ++i) {
+        share = share || std::strcmp(argv[i], "--share") == 0;
+        platformGiven = platformGiven || std::strcmp(argv[i], "-platform") == 0 ||
+                        std::strcmp(argv[i], "--platform") == 0;
+    }
+    return share && !platformGiven && qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Turns the export screen's web sharing switch on, as a tap does, and logs the two addresses
+// once the server knows them.
+void startWebSharing(AppDelegate& appDelegate)
+{
+    SharingController* sharing = appDelegate.sharingController;
+    ExportController* exportScreen = appDelegate.exportController;
+    if (!sharing || !exportScreen)
+        return;
+    QObject::connect(sharing, &SharingController::urlDataChanged, sharing, [sharing] {
+        if (!sharing->myPublicRawURL().isEmpty())
+            qInfo().noquote() << "Web sharing at" << sharing->myPublicHostNameURL() << "and"
+                              << sharing->myPublicRawURL();
+    });
+    if (!exportScreen->webSharingSwitch()->isOn())
+        exportScreen->webSharingSwitch()->click();
+    qInfo().noquote() << "Web sharing on, port 8080, announced as" << sharing->serviceName();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -33,6 +69,11 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationVersion(QStringLiteral(SONAVELL_VERSION));
+    if (wantsHeadlessSharing(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::fprintf(stderr, "sonavell: no display found, so there is no window; web sharing "
+                             "serves the library until the program is interrupted\n");
+    }
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
@@ -47,6 +88,12 @@ int main(int argc, char* argv[])
                  QStringLiteral("/Documents")),
         QStringLiteral("DIR"));
     parser.addOption(documentsOption);
+    const QCommandLineOption shareOption(
+        QStringLiteral("share"),
+        QStringLiteral("Switch web sharing on at start, as the export screen's switch does, and "
+                       "log the two addresses once known. Without a display, runs without a "
+                       "window until interrupted."));
+    parser.addOption(shareOption);
     parser.process(app);
 
     QuitSignals quitSignals;
@@ -60,6 +107,13 @@ int main(int argc, char* argv[])
     MainInterface interface(appDelegate);
     QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate,
                      [&appDelegate] { appDelegate.applicationWillTerminate(); });
+    // Web sharing is switched off when the program ends.
+    QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate, [&appDelegate] {
+        if (appDelegate.sharingController)
+            appDelegate.sharingController->toggleSharing(false);
+    });
     appDelegate.applicationDidFinishLaunching();
+    if (parser.isSet(shareOption))
+        startWebSharing(appDelegate);
     return app.exec();
 }
