@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class QWidget;
+class Toolbar;
+
+// A non-blocking sheet of choices that rises from the bottom of a window. Buttons are counted
+// from 0: the destructive button first (when there is one), then the others, then the cancel
+// button. A tap on a button hides the sheet, then the delegate hears clickedButtonAtIndex and
+// after it didDismissWithButtonIndex. Either may delete the sheet.
+//
+// The owner keeps the sheet and may show it again. Every sheet shown is also recorded, so tests
+// (and headless runs) can read and answer what the user would see.
+class ActionSheet : public QObject
+{
+    Q_OBJECT
+public:
+    using Handler = std::function<void(ActionSheet*, int buttonIndex)>;
+
+    ActionSheet(const QString& title, Handler clickedButtonAtIndex,
+                const QString& cancelButtonTitle, const QString& destructiveButtonTitle = {},
+                const QStringList& otherButtonTitles = {}, QObject* parent = nullptr);
+    ~ActionSheet() override;
+
+    void setDidDismissWithButtonIndex(Handler handler) { m_didDismiss = std::move(handler); }
+
+    QString title() const { return m_title; }
+    // Adds a button after the existing ones and returns its index.
+    int addButtonWithTitle(const QString& title);
+    int numberOfButtons() const { return static_cast<int>(m_buttons.size()); }
+    QString buttonTitleAtIndex(int index) const { return m_buttons.value(index); }
+    QStringList buttonTitles() const { return m_buttons; }
+    // -1 when the sheet has no such button.
+    int cancelButtonIndex() const { return m_cancelIndex; }
+    int destructiveButtonIndex() const { return m_destructiveIndex; }
+    bool isVisible() const { return m_visible; }
+
+    // Shows the sheet over the window that holds view (headless: only recorded).
+    void showInView(QWidget* view);
+    void showFromToolbar(Toolbar* toolbar);
+    // Hides the sheet as if the button had been tapped; nothing happens when it is not showing.
+    void dismissWithClickedButtonIndex(int index);
+
+    // Sheets that are showing now, oldest first.
+    static std::vector<ActionSheet*> visibleSheets();
+    // Every sheet shown since the last clearHistory(), as "title [button|button|...]".
+    static QStringList history();
+    static void clearHistory();
+
+private:
+    void buildPanel(QWidget* window);
+
+    QString m_title;
+    Handler m_clicked;
+    Handler m_didDismiss;
+    QStringList m_buttons;
+    int m_cancelIndex = -1;
+    int m_destructiveIndex = -1;
+    bool m_visible = false;
+    QPointer<QWidget> m_overlay;
+};
