@@ -95,6 +95,7 @@ void ActionSheet::buildPanel(QWidget* window)
     overlay->setAttribute(Qt::WA_StyledBackground);
     overlay->setStyleSheet(QStringLiteral("#ActionSheetOverlay { background: rgba(0,0,0,110); }"));
     overlay->setGeometry(window->rect());
+    window->installEventFilter(this);
 
     auto* outer = new QVBoxLayout(overlay);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -115,7 +116,8 @@ void ActionSheet::buildPanel(QWidget* window)
         auto* label = new QLabel(m_title, panel);
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignCenter);
-        label->setStyleSheet(QStringLiteral("color: #e2e6ed; font-size: 13px;"));
+        label->setStyleSheet(
+            QStringLiteral("color: #e2e6ed; background: transparent; font-size: 13px;"));
         column->addWidget(label);
     }
     for (int i = 0; i < m_buttons.size(); ++i) {
@@ -140,6 +142,14 @@ void ActionSheet::buildPanel(QWidget* window)
     }
     overlay->show();
     overlay->raise();
+}
+
+bool ActionSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    // The sheet keeps covering its window when the window changes size.
+    if (event->type() == QEvent::Resize && m_overlay && watched == m_overlay->parentWidget())
+        m_overlay->setGeometry(m_overlay->parentWidget()->rect());
+    return QObject::eventFilter(watched, event);
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index)

@@ -54,6 +54,9 @@ public:
     static QStringList history();
     static void clearHistory();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPanel(QWidget* window);
 

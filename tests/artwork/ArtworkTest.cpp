@@ -56,33 +56,33 @@ TEST(ArtworkTest, CommittedImagesAreWhatTheGeneratorDraws)
 
 TEST(ArtworkTest, DoubleDensityImagesAreTwiceTheSizeOfTheirPoints)
 {
-    for (const auto& spec : sonavell::artwork::imageSpecs()) {
-        const QImage single = sonavell::artwork::render(spec, 1);
-        const QImage twice = sonavell::artwork::render(spec, 2);
-        EXPECT_EQ(single.size(), spec.size) << spec.name.toStdString();
-        EXPECT_EQ(twice.size(), spec.size * 2) << spec.name.toStdString();
+    for (const auto& recipe : sonavell::artwork::imageRecipes()) {
+        const QImage single = sonavell::artwork::render(recipe, 1);
+        const QImage twice = sonavell::artwork::render(recipe, 2);
+        EXPECT_EQ(single.size(), recipe.size) << recipe.name.toStdString();
+        EXPECT_EQ(twice.size(), recipe.size * 2) << recipe.name.toStdString();
         // Something is drawn, and the double image is the same picture.
         const QImage shrunk =
-            twice.scaled(spec.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            twice.scaled(recipe.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         int opaque = 0;
         long difference = 0;
-        for (int y = 0; y < spec.size.height(); ++y) {
-            for (int x = 0; x < spec.size.width(); ++x) {
+        for (int y = 0; y < recipe.size.height(); ++y) {
+            for (int x = 0; x < recipe.size.width(); ++x) {
                 opaque += qAlpha(single.pixel(x, y)) > 0;
                 difference += std::abs(qAlpha(single.pixel(x, y)) - qAlpha(shrunk.pixel(x, y)));
             }
         }
-        const long pixels = spec.size.width() * spec.size.height();
-        EXPECT_GT(opaque, pixels / 20) << spec.name.toStdString();
-        EXPECT_LT(difference / pixels, 24) << spec.name.toStdString();
+        const long pixels = recipe.size.width() * recipe.size.height();
+        EXPECT_GT(opaque, pixels / 20) << recipe.name.toStdString();
+        EXPECT_LT(difference / pixels, 24) << recipe.name.toStdString();
     }
 }
 
 TEST(ArtworkTest, PairedPicturesShareTheirSize)
 {
     std::map<QString, QSize> sizes;
-    for (const auto& spec : sonavell::artwork::imageSpecs())
-        sizes[spec.name] = spec.size;
+    for (const auto& recipe : sonavell::artwork::imageRecipes())
+        sizes[recipe.name] = recipe.size;
     // Swapped in place of each other on one button or one view.
     const std::vector<std::vector<QString>> groups = {
         {"record.png", "record_pressed.png", "stop.png", "stop_pressed.png", "append.png",

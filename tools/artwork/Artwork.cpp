@@ -797,11 +797,11 @@ void drawShadow(QPainter& p)
     p.restore();
 }
 
-std::vector<ImageSpec> makeSpecs()
+std::vector<ImageRecipe> makeRecipes()
 {
-    std::vector<ImageSpec> specs;
+    std::vector<ImageRecipe> recipes;
     auto add = [&](const char* name, QSize size, std::function<void(QPainter&)> draw) {
-        specs.push_back({QString::fromLatin1(name), size, std::move(draw)});
+        recipes.push_back({QString::fromLatin1(name), size, std::move(draw)});
     };
     const QSize key(58, 58);
     add("record.png", key, [](QPainter& p) { drawRecordKey(p, false); });
@@ -841,26 +841,26 @@ std::vector<ImageSpec> makeSpecs()
     add("1-2x.png", badge, [](QPainter& p) { drawBadge(p, "0.75x", kCyan); });
     add("1x.png", badge, [](QPainter& p) { drawBadge(p, "1x", kIcon); });
     add("2x.png", badge, [](QPainter& p) { drawBadge(p, "1.5x", kCyan); });
-    return specs;
+    return recipes;
 }
 
 } // namespace
 
-const std::vector<ImageSpec>& imageSpecs()
+const std::vector<ImageRecipe>& imageRecipes()
 {
-    static const std::vector<ImageSpec> specs = makeSpecs();
-    return specs;
+    static const std::vector<ImageRecipe> recipes = makeRecipes();
+    return recipes;
 }
 
-QImage render(const ImageSpec& spec, int scale)
+QImage render(const ImageRecipe& recipe, int scale)
 {
-    QImage image(spec.size * scale, QImage::Format_ARGB32_Premultiplied);
+    QImage image(recipe.size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(scale, scale);
-        spec.draw(painter);
+        recipe.draw(painter);
     }
     QImage out = image.convertToFormat(QImage::Format_ARGB32);
     // 72 points per inch at 1x, so image viewers show both files at the same size.
@@ -878,12 +878,12 @@ QStringList writeImages(const QString& directory, QString* error)
         return {};
     }
     QStringList written;
-    for (const ImageSpec& spec : imageSpecs()) {
+    for (const ImageRecipe& recipe : imageRecipes()) {
         for (int scale : {1, 2}) {
-            const QString base = spec.name.chopped(4);
-            const QString name = scale == 1 ? spec.name : base + QStringLiteral("@2x.png");
+            const QString base = recipe.name.chopped(4);
+            const QString name = scale == 1 ? recipe.name : base + QStringLiteral("@2x.png");
             const QString path = directory + QLatin1Char('/') + name;
-            if (!render(spec, scale).save(path, "PNG")) {
+            if (!render(recipe, scale).save(path, "PNG")) {
                 if (error)
                     *error = path + QStringLiteral(": cannot write");
                 return {};
