@@ -5,7 +5,6 @@
 #include "platform/LocationManager.h"
 
 #include "platform/ProgressView.h"
-#include "platform/SwitchControl.h"
 #include "sharing/ExportController.h"
 
 #include <QLabel>
@@ -44,36 +43,6 @@ TEST(ExportScreen, ProgressDisplayFollowsTheUploader)
     EXPECT_EQ(screen.progressLabel->text(), QStringLiteral("Sending Email (25.0% complete):"));
     screen.viewWillDisappear(false);
     EXPECT_FALSE(screen.progressTimer->isActive());
-}
-
-TEST(ExportScreen, TheSwitchDrivesTheServerAndTheCaptions)
-{
-    ServerFixture fixture;
-    SharingController::Environment env = fixture.environment();
-    SharingController server(env);
-    ExportController screen(nullptr, &server);
-    EXPECT_TRUE(screen.bonjourURLLabel->isHidden());
-
-    // Setting the switch from code sends nothing.
-    screen.webSharingSwitch()->setOn(true);
-    EXPECT_FALSE(server.isSharingOn());
-    screen.webSharingSwitch()->setOn(false);
-
-    screen.webSharingSwitch()->click();
-    EXPECT_TRUE(server.isSharingOn());
-    EXPECT_TRUE(waitFor([&] { return server.tcpPort() != 0; }));
-    EXPECT_FALSE(screen.bonjourURLLabel->isHidden());
-    EXPECT_FALSE(screen.numericURLLabel->isHidden());
-    screen.bonjourURL->setText(QStringLiteral("http://earlier.local:8080"));
-    screen.numericURL->setText(QStringLiteral("http://10.0.0.2:8080"));
-
-    screen.webSharingSwitch()->click();
-    EXPECT_FALSE(server.isSharingOn());
-    EXPECT_EQ(screen.bonjourURL->text(), QString());
-    EXPECT_EQ(screen.numericURL->text(), QString());
-    EXPECT_TRUE(screen.bonjourURLLabel->isHidden());
-    EXPECT_TRUE(screen.numericURLLabel->isHidden());
-    EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
 }
 
 TEST(ExportScreen, TheApplicationsServerServesItsLibraryAndReportsToItsScreen)

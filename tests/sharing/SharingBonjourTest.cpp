@@ -95,7 +95,11 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     screen = &exportScreen;
     EXPECT_EQ(server.serviceName(), QStringLiteral("Sonavell@") + fixture.deviceName);
 
-    // Turning the switch on starts the server; the captions show at once.
+    // Setting the switch from code sends nothing; turning it on starts the server and the
+    // captions show at once.
+    exportScreen.webSharingSwitch()->setOn(true);
+    EXPECT_FALSE(server.isSharingOn());
+    exportScreen.webSharingSwitch()->setOn(false);
     exportScreen.webSharingSwitch()->click();
     EXPECT_TRUE(server.isSharingOn());
     EXPECT_FALSE(exportScreen.bonjourURLLabel->isHidden());

@@ -3,7 +3,6 @@
 #include "SharingTestSupport.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -223,28 +222,6 @@ TEST_F(SharingServer, RangesServeSlicesOfFiles)
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(runCurl({url}, &exitCode), wav);
     EXPECT_EQ(exitCode, 0);
-}
-
-TEST_F(SharingServer, CurlFollowsPageLinksToFiles)
-{
-    const quint16 port = fixture.start().tcpPort();
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
-    int exitCode = -1;
-    const QByteArray page = runCurl({base + QStringLiteral("/Category/All")}, &exitCode);
-    ASSERT_EQ(exitCode, 0);
-    // Every link on the page downloads its file.
-    const QByteArray marker = "<a href=\"/Documents/";
-    int links = 0;
-    for (qsizetype at = page.indexOf(marker); at >= 0; at = page.indexOf(marker, at + 1)) {
-        const qsizetype start = at + 9;
-        const QByteArray target = page.mid(start, page.indexOf('"', start) - start);
-        const QByteArray name = QByteArray::fromPercentEncoding(target.mid(11));
-        QFile expected(fixture.documents.file(QString::fromUtf8(name)));
-        ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << name.toStdString();
-        EXPECT_EQ(runCurl({base + QString::fromLatin1(target)}, &exitCode), expected.readAll());
-        ++links;
-    }
-    EXPECT_EQ(links, 3);
 }
 
 TEST_F(SharingServer, SilentAndStalledConnectionsAreClosedWithoutAnswer)
