@@ -44,7 +44,7 @@ public:
         virtual void netServiceDidStop(NetService* sender) { Q_UNUSED(sender); }
     };
 
-    static constexpr const char* kNetServicesErrorCode = "NSNetServicesErrorCode";
+    static constexpr const char* kNetServicesErrorCode = "NetServicesErrorCode";
     enum ErrorCode : int
     {
         kNetServicesUnknownError = -72000,

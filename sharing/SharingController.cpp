@@ -141,12 +141,12 @@ RangeKind parseRange(const QString& value, qint64 size, qint64& first, qint64& l
 {
     if (value.isNull() || !value.startsWith(QLatin1String("bytes="), Qt::CaseInsensitive))
         return RangeKind::Whole;
-    const QString spec = value.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf(QLatin1Char('-'));
-    if (spec.contains(QLatin1Char(',')) || dash < 0)
+    const QString rangeSet = value.mid(6).trimmed();
+    const qsizetype dash = rangeSet.indexOf(QLatin1Char('-'));
+    if (rangeSet.contains(QLatin1Char(',')) || dash < 0)
         return RangeKind::Whole;
-    const QString from = spec.left(dash).trimmed();
-    const QString to = spec.mid(dash + 1).trimmed();
+    const QString from = rangeSet.left(dash).trimmed();
+    const QString to = rangeSet.mid(dash + 1).trimmed();
     if (from.isEmpty()) {
         if (!allDigits(to))
             return RangeKind::Whole;
