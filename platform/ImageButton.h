@@ -13,6 +13,8 @@
 //
 // Its actions are signals: touchDown when a touch begins on it, touchUpInside when that touch
 // ends on it (a tap; click() sends it from code too) and touchUpOutside when it ends elsewhere.
+// A handler that rebuilds its view may drop the button it was called from: hide it and
+// deleteLater() it, never delete it outright.
 class ImageButton : public QAbstractButton
 {
     Q_OBJECT
