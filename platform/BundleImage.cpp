@@ -1,5 +1,7 @@
 #include "platform/BundleImage.h"
 
+#include "platform/Bundle.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -9,21 +11,7 @@
 
 QString BundleImage::imagesDirectory()
 {
-    QStringList candidates;
-    const QString overridden = qEnvironmentVariable("SONAVELL_RESOURCES");
-    if (!overridden.isEmpty()) {
-        candidates << overridden;
-    } else {
-        const QString appDir = QCoreApplication::applicationDirPath();
-        candidates << appDir + QStringLiteral("/../resources")
-                   << appDir + QStringLiteral("/../share/sonavell");
-    }
-    for (const QString& candidate : candidates) {
-        const QString images = QDir::cleanPath(candidate + QStringLiteral("/images"));
-        if (QFileInfo(images).isDir())
-            return images;
-    }
-    return {};
+    return Bundle::resourceDirectory(QStringLiteral("images"));
 }
 
 QPixmap BundleImage::imageNamed(const QString& name)

@@ -269,3 +269,18 @@ void NetService::stop()
     if (active && m_delegate)
         m_delegate->netServiceDidStop(this);
 }
+
+QString NetService::firstIPv4Address() const
+{
+    for (const QByteArray& record : m_addresses) {
+        if (record.size() < static_cast<qsizetype>(sizeof(sockaddr_in)))
+            continue;
+        sockaddr_in address{};
+        std::memcpy(&address, record.constData(), sizeof address);
+        if (address.sin_family != AF_INET)
+            continue;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&address.sin_addr);
+        return QString::asprintf("%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    }
+    return {};
+}

@@ -83,6 +83,9 @@ public:
     // The resolved socket addresses (each a struct sockaddr of its family's size).
     const std::vector<QByteArray>& addresses() const { return m_addresses; }
 
+    // The first IPv4 address among addresses() in dotted form, or an empty string.
+    QString firstIPv4Address() const;
+
     // Maps a dns_sd error to the service error codes above.
     static int errorCodeFromDnsServiceError(int dnsServiceError);
 

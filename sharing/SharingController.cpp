@@ -1,6 +1,9 @@
 #include "sharing/SharingController.h"
 
+#include "platform/Bundle.h"
+
 #include "core/AppDelegate.h"
+#include "platform/Bundle.h"
 #include "sharing/ExportController.h"
 
 #include <QCoreApplication>
@@ -15,25 +18,10 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <limits>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-// Counts the broken-pipe signals received while sharing is on; nothing reads it. Writes use
-// MSG_NOSIGNAL, so the handler is only a safety net for the whole process.
-volatile std::sig_atomic_t pipeBreaks = 0;
-
-void mySigHandler(int)
-{
-    pipeBreaks = pipeBreaks + 1;
-}
 
 constexpr int kListenBacklog = 10;
 constexpr qint64 kDrainMilliseconds = 2000;
@@ -214,8 +202,7 @@ SharingController::SharingController(Environment environment, QObject* parent)
 SharingController::~SharingController()
 {
     cancelCurrentOperation = true;
-    if (m_handlerInstalled)
-        std::signal(SIGPIPE, m_oldHandler);
+    m_brokenPipeGuard.uninstall();
     if (m_thread)
         m_thread->wait();
 }
@@ -248,21 +235,7 @@ QString SharingController::deviceName()
 
 QString SharingController::defaultResourcePath()
 {
-    QStringList candidates;
-    const QString overridden = qEnvironmentVariable("SONAVELL_RESOURCES");
-    if (!overridden.isEmpty()) {
-        candidates << overridden;
-    } else {
-        const QString appDir = QCoreApplication::applicationDirPath();
-        candidates << appDir + QStringLiteral("/../resources")
-                   << appDir + QStringLiteral("/../share/sonavell");
-    }
-    for (const QString& candidate : candidates) {
-        const QString web = QDir::cleanPath(candidate + QStringLiteral("/web"));
-        if (QFileInfo(web).isDir())
-            return web;
-    }
-    return {};
+    return Bundle::resourceDirectory(QStringLiteral("web"));
 }
 
 bool SharingController::isServiceThreadRunning() const
@@ -289,15 +262,11 @@ void SharingController::toggleSharing(bool on)
         m_threadGeneration = ++m_generation;
         m_thread.reset(QThread::create([this] { serviceThread(); }));
         m_thread->start();
-        m_oldHandler = std::signal(SIGPIPE, mySigHandler);
-        m_handlerInstalled = true;
+        m_brokenPipeGuard.install();
     } else {
         m_sharingOn = false;
         cancelCurrentOperation = true;
-        if (m_handlerInstalled) {
-            std::signal(SIGPIPE, m_oldHandler);
-            m_handlerInstalled = false;
-        }
+        m_brokenPipeGuard.uninstall();
         m_myPublicRawURL = QString::fromLatin1("");
         m_myPublicHostNameURL = QString::fromLatin1("");
         notifyURLListener();
@@ -316,15 +285,15 @@ void SharingController::notifyURLListener()
 void SharingController::serviceThread()
 {
     QEventLoop loop;
-    if (listeningSocket < 0 && !openListeningSocket())
+    if (!listeningSocket.isOpen() && !openListeningSocket())
         return;
     if (!netService && m_env.announce) {
         netService = new NetService(QStringLiteral("local."), QStringLiteral("_http._tcp."),
                                     m_serviceName, m_tcpPort.load());
         netService->setDelegate(this);
     }
-    if ((netService || !m_env.announce) && listeningSocket >= 0) {
-        m_acceptNotifier = new QSocketNotifier(listeningSocket, QSocketNotifier::Read);
+    if ((netService || !m_env.announce) && listeningSocket.isOpen()) {
+        m_acceptNotifier = new QSocketNotifier(listeningSocket.descriptor(), QSocketNotifier::Read);
         connect(m_acceptNotifier, &QSocketNotifier::activated, m_acceptNotifier,
                 [this] { acceptConnections(); });
         if (netService)
@@ -347,56 +316,27 @@ void SharingController::serviceThread()
 
 bool SharingController::openListeningSocket()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) {
-        perror("socket creation failure");
+    if (!listeningSocket.open(m_env.listenPort, kListenBacklog))
         return false;
-    }
-    const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(m_env.listenPort);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
-        perror("bind failure");
-        ::close(fd);
-        return false;
-    }
-    socklen_t length = sizeof address;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) < 0) {
-        perror("getsockname failure");
-        ::close(fd);
-        return false;
-    }
-    const quint16 port = ntohs(address.sin_port);
-    if (::listen(fd, kListenBacklog) < 0) {
-        perror("listen failure");
-        ::close(fd);
-        return false;
-    }
-    // Accepting runs until the queue is empty, so the socket must not block.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    listeningSocket = fd;
-    m_tcpPort = port;
+    m_tcpPort = listeningSocket.port();
     return true;
 }
 
 void SharingController::acceptConnections()
 {
+    int fd = -1;
     for (;;) {
-        const int fd = ::accept4(listeningSocket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= 0) {
+        switch (listeningSocket.acceptConnection(fd)) {
+        case ListeningSocket::Accept::Connection:
             connectionReceived(fd);
             continue;
-        }
-        if (errno == EINTR || errno == ECONNABORTED)
-            continue;
-        if (errno == EMFILE || errno == ENFILE) {
-            // Out of descriptors: pause accepting until the next poll tick frees some.
+        case ListeningSocket::Accept::OutOfDescriptors:
+            // Pause accepting until the next poll tick frees some.
             m_acceptNotifier->setEnabled(false);
+            return;
+        case ListeningSocket::Accept::NoneWaiting:
+            return;
         }
-        return;
     }
 }
 
@@ -448,10 +388,7 @@ void SharingController::stopListening()
 {
     delete m_acceptNotifier;
     m_acceptNotifier = nullptr;
-    if (listeningSocket >= 0) {
-        ::close(listeningSocket);
-        listeningSocket = -1;
-    }
+    listeningSocket.close();
 }
 
 void SharingController::windDown()
@@ -499,20 +436,9 @@ void SharingController::netServiceBrowserDidFindService(NetServiceBrowser*,
 void SharingController::netServiceDidResolveAddress(NetService* sender)
 {
     const QString hostURL = QStringLiteral("http://%1:8080").arg(sender->hostName());
-    unsigned octets[4] = {0, 0, 0, 0};
-    for (const QByteArray& record : sender->addresses()) {
-        if (record.size() < static_cast<qsizetype>(sizeof(sockaddr_in)))
-            continue;
-        const auto* address = reinterpret_cast<const sockaddr_in*>(record.constData());
-        if (address->sin_family != AF_INET)
-            continue;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-        for (int i = 0; i < 4; ++i)
-            octets[i] = bytes[i];
-        break;
-    }
-    const QString rawURL =
-        QString::asprintf("http://%u.%u.%u.%u:8080", octets[0], octets[1], octets[2], octets[3]);
+    const QString address = sender->firstIPv4Address();
+    const QString rawURL = QStringLiteral("http://%1:8080")
+                               .arg(address.isEmpty() ? QStringLiteral("0.0.0.0") : address);
     if (sender == m_ownService) {
         m_ownService->deleteLater();
         m_ownService = nullptr;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/LibrarySnapshot.h"
+#include "platform/BrokenPipeGuard.h"
 #include "platform/HttpConnection.h"
+#include "platform/ListeningSocket.h"
 #include "platform/NetService.h"
 #include "platform/NetServiceBrowser.h"
 
@@ -11,7 +13,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -140,15 +141,14 @@ private:
     bool m_sharingOn = false;
     quint64 m_generation = 0;
     std::unique_ptr<QThread> m_thread;
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_handlerInstalled = false;
+    BrokenPipeGuard m_brokenPipeGuard;
 
     // Shared between the threads.
     std::atomic<bool> cancelCurrentOperation{false};
     std::atomic<quint16> m_tcpPort{0};
 
     // Service thread only (one thread at a time: a new one starts after the old has ended).
-    int listeningSocket = -1;
+    ListeningSocket listeningSocket;
     QSocketNotifier* m_acceptNotifier = nullptr;
     NetService* netService = nullptr;
     NetServiceBrowser* netServiceBrowser = nullptr;
