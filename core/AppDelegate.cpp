@@ -5,7 +5,6 @@
 #include "platform/KeyedArchiver.h"
 #include "platform/KeyedUnarchiver.h"
 #include "platform/LocationManager.h"
-#include "platform/NavigationController.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,12 +34,17 @@ std::vector<const Archivable*> archivables(const QList<std::shared_ptr<T>>& list
     return result;
 }
 
+QString asideName(const QString& path)
+{
+    return path + QStringLiteral(".unreadable-") +
+           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
 // Moves an archive that cannot be read out of the way, so that nothing written later replaces
 // it. Returns the new name, or an empty string when even the move failed.
 QString setAside(const QString& path)
 {
-    const QString target = path + QStringLiteral(".unreadable-") +
-                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    const QString target = asideName(path);
     if (QFile::rename(path, target) || QFile::copy(path, target))
         return target;
     return {};
@@ -69,19 +73,15 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     m_recordingIndex = 0;
 
     if (m_categories.isEmpty()) {
-        m_categories.clear();
         for (const char* name : {kAllRecordingsCategory, "Business", "Ideas", "Interviews",
                                  "Lectures", "Music", "Personal", "To Do"})
             m_categories.append(std::make_shared<Category>(QString::fromUtf8(name)));
     }
-    bool firstRun = false;
     if (m_recordingsMissing) {
         m_recordings.clear();
         m_recordingIndex = -1;
-        firstRun = true;
-    }
-    if (firstRun)
         showAirplaneModeSuggestion();
+    }
     m_categoryIndex = 0;
     findLocation();
     integrityCheck();
@@ -145,9 +145,7 @@ void readArchive(const QString& path, const QString& className,
             ++skipped;
     });
     if (skipped > 0) {
-        const QString copy =
-            path + QStringLiteral(".unreadable-") +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+        const QString copy = asideName(path);
         QFile::copy(path, copy);
         qWarning().noquote() << skipped << "entries of" << path << "are not" << className
                              << "records and were skipped; the original is kept as" << copy;
