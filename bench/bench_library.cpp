@@ -1,6 +1,7 @@
 // Library benchmark: start-up (archive decode + integrity walk), one filtered list and one
 // persist, for a library of 10,000 recordings with 10,000 WAV files on disk. Beside them, the
 // time Python's plistlib takes to load the same recordings.plist, as a ratio.
+#include "BenchSupport.h"
 #include "core/AppDelegate.h"
 
 #include <QCoreApplication>
@@ -19,26 +20,10 @@ namespace {
 
 constexpr int kRecordings = 10000;
 
+// A valid WAV file of 100 silent samples.
 QByteArray smallWav()
 {
-    // A valid 44-byte header and 100 silent samples at 44100 Hz.
-    QByteArray wav;
-    auto u32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    wav += "RIFF";
-    u32(36 + 200);
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(44100);
-    u32(88200);
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(200);
-    wav += QByteArray(200, '\0');
-    return wav;
+    return wavHeader(200) + QByteArray(200, '\0');
 }
 
 double median(std::vector<double> v)

@@ -2,6 +2,7 @@
 // the same run, from Python's http.server (Debian's /usr/bin/python3) and nginx when installed;
 // MB/s of each and the ratios. Then page generation for a library of 10,000 recordings whose
 // files are present: time per category page, generated directly and fetched over TCP.
+#include "BenchSupport.h"
 #include "sharing/SharingController.h"
 
 #include <QCoreApplication>
@@ -26,26 +27,6 @@ namespace {
 constexpr qint64 kFileBytes = 50LL * 1024 * 1024;
 constexpr int kRuns = 3;
 constexpr int kRecordings = 10000;
-
-QByteArray wavHeader(uint32_t dataBytes)
-{
-    QByteArray wav;
-    auto u32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    wav += "RIFF";
-    u32(36 + dataBytes);
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(44100);
-    u32(88200);
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(dataBytes);
-    return wav;
-}
 
 void pump(int ms)
 {

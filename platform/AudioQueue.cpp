@@ -37,13 +37,19 @@ AudioQueue::~AudioQueue()
         src_delete(m_converter);
 }
 
+// Queues carry 16-bit linear PCM with at least one channel at a positive rate.
+static bool isSupportedFormat(const AudioStreamBasicDescription& format)
+{
+    return format.mFormatID == kAudioFormatLinearPCM && format.mBitsPerChannel == 16 &&
+           format.mChannelsPerFrame >= 1 && format.mSampleRate > 0.0;
+}
+
 OSStatus AudioQueue::newInput(const AudioStreamBasicDescription& format,
                               AudioQueueInputCallback callback, void* userData,
                               AudioQueueRef* outQueue, std::shared_ptr<AudioDevice> device)
 {
     *outQueue = nullptr;
-    if (!callback || format.mFormatID != kAudioFormatLinearPCM || format.mBitsPerChannel != 16 ||
-        format.mChannelsPerFrame < 1 || !(format.mSampleRate > 0.0))
+    if (!callback || !isSupportedFormat(format))
         return kAudioQueueErr_InvalidParameter;
     if (!device)
         device = AudioDevice::defaultDevice();
@@ -60,8 +66,7 @@ OSStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format,
                                AudioQueueRef* outQueue, std::shared_ptr<AudioDevice> device)
 {
     *outQueue = nullptr;
-    if (!callback || format.mFormatID != kAudioFormatLinearPCM || format.mBitsPerChannel != 16 ||
-        format.mChannelsPerFrame < 1 || !(format.mSampleRate > 0.0))
+    if (!callback || !isSupportedFormat(format))
         return kAudioQueueErr_InvalidParameter;
     if (!device)
         device = AudioDevice::defaultDevice();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+
+// The 44-byte header of a mono 16-bit 44100 Hz WAV file holding `dataBytes` of samples.
+inline QByteArray wavHeader(uint32_t dataBytes)
+{
+    QByteArray wav;
+    auto u32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    wav += "RIFF";
+    u32(36 + dataBytes);
+    wav += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(44100);
+    u32(88200);
+    u16(2);
+    u16(16);
+    wav += "data";
+    u32(dataBytes);
+    return wav;
+}
