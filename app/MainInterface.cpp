@@ -2,6 +2,7 @@
 
 #include "core/AppDelegate.h"
 #include "platform/NavigationController.h"
+#include "recorder/RecTimerController.h"
 #include "sharing/ExportController.h"
 #include "sharing/SharingController.h"
 
@@ -27,6 +28,11 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     exportScreen->hide();
     appDelegate.sharingController = sharing;
     appDelegate.exportController = exportScreen;
+
+    // The timer recording settings, pushed from the recorder screen's record toolbar.
+    auto* recTimer = new RecTimerController(m_window);
+    recTimer->hide();
+    appDelegate.recTimerController = recTimer;
 }
 
 MainInterface::~MainInterface()
