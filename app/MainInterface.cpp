@@ -2,6 +2,7 @@
 
 #include "core/AppDelegate.h"
 #include "platform/NavigationController.h"
+#include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "sharing/ExportController.h"
 #include "sharing/SharingController.h"
@@ -33,6 +34,12 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     auto* recTimer = new RecTimerController(m_window);
     recTimer->hide();
     appDelegate.recTimerController = recTimer;
+
+    // The recorder screen, pushed when start-up has finished.
+    auto* recorder = new AudioViewController(&appDelegate, m_window);
+    recorder->hide();
+    appDelegate.audioViewController = recorder;
+    appDelegate.audioViewScreen = recorder;
 }
 
 MainInterface::~MainInterface()

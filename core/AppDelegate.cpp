@@ -5,6 +5,7 @@
 #include "platform/KeyedArchiver.h"
 #include "platform/KeyedUnarchiver.h"
 #include "platform/LocationManager.h"
+#include "platform/NavigationController.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,6 +211,10 @@ void AppDelegate::applicationDidFinishLaunching()
     defaults.setValue(QLatin1String(kRestoreIndexKey), m_recordingIndex);
     defaults.setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
     defaults.sync();
+
+    // The user starts on the recorder screen, with the category list one step back.
+    if (navigationController && audioViewScreen)
+        navigationController->pushViewController(audioViewScreen, true);
 }
 
 void AppDelegate::applicationWillTerminate()

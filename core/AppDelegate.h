@@ -19,6 +19,7 @@
 class QSettings;
 class QWidget;
 class NavigationController;
+class ViewController;
 class LocationManager;
 class Location;
 class AlertView;
@@ -71,6 +72,8 @@ public:
     QWidget* window = nullptr;
     NavigationController* navigationController = nullptr;
     AudioViewController* audioViewController = nullptr;
+    // The same recorder screen as the navigation stack sees it; pushed at the end of start-up.
+    ViewController* audioViewScreen = nullptr;
     ItemDetailsController* itemDetailsController = nullptr;
     AppInfoController* appInfoController = nullptr;
     SharingController* sharingController = nullptr;

@@ -1,0 +1,874 @@
+#include "recorder/AudioViewController.h"
+
+#include "audio/AudioPlayer.h"
+#include "audio/AudioRecorder.h"
+#include "core/AppDelegate.h"
+#include "dashboard/MeterView.h"
+#include "platform/ActionSheet.h"
+#include "platform/AudioSession.h"
+#include "platform/Bundle.h"
+#include "platform/BundleImage.h"
+#include "platform/IdleInhibitor.h"
+#include "platform/ImageButton.h"
+#include "platform/ImageSlider.h"
+#include "platform/NavigationController.h"
+#include "platform/SwitchControl.h"
+#include "recorder/RecTimerController.h"
+#include "sharing/ExportController.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+// Where the read-outs sit on the dashboard (the screen below the navigation bar): the position
+// inside the time meter's circle, "of" and the clip's length below it, the quality at the left.
+constexpr QRect kStatusSignFrame{74, 170, 173, 48};
+constexpr QRect kLabel1Frame{74, 218, 173, 16};
+constexpr QRect kLabel2Frame{74, 234, 173, 24};
+constexpr QRect kQualityImageFrame{12, 52, 44, 22};
+constexpr QPoint kInfoButtonOrigin{274, 10};
+
+const QColor kReadoutColour(0, 0, 0, 204); // black at alpha 0.8
+const QColor kRecordingColour(255, 0, 0);
+
+void setTextColour(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    label->setPalette(palette);
+}
+
+QLabel* makeReadout(QWidget* parent, const QRect& frame, int pointSize)
+{
+    auto* label = new QLabel(parent);
+    label->setGeometry(frame);
+    label->setAlignment(Qt::AlignCenter);
+    QFont font(QStringLiteral("Trebuchet MS"));
+    font.setPointSize(pointSize);
+    label->setFont(font);
+    setTextColour(label, kReadoutColour);
+    return label;
+}
+
+// Decibels of a percentage of full gain: 0 at 100 %, negative below, positive above; a
+// negative percentage gives the negated value of its magnitude.
+float PercentTodBF(float percent)
+{
+    if (percent == 100.0f)
+        return 0.0f;
+    const float db = 20.0f * std::log10(std::fabs(percent) / 100.0f);
+    return percent < 0.0f ? -db : db;
+}
+
+} // namespace
+
+AudioViewController::AudioViewController(AppDelegate* appDelegate, Environment environment,
+                                         QWidget* parent)
+    : ViewController(parent)
+    , m_appDelegate(appDelegate)
+    , m_env(std::move(environment))
+{
+    m_idleInhibitor = m_env.idleInhibitor;
+    if (!m_idleInhibitor) {
+        m_ownIdleInhibitor = std::make_unique<IdleInhibitor>();
+        m_idleInhibitor = m_ownIdleInhibitor.get();
+    }
+
+    resize(320, 436);
+    m_dbView = new DashboardView(this);
+    m_dbView->setDelegate(this);
+    m_statusSign = makeReadout(this, kStatusSignFrame, 40);
+    m_label1 = makeReadout(this, kLabel1Frame, 12);
+    m_label2 = makeReadout(this, kLabel2Frame, 18);
+    m_qualityImage = new QLabel(this);
+    m_qualityImage->setGeometry(kQualityImageFrame);
+    m_qualityImage->setScaledContents(false);
+    m_addButton = new QPushButton(QStringLiteral("+"), this);
+    m_addButton->hide();
+    connect(m_addButton, &QPushButton::clicked, this, [this] { newRecording(); });
+
+    setupFiles();
+    m_recordQuality = 11025.0;
+    m_playSpeed = 1.0;
+    m_audioLevels.fill(0.0f);
+    m_peakLevels.fill(0.0f);
+    m_startTime = now();
+    AudioSession::instance().initialize(&AudioViewController::interruptionListenerCallback, this);
+}
+
+AudioViewController::AudioViewController(AppDelegate* appDelegate, QWidget* parent)
+    : AudioViewController(appDelegate, Environment(), parent)
+{
+}
+
+AudioViewController::~AudioViewController()
+{
+    AudioSession::instance().initialize(nullptr, nullptr);
+    if (m_hasCountInSound) {
+        SystemSound::removeSystemSoundCompletion(m_countInSound);
+        SystemSound::disposeSystemSoundID(m_countInSound);
+    }
+    if (m_navigationHooked && m_appDelegate->navigationController)
+        m_appDelegate->navigationController->didShowViewController = nullptr;
+    // Engines stop without telling a controller that is going away.
+    if (m_audioRecorder) {
+        m_audioRecorder->setNotificationDelegate(nullptr);
+        m_audioRecorder->setStopping(true);
+        m_audioRecorder->stop();
+    }
+    if (m_audioPlayer) {
+        m_audioPlayer->setNotificationDelegate(nullptr);
+        m_audioPlayer->setAudioPlayerShouldStopImmediately(true);
+        m_audioPlayer->stop();
+    }
+    m_audioRecorder.reset();
+    m_audioPlayer.reset();
+    m_dbView->setDelegate(nullptr);
+    m_dbView->transportView()->setDelegate(nullptr);
+    m_dbView->locatorControl()->setDelegate(nullptr);
+}
+
+double AudioViewController::now() const
+{
+    if (m_env.now)
+        return m_env.now();
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// ---- The clip ----
+
+void AudioViewController::setupFiles()
+{
+    m_recordingDirectory = m_appDelegate->documentsPath();
+    const QString path = QStringLiteral("%1/%2").arg(m_recordingDirectory, targetFile());
+    const QUrl url = QUrl::fromLocalFile(path);
+    qInfo().noquote() << "Recorded file path:" << url.toString();
+    if (url.isValid())
+        m_soundFileURL = url;
+}
+
+QString AudioViewController::targetFile()
+{
+    AppDelegate::RecordingList list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
+    if (m_appDelegate->recordingIndex() == -1 || list.isEmpty()) {
+        m_appDelegate->setSearchText(QString());
+        m_appDelegate->addRecording();
+        list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
+        m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
+    }
+    if (uint32_t(m_appDelegate->recordingIndex()) >= uint64_t(list.size()))
+        m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
+    if (list.isEmpty())
+        return QString();
+    return list[m_appDelegate->recordingIndex()]->filename();
+}
+
+std::shared_ptr<Recording> AudioViewController::currentRecording() const
+{
+    const AppDelegate::RecordingList list =
+        m_appDelegate->recArrayFilter(m_appDelegate->searchText());
+    const int32_t index = m_appDelegate->recordingIndex();
+    if (index < 0 || index >= list.size())
+        return nullptr;
+    return list[index];
+}
+
+bool AudioViewController::clipFileExists() const
+{
+    return !m_soundFileURL.isEmpty() && QFileInfo(m_soundFileURL.toLocalFile()).isFile();
+}
+
+void AudioViewController::prepareClip()
+{
+    m_clipLength = 0.0;
+    // Measured at the file's own rate, so the length and the rate never depend on the speed.
+    auto player = std::make_unique<AudioPlayer>(m_soundFileURL, 1.0);
+    if (!player->audioFileID())
+        return;
+    m_clipLength = player->calculateSizesFor(1.0);
+    if (auto recording = currentRecording())
+        recording->setDuration(m_clipLength);
+    m_recordQuality = player->audioFormat().mSampleRate;
+    m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+    player.reset();
+    m_dbView->locatorControl()->setMax(float(m_clipLength));
+    showQualityImage();
+}
+
+QString AudioViewController::qualityImageName(double sampleRate)
+{
+    if (sampleRate == 11025.0)
+        return QStringLiteral("LQ.png");
+    if (sampleRate == 22050.0)
+        return QStringLiteral("MQ.png");
+    if (sampleRate == 44100.0)
+        return QStringLiteral("HQ.png");
+    return QString();
+}
+
+QString AudioViewController::qualityLabel(double sampleRate)
+{
+    if (sampleRate == 11025.0)
+        return QStringLiteral("LQ");
+    if (sampleRate == 22050.0)
+        return QStringLiteral("MQ");
+    if (sampleRate == 44100.0)
+        return QStringLiteral("HQ");
+    return QString();
+}
+
+void AudioViewController::showQualityImage()
+{
+    const QString name = qualityImageName(m_recordQuality);
+    if (!name.isEmpty()) {
+        m_qualityImage->setPixmap(BundleImage::imageNamed(name));
+        m_qualityImage->setObjectName(name);
+    }
+}
+
+// ---- Recording ----
+
+void AudioViewController::handleRecord(bool recording)
+{
+    TransportView* transport = m_dbView->transportView();
+    if (m_countingIn || m_deferredRecordTimer) {
+        // A take is already on its way: a second one would write into the same file. The tap
+        // is ignored and the transport keeps showing the take.
+        transport->setRecording(true);
+        transport->setHasPlayMode(false);
+        transport->setupTransportButtons();
+        return;
+    }
+    if (transport->playing()) {
+        // The append button during playback: stop the playback now, record once it is gone.
+        const bool hadPlayMode = transport->hasPlayMode();
+        transport->setHasPlayMode(true);
+        playOrStop();
+        transport->setHasPlayMode(hadPlayMode);
+        auto* timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setInterval(kDeferredRecordIntervalMs);
+        connect(timer, &QTimer::timeout, this, [this] { deferredRecordAction(); });
+        m_deferredRecordTimer = timer;
+        timer->start();
+        return;
+    }
+    recordOrStop();
+    m_dbView->setupToolbar();
+    m_dbView->background()->update();
+    if (!recording)
+        m_dbView->meterView()->updateMeters(0.0f);
+}
+
+void AudioViewController::deferredRecordAction()
+{
+    if (m_deferredRecordTimer) {
+        m_deferredRecordTimer->stop();
+        m_deferredRecordTimer->deleteLater();
+        m_deferredRecordTimer = nullptr;
+    }
+    recordOrStop();
+    m_dbView->setupToolbar();
+    m_dbView->background()->update();
+    if (!m_dbView->transportView()->recording())
+        m_dbView->meterView()->updateMeters(0.0f);
+}
+
+void AudioViewController::recordOrStop()
+{
+    qInfo() << "recordOrStop:";
+    bool recording;
+    if (m_audioRecorder) {
+        m_audioRecorder->setStopping(true);
+        qInfo() << "sending stop message to recorder object.";
+        m_audioRecorder->stop();
+        qInfo() << "AudioSessionSetActive=false (recordOrStop)";
+        AudioSession::instance().setActive(false);
+        recording = false;
+    } else {
+        if (m_playSpeed != 1.0) {
+            m_playSpeed = 1.0;
+            m_dbView->setupToolbar();
+        }
+        // The take goes into the current recording's file, whatever was selected meanwhile.
+        setupFiles();
+        qInfo() << "AudioSessionSetActive=true (recordOrStop)";
+        AudioSession::instance().setActive(true);
+        const RecTimerController* timer = m_appDelegate->recTimerController;
+        const int count = timer && timer->useRecordCountDown() ? 3 : 0;
+        setTextColour(m_statusSign, kRecordingColour);
+        if (count > 0) {
+            if (!m_hasCountInSound) {
+                const QString path = Bundle::resourceDirectory(QStringLiteral("sounds")) +
+                                     QStringLiteral("/recordcountdown22k.wav");
+                m_hasCountInSound = SystemSound::createSystemSoundID(QUrl::fromLocalFile(path),
+                                                                     &m_countInSound) == noErr;
+            }
+            if (m_hasCountInSound) {
+                SystemSound::addSystemSoundCompletion(
+                    m_countInSound, &AudioViewController::SoundCompletionProc, this);
+                qInfo() << "Playing Countdown Sound";
+                m_countingIn = true;
+                SystemSound::playSystemSound(m_countInSound);
+            } else {
+                // Without the sound there is nothing to wait for.
+                configureAndStartRecording();
+            }
+        } else {
+            configureAndStartRecording();
+        }
+        startCountDown(float(count));
+        recording = true;
+    }
+    m_dbView->changeTransport(true, false, recording);
+}
+
+void AudioViewController::SoundCompletionProc(SystemSoundID, void* userData)
+{
+    auto* self = static_cast<AudioViewController*>(userData);
+    if (!self->m_countingIn)
+        return;
+    self->m_countingIn = false;
+    self->configureAndStartRecording();
+}
+
+void AudioViewController::cancelCountIn()
+{
+    if (!m_countingIn)
+        return;
+    m_countingIn = false;
+    if (m_hasCountInSound)
+        SystemSound::removeSystemSoundCompletion(m_countInSound);
+    if (m_countDownTimer) {
+        m_countDownTimer->stop();
+        m_countDownTimer->deleteLater();
+        m_countDownTimer = nullptr;
+    }
+    m_countDown = 0.0f;
+    AudioSession::instance().setActive(false);
+    m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+}
+
+void AudioViewController::configureAndStartRecording()
+{
+    qInfo() << "AudioSessionSetActive=true (configureAndStartRecording)";
+    AudioSession::instance().setActive(true);
+    AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
+    auto recorder = std::make_unique<AudioRecorder>(m_soundFileURL, m_recordQuality);
+    if (!recorder->queueObject()) {
+        qWarning().noquote() << "Could not record into" << m_soundFileURL.toLocalFile();
+        return;
+    }
+    AudioRecorder* raw = recorder.get();
+    m_audioRecorder = std::move(recorder);
+    raw->setNotificationDelegate(this);
+    raw->record();
+}
+
+void AudioViewController::startCountDown(float count)
+{
+    m_countDown = count + 1.0f;
+    updateCountDown();
+    if (m_countDown > 0.0f) {
+        auto* timer = new QTimer(this);
+        timer->setInterval(kCountDownIntervalMs);
+        connect(timer, &QTimer::timeout, this, [this] { updateCountDown(); });
+        m_countDownTimer = timer;
+        timer->start();
+    }
+}
+
+void AudioViewController::updateCountDown()
+{
+    const float v = m_countDown - 1.0f;
+    if (v > 0.0f) {
+        m_statusSign->setText(QString::asprintf("%1.0f", double(-v)));
+        m_statusSign->update();
+    }
+    m_countDown -= 1.0f;
+    if (m_countDown <= 0.0f && m_countDownTimer) {
+        m_countDownTimer->stop();
+        m_countDownTimer->deleteLater();
+        m_countDownTimer = nullptr;
+    }
+}
+
+// ---- Playback ----
+
+void AudioViewController::handlePlay(bool playing)
+{
+    playOrStop();
+    m_dbView->setupToolbar();
+    if (!playing)
+        m_dbView->meterView()->updateMeters(0.0f);
+}
+
+void AudioViewController::playOrStop()
+{
+    TransportView* transport = m_dbView->transportView();
+    if (!transport->hasPlayMode())
+        return;
+    qInfo() << "playOrStop:";
+    bool playing = false;
+    LocatorControl* locator = m_dbView->locatorControl();
+    if (m_audioPlayer) {
+        qInfo() << "User tapped Stop to stop playing.";
+        m_audioPlayer->setAudioPlayerShouldStopImmediately(true);
+        qInfo() << "Calling AudioQueueStop from controller object.";
+        m_audioPlayer->stop();
+        qInfo() << "AudioSessionSetActive=false (playOrStop)";
+        AudioSession::instance().setActive(false);
+        if (auto recording = currentRecording())
+            recording->setLastPlayTime(locator->value());
+        playing = false;
+    } else {
+        AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_MediaPlayback);
+        auto player = std::make_unique<AudioPlayer>(m_soundFileURL, m_playSpeed);
+        if (player->queueObject() && player->audioFileID()) {
+            AudioPlayer* raw = player.get();
+            m_audioPlayer = std::move(player);
+            raw->setGainRT(transport->customSlider()->value());
+            raw->setNotificationDelegate(this);
+            qInfo() << "AudioSessionSetActive=true (playOrStop)";
+            AudioSession::instance().setActive(true);
+            qInfo() << "sending play message to play object.";
+            if (locator->value() >= m_clipLength - 0.5 && !m_isScrubbing)
+                locator->setValue(0.0f);
+            raw->setIsScrubbing(m_isScrubbing);
+            const double position = std::max(0.0, double(locator->value()) * m_recordQuality);
+            raw->playAt(uint64_t(position));
+            // A player that could not start has reported its stop and is gone already.
+            playing = m_audioPlayer != nullptr;
+        }
+    }
+    m_dbView->changeTransport(true, playing, false);
+}
+
+// ---- Display timer ----
+
+void AudioViewController::startBargraphTimer(AudioQueueObject* engine)
+{
+    stopBargraphTimer();
+    auto* timer = new QTimer(this);
+    timer->setInterval(kBargraphIntervalMs);
+    connect(timer, &QTimer::timeout, this, [this] { updateBargraph(); });
+    m_bargraphTimer = timer;
+    m_bargraphEngine = engine;
+    timer->start();
+}
+
+void AudioViewController::stopBargraphTimer()
+{
+    if (m_bargraphTimer) {
+        m_bargraphTimer->stop();
+        m_bargraphTimer->deleteLater();
+    }
+    m_bargraphTimer = nullptr;
+    m_bargraphEngine = nullptr;
+}
+
+void AudioViewController::updateBargraph()
+{
+    if (m_audioPlayer)
+        m_audioPlayer->setGainRT(m_dbView->transportView()->customSlider()->value());
+    const double speed = m_bargraphEngine == m_audioRecorder.get() ? 1.0 : m_playSpeed;
+    const double pos = m_startPosition + (now() - m_startTime) * speed;
+    if (!m_isScrubbing) {
+        m_dbView->locatorControl()->setValue(float(pos));
+        locatorValueChanged(float(pos));
+    }
+    const RecTimerController* timer = m_appDelegate->recTimerController;
+    if (timer && m_bargraphEngine && m_bargraphEngine == m_audioRecorder.get() &&
+        pos > timer->recordTime() + 0.75 && timer->timerSwitchCtl() &&
+        timer->timerSwitchCtl()->isOn()) {
+        recordOrStop();
+        return;
+    }
+    if (!m_bargraphEngine)
+        return;
+    if (!(m_audioRecorder && m_audioRecorder->stopping()))
+        m_bargraphEngine->getAudioLevels(&m_audioLevels[0], &m_peakLevels[0]);
+    m_dbView->meterView()->updateMeters(m_audioLevels[0]);
+}
+
+// ---- Engine reports ----
+
+void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueObject* engine)
+{
+    if (QThread::currentThread() != thread()) {
+        // Timers and widgets belong to the main thread; the report is handled there, provided
+        // the engine is still one of ours by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, engine] {
+                if (engine == m_audioRecorder.get() || engine == m_audioPlayer.get())
+                    updateUserInterfaceOnAudioQueueStateChange(engine);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    qInfo() << "updateUserInterfaceOnAudioQueueStateChange just called.";
+    const bool isRecorder = engine == m_audioRecorder.get();
+    const bool isPlayer = engine == m_audioPlayer.get();
+    if (engine->isRunning()) {
+        m_startTime = now();
+        if (isRecorder)
+            m_startPosition = double(m_audioRecorder->startingPacketNumber()) / m_recordQuality;
+        else
+            m_startPosition = m_dbView->locatorControl()->value();
+        startBargraphTimer(engine);
+        if (isPlayer) {
+            qInfo() << "playback just started.";
+            setTextColour(m_statusSign, kReadoutColour);
+        } else if (isRecorder) {
+            qInfo() << "recording just started.";
+            m_clipLength = 0.0;
+            setTextColour(m_statusSign, kRecordingColour);
+        } else {
+            return;
+        }
+        setIdleTimerDisabled(true);
+        return;
+    }
+
+    if (isPlayer) {
+        qInfo() << "playback just stopped.";
+        m_dbView->changeTransport(true, false, false);
+        // An engine may be destroyed inside its own report.
+        m_audioPlayer.reset();
+    }
+    if (isRecorder) {
+        qInfo() << "recording just stopped.";
+        const QString reason = m_audioRecorder->stopReason();
+        m_audioRecorder.reset();
+        prepareClip();
+        m_dbView->locatorControl()->setValue(0.0f);
+        if (auto recording = currentRecording()) {
+            recording->setDuration(m_clipLength);
+            const QString quality = qualityLabel(m_recordQuality);
+            if (!quality.isEmpty())
+                recording->setQuality(quality);
+            if (m_appDelegate->userDefaults()
+                    .value(QLatin1String(kAutoLocationStampKey))
+                    .toBool() &&
+                m_appDelegate->foundLocation())
+                recording->setLocationString(m_appDelegate->locationString());
+        }
+        if (!reason.isEmpty())
+            qWarning().noquote() << reason;
+    }
+    setIdleTimerDisabled(false);
+    stopBargraphTimer();
+}
+
+void AudioViewController::setIdleTimerDisabled(bool disabled)
+{
+    if (m_idleInhibitor)
+        m_idleInhibitor->setIdleTimerDisabled(disabled);
+}
+
+// ---- Audio session interruptions ----
+
+void AudioViewController::interruptionListenerCallback(void* userData, uint32_t interruptionState)
+{
+    auto* self = static_cast<AudioViewController*>(userData);
+    if (interruptionState == AudioSession::kAudioSessionBeginInterruption) {
+        qInfo() << "Interrupted. Stopping playback or recording.";
+        qInfo() << "Interrupted. Stopping playback or recording.";
+        if (self->m_audioRecorder) {
+            self->pauseRecording();
+            self->setInterruptedOnRecording(true);
+        } else if (self->m_audioPlayer) {
+            self->pausePlayback();
+            self->setInterruptedOnPlayback(true);
+        }
+    } else if (interruptionState == AudioSession::kAudioSessionEndInterruption) {
+        if (self->interruptedOnPlayback()) {
+            self->resumePlayback();
+            self->setInterruptedOnPlayback(false);
+        }
+        if (self->interruptedOnRecording()) {
+            self->resumeRecording();
+            self->setInterruptedOnRecording(false);
+        }
+    }
+}
+
+void AudioViewController::pauseRecording()
+{
+    if (!m_audioRecorder)
+        return;
+    qInfo() << "Pausing recording on interruption.";
+    m_audioRecorder->pause();
+}
+
+void AudioViewController::resumeRecording()
+{
+    qInfo() << "Resuming recording on end of interruption.";
+    AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
+    qInfo() << "AudioSessionSetActive=true (resumeRecording)";
+    AudioSession::instance().setActive(true);
+    // The take may have been stopped while it was paused.
+    if (m_audioRecorder)
+        m_audioRecorder->resume();
+}
+
+void AudioViewController::pausePlayback()
+{
+    if (!m_audioPlayer)
+        return;
+    qInfo() << "Pausing playback on interruption.";
+    m_audioPlayer->pause();
+}
+
+void AudioViewController::resumePlayback()
+{
+    qInfo() << "Resuming playback on end of interruption.";
+    AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_MediaPlayback);
+    qInfo() << "AudioSessionSetActive=true (resumePlayback)";
+    AudioSession::instance().setActive(true);
+    if (m_audioPlayer)
+        m_audioPlayer->resume();
+}
+
+// ---- Locator read-outs ----
+
+void AudioViewController::locatorValueChanged(float value)
+{
+    const float max = m_dbView->locatorControl()->max();
+    if (!m_changingVolume) {
+        m_statusSign->setText(AppDelegate::makeTimeStringFromSamps(
+            double(value) * m_recordQuality, int16_t(m_timeUnits), m_recordQuality));
+        m_label1->setText(tr("of"));
+        m_label2->setText(AppDelegate::makeTimeStringFromSamps(
+            m_recordQuality * m_clipLength, int16_t(m_timeUnits), m_recordQuality));
+    }
+    if (m_isScrubbing && m_audioPlayer) {
+        m_audioPlayer->setStartPos(uint64_t(std::max(0.0, double(value) * m_recordQuality)));
+        m_audioPlayer->setStartingPacketNumber(0);
+    }
+    TransportView* transport = m_dbView->transportView();
+    if (transport->recording()) {
+        m_dbView->timeMeterView()->updateMeters(0.0f);
+        return;
+    }
+    // With no clip loaded there is no fraction to show.
+    const float fraction = max > 0.0f ? value / max : 0.0f;
+    m_dbView->timeMeterView()->updateMeters(fraction);
+    transport->customLocateSlider()->setValue(fraction * 100.0f);
+}
+
+// ---- Screen life cycle ----
+
+void AudioViewController::viewDidLoad()
+{
+    m_viewLoaded = true;
+    m_dbView->changeTransport(false, false, false);
+    // The clip is the current recording's, which may have changed since the screen was made.
+    setupFiles();
+    if (clipFileExists())
+        prepareClip();
+    setTextColour(m_statusSign, kReadoutColour);
+    setTextColour(m_label1, kReadoutColour);
+    setTextColour(m_label2, kReadoutColour);
+
+    if (!m_infoButton) {
+        m_infoButton = new ImageButton(this);
+        const QPixmap info = BundleImage::imageNamed(QStringLiteral("info.png"));
+        m_infoButton->setBackgroundImage(StretchableImage(info), ImageButton::State::Normal);
+        m_infoButton->setBackgroundImage(StretchableImage(info), ImageButton::State::Highlighted);
+        m_infoButton->setShowsTouchWhenHighlighted(true);
+        m_infoButton->setGeometry(QRect(kInfoButtonOrigin, m_infoButton->sizeHint()));
+        connect(m_infoButton, &ImageButton::touchUpInside, this, [this] { doInfo(); });
+    }
+    m_infoButton->raise();
+    m_qualityImage->raise();
+    m_statusSign->raise();
+    m_label1->raise();
+    m_label2->raise();
+
+    TransportView* transport = m_dbView->transportView();
+    transport->setDelegate(this);
+    transport->setUserDefaults(&m_appDelegate->userDefaults());
+    m_dbView->locatorControl()->setDelegate(this);
+    if (NavigationController* navigation = m_appDelegate->navigationController) {
+        navigation->didShowViewController = [this](ViewController* controller, bool animated) {
+            navigationControllerDidShowViewController(controller, animated);
+        };
+        m_navigationHooked = true;
+    }
+    transport->customSlider()->setValue(
+        m_appDelegate->userDefaults().value(QLatin1String(kOutputVolumeKey), 0.0f).toFloat());
+}
+
+void AudioViewController::viewWillAppear(bool)
+{
+    if (!m_viewLoaded)
+        viewDidLoad();
+    setRightBarButton(m_addButton);
+    targetFile();
+    if (auto recording = currentRecording())
+        setTitle(recording->name());
+}
+
+void AudioViewController::viewWillDisappear(bool)
+{
+    cancelCountIn();
+    if (m_audioPlayer && m_audioPlayer->isRunning())
+        playOrStop();
+    else if (m_audioRecorder && m_audioRecorder->isRunning())
+        recordOrStop();
+}
+
+void AudioViewController::navigationControllerDidShowViewController(ViewController* controller,
+                                                                    bool)
+{
+    if (controller != this)
+        return;
+    qInfo().noquote() << "Switching to recording" << targetFile();
+    setupFiles();
+    m_clipLength = 0.0;
+    if (clipFileExists())
+        prepareClip();
+    else
+        m_dbView->changeTransport(false, false, false);
+    if (auto recording = currentRecording())
+        m_dbView->locatorControl()->setValue(recording->lastPlayTime());
+}
+
+void AudioViewController::newRecording()
+{
+    TransportView* transport = m_dbView->transportView();
+    if (transport->recording() || transport->playing() || m_countingIn)
+        return;
+    const AppDelegate::RecordingList list =
+        m_appDelegate->recArrayFilter(m_appDelegate->searchText());
+    if (list.isEmpty() || clipFileExists()) {
+        m_appDelegate->setRecordingIndex(-1);
+        targetFile();
+        navigationControllerDidShowViewController(this, false);
+        if (auto recording = currentRecording())
+            setTitle(recording->name());
+    }
+}
+
+// ---- Volume slider ----
+
+void AudioViewController::handleSliderValueChanged(float value)
+{
+    m_statusSign->setText(QString::asprintf("+%2.1fdB", double(PercentTodBF(value * 100.0f))));
+    m_label1->setText(tr("Volume Boost"));
+    m_label2->setText(QString());
+}
+
+void AudioViewController::handleSliderTouchStart()
+{
+    m_changingVolume = true;
+}
+
+void AudioViewController::handleSliderTouchEnd()
+{
+    m_changingVolume = false;
+    locatorValueChanged(m_dbView->locatorControl()->value());
+}
+
+// ---- Toolbars ----
+
+void AudioViewController::changeRecordQuality(QObject*)
+{
+    if (m_recordQuality == 11025.0)
+        m_recordQuality = 22050.0;
+    else if (m_recordQuality == 22050.0)
+        m_recordQuality = 44100.0;
+    else if (m_recordQuality == 44100.0)
+        m_recordQuality = 11025.0;
+    showQualityImage();
+    m_dbView->setupToolbar();
+}
+
+void AudioViewController::changePlaySpeed(QObject*)
+{
+    const float speed = float(m_playSpeed);
+    if (speed == 0.75f)
+        m_playSpeed = 1.0;
+    else if (speed == 1.0f)
+        m_playSpeed = 1.5;
+    else if (speed == 1.5f)
+        m_playSpeed = 0.75;
+    if (m_dbView->transportView()->playing()) {
+        playOrStop();
+        playOrStop();
+    }
+    m_dbView->setupToolbar();
+}
+
+void AudioViewController::setRecordTime(QObject*)
+{
+    if (m_appDelegate->navigationController && m_appDelegate->recTimerController)
+        m_appDelegate->navigationController->pushViewController(m_appDelegate->recTimerController,
+                                                                true);
+}
+
+void AudioViewController::doSendOptions(QObject*)
+{
+    if (m_appDelegate->navigationController && m_appDelegate->exportController)
+        m_appDelegate->navigationController->pushViewController(m_appDelegate->exportController,
+                                                                true);
+}
+
+void AudioViewController::doInfo()
+{
+    qInfo() << "Info button pressed.";
+    // The info screen comes with the library browser screens; until the application has one,
+    // the button only logs.
+}
+
+void AudioViewController::deleteRecordingPrompt(QObject*)
+{
+    m_deleteActionSheet = std::make_unique<ActionSheet>(
+        tr("Are you sure you want to delete this recording?"),
+        [this](ActionSheet* sheet, int index) { actionSheetClickedButtonAtIndex(sheet, index); },
+        tr("Cancel"), tr("Delete"));
+    m_deleteActionSheet->showFromToolbar(m_dbView->playToolbar());
+}
+
+void AudioViewController::actionSheetClickedButtonAtIndex(ActionSheet* sheet, int buttonIndex)
+{
+    if (sheet != m_deleteActionSheet.get())
+        return;
+    if (buttonIndex == 0)
+        deleteThisRecording();
+    // The sheet is still inside its own call; it is deleted once control is back.
+    m_deleteActionSheet.release()->deleteLater();
+}
+
+void AudioViewController::deleteThisRecording()
+{
+    TransportView* transport = m_dbView->transportView();
+    cancelCountIn();
+    if (m_audioRecorder)
+        transport->doRecord();
+    if (m_audioPlayer)
+        transport->doPlay();
+    m_clipLength = 0.0;
+    m_appDelegate->deleteRecording(m_appDelegate->recordingIndex());
+    m_appDelegate->setRecordingIndex(-1);
+    newRecording();
+    viewDidLoad();
+    m_dbView->locatorControl()->setValue(0.0f);
+    m_dbView->locatorControl()->setMax(0.0f);
+    if (auto recording = currentRecording())
+        setTitle(recording->name());
+}

@@ -1,0 +1,347 @@
+// The recorder screen's transport on the virtual audio device with a manual clock: takes,
+// appends, the count-in, the timed stop, playback and its speed, the toolbars, interruptions,
+// delete and add, and leaving the screen.
+#include "RecorderTestSupport.h"
+
+#include "dashboard/MeterView.h"
+#include "platform/AudioSession.h"
+#include "platform/ImageSlider.h"
+#include "platform/SwitchControl.h"
+#include "platform/Toolbar.h"
+
+#include <QLabel>
+
+namespace {
+
+QList<bool> enabledItems(Toolbar* toolbar)
+{
+    QList<bool> enabled;
+    for (int i : {1, 3, 5})
+        enabled << toolbar->items()[i].isEnabled();
+    return enabled;
+}
+
+} // namespace
+
+TEST_F(RecorderFixture, ATakeWritesItsLengthQualityAndPlaceWhenItStops)
+{
+    settings->setValue(kAutoLocationStampKey, true);
+    app->setFoundLocation(true);
+    app->setLocationString(QStringLiteral("Harbour Road, 4021"));
+    avc->changeRecordQuality(nullptr); // 11025 -> 22050
+    const QString name = current()->name();
+
+    transport()->doRecord();
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    EXPECT_TRUE(transport()->recording());
+    EXPECT_TRUE(idle.isIdleTimerDisabled());
+    EXPECT_EQ(AudioSession::instance().category(), AudioSession::kAudioSessionCategory_RecordAudio);
+    pump(2.0);
+    EXPECT_NEAR(locator(), 2.0, 0.02);
+    EXPECT_GT(avc->dbView()->meterView()->currentLevel(), 0.1f); // the tone shows on the meter
+
+    transport()->doRecord();
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_EQ(avc->bargraphTimer(), nullptr);
+    EXPECT_FALSE(idle.isIdleTimerDisabled());
+    EXPECT_FALSE(AudioSession::instance().isActive());
+    EXPECT_EQ(current()->name(), name);
+    EXPECT_NEAR(current()->duration(), 2.0, 0.05);
+    EXPECT_EQ(current()->quality(), "MQ");
+    EXPECT_EQ(current()->locationString(), "Harbour Road, 4021");
+    EXPECT_NEAR(double(sampleCount(currentPath())), 2.0 * 22050.0, 0.05 * 22050.0);
+    EXPECT_NEAR(avc->clipLength(), current()->duration(), 1e-9);
+    EXPECT_EQ(locator(), 0.0f);
+    EXPECT_FLOAT_EQ(avc->dbView()->locatorControl()->max(), float(avc->clipLength()));
+    EXPECT_TRUE(transport()->hasPlayMode());
+    EXPECT_FALSE(transport()->recording());
+
+    // Stamping off: the next take leaves the place alone.
+    settings->setValue(kAutoLocationStampKey, false);
+    app->setLocationString(QStringLiteral("Elsewhere"));
+    transport()->doRecord();
+    pump(0.5);
+    transport()->doRecord();
+    EXPECT_EQ(current()->locationString(), "Harbour Road, 4021");
+}
+
+TEST_F(RecorderFixture, AppendingContinuesAtTheEndAndATimedTakeStopsTheWholeRecordingThere)
+{
+    loadClip(1.0, 22050.0);
+    ASSERT_DOUBLE_EQ(avc->clipLength(), 1.0);
+    ASSERT_EQ(avc->recordQuality(), 22050.0); // the file's own rate, for the append too
+    timer->setUseRecordTimer(true);
+    timer->setRecordTime(1.5);
+
+    transport()->doRecord(); // the append button
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    pump(0.03);
+    EXPECT_NEAR(locator(), 1.03, 0.015); // the read-out starts at the file's end
+    pump(1.2);
+    EXPECT_NE(avc->audioRecorder(), nullptr); // 2.23 s: not yet past 1.5 + 0.75
+    pump(0.05);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_NEAR(current()->duration(), 2.25, 0.03);
+    EXPECT_EQ(current()->quality(), "MQ");
+    // The original second is still at the start.
+    std::unique_ptr<AudioFile> file;
+    ASSERT_EQ(AudioFile::openURL(currentPath(), AudioFile::kReadPermission, &file), noErr);
+    int16_t first[4] = {};
+    uint32_t n = 4;
+    file->readPackets(0, &n, first, nullptr);
+    EXPECT_EQ(first[0], 100);
+    EXPECT_EQ(first[3], 100);
+}
+
+TEST_F(RecorderFixture, TheCountInCountsDownWhileItsSoundPlaysAndTheTakeStartsWhenItEnds)
+{
+    timer->setUseRecordCountDown(true);
+    avc->setPlaySpeed(1.5);
+
+    transport()->doRecord();
+    EXPECT_EQ(avc->playSpeed(), 1.0);
+    EXPECT_TRUE(avc->countingIn());
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_EQ(avc->statusSign()->text(), "-3");
+    ASSERT_NE(avc->countDownTimer(), nullptr);
+    EXPECT_EQ(avc->countDownTimer()->interval(), 500);
+    avc->updateCountDown();
+    EXPECT_EQ(avc->statusSign()->text(), "-2");
+    avc->updateCountDown();
+    EXPECT_EQ(avc->statusSign()->text(), "-1");
+    avc->updateCountDown();
+    EXPECT_EQ(avc->statusSign()->text(), "-1");
+    EXPECT_EQ(avc->countDownTimer(), nullptr);
+
+    // A tap meanwhile is ignored: one take, one recorder.
+    transport()->doRecord();
+    EXPECT_TRUE(transport()->recording());
+    EXPECT_TRUE(avc->countingIn());
+
+    pump(1.45);
+    EXPECT_EQ(avc->audioRecorder(), nullptr); // the 1.5 s sound is still playing
+    pump(0.1);
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    EXPECT_FALSE(avc->countingIn());
+    pump(1.0);
+    transport()->doRecord();
+    EXPECT_NEAR(current()->duration(), 1.0, 0.1);
+}
+
+TEST_F(RecorderFixture, PlaybackStartsAtTheLocatorOrFromTheStartWithinTheLastHalfSecond)
+{
+    loadClip(3.0);
+    ASSERT_TRUE(transport()->hasPlayMode());
+    settings->setValue(kOutputVolumeKey, 2.0f);
+    transport()->customSlider()->setValue(2.0f);
+
+    avc->dbView()->locatorControl()->setValue(2.4f);
+    transport()->doPlay();
+    ASSERT_NE(avc->audioPlayer(), nullptr);
+    EXPECT_FLOAT_EQ(avc->audioPlayer()->gainRT(), 2.0f);
+    EXPECT_EQ(AudioSession::instance().category(),
+              AudioSession::kAudioSessionCategory_MediaPlayback);
+    EXPECT_TRUE(idle.isIdleTimerDisabled());
+    pump(0.1);
+    EXPECT_NEAR(locator(), 2.5, 0.015);
+    transport()->doPlay();
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_NEAR(current()->lastPlayTime(), 2.5, 0.015);
+    EXPECT_FALSE(idle.isIdleTimerDisabled());
+
+    avc->dbView()->locatorControl()->setValue(2.7f);
+    transport()->doPlay();
+    EXPECT_EQ(locator(), 0.0f);
+    pump(0.2);
+    EXPECT_NEAR(locator(), 0.2, 0.015);
+
+    // A new speed restarts playback from where it is, now at 1.5 times.
+    avc->changePlaySpeed(nullptr);
+    ASSERT_NE(avc->audioPlayer(), nullptr);
+    EXPECT_EQ(avc->playSpeed(), 1.5);
+    EXPECT_DOUBLE_EQ(avc->audioPlayer()->audioFormat().mSampleRate, 11025.0 * 1.5);
+    EXPECT_TRUE(transport()->playing());
+    pump(0.2);
+    EXPECT_NEAR(locator(), 0.5, 0.03);
+    // The clip's facts stay those of the file at any speed.
+    EXPECT_DOUBLE_EQ(avc->clipLength(), 3.0);
+    EXPECT_EQ(avc->recordQuality(), 11025.0);
+
+    // Played to its end, the player stops by itself and the transport shows it.
+    pump(2.5);
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(transport()->playing());
+    EXPECT_DOUBLE_EQ(current()->duration(), 3.0);
+}
+
+TEST_F(RecorderFixture, QualityCyclesThroughItsPresetsAndTheVolumeReadOutShowsTheBoost)
+{
+    QStringList images;
+    for (int i = 0; i < 3; ++i) {
+        avc->changeRecordQuality(nullptr);
+        images << avc->qualityImage()->objectName();
+    }
+    EXPECT_EQ(images, QStringList({"MQ.png", "HQ.png", "LQ.png"}));
+    EXPECT_EQ(avc->recordQuality(), 11025.0);
+    avc->setRecordQuality(16000.0);
+    avc->changeRecordQuality(nullptr);
+    EXPECT_EQ(avc->recordQuality(), 16000.0);
+    EXPECT_EQ(avc->qualityImage()->objectName(), "LQ.png");
+
+    QStringList readOuts;
+    ImageSlider* slider = transport()->customSlider();
+    for (float v : {1.0f, 2.0f, 10.0f}) {
+        slider->setValue(v);
+        emit slider->valueChanged(slider); // what a drag sends
+        readOuts << avc->statusSign()->text();
+        EXPECT_FLOAT_EQ(settings->value(kOutputVolumeKey).toFloat(), v);
+    }
+    EXPECT_EQ(readOuts, QStringList({"+0.0dB", "+6.0dB", "+20.0dB"}));
+    EXPECT_EQ(avc->label1()->text(), "Volume Boost");
+    EXPECT_EQ(avc->label2()->text(), "");
+
+    // During the drag the position leaves the read-outs alone; they come back at its end.
+    avc->handleSliderTouchStart();
+    avc->locatorValueChanged(1.0f);
+    EXPECT_EQ(avc->statusSign()->text(), "+20.0dB");
+    avc->handleSliderTouchEnd();
+    EXPECT_EQ(avc->label1()->text(), "of");
+}
+
+TEST_F(RecorderFixture, ToolbarItemsFollowTheTransportState)
+{
+    Toolbar* record = avc->dbView()->recordToolbar();
+    Toolbar* play = avc->dbView()->playToolbar();
+    EXPECT_FALSE(record->isHidden());
+    EXPECT_EQ(enabledItems(record), QList<bool>({true, true, true}));
+    transport()->doRecord();
+    EXPECT_EQ(enabledItems(record), QList<bool>({false, false, false}));
+    pump(0.5);
+    transport()->doRecord();
+    EXPECT_TRUE(record->isHidden());
+    EXPECT_FALSE(play->isHidden());
+    EXPECT_EQ(enabledItems(play), QList<bool>({true, true, true}));
+    transport()->doPlay();
+    EXPECT_EQ(enabledItems(play), QList<bool>({true, true, false}));
+    transport()->doPlay();
+    EXPECT_EQ(enabledItems(play), QList<bool>({true, true, true}));
+}
+
+TEST_F(RecorderFixture, AnInterruptionPausesTheTakeAndItsEndResumesIntoTheSameFile)
+{
+    transport()->doRecord();
+    pump(1.0);
+    const AudioRecorder* recorder = avc->audioRecorder();
+    AudioSession::instance().reportInterruption(true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(avc->interruptedOnRecording());
+    pump(1.0); // nothing is captured meanwhile
+    AudioSession::instance().reportInterruption(false);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(avc->interruptedOnRecording());
+    EXPECT_EQ(avc->audioRecorder(), recorder);
+    EXPECT_TRUE(AudioSession::instance().isActive());
+    pump(0.5);
+    transport()->doRecord();
+    EXPECT_NEAR(double(sampleCount(currentPath())), 1.5 * 11025.0, 0.05 * 11025.0);
+
+    // The same for playback.
+    transport()->doPlay();
+    pump(0.2);
+    AudioSession::instance().reportInterruption(true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(avc->interruptedOnPlayback());
+    AudioSession::instance().reportInterruption(false);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(avc->interruptedOnPlayback());
+    EXPECT_NE(avc->audioPlayer(), nullptr);
+    transport()->doPlay();
+}
+
+TEST_F(RecorderFixture, DeleteLeavesANewEmptyRecordingAndAddTwiceMakesOne)
+{
+    transport()->doRecord();
+    pump(0.5);
+    transport()->doRecord();
+    const QString deletedPath = currentPath();
+    const std::shared_ptr<Recording> deleted = current();
+    stamp = stamp.addSecs(60); // the new recording gets a file name of its own
+    transport()->doPlay();
+    pump(0.1);
+
+    avc->deleteRecordingPrompt(nullptr);
+    ASSERT_EQ(ActionSheet::visibleSheets().size(), 1u);
+    EXPECT_EQ(ActionSheet::history(),
+              QStringList({"Are you sure you want to delete this recording? [Delete|Cancel]"}));
+    ActionSheet::visibleSheets().front()->dismissWithClickedButtonIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(QFile::exists(deletedPath));
+    ASSERT_NE(current(), nullptr);
+    EXPECT_NE(current(), deleted);
+    EXPECT_NE(currentPath(), deletedPath);
+    EXPECT_EQ(avc->title(), current()->name());
+    EXPECT_EQ(app->recordings().size(), 1);
+    EXPECT_EQ(locator(), 0.0f);
+    EXPECT_EQ(avc->dbView()->locatorControl()->max(), 0.0f);
+    EXPECT_FALSE(transport()->hasPlayMode());
+
+    // The next take goes into the new recording's own file.
+    transport()->doRecord();
+    pump(0.3);
+    transport()->doRecord();
+    EXPECT_FALSE(QFile::exists(deletedPath));
+    EXPECT_GT(sampleCount(currentPath()), 0);
+
+    const qsizetype before = app->recordings().size();
+    avc->newRecording();
+    avc->newRecording();
+    EXPECT_EQ(app->recordings().size(), before + 1);
+    EXPECT_EQ(avc->title(), current()->name());
+    EXPECT_FALSE(transport()->hasPlayMode());
+}
+
+TEST_F(RecorderFixture, LeavingTheScreenStopsWhatRuns)
+{
+    ViewController other;
+    transport()->doRecord();
+    pump(0.5);
+    navigation->pushViewController(&other, false);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_GT(current()->duration(), 0.4);
+    navigation->popViewControllerAnimated(false);
+
+    transport()->doPlay();
+    ASSERT_NE(avc->audioPlayer(), nullptr);
+    navigation->pushViewController(&other, false);
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(transport()->playing());
+    navigation->popViewControllerAnimated(false);
+
+    // A count-in in progress is called off: no take starts behind another screen.
+    timer->setUseRecordCountDown(true);
+    transport()->doRecord();
+    navigation->pushViewController(&other, false);
+    pump(2.0);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_FALSE(transport()->recording());
+    navigation->popViewControllerAnimated(false);
+}
+
+TEST_F(RecorderFixture, AppendDuringPlaybackRecordsOnceThePlayerHasStopped)
+{
+    loadClip(2.0);
+    transport()->doPlay();
+    pump(0.2);
+    transport()->doRecord(); // the append button while playing
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    ASSERT_NE(avc->deferredRecordTimer(), nullptr);
+    EXPECT_EQ(avc->deferredRecordTimer()->interval(), 300);
+    avc->deferredRecordAction();
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    EXPECT_EQ(avc->deferredRecordTimer(), nullptr);
+    pump(0.5);
+    transport()->doRecord();
+    EXPECT_NEAR(current()->duration(), 2.5, 0.03);
+}

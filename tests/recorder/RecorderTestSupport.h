@@ -1,0 +1,141 @@
+#pragma once
+
+#include "audio/AudioPlayer.h"
+#include "audio/AudioRecorder.h"
+#include "core/AppDelegate.h"
+#include "dashboard/TransportView.h"
+#include "platform/ActionSheet.h"
+#include "platform/AudioDevice.h"
+#include "platform/AudioFile.h"
+#include "platform/IdleInhibitor.h"
+#include "platform/LocationManager.h"
+#include "platform/NavigationController.h"
+#include "platform/VirtualAudioDevice.h"
+#include "recorder/AudioViewController.h"
+#include "recorder/RecTimerController.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QSettings>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A recorder screen over a library in a scratch directory, on a virtual audio device whose
+// manual clock also drives the screen's read-outs.
+class RecorderFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ActionSheet::clearHistory();
+        QDir().mkpath(docs());
+        device->setInputGenerator(VirtualAudioDevice::Generator::Sine, 440.0, 0.5);
+        AudioDevice::setDefaultDevice(device);
+        AppDelegate::Environment env;
+        env.documentsPath = docs();
+        env.userDefaults = settings;
+        env.waitOneSecond = [this] { stamp = stamp.addSecs(1); };
+        env.now = [this] { return stamp; };
+        env.locationManager = std::make_shared<LocationManager>(std::nullopt);
+        app = std::make_unique<AppDelegate>(env);
+        navigation = std::make_unique<NavigationController>();
+        app->navigationController = navigation.get();
+        timer = std::make_unique<RecTimerController>();
+        app->recTimerController = timer.get();
+        AudioViewController::Environment screenEnv;
+        screenEnv.now = [this] { return clock; };
+        screenEnv.idleInhibitor = &idle;
+        avc = std::make_unique<AudioViewController>(app.get(), screenEnv);
+        app->audioViewController = avc.get();
+        app->audioViewScreen = avc.get();
+        app->applicationDidFinishLaunching();
+    }
+
+    void TearDown() override
+    {
+        for (ActionSheet* sheet : ActionSheet::visibleSheets())
+            sheet->dismissWithClickedButtonIndex(sheet->cancelButtonIndex());
+        avc.reset();
+        navigation.reset();
+        timer.reset();
+        app.reset();
+        QCoreApplication::processEvents();
+        AudioDevice::setDefaultDevice(nullptr);
+    }
+
+    QString docs() const { return dir.file(QStringLiteral("Documents")); }
+    TransportView* transport() const { return avc->dbView()->transportView(); }
+    std::shared_ptr<Recording> current() const
+    {
+        const auto list = app->recArrayFilter(app->searchText());
+        const int i = app->recordingIndex();
+        return i >= 0 && i < list.size() ? list[i] : nullptr;
+    }
+    QString currentPath() const { return docs() + "/" + current()->filename(); }
+    float locator() const { return avc->dbView()->locatorControl()->value(); }
+
+    // Runs the manual clock in steps of 10 ms with a display tick after each, letting queued
+    // work through as the running event loop would.
+    void pump(double seconds)
+    {
+        const int steps = int(std::lround(seconds / 0.01));
+        for (int i = 0; i < steps; ++i) {
+            clock += 0.01;
+            device->advance(0.01);
+            QCoreApplication::processEvents();
+            if (avc->bargraphTimer())
+                avc->updateBargraph();
+        }
+    }
+
+    // Lets a take's last buffers reach the file after a stop that the engine made itself.
+    void settle()
+    {
+        for (int i = 0; i < 20; ++i) {
+            QThread::msleep(2);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // Samples in a WAV file (0 when there is no readable file).
+    static int64_t sampleCount(const QString& path)
+    {
+        std::unique_ptr<AudioFile> file;
+        if (AudioFile::openURL(path, AudioFile::kReadPermission, &file) != noErr)
+            return 0;
+        return file->audioDataPacketCount();
+    }
+
+    // Puts a silent clip of the given length into the current recording's file and loads it as
+    // choosing the recording would.
+    void loadClip(double seconds, double rate = 11025.0)
+    {
+        std::unique_ptr<AudioFile> file;
+        ASSERT_EQ(AudioFile::createWithURL(currentPath(), monoPCM16Format(rate), &file), noErr);
+        std::vector<int16_t> samples(size_t(seconds * rate), 100);
+        uint32_t n = uint32_t(samples.size());
+        ASSERT_EQ(file->writePackets(0, &n, samples.data()), noErr);
+        file.reset();
+        avc->navigationControllerDidShowViewController(avc.get(), false);
+    }
+
+    sonavell::test::ScratchDir dir;
+    std::shared_ptr<QSettings> settings = sonavell::test::privateSettings(dir);
+    QDateTime stamp = QDateTime(QDate(2026, 3, 2), QTime(8, 15, 0));
+    double clock = 1000.0;
+    std::shared_ptr<VirtualAudioDevice> device =
+        std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    // No buses: the inhibitor only keeps its state.
+    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
+                       QDBusConnection(QStringLiteral("none"))};
+    std::unique_ptr<AppDelegate> app;
+    std::unique_ptr<NavigationController> navigation;
+    std::unique_ptr<RecTimerController> timer;
+    std::unique_ptr<AudioViewController> avc;
+};
