@@ -31,12 +31,13 @@
 namespace {
 
 // Where the read-outs sit on the dashboard (the screen below the navigation bar): the position
-// inside the time meter's circle, "of" and the clip's length below it, the quality at the left.
+// inside the time meter's circle, "of" and the clip's length below it; the quality and the info
+// button in the top corners beside the level meter's ring, clear of the toolbar.
 constexpr QRect kStatusSignFrame{74, 170, 173, 48};
 constexpr QRect kLabel1Frame{74, 218, 173, 16};
 constexpr QRect kLabel2Frame{74, 234, 173, 24};
-constexpr QRect kQualityImageFrame{12, 52, 44, 22};
-constexpr QPoint kInfoButtonOrigin{274, 10};
+constexpr QRect kQualityImageFrame{10, 46, 40, 24};
+constexpr QPoint kInfoButtonOrigin{284, 45};
 
 const QColor kReadoutColour(0, 0, 0, 204); // black at alpha 0.8
 const QColor kRecordingColour(255, 0, 0);
@@ -86,6 +87,11 @@ AudioViewController::AudioViewController(AppDelegate* appDelegate, Environment e
     }
 
     resize(320, 436);
+    // The dashboard's pictures leave a strip below the toolbar; it is dark like them.
+    setAutoFillBackground(true);
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(24, 24, 26));
+    setPalette(dark);
     m_dbView = new DashboardView(this);
     m_dbView->setDelegate(this);
     m_statusSign = makeReadout(this, kStatusSignFrame, 40);
@@ -692,6 +698,7 @@ void AudioViewController::viewDidLoad()
         m_infoButton->setShowsTouchWhenHighlighted(true);
         m_infoButton->setGeometry(QRect(kInfoButtonOrigin, m_infoButton->sizeHint()));
         connect(m_infoButton, &ImageButton::touchUpInside, this, [this] { doInfo(); });
+        m_infoButton->show();
     }
     m_infoButton->raise();
     m_qualityImage->raise();
