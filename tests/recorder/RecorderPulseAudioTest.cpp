@@ -3,6 +3,7 @@
 #include "audio/AudioPlayer.h"
 #include "core/AppDelegate.h"
 #include "dashboard/TransportView.h"
+#include "platform/AlertView.h"
 #include "platform/AudioDevice.h"
 #include "platform/AudioFile.h"
 #include "platform/IdleInhibitor.h"
@@ -166,5 +167,7 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     EXPECT_GT(loudSeconds, 0.75 * recording->duration());
     EXPECT_LT(loudSeconds, recording->duration() + 0.1);
     EXPECT_GT(toneShare(played, 0, played.size(), 440.0, 44100.0), 0.2);
+    for (AlertView* alert : AlertView::visibleAlerts())
+        alert->dismissWithClickedButtonIndex(0);
     AudioDevice::setDefaultDevice(nullptr);
 }

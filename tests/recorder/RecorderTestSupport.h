@@ -5,6 +5,7 @@
 #include "core/AppDelegate.h"
 #include "dashboard/TransportView.h"
 #include "platform/ActionSheet.h"
+#include "platform/AlertView.h"
 #include "platform/AudioDevice.h"
 #include "platform/AudioFile.h"
 #include "platform/IdleInhibitor.h"
@@ -61,6 +62,8 @@ protected:
     {
         for (ActionSheet* sheet : ActionSheet::visibleSheets())
             sheet->dismissWithClickedButtonIndex(sheet->cancelButtonIndex());
+        for (AlertView* alert : AlertView::visibleAlerts())
+            alert->dismissWithClickedButtonIndex(0);
         avc.reset();
         navigation.reset();
         timer.reset();
