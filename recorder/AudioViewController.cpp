@@ -5,6 +5,7 @@
 #include "core/AppDelegate.h"
 #include "dashboard/MeterView.h"
 #include "platform/ActionSheet.h"
+#include "platform/AlertView.h"
 #include "platform/AudioSession.h"
 #include "platform/Bundle.h"
 #include "platform/BundleImage.h"
@@ -530,6 +531,7 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
     const bool isPlayer = engine == m_audioPlayer.get();
     if (engine->isRunning()) {
         m_startTime = now();
+        m_pausedAt = -1.0;
         if (isRecorder)
             m_startPosition = double(m_audioRecorder->startingPacketNumber()) / m_recordQuality;
         else
@@ -572,8 +574,12 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
                 m_appDelegate->foundLocation())
                 recording->setLocationString(m_appDelegate->locationString());
         }
-        if (!reason.isEmpty())
-            qWarning().noquote() << reason;
+        if (!reason.isEmpty()) {
+            // The take ended by itself (the file is full or the disk is): the user must know,
+            // or the recording would look complete.
+            auto* alert = new AlertView(tr("Recording Stopped"), reason, {}, tr("OK"));
+            alert->show();
+        }
     }
     setIdleTimerDisabled(false);
     stopBargraphTimer();
@@ -618,6 +624,7 @@ void AudioViewController::pauseRecording()
         return;
     qInfo() << "Pausing recording on interruption.";
     m_audioRecorder->pause();
+    m_pausedAt = now();
 }
 
 void AudioViewController::resumeRecording()
@@ -627,8 +634,19 @@ void AudioViewController::resumeRecording()
     qInfo() << "AudioSessionSetActive=true (resumeRecording)";
     AudioSession::instance().setActive(true);
     // The take may have been stopped while it was paused.
-    if (m_audioRecorder)
+    if (m_audioRecorder) {
         m_audioRecorder->resume();
+        skipPausedTime();
+    }
+}
+
+void AudioViewController::skipPausedTime()
+{
+    // Nothing was recorded or played while paused, so the position and the timed stop leave
+    // the pause out.
+    if (m_pausedAt >= 0.0)
+        m_startTime += now() - m_pausedAt;
+    m_pausedAt = -1.0;
 }
 
 void AudioViewController::pausePlayback()
@@ -637,6 +655,7 @@ void AudioViewController::pausePlayback()
         return;
     qInfo() << "Pausing playback on interruption.";
     m_audioPlayer->pause();
+    m_pausedAt = now();
 }
 
 void AudioViewController::resumePlayback()
@@ -645,8 +664,10 @@ void AudioViewController::resumePlayback()
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_MediaPlayback);
     qInfo() << "AudioSessionSetActive=true (resumePlayback)";
     AudioSession::instance().setActive(true);
-    if (m_audioPlayer)
+    if (m_audioPlayer) {
         m_audioPlayer->resume();
+        skipPausedTime();
+    }
 }
 
 // ---- Locator read-outs ----

@@ -177,6 +177,8 @@ private:
     void stopBargraphTimer();
     // Ends a count-in that has not reached its take yet; the sound's end then starts nothing.
     void cancelCountIn();
+    // Moves the reference instant on by the length of the interruption that just ended.
+    void skipPausedTime();
     static void SoundCompletionProc(SystemSoundID sound, void* userData);
 
     AppDelegate* m_appDelegate;
@@ -203,6 +205,7 @@ private:
     // The running take's or playback's reference: the position at startTime, in seconds.
     double m_startTime = 0.0;
     double m_startPosition = 0.0;
+    double m_pausedAt = -1.0; // when an interruption paused the engine; -1 when none did
     bool m_interruptedOnPlayback = false;
     bool m_interruptedOnRecording = false;
     double m_clipLength = 0.0;

@@ -93,6 +93,25 @@ TEST_F(RecorderFixture, AppendingContinuesAtTheEndAndATimedTakeStopsTheWholeReco
     EXPECT_EQ(first[3], 100);
 }
 
+TEST_F(RecorderFixture, ATakeThatEndsByItselfIsKeptAndTheUserIsTold)
+{
+    AudioFile::setAudioDataByteLimit(100000); // the file is full after 50000 samples
+    AlertView::clearHistory();
+    transport()->doRecord();
+    for (int i = 0; i < 100 && avc->audioRecorder(); ++i) {
+        pump(0.1);
+        settle();
+    }
+    AudioFile::setAudioDataByteLimit(AudioFile::kRiffAudioDataByteLimit);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_EQ(avc->bargraphTimer(), nullptr);
+    EXPECT_FALSE(transport()->recording());
+    EXPECT_TRUE(transport()->hasPlayMode());
+    EXPECT_DOUBLE_EQ(current()->duration(), 50000.0 / 11025.0);
+    ASSERT_EQ(AlertView::history().size(), 1);
+    EXPECT_TRUE(AlertView::history().front().startsWith("Recording Stopped: "));
+}
+
 TEST_F(RecorderFixture, TheCountInCountsDownWhileItsSoundPlaysAndTheTakeStartsWhenItEnds)
 {
     timer->setUseRecordCountDown(true);
@@ -242,6 +261,7 @@ TEST_F(RecorderFixture, AnInterruptionPausesTheTakeAndItsEndResumesIntoTheSameFi
     EXPECT_EQ(avc->audioRecorder(), recorder);
     EXPECT_TRUE(AudioSession::instance().isActive());
     pump(0.5);
+    EXPECT_NEAR(locator(), 1.5, 0.02); // the pause is not part of the position
     transport()->doRecord();
     EXPECT_NEAR(double(sampleCount(currentPath())), 1.5 * 11025.0, 0.05 * 11025.0);
 
