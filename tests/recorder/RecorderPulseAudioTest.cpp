@@ -1,6 +1,7 @@
 // The recorder screen end to end: its own buttons, tapped on the offscreen platform, record a
 // tone from the PulseAudio loopback microphone and play the take back into the null sink.
 #include "audio/AudioPlayer.h"
+#include "audio/AudioTestSupport.h"
 #include "core/AppDelegate.h"
 #include "dashboard/TransportView.h"
 #include "platform/AlertView.h"
@@ -25,8 +26,9 @@
 
 #include <cmath>
 #include <csignal>
-#include <numbers>
 #include <vector>
+
+using namespace sonavell::test;
 
 namespace {
 
@@ -44,43 +46,6 @@ template <typename Pred> bool waitFor(Pred done, int ms)
 void wait(int ms)
 {
     waitFor([] { return false; }, ms);
-}
-
-std::vector<int16_t> readSamples(const QString& path)
-{
-    std::unique_ptr<AudioFile> file;
-    if (AudioFile::openURL(path, AudioFile::kReadPermission, &file) != noErr)
-        return {};
-    std::vector<int16_t> samples(size_t(file->audioDataPacketCount()));
-    uint32_t n = uint32_t(samples.size());
-    file->readPackets(0, &n, samples.data(), nullptr);
-    samples.resize(n);
-    return samples;
-}
-
-// Energy of one frequency (Goertzel) relative to the signal's total energy: near 1 for a
-// clean sine at that frequency, near 0 for anything else.
-double toneShare(const std::vector<int16_t>& s, size_t from, size_t to, double freq, double rate)
-{
-    const double w = 2.0 * std::numbers::pi * freq / rate;
-    const double c = 2.0 * std::cos(w);
-    double s1 = 0.0, s2 = 0.0, total = 0.0;
-    for (size_t i = from; i < to; ++i) {
-        const double s0 = double(s[i]) + c * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        total += double(s[i]) * double(s[i]);
-    }
-    const double power = s1 * s1 + s2 * s2 - c * s1 * s2;
-    return total > 0.0 ? power / (total * double(to - from)) * 2.0 : 0.0;
-}
-
-size_t countLoud(const std::vector<int16_t>& s, int threshold)
-{
-    size_t n = 0;
-    for (int16_t v : s)
-        n += std::abs(int(v)) > threshold ? 1 : 0;
-    return n;
 }
 
 } // namespace
@@ -140,7 +105,8 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     EXPECT_NEAR(recording->duration(), double(take.size()) / 11025.0, 1e-6);
     EXPECT_NEAR(recording->duration(), 1.5, 0.3);
     ASSERT_GT(take.size(), 11025u);
-    EXPECT_GT(toneShare(take, 2000, take.size(), 440.0, 11025.0), 0.3);
+    EXPECT_NEAR(dominantFrequency(take, 11025.0, 300, 600, 2000), 440.0, 2.0);
+    EXPECT_GT(rms(take, 2000, take.size()), 0.25 * 32767 / std::sqrt(2.0));
     EXPECT_TRUE(transport->hasPlayMode());
 
     // Played back into the sink, the take is heard from its monitor: the tone, for as long as
@@ -162,11 +128,10 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     parecord.waitForFinished(5000);
 
     const std::vector<int16_t> played = readSamples(heard);
-    const double loudSeconds = double(countLoud(played, 3000)) / 44100.0;
-    // A sine of half full scale is above 3000 for about nine tenths of each period.
-    EXPECT_GT(loudSeconds, 0.75 * recording->duration());
-    EXPECT_LT(loudSeconds, recording->duration() + 0.1);
-    EXPECT_GT(toneShare(played, 0, played.size(), 440.0, 44100.0), 0.2);
+    const size_t first = firstLoud(played, 3000), last = lastLoud(played, 3000);
+    ASSERT_LT(first, last);
+    EXPECT_NEAR(double(last - first) / 44100.0, recording->duration(), 0.1);
+    EXPECT_NEAR(dominantFrequency(played, 44100.0, 300, 600, first, last), 440.0, 2.0);
     for (AlertView* alert : AlertView::visibleAlerts())
         alert->dismissWithClickedButtonIndex(0);
     AudioDevice::setDefaultDevice(nullptr);
