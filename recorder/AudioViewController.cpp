@@ -297,6 +297,7 @@ void AudioViewController::recordOrStop()
 {
     qInfo() << "recordOrStop:";
     bool recording;
+    bool loaded = true;
     if (m_audioRecorder) {
         m_audioRecorder->setStopping(true);
         qInfo() << "sending stop message to recorder object.";
@@ -337,9 +338,11 @@ void AudioViewController::recordOrStop()
             configureAndStartRecording();
         }
         startCountDown(float(count));
-        recording = true;
+        // False only when the device refused the take.
+        recording = m_audioRecorder || m_countingIn;
+        loaded = recording || m_clipLength > 0.0;
     }
-    m_dbView->changeTransport(true, false, recording);
+    m_dbView->changeTransport(loaded, false, recording);
 }
 
 void AudioViewController::SoundCompletionProc(SystemSoundID, void* userData)
@@ -382,6 +385,15 @@ void AudioViewController::configureAndStartRecording()
     m_audioRecorder = std::move(recorder);
     raw->setNotificationDelegate(this);
     raw->record();
+    if (m_audioRecorder.get() == raw && !raw->isRunning()) {
+        // The sound device refused the take. A recorder that never ran would never report a
+        // stop either, and every later record tap would only try to stop it.
+        qWarning().noquote() << "Could not start recording into" << m_soundFileURL.toLocalFile();
+        m_audioRecorder.reset();
+        AudioSession::instance().setActive(false);
+        m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+        m_dbView->setupToolbar();
+    }
 }
 
 void AudioViewController::startCountDown(float count)
@@ -456,7 +468,12 @@ void AudioViewController::playOrStop()
             raw->setIsScrubbing(m_isScrubbing);
             const double position = std::max(0.0, double(locator->value()) * m_recordQuality);
             raw->playAt(uint64_t(position));
-            // A player that could not start has reported its stop and is gone already.
+            if (m_audioPlayer.get() == raw && !raw->isRunning()) {
+                // The sound device refused the playback; a player that never ran is dropped
+                // now, as it would never report a stop.
+                qWarning().noquote() << "Could not play" << m_soundFileURL.toLocalFile();
+                m_audioPlayer.reset();
+            }
             playing = m_audioPlayer != nullptr;
         }
     }

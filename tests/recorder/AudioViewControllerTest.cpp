@@ -112,6 +112,43 @@ TEST_F(RecorderFixture, ATakeThatEndsByItselfIsKeptAndTheUserIsTold)
     EXPECT_TRUE(AlertView::history().front().startsWith("Recording Stopped: "));
 }
 
+namespace {
+// A sound device that opens no streams, as one that refuses the application does.
+class RefusingDevice : public AudioDevice
+{
+public:
+    std::unique_ptr<AudioDeviceStream> openInput(double, uint32_t, AudioInputHandler*) override
+    {
+        return nullptr;
+    }
+    std::unique_ptr<AudioDeviceStream> openOutput(uint32_t, AudioOutputHandler*) override
+    {
+        return nullptr;
+    }
+    double outputSampleRate() const override { return 44100.0; }
+    QString name() const override { return QStringLiteral("refusing"); }
+};
+} // namespace
+
+TEST_F(RecorderFixture, ARefusedTakeOrPlaybackLeavesTheTransportReadyForTheNextTap)
+{
+    loadClip(1.0);
+    AudioDevice::setDefaultDevice(std::make_shared<RefusingDevice>());
+    transport()->doRecord();
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_FALSE(transport()->recording());
+    transport()->doPlay();
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(transport()->playing());
+
+    AudioDevice::setDefaultDevice(device); // the device answers again: the next tap records
+    transport()->doRecord();
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    pump(0.5);
+    transport()->doRecord();
+    EXPECT_NEAR(current()->duration(), 1.5, 0.03);
+}
+
 TEST_F(RecorderFixture, TheCountInCountsDownWhileItsSoundPlaysAndTheTakeStartsWhenItEnds)
 {
     timer->setUseRecordCountDown(true);
