@@ -354,8 +354,14 @@ void AudioViewController::SoundCompletionProc(SystemSoundID, void* userData)
     self->configureAndStartRecording();
 }
 
-void AudioViewController::cancelCountIn()
+void AudioViewController::cancelPendingTake()
 {
+    if (m_deferredRecordTimer) {
+        m_deferredRecordTimer->stop();
+        m_deferredRecordTimer->deleteLater();
+        m_deferredRecordTimer = nullptr;
+        m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+    }
     if (!m_countingIn)
         return;
     m_countingIn = false;
@@ -770,7 +776,7 @@ void AudioViewController::viewWillAppear(bool)
 
 void AudioViewController::viewWillDisappear(bool)
 {
-    cancelCountIn();
+    cancelPendingTake();
     if (m_audioPlayer && m_audioPlayer->isRunning())
         playOrStop();
     else if (m_audioRecorder && m_audioRecorder->isRunning())
@@ -902,7 +908,7 @@ void AudioViewController::actionSheetClickedButtonAtIndex(ActionSheet* sheet, in
 void AudioViewController::deleteThisRecording()
 {
     TransportView* transport = m_dbView->transportView();
-    cancelCountIn();
+    cancelPendingTake();
     if (m_audioRecorder)
         transport->doRecord();
     if (m_audioPlayer)

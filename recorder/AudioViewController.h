@@ -175,8 +175,9 @@ private:
     void setIdleTimerDisabled(bool disabled);
     void startBargraphTimer(AudioQueueObject* engine);
     void stopBargraphTimer();
-    // Ends a count-in that has not reached its take yet; the sound's end then starts nothing.
-    void cancelCountIn();
+    // Calls off a take that has been asked for but not started (a count-in, or an append
+    // waiting for playback to stop); nothing starts later.
+    void cancelPendingTake();
     // Moves the reference instant on by the length of the interruption that just ended.
     void skipPausedTime();
     static void SoundCompletionProc(SystemSoundID sound, void* userData);

@@ -375,7 +375,12 @@ TEST_F(RecorderFixture, LeavingTheScreenStopsWhatRuns)
     EXPECT_FALSE(transport()->playing());
     navigation->popViewControllerAnimated(false);
 
-    // A count-in in progress is called off: no take starts behind another screen.
+    // A take asked for but not started yet is called off: none starts behind another screen.
+    transport()->doPlay();
+    transport()->doRecord(); // append during playback: the take waits for the player to stop
+    navigation->pushViewController(&other, false);
+    EXPECT_EQ(avc->deferredRecordTimer(), nullptr);
+    navigation->popViewControllerAnimated(false);
     timer->setUseRecordCountDown(true);
     transport()->doRecord();
     navigation->pushViewController(&other, false);
