@@ -126,8 +126,6 @@ AudioViewController::~AudioViewController()
         SystemSound::removeSystemSoundCompletion(m_countInSound);
         SystemSound::disposeSystemSoundID(m_countInSound);
     }
-    if (m_navigationHooked && m_appDelegate->navigationController)
-        m_appDelegate->navigationController->didShowViewController = nullptr;
     // Engines stop without telling a controller that is going away.
     if (m_audioRecorder) {
         m_audioRecorder->setNotificationDelegate(nullptr);
@@ -755,10 +753,13 @@ void AudioViewController::viewDidLoad()
     transport->setUserDefaults(&m_appDelegate->userDefaults());
     m_dbView->locatorControl()->setDelegate(this);
     if (NavigationController* navigation = m_appDelegate->navigationController) {
-        navigation->didShowViewController = [this](ViewController* controller, bool animated) {
-            navigationControllerDidShowViewController(controller, animated);
+        // The navigation controller may outlive this screen (or go first, at exit): the hook
+        // checks that the screen is still there.
+        navigation->didShowViewController = [self = QPointer<AudioViewController>(this)](
+                                                ViewController* controller, bool animated) {
+            if (self)
+                self->navigationControllerDidShowViewController(controller, animated);
         };
-        m_navigationHooked = true;
     }
     transport->customSlider()->setValue(
         m_appDelegate->userDefaults().value(QLatin1String(kOutputVolumeKey), 0.0f).toFloat());

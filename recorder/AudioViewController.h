@@ -220,7 +220,6 @@ private:
     float m_countDown = 0.0f;
     std::unique_ptr<ActionSheet> m_deleteActionSheet;
     bool m_viewLoaded = false;
-    bool m_navigationHooked = false;
     bool m_countingIn = false;
     SystemSoundID m_countInSound = 0;
     bool m_hasCountInSound = false;
