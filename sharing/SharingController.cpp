@@ -433,12 +433,10 @@ void SharingController::netServiceBrowserDidFindService(NetServiceBrowser*,
     m_ownService->resolveWithTimeout(5.0);
 }
 
-void SharingController::netServiceDidResolveAddress(NetService* sender)
+// The own address is resolved once per switch-on: the resolving service and the browser that
+// found it are dropped when the answer (or the failure) has come.
+void SharingController::finishResolving(NetService* sender)
 {
-    const QString hostURL = QStringLiteral("http://%1:8080").arg(sender->hostName());
-    const QString address = sender->firstIPv4Address();
-    const QString rawURL = QStringLiteral("http://%1:8080")
-                               .arg(address.isEmpty() ? QStringLiteral("0.0.0.0") : address);
     if (sender == m_ownService) {
         m_ownService->deleteLater();
         m_ownService = nullptr;
@@ -448,6 +446,15 @@ void SharingController::netServiceDidResolveAddress(NetService* sender)
         netServiceBrowser->deleteLater();
         netServiceBrowser = nullptr;
     }
+}
+
+void SharingController::netServiceDidResolveAddress(NetService* sender)
+{
+    const QString hostURL = QStringLiteral("http://%1:8080").arg(sender->hostName());
+    const QString address = sender->firstIPv4Address();
+    const QString rawURL = QStringLiteral("http://%1:8080")
+                               .arg(address.isEmpty() ? QStringLiteral("0.0.0.0") : address);
+    finishResolving(sender);
     // The main thread takes the URLs over, unless sharing was switched off (or off and on
     // again) in the meantime.
     const quint64 generation = m_threadGeneration;
@@ -466,15 +473,7 @@ void SharingController::netServiceDidResolveAddress(NetService* sender)
 void SharingController::netServiceDidNotResolve(NetService* sender, const QVariantMap&)
 {
     qInfo("Could not resolve: %s", qUtf8Printable(sender->name()));
-    if (sender == m_ownService) {
-        m_ownService->deleteLater();
-        m_ownService = nullptr;
-    }
-    if (netServiceBrowser) {
-        netServiceBrowser->stop();
-        netServiceBrowser->deleteLater();
-        netServiceBrowser = nullptr;
-    }
+    finishResolving(sender);
 }
 
 void SharingController::netServiceDidNotPublish(NetService* sender, const QVariantMap& errorDict)

@@ -125,6 +125,7 @@ private:
     void closeStalledConnections();
     void stopListening();
     void windDown();
+    void finishResolving(NetService* sender);
     HttpConnection::Answer pageAnswer(const QString& headFile, const QString& category) const;
     HttpConnection::Answer fileAnswer(const QString& path, const QString& decodedPath,
                                       const QString& rangeHeader) const;
