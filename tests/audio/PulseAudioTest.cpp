@@ -26,27 +26,6 @@ std::shared_ptr<PulseAudioDevice> connectOrFail()
     return device;
 }
 
-void wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-}
-
-template <typename Pred> bool waitFor(Pred done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return done();
-}
-
 // Records the null sink's monitor into a WAV file while it lives.
 class MonitorCapture
 {
@@ -107,7 +86,7 @@ TEST(PulseAudio, RecordsAToneFromTheLoopbackMicrophone)
     QProcess paplay;
     paplay.start("paplay", {"--latency-msec=20", tone});
     ASSERT_TRUE(paplay.waitForStarted());
-    wait(400);
+    pumpEvents(400);
     auto device = connectOrFail();
     ASSERT_NE(device, nullptr);
 
@@ -118,7 +97,7 @@ TEST(PulseAudio, RecordsAToneFromTheLoopbackMicrophone)
     QElapsedTimer clock;
     clock.start();
     recorder.record();
-    wait(2000);
+    pumpEvents(2000);
     recorder.setStopping(true);
     recorder.stop();
     const double takeSeconds = clock.elapsed() / 1000.0;
@@ -180,7 +159,7 @@ TEST(PulseAudio, ASuspendedSinkInterruptsTheSession)
     AudioSession::instance().initialize(&onInterruption, nullptr);
     AudioPlayer player(QUrl::fromLocalFile(clip), 1.0, device);
     player.playAt(0);
-    wait(300);
+    pumpEvents(300);
     QProcess::execute("pactl", {"suspend-sink", "sonavell_out", "1"});
     EXPECT_TRUE(waitFor([] { return !g_interruptions.empty(); }, 3000));
     QProcess::execute("pactl", {"suspend-sink", "sonavell_out", "0"});

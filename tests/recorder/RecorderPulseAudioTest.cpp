@@ -30,26 +30,6 @@
 
 using namespace sonavell::test;
 
-namespace {
-
-template <typename Pred> bool waitFor(Pred done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return done();
-}
-
-void wait(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
-
-} // namespace
-
 TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
 {
     sonavell::test::ScratchDir dir;
@@ -86,11 +66,11 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     QProcess paplay;
     paplay.start("paplay", {"--latency-msec=20", tone});
     ASSERT_TRUE(paplay.waitForStarted());
-    wait(400);
+    pumpEvents(400);
 
     transport->buttonA()->click(); // record
     ASSERT_TRUE(waitFor([&] { return screen.bargraphTimer() != nullptr; }, 2000));
-    wait(1500);
+    pumpEvents(1500);
     EXPECT_NEAR(screen.dbView()->locatorControl()->value(), 1.5, 0.2);
     transport->buttonA()->click(); // stop
     ASSERT_EQ(screen.audioRecorder(), nullptr);
@@ -116,14 +96,14 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     parecord.start("parecord", {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
                                 "--format=s16le", "--latency-msec=20", "--file-format=wav", heard});
     ASSERT_TRUE(parecord.waitForStarted());
-    wait(300);
+    pumpEvents(300);
     transport->buttonB()->click(); // play
     ASSERT_NE(screen.audioPlayer(), nullptr);
     EXPECT_TRUE(transport->playing());
     EXPECT_TRUE(waitFor([&] { return screen.audioPlayer() == nullptr; },
                         int(recording->duration() * 1000) + 3000));
     EXPECT_FALSE(transport->playing());
-    wait(300);
+    pumpEvents(300);
     ::kill(pid_t(parecord.processId()), SIGINT);
     parecord.waitForFinished(5000);
 

@@ -15,19 +15,6 @@
 
 namespace sonavell::test {
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 QString uniqueDeviceName(const QString& tag)
 {
     static std::atomic<int> counter{0};

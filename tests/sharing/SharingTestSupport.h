@@ -13,9 +13,6 @@
 
 namespace sonavell::test {
 
-// Runs the event loop until the condition holds or the time is up; returns the condition.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
-
 // A device name no other test program uses, so concurrent services never collide.
 QString uniqueDeviceName(const QString& tag);
 

@@ -1,9 +1,13 @@
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QThread>
 
 namespace sonavell::test {
 
@@ -25,6 +29,24 @@ void ScratchDir::write(const QString& name, const QByteArray& bytes) const
     if (!f.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
     f.write(bytes);
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void pumpEvents(int ms)
+{
+    waitFor([] { return false; }, ms);
 }
 
 std::shared_ptr<QSettings> privateSettings(const ScratchDir& dir)

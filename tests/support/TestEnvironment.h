@@ -3,6 +3,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -25,6 +26,11 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Runs the event loop until `condition` holds or `timeoutMs` has passed; true when it holds.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+// Runs the event loop for `ms` milliseconds.
+void pumpEvents(int ms);
 
 // A settings store in a private INI file, never the user's.
 std::shared_ptr<QSettings> privateSettings(const ScratchDir& dir);
