@@ -1,16 +1,50 @@
 #include "dashboard/DashboardView.h"
 
+#include "dashboard/LocatorView.h"
 #include "dashboard/MeterView.h"
+#include "dashboard/ShadowView.h"
 #include "dashboard/TransportView.h"
 #include "platform/BundleImage.h"
 #include "platform/Toolbar.h"
 
+#include <QEasingCurve>
 #include <QLabel>
+#include <QTimer>
+
+#include <cmath>
 
 namespace {
 
 constexpr int kSettingItem = 3;
 constexpr QRect kToolbarFrame{0, 0, 320, 44};
+constexpr QRect kLocatorFrame{46, 88, 228, 228};
+// The wheel's frame moved 5 points right and 14 down.
+constexpr QRect kShadowFrame{51, 102, 228, 228};
+
+// A flick: shorter than this, at least this far across and at most this far up or down.
+constexpr double kSwipeMaxSeconds = 0.2;
+constexpr qreal kSwipeMinAcross = 20.0;
+constexpr qreal kSwipeMaxDown = 30.0;
+// Each spin turns the wheel by this many radians; a flick moves the locator this many steps.
+constexpr float kSpinRadians = 3.0f;
+constexpr int kSwipeSteps = 20;
+constexpr int kFirstSpinMs = 100;
+constexpr int kSecondSpinMs = 300;
+constexpr int kTurnAnimationMs = 100;
+// The wheel turns by the finger's angle in degrees divided by this, a little less than the
+// finger does.
+constexpr double kRotationDivisor = 60.0;
+// Degrees of turn per unit of the spring mode's step.
+constexpr float kDegreesPerStep = 45.0f;
+constexpr float kDefaultIncrement = 0.5f;
+
+// The ease-out timing curve of the platform's animations.
+QEasingCurve easeOut()
+{
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(0.0, 0.0), QPointF(0.58, 1.0), QPointF(1.0, 1.0));
+    return curve;
+}
 
 // The picture of item 3 for a quality or a speed; a null pixmap for any other value.
 QPixmap qualityImage(double sampleRate)
@@ -45,9 +79,13 @@ void setEnabledIfPresent(QList<BarButtonItem>& items, int index, bool enabled)
 } // namespace
 
 DashboardView::DashboardView(QWidget* parent)
-    : QWidget(parent)
+    : TouchView(parent)
 {
     resize(320, 436);
+    // Touches on the transport's buttons must reach them as the mouse events Qt makes of
+    // unhandled touches; the dashboard sees its own touches that way too. The wheel takes
+    // touch events itself.
+    setAttribute(Qt::WA_AcceptTouchEvents, false);
     setupDashboardViews();
     setupToolbars();
     setUpLocatorControl();
@@ -68,12 +106,18 @@ void DashboardView::setupDashboardViews()
 
     m_meterView = new MeterView(QRect(12, 48, 293, 293), this);
     m_timeMeterView = new MeterView(QRect(74, 116, 173, 173), this);
+    m_locatorView = new LocatorView(kLocatorFrame, this);
+    m_shadowView = new ShadowView(kShadowFrame, this);
 
-    // Bottom to top. The jog wheel and its shadow belong right above the transport view.
+    // Bottom to top: the wheel lies above the transport view, and the shadow, which lets
+    // touches through, above the wheel.
     m_background->raise();
     m_meterView->raise();
     m_timeMeterView->raise();
     m_transportView->raise();
+    m_locatorView->raise();
+    m_shadowView->raise();
+    m_shadowView->update();
 }
 
 void DashboardView::setupToolbars()
@@ -190,4 +234,222 @@ void DashboardView::doRecordOptions()
 {
     if (m_delegate)
         m_delegate->setRecordTime(m_recordToolbar);
+}
+
+// ---- The wheel's gestures ----
+
+bool DashboardView::isWheelTouch(const Touch& touch) const
+{
+    return touch.view == m_locatorView;
+}
+
+void DashboardView::touchesBegan(const Touch& touch)
+{
+    if (m_transportView->recording())
+        return;
+    m_startTimestamp = touch.timestamp;
+    if (!isWheelTouch(touch))
+        return;
+    if (touch.tapCount == 2)
+        m_locatorControl.setValue(0.0f);
+    m_startTouchPosition = touch.locationInView(this);
+    m_startTrigger = true;
+    m_touchLive = true;
+    m_startSent = false;
+    m_turned = false;
+}
+
+void DashboardView::touchesMoved(const Touch& touch)
+{
+    if (m_transportView->recording() || !isWheelTouch(touch))
+        return;
+    LocatorView* wheel = m_locatorView;
+    const float angle = LocatorView::angleAt(touch.locationInView(this), wheel->center());
+
+    if (m_startTrigger) {
+        // The first movement only takes the angle the turn starts from, and starts scrubbing.
+        wheel->update();
+        wheel->setStartAngle(angle);
+        m_startSent = true;
+        wheel->startTouch();
+        if (wheel->jog()) {
+            m_locatorControl.setIncrement(0.0f);
+            wheel->setRotation(0.0f);
+            m_lastTransformRotation = 0.0f;
+            stopJogTimer();
+            auto* timer = new QTimer(this);
+            timer->setInterval(kJogTimerIntervalMs);
+            connect(timer, &QTimer::timeout, this, [this] { jogTimerTick(); });
+            m_jogTimer = timer;
+            timer->start();
+        }
+        m_startTrigger = false;
+        return;
+    }
+
+    wheel->setAngle(angle);
+    // One step per movement, however many notches the finger passed.
+    const int notch = LocatorView::notchIndex(angle);
+    if (notch != wheel->lastNotch()) {
+        if (wheel->lastNotch() < notch)
+            m_locatorControl.incrementValue();
+        else
+            m_locatorControl.decrementValue();
+        wheel->setLastNotch(notch);
+    }
+
+    if (wheel->jog()) {
+        // One unit of step per 45 degrees turned. A turn through the bottom of the wheel,
+        // where the angle jumps between 360 and 0, counts by the short way round.
+        const float turned = angle - wheel->startAngle();
+        if (turned > 270.0f)
+            m_locatorControl.setIncrement((360.0f - turned) / kDegreesPerStep);
+        else if (turned < -270.0f)
+            m_locatorControl.setIncrement((360.0f + turned) / kDegreesPerStep);
+        else
+            m_locatorControl.setIncrement(turned / kDegreesPerStep);
+    }
+
+    wheel->update();
+    const double rotation = (double(angle) - double(wheel->startAngle())) / kRotationDivisor +
+                            double(m_lastTransformRotation);
+    wheel->animateRotation(float(rotation), kTurnAnimationMs, QEasingCurve::InOutQuad);
+    m_turned = true;
+}
+
+void DashboardView::jogTimerTick()
+{
+    // Past three quarters of a turn the finger has gone back through the bottom: the step
+    // then counts downwards.
+    if (m_locatorView->angle() - m_locatorView->startAngle() > 270.0f)
+        m_locatorControl.decrementValue();
+    else
+        m_locatorControl.incrementValue();
+}
+
+void DashboardView::touchesEnded(const Touch& touch)
+{
+    if (!isWheelTouch(touch))
+        return;
+    if (m_transportView->recording()) {
+        if (m_touchLive)
+            windUpTouch();
+        return;
+    }
+    m_startTrigger = false;
+    // Event times come in whole milliseconds; rounded, a flick of exactly 0.2 s is not taken
+    // for a shorter one through the subtraction's rounding error.
+    const double dt = std::round((touch.timestamp - m_startTimestamp) * 1e6) / 1e6;
+    const QPointF end = touch.locationInView(this);
+
+    const bool flick = !m_locatorView->jog() && dt < kSwipeMaxSeconds &&
+                       std::fabs(m_startTouchPosition.x() - end.x()) >= kSwipeMinAcross &&
+                       std::fabs(m_startTouchPosition.y() - end.y()) <= kSwipeMaxDown;
+    if (flick) {
+        if (end.x() > m_startTouchPosition.x())
+            myProcessRightSwipe();
+        else
+            myProcessLeftSwipe();
+    } else {
+        restAfterTurn();
+    }
+    springBack();
+
+    if (touch.tapCount == 1 && m_delegate) {
+        m_delegate->setTimeUnits(m_delegate->timeUnits() == 0 ? 1 : 0);
+        // The unchanged value, announced again so the read-out shows the new units.
+        m_locatorControl.setValue(m_locatorControl.value());
+    }
+    finishTouch(true);
+}
+
+void DashboardView::touchesCancelled(const Touch& touch)
+{
+    if (isWheelTouch(touch) && m_touchLive)
+        windUpTouch();
+}
+
+void DashboardView::windUpTouch()
+{
+    m_startTrigger = false;
+    restAfterTurn();
+    springBack();
+    finishTouch(false);
+}
+
+void DashboardView::restAfterTurn()
+{
+    setEnabled(true);
+    // Only a touch that turned the wheel moves its rest; a tap leaves it where it is.
+    if (m_turned)
+        m_lastTransformRotation +=
+            float((double(m_locatorView->angle()) - double(m_locatorView->startAngle())) /
+                  kRotationDivisor);
+    m_turned = false;
+    m_locatorView->update();
+}
+
+void DashboardView::springBack()
+{
+    if (!m_locatorView->jog())
+        return;
+    m_lastTransformRotation = 0.0f;
+    m_locatorView->setRotation(0.0f);
+}
+
+void DashboardView::finishTouch(bool alwaysEndTouch)
+{
+    const bool endTouch = alwaysEndTouch || m_startSent;
+    m_touchLive = false;
+    m_startSent = false;
+    if (endTouch)
+        m_locatorView->endTouch();
+    stopJogTimer();
+    m_locatorControl.setIncrement(kDefaultIncrement);
+}
+
+void DashboardView::stopJogTimer()
+{
+    if (m_jogTimer) {
+        m_jogTimer->stop();
+        m_jogTimer->deleteLater();
+    }
+    m_jogTimer = nullptr;
+}
+
+void DashboardView::myProcessRightSwipe()
+{
+    m_swiping = 1;
+    m_locatorView->animateRotation(m_lastTransformRotation + kSpinRadians, kFirstSpinMs,
+                                   QEasingCurve::Linear,
+                                   [this](bool finished) { animationDidStop(finished); });
+    m_lastTransformRotation += kSpinRadians;
+}
+
+void DashboardView::myProcessLeftSwipe()
+{
+    m_swiping = -1;
+    m_locatorView->animateRotation(m_lastTransformRotation + kSpinRadians, kFirstSpinMs,
+                                   QEasingCurve::Linear,
+                                   [this](bool finished) { animationDidStop(finished); });
+    m_lastTransformRotation -= kSpinRadians;
+}
+
+void DashboardView::animationDidStop(bool)
+{
+    if (m_swiping != 0) {
+        m_locatorView->animateRotation(m_lastTransformRotation + kSpinRadians, kSecondSpinMs,
+                                       easeOut(),
+                                       [this](bool finished) { animationDidStop(finished); });
+        m_lastTransformRotation -= kSpinRadians;
+        for (int i = 0; i < kSwipeSteps; ++i) {
+            if (m_swiping >= 1)
+                m_locatorControl.incrementValue();
+            else
+                m_locatorControl.decrementValue();
+        }
+    }
+    m_swiping = 0;
+    m_locatorView->update();
+    setEnabled(true);
 }

@@ -55,7 +55,7 @@ private:
         const QPointF local = m_grabber->mapFromGlobal(global);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, local, local, global, button, buttons, Qt::NoModifier);
-        event.setTimestamp(quint64(time * 1000.0));
+        event.setTimestamp(quint64(qRound64(time * 1000.0)));
         QApplication::sendEvent(m_grabber, &event);
     }
 
