@@ -60,6 +60,8 @@ QLabel* makeReadout(QWidget* parent, const QRect& frame, int pointSize)
     font.setPointSize(pointSize);
     label->setFont(font);
     setTextColour(label, kReadoutColour);
+    // The read-outs lie over the jog wheel, which gets the touches on them.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
 
@@ -100,6 +102,7 @@ AudioViewController::AudioViewController(AppDelegate* appDelegate, Environment e
     m_label2 = makeReadout(this, kLabel2Frame, 18);
     m_qualityImage = new QLabel(this);
     m_qualityImage->setGeometry(kQualityImageFrame);
+    m_qualityImage->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_qualityImage->setScaledContents(false);
     m_addButton = new QPushButton(QStringLiteral("+"), this);
     m_addButton->hide();
@@ -142,6 +145,7 @@ AudioViewController::~AudioViewController()
     m_dbView->setDelegate(nullptr);
     m_dbView->transportView()->setDelegate(nullptr);
     m_dbView->locatorControl()->setDelegate(nullptr);
+    m_dbView->locatorView()->setDelegate(nullptr);
 }
 
 double AudioViewController::now() const
@@ -691,7 +695,7 @@ void AudioViewController::resumePlayback()
     }
 }
 
-// ---- Locator read-outs ----
+// ---- Locating ----
 
 void AudioViewController::locatorValueChanged(float value)
 {
@@ -716,6 +720,64 @@ void AudioViewController::locatorValueChanged(float value)
     const float fraction = max > 0.0f ? value / max : 0.0f;
     m_dbView->timeMeterView()->updateMeters(fraction);
     transport->customLocateSlider()->setValue(fraction * 100.0f);
+}
+
+void AudioViewController::handleJog(bool jogMode)
+{
+    LocatorView* wheel = m_dbView->locatorView();
+    wheel->setJog(jogMode);
+    m_dbView->setLastTransformRotation(0.0f);
+    wheel->setRotation(0.0f);
+    wheel->update();
+}
+
+void AudioViewController::handleLocateMoved(float percent)
+{
+    // Only the read-outs, the meters and a scrub follow the drag; the locator itself is set
+    // when the slider is let go.
+    locatorValueChanged(float(double(percent) / 100.0 * m_clipLength));
+}
+
+void AudioViewController::handleLocateSliderTouchStart()
+{
+    startLocatorTouch();
+}
+
+void AudioViewController::handleLocateSliderTouchEnd()
+{
+    const float percent = m_dbView->transportView()->customLocateSlider()->value();
+    m_dbView->locatorControl()->setValue(float(m_clipLength * (double(percent) / 100.0)));
+    endLocatorTouch();
+}
+
+void AudioViewController::startLocatorTouch()
+{
+    TransportView* transport = m_dbView->transportView();
+    m_resumePlay = false;
+    if (m_audioPlayer) {
+        transport->doPlay();
+        m_resumePlay = true;
+    }
+    m_isScrubbing = true;
+    // A new player in scrub mode, at the locator's position.
+    transport->doPlay();
+}
+
+void AudioViewController::endLocatorTouch()
+{
+    if (!m_isScrubbing)
+        return;
+    m_isScrubbing = false;
+    TransportView* transport = m_dbView->transportView();
+    if (transport->recording()) {
+        // A take started during the scrub and stopped the scrub player first; toggling play
+        // now would start a player beside the take.
+        m_resumePlay = false;
+        return;
+    }
+    transport->doPlay();
+    if (m_resumePlay)
+        transport->doPlay();
 }
 
 // ---- Screen life cycle ----
@@ -752,6 +814,7 @@ void AudioViewController::viewDidLoad()
     transport->setDelegate(this);
     transport->setUserDefaults(&m_appDelegate->userDefaults());
     m_dbView->locatorControl()->setDelegate(this);
+    m_dbView->locatorView()->setDelegate(this);
     if (NavigationController* navigation = m_appDelegate->navigationController) {
         // The navigation controller may outlive this screen (or go first, at exit): the hook
         // checks that the screen is still there.

@@ -3,6 +3,7 @@
 #include "audio/AudioQueueStateDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/LocatorControl.h"
+#include "dashboard/LocatorView.h"
 #include "dashboard/TransportView.h"
 #include "platform/SystemSound.h"
 #include "platform/ViewController.h"
@@ -41,6 +42,7 @@ class AudioViewController : public ViewController,
                             public DashboardViewDelegate,
                             public TransportViewDelegate,
                             public LocatorControlDelegate,
+                            public LocatorViewDelegate,
                             public AudioQueueStateDelegate
 {
     Q_OBJECT
@@ -89,9 +91,11 @@ public:
     double playSpeed() const override { return m_playSpeed; }
     void setPlaySpeed(double speed) { m_playSpeed = speed; }
     bool isScrubbing() const { return m_isScrubbing; }
+    void setIsScrubbing(bool scrubbing) { m_isScrubbing = scrubbing; }
     bool resumePlay() const { return m_resumePlay; }
-    int32_t timeUnits() const { return m_timeUnits; }
-    void setTimeUnits(int32_t units) { m_timeUnits = units; }
+    void setResumePlay(bool resume) { m_resumePlay = resume; }
+    int32_t timeUnits() const override { return m_timeUnits; }
+    void setTimeUnits(int32_t units) override { m_timeUnits = units; }
     bool interruptedOnRecording() const { return m_interruptedOnRecording; }
     void setInterruptedOnRecording(bool on) { m_interruptedOnRecording = on; }
     bool interruptedOnPlayback() const { return m_interruptedOnPlayback; }
@@ -126,8 +130,20 @@ public:
     void resumePlayback();
     static void interruptionListenerCallback(void* userData, uint32_t interruptionState);
 
-    // ---- Locator read-outs ----
+    // ---- Locating ----
+    // The read-outs, the time meter, the locate slider and, while scrubbing, the player's
+    // read position follow every change of the locator value.
     void locatorValueChanged(float value) override;
+    // The wheel's mode follows the jog/shuttle toggle; the wheel goes back to its rest.
+    void handleJog(bool jogMode) override;
+    // The locate slider while dragged, in percent of the clip.
+    void handleLocateMoved(float percent) override;
+    void handleLocateSliderTouchStart() override;
+    void handleLocateSliderTouchEnd() override;
+    // Scrubbing: playback stops, a scrub player follows the locator until the touch ends, and
+    // playback that was running starts again from where the locator was let go.
+    void startLocatorTouch() override;
+    void endLocatorTouch() override;
 
     // ---- Screen life cycle ----
     void viewDidLoad();
@@ -155,11 +171,6 @@ public:
     void doInfo();
     void actionSheetClickedButtonAtIndex(ActionSheet* sheet, int buttonIndex);
     void deleteThisRecording();
-
-    // The wheel view, its shadow and the gestures on the wheel and the locate slider
-    // (handleJog, handleLocateMoved, handleLocateSliderTouchStart/End, startLocatorTouch,
-    // endLocatorTouch) arrive with the jog wheel; until then those transport messages keep the
-    // transport view's defaults and do nothing.
 
     // The image of a quality preset, or an empty name for any other rate.
     static QString qualityImageName(double sampleRate);

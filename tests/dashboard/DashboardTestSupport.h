@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dashboard/LocatorControl.h"
+#include "dashboard/LocatorView.h"
 #include "dashboard/TransportView.h"
 
 #include "platform/BundleImage.h"
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <functional>
 
 namespace sonavell::test {
@@ -58,6 +60,15 @@ inline bool buttonShows(const ImageButton* button, const QString& normal, const 
     return button &&
            showsImage(button->backgroundImage(ImageButton::State::Normal).pixmap(), normal) &&
            showsImage(button->backgroundImage(ImageButton::State::Highlighted).pixmap(), pressed);
+}
+
+// The point at a wheel angle (0 below, growing clockwise) on a circle around the wheel's
+// centre, in the coordinates of the wheel's parent.
+inline QPoint pointOnWheel(const LocatorView* wheel, double degrees, double radius = 80.0)
+{
+    const double phi = (degrees - 180.0) * M_PI / 180.0;
+    const QPointF c = wheel->center();
+    return QPointF(c.x() + radius * std::sin(phi), c.y() - radius * std::cos(phi)).toPoint();
 }
 
 } // namespace sonavell::test

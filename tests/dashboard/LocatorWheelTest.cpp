@@ -64,12 +64,9 @@ protected:
     LocatorView* wheel() { return dashboard.locatorView(); }
     LocatorControl* locator() { return dashboard.locatorControl(); }
 
-    // The point at a wheel angle (0 below, growing clockwise), on a circle around the centre.
     QPoint at(double degrees, double radius = 80.0)
     {
-        const double phi = (degrees - 180.0) * M_PI / 180.0;
-        const QPointF c = wheel()->center();
-        return QPointF(c.x() + radius * std::sin(phi), c.y() - radius * std::cos(phi)).toPoint();
+        return sonavell::test::pointOnWheel(wheel(), degrees, radius);
     }
     float angleOf(QPoint p) { return LocatorView::angleAt(p, wheel()->center()); }
 

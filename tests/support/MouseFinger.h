@@ -23,9 +23,9 @@ public:
     }
 
     // Event times are in seconds from the finger's own zero.
-    void press(QPoint windowPos, double time)
+    void press(QPointF windowPos, double time)
     {
-        QWidget* target = m_window->childAt(windowPos);
+        QWidget* target = m_window->childAt(windowPos.toPoint());
         m_grabber = target ? target : m_window.data();
         send(QEvent::MouseButtonPress, windowPos, time, Qt::LeftButton);
         const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
@@ -36,22 +36,22 @@ public:
             m_lastPress = time;
         }
     }
-    void move(QPoint windowPos, double time)
+    void move(QPointF windowPos, double time)
     {
         send(QEvent::MouseMove, windowPos, time, Qt::LeftButton);
     }
-    void release(QPoint windowPos, double time)
+    void release(QPointF windowPos, double time)
     {
         send(QEvent::MouseButtonRelease, windowPos, time, Qt::NoButton);
         m_grabber = nullptr;
     }
 
 private:
-    void send(QEvent::Type type, QPoint windowPos, double time, Qt::MouseButtons buttons)
+    void send(QEvent::Type type, QPointF windowPos, double time, Qt::MouseButtons buttons)
     {
         if (!m_grabber)
             return;
-        const QPointF global = m_window->mapToGlobal(QPointF(windowPos));
+        const QPointF global = m_window->mapToGlobal(windowPos);
         const QPointF local = m_grabber->mapFromGlobal(global);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, local, local, global, button, buttons, Qt::NoModifier);
