@@ -593,10 +593,15 @@ size_t AudioQueue::produceOutput(float* out, size_t frames)
     while (produced < frames) {
         bool endOfInput = false;
         if (m_convertInPos >= m_convertInCount) {
+            // Only about the input that the output still wanted needs: the converter keeps all
+            // it is given, and every buffer it takes in early is one the player can no longer
+            // refill from a new position (a scrub would be heard a buffer later).
+            const size_t wanted = std::min(
+                kConvertChunkFrames, size_t(std::ceil(double(frames - produced) / ratio)) + 1);
             m_convertInPos = m_convertInCount = 0;
-            while (!m_queued.empty() && m_convertInCount < kConvertChunkFrames)
+            while (!m_queued.empty() && m_convertInCount < wanted)
                 m_convertInCount += takeHead(m_convertIn.data() + m_convertInCount * channels,
-                                             kConvertChunkFrames - m_convertInCount);
+                                             wanted - m_convertInCount);
             if (m_convertInCount == 0) {
                 if (!m_draining || m_convertFlushed)
                     break;
