@@ -1,7 +1,8 @@
 // Audio engine figures, each beside a named peer measured in the same run:
 //  1. player pipeline throughput (read + gain + resample) against sox on the same file;
 //  2. CPU time of recording from the loopback microphone against parecord;
-//  3. memory over a one-hour take on the virtual device.
+//  3. memory over a one-hour take on the virtual device;
+//  4. how soon a scrub's move is heard, against how soon a fresh playback is heard.
 // Needs sox, pulseaudio and parecord/paplay (scripts/install-deps installs them).
 #include "audio/AudioPlayer.h"
 #include "audio/AudioQueueStateDelegate.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -222,6 +224,77 @@ void memoryOverAnHour(const QTemporaryDir& dir)
     QFile::remove(path);
 }
 
+// A clip whose first half holds +1000 in every sample and its second half -1000.
+bool writeTwoLevels(const QString& path, double rate, double seconds)
+{
+    std::unique_ptr<AudioFile> file;
+    if (AudioFile::createWithURL(path, monoPCM16Format(rate), &file) != noErr)
+        return false;
+    const size_t half = size_t(rate * seconds / 2.0);
+    std::vector<int16_t> samples(half, 1000);
+    samples.resize(2 * half, -1000);
+    uint32_t n = uint32_t(samples.size());
+    return file->writePackets(0, &n, samples.data()) == noErr;
+}
+
+// Runs the manual clock in 5 ms steps until the speaker is given a sample near the level;
+// the simulated seconds that took, or -1 when it did not come within 2 s.
+double secondsUntilHeard(VirtualAudioDevice& device, int16_t level)
+{
+    device.clearOutput();
+    for (double t = 0.005; t < 2.0; t += 0.005) {
+        device.advance(0.005);
+        QCoreApplication::processEvents();
+        for (int16_t s : device.outputSamples())
+            if (std::abs(s - level) < 50)
+                return t;
+    }
+    return -1.0;
+}
+
+void scrubLatency(const QTemporaryDir& dir)
+{
+    std::printf("== Scrub: a move of the read position until its sound reaches the speaker\n"
+                "   (virtual device, simulated clock; moves at 20 instants across a buffer)\n");
+    for (double rate : {11025.0, 22050.0, 44100.0}) {
+        const QString path = dir.filePath("levels.wav");
+        if (!writeTwoLevels(path, rate, 8.0)) {
+            std::printf("   cannot write the test file\n");
+            return;
+        }
+        auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+        double start = 0.0;
+        {
+            AudioPlayer fresh(QUrl::fromLocalFile(path), 1.0, device);
+            fresh.playAt(uint64_t(rate * 1.0));
+            start = secondsUntilHeard(*device, 1000);
+            fresh.setAudioPlayerShouldStopImmediately(true);
+            fresh.stop();
+        }
+        double low = 1e9, high = 0.0, sum = 0.0;
+        const int moves = 20;
+        for (int i = 0; i < moves; ++i) {
+            AudioPlayer player(QUrl::fromLocalFile(path), 1.0, device);
+            player.setIsScrubbing(true);
+            player.playAt(uint64_t(rate * 1.0));
+            // Somewhere inside a buffer's playing time (about 0.19 s).
+            device->advance(0.3 + 0.19 * i / moves);
+            QCoreApplication::processEvents();
+            player.setStartPos(uint64_t(rate * 6.0));
+            player.setStartingPacketNumber(0);
+            const double heard = secondsUntilHeard(*device, -1000);
+            low = std::min(low, heard);
+            high = std::max(high, heard);
+            sum += heard;
+            player.setAudioPlayerShouldStopImmediately(true);
+            player.stop();
+        }
+        std::printf("   %5.0f Hz: move heard after %.0f-%.0f ms (mean %.0f); a fresh playback is "
+                    "heard after %.0f ms\n",
+                    rate, low * 1000.0, high * 1000.0, sum / moves * 1000.0, start * 1000.0);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -232,5 +305,6 @@ int main(int argc, char** argv)
     playerThroughput(dir);
     recordingCpu(dir);
     memoryOverAnHour(dir);
+    scrubLatency(dir);
     return 0;
 }
