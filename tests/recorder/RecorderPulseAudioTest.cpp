@@ -1,8 +1,11 @@
 // The recorder screen end to end: its own buttons, tapped on the offscreen platform, record a
-// tone from the PulseAudio loopback microphone and play the take back into the null sink.
+// tone from the PulseAudio loopback microphone and play the take back into the null sink; the
+// jog wheel, dragged with the mouse, scrubs through it.
 #include "audio/AudioPlayer.h"
 #include "audio/AudioTestSupport.h"
 #include "core/AppDelegate.h"
+#include "dashboard/DashboardTestSupport.h"
+#include "dashboard/LocatorView.h"
 #include "dashboard/TransportView.h"
 #include "platform/AlertView.h"
 #include "platform/AudioDevice.h"
@@ -12,6 +15,7 @@
 #include "platform/LocationManager.h"
 #include "platform/NavigationController.h"
 #include "recorder/AudioViewController.h"
+#include "support/MouseFinger.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -112,6 +116,38 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     ASSERT_LT(first, last);
     EXPECT_NEAR(double(last - first) / 44100.0, recording->duration(), 0.1);
     EXPECT_NEAR(dominantFrequency(played, 44100.0, 300, 600, first, last), 440.0, 2.0);
+
+    // Dragging the wheel scrubs: a player in scrub mode runs on the sound server from where
+    // the wheel puts the locator, is heard, and stops when the wheel is let go.
+    const QString scrubbed = dir.file("scrubbed.wav");
+    parecord.start("parecord",
+                   {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
+                    "--format=s16le", "--latency-msec=20", "--file-format=wav", scrubbed});
+    ASSERT_TRUE(parecord.waitForStarted());
+    pumpEvents(300);
+    screen.dbView()->locatorControl()->setValue(0.0f);
+    const LocatorView* wheel = screen.dbView()->locatorView();
+    MouseFinger finger(&screen);
+    finger.press(pointOnWheel(wheel, 180), 1.0);
+    finger.move(pointOnWheel(wheel, 181), 1.1);
+    finger.move(pointOnWheel(wheel, 190), 1.2);
+    ASSERT_NE(screen.audioPlayer(), nullptr);
+    EXPECT_TRUE(screen.audioPlayer()->isScrubbing());
+    EXPECT_TRUE(screen.audioPlayer()->isRunning());
+    EXPECT_FLOAT_EQ(screen.dbView()->locatorControl()->value(), 0.5f);
+    pumpEvents(700);
+    EXPECT_NE(screen.audioPlayer(), nullptr);
+    finger.release(pointOnWheel(wheel, 190), 3.0);
+    EXPECT_EQ(screen.audioPlayer(), nullptr);
+    EXPECT_FLOAT_EQ(recording->lastPlayTime(), 0.5f);
+    pumpEvents(300);
+    ::kill(pid_t(parecord.processId()), SIGINT);
+    parecord.waitForFinished(5000);
+    const std::vector<int16_t> scrub = readSamples(scrubbed);
+    const size_t from = firstLoud(scrub, 3000), to = lastLoud(scrub, 3000);
+    ASSERT_LT(from, to);
+    EXPECT_NEAR(dominantFrequency(scrub, 44100.0, 300, 600, from, to), 440.0, 2.0);
+
     for (AlertView* alert : AlertView::visibleAlerts())
         alert->dismissWithClickedButtonIndex(0);
     AudioDevice::setDefaultDevice(nullptr);
