@@ -419,20 +419,22 @@ void DashboardView::stopJogTimer()
 
 void DashboardView::myProcessRightSwipe()
 {
-    m_swiping = 1;
-    m_locatorView->animateRotation(m_lastTransformRotation + kSpinRadians, kFirstSpinMs,
-                                   QEasingCurve::Linear,
-                                   [this](bool finished) { animationDidStop(finished); });
-    m_lastTransformRotation += kSpinRadians;
+    startSpin(1);
 }
 
 void DashboardView::myProcessLeftSwipe()
 {
-    m_swiping = -1;
+    startSpin(-1);
+}
+
+void DashboardView::startSpin(int direction)
+{
+    m_swiping = direction;
+    // The picture spins forwards either way; the rest follows the flick's direction.
     m_locatorView->animateRotation(m_lastTransformRotation + kSpinRadians, kFirstSpinMs,
                                    QEasingCurve::Linear,
                                    [this](bool finished) { animationDidStop(finished); });
-    m_lastTransformRotation -= kSpinRadians;
+    m_lastTransformRotation += float(direction) * kSpinRadians;
 }
 
 void DashboardView::animationDidStop(bool)

@@ -137,6 +137,8 @@ private:
     // ... then scrubbing ends, the spring timer stops and the step is 0.5 again.
     void finishTouch(bool alwaysEndTouch);
     void stopJogTimer();
+    // The first spin of a flick: 1 to the right, -1 to the left.
+    void startSpin(int direction);
     void setupDashboardViews();
     void setupToolbars();
     void setUpLocatorControl();

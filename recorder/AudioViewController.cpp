@@ -780,6 +780,12 @@ void AudioViewController::endLocatorTouch()
         transport->doPlay();
 }
 
+void AudioViewController::abandonScrub()
+{
+    m_resumePlay = false;
+    endLocatorTouch();
+}
+
 // ---- Screen life cycle ----
 
 void AudioViewController::viewDidLoad()
@@ -841,6 +847,7 @@ void AudioViewController::viewWillAppear(bool)
 void AudioViewController::viewWillDisappear(bool)
 {
     cancelPendingTake();
+    abandonScrub();
     if (m_audioPlayer && m_audioPlayer->isRunning())
         playOrStop();
     else if (m_audioRecorder && m_audioRecorder->isRunning())
@@ -973,6 +980,7 @@ void AudioViewController::deleteThisRecording()
 {
     TransportView* transport = m_dbView->transportView();
     cancelPendingTake();
+    abandonScrub();
     if (m_audioRecorder)
         transport->doRecord();
     if (m_audioPlayer)

@@ -189,6 +189,9 @@ private:
     // Calls off a take that has been asked for but not started (a count-in, or an append
     // waiting for playback to stop); nothing starts later.
     void cancelPendingTake();
+    // Ends a scrub that the screen ends itself (leaving it, deleting the recording): the scrub
+    // player stops and nothing plays on; the end of the touch then finds nothing to do.
+    void abandonScrub();
     // Moves the reference instant on by the length of the interruption that just ended.
     void skipPausedTime();
     static void SoundCompletionProc(SystemSoundID sound, void* userData);

@@ -297,6 +297,34 @@ TEST_F(LocatingTest, ATakeStartedDuringAScrubLeavesNoPlayerBeside)
     EXPECT_GT(sampleCount(currentPath()), int64_t(4.0 * 11025.0));
 }
 
+TEST_F(LocatingTest, LeavingTheScreenOrDeletingDuringAScrubPlaysNothingOn)
+{
+    loadClip(8.0);
+    transport()->doPlay();
+    pump(0.2);
+    finger.press(at(180), 1.0);
+    finger.move(at(181), 1.1);
+    ASSERT_TRUE(avc->isScrubbing());
+    ASSERT_TRUE(avc->resumePlay());
+    // The screen goes away under the finger: the scrub ends and nothing plays on, also when
+    // the wheel's touch is then cancelled.
+    avc->viewWillDisappear(false);
+    wheel()->hide();
+    EXPECT_FALSE(avc->isScrubbing());
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(transport()->playing());
+    wheel()->show();
+
+    finger.press(at(180), 5.0);
+    finger.move(at(181), 5.1);
+    ASSERT_NE(avc->audioPlayer(), nullptr);
+    avc->deleteThisRecording();
+    finger.release(at(181), 5.2);
+    EXPECT_EQ(avc->audioPlayer(), nullptr);
+    EXPECT_FALSE(transport()->playing());
+    EXPECT_FALSE(transport()->hasPlayMode());
+}
+
 TEST_F(LocatingTest, TheWheelsTogglesAndTheReadOutOverItAnswerTheFinger)
 {
     loadClip(8.0);
