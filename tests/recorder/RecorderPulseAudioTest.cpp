@@ -95,21 +95,30 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
 
     // Played back into the sink, the take is heard from its monitor: the tone, for as long as
     // the take lasts.
-    const QString heard = dir.file("heard.wav");
+    // What the sink plays, recorded from its monitor into a file until stopListening.
     QProcess parecord;
-    parecord.start("parecord", {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
-                                "--format=s16le", "--latency-msec=20", "--file-format=wav", heard});
-    ASSERT_TRUE(parecord.waitForStarted());
-    pumpEvents(300);
+    auto startListening = [&](const QString& path) {
+        parecord.start("parecord",
+                       {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
+                        "--format=s16le", "--latency-msec=20", "--file-format=wav", path});
+        const bool started = parecord.waitForStarted();
+        pumpEvents(300);
+        return started;
+    };
+    auto stopListening = [&] {
+        pumpEvents(300);
+        ::kill(pid_t(parecord.processId()), SIGINT);
+        parecord.waitForFinished(5000);
+    };
+    const QString heard = dir.file("heard.wav");
+    ASSERT_TRUE(startListening(heard));
     transport->buttonB()->click(); // play
     ASSERT_NE(screen.audioPlayer(), nullptr);
     EXPECT_TRUE(transport->playing());
     EXPECT_TRUE(waitFor([&] { return screen.audioPlayer() == nullptr; },
                         int(recording->duration() * 1000) + 3000));
     EXPECT_FALSE(transport->playing());
-    pumpEvents(300);
-    ::kill(pid_t(parecord.processId()), SIGINT);
-    parecord.waitForFinished(5000);
+    stopListening();
 
     const std::vector<int16_t> played = readSamples(heard);
     const size_t first = firstLoud(played, 3000), last = lastLoud(played, 3000);
@@ -120,11 +129,7 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     // Dragging the wheel scrubs: a player in scrub mode runs on the sound server from where
     // the wheel puts the locator, is heard, and stops when the wheel is let go.
     const QString scrubbed = dir.file("scrubbed.wav");
-    parecord.start("parecord",
-                   {"--device=sonavell_out.monitor", "--channels=1", "--rate=44100",
-                    "--format=s16le", "--latency-msec=20", "--file-format=wav", scrubbed});
-    ASSERT_TRUE(parecord.waitForStarted());
-    pumpEvents(300);
+    ASSERT_TRUE(startListening(scrubbed));
     screen.dbView()->locatorControl()->setValue(0.0f);
     const LocatorView* wheel = screen.dbView()->locatorView();
     MouseFinger finger(&screen);
@@ -140,9 +145,7 @@ TEST(RecorderScreenOnPulseAudio, RecordsAToneWithItsButtonsAndPlaysItBack)
     finger.release(pointOnWheel(wheel, 190), 3.0);
     EXPECT_EQ(screen.audioPlayer(), nullptr);
     EXPECT_FLOAT_EQ(recording->lastPlayTime(), 0.5f);
-    pumpEvents(300);
-    ::kill(pid_t(parecord.processId()), SIGINT);
-    parecord.waitForFinished(5000);
+    stopListening();
     const std::vector<int16_t> scrub = readSamples(scrubbed);
     const size_t from = firstLoud(scrub, 3000), to = lastLoud(scrub, 3000);
     ASSERT_LT(from, to);
