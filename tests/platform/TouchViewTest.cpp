@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 // Records the touches that reach it, from itself or passed on by a child.
@@ -132,7 +134,8 @@ TEST_F(TouchViewTest, HidingOrDisablingTheViewCancelsItsTouch)
 
 TEST_F(TouchViewTest, TouchScreenFollowsTheFirstFingerOnly)
 {
-    QPointingDevice* screen = QTest::createTouchDevice();
+    std::unique_ptr<QPointingDevice> device(QTest::createTouchDevice());
+    QPointingDevice* screen = device.get();
     QTest::touchEvent(child, screen).press(0, QPoint(10, 10), child);
     QTest::touchEvent(child, screen).move(0, QPoint(40, 10), child).press(1, QPoint(80, 80), child);
     QTest::touchEvent(child, screen).stationary(0).move(1, QPoint(90, 90), child);
