@@ -44,20 +44,29 @@ static bool isSupportedFormat(const AudioStreamBasicDescription& format)
            format.mChannelsPerFrame >= 1 && format.mSampleRate > 0.0;
 }
 
+AudioQueue* AudioQueue::create(bool input, bool hasCallback,
+                               const AudioStreamBasicDescription& format, void* userData,
+                               std::shared_ptr<AudioDevice> device)
+{
+    if (!hasCallback || !isSupportedFormat(format))
+        return nullptr;
+    if (!device)
+        device = AudioDevice::defaultDevice();
+    auto* q = new AudioQueue(input, format, std::move(device));
+    q->m_userData = userData;
+    return q;
+}
+
 OSStatus AudioQueue::newInput(const AudioStreamBasicDescription& format,
                               AudioQueueInputCallback callback, void* userData,
                               AudioQueueRef* outQueue, std::shared_ptr<AudioDevice> device)
 {
-    *outQueue = nullptr;
-    if (!callback || !isSupportedFormat(format))
+    *outQueue = create(true, callback != nullptr, format, userData, std::move(device));
+    if (!*outQueue)
         return kAudioQueueErr_InvalidParameter;
-    if (!device)
-        device = AudioDevice::defaultDevice();
-    auto* q = new AudioQueue(true, format, std::move(device));
+    AudioQueue* q = *outQueue;
     q->m_inputCallback = callback;
-    q->m_userData = userData;
     q->m_thread = std::thread([q] { q->callbackThread(); });
-    *outQueue = q;
     return noErr;
 }
 
@@ -65,20 +74,16 @@ OSStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format,
                                AudioQueueOutputCallback callback, void* userData,
                                AudioQueueRef* outQueue, std::shared_ptr<AudioDevice> device)
 {
-    *outQueue = nullptr;
-    if (!callback || !isSupportedFormat(format))
+    *outQueue = create(false, callback != nullptr, format, userData, std::move(device));
+    if (!*outQueue)
         return kAudioQueueErr_InvalidParameter;
-    if (!device)
-        device = AudioDevice::defaultDevice();
-    auto* q = new AudioQueue(false, format, std::move(device));
+    AudioQueue* q = *outQueue;
     q->m_outputCallback = callback;
-    q->m_userData = userData;
     // Played buffers are handed back through the event loop of the creating thread.
     q->m_owner = new QObject;
     q->m_link = std::make_shared<OwnerLink>();
     q->m_link->queue = q;
     q->resetConverter();
-    *outQueue = q;
     return noErr;
 }
 

@@ -109,6 +109,11 @@ private:
         void* userData;
     };
 
+    // A queue of either kind for a valid format and callback, on the given device (the
+    // default one when none); null otherwise.
+    static AudioQueue* create(bool input, bool hasCallback,
+                              const AudioStreamBasicDescription& format, void* userData,
+                              std::shared_ptr<AudioDevice> device);
     AudioQueue(bool input, const AudioStreamBasicDescription& format,
                std::shared_ptr<AudioDevice> device);
     ~AudioQueue() override;
