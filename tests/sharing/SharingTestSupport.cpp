@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -38,9 +39,13 @@ int connectToPort(quint16 port)
     return fd;
 }
 
-QByteArray readToEnd(int fd, int timeoutMs)
+namespace {
+
+// Receives from the socket until it is closed or fails, or the time is up; every chunk goes to
+// the sink. True when the peer closed the connection (or it failed) within the time.
+bool receiveUntilClosed(int fd, int timeoutMs,
+                        const std::function<void(const char*, ssize_t)>& sink)
 {
-    QByteArray result;
     QElapsedTimer timer;
     timer.start();
     char buffer[65536];
@@ -49,10 +54,20 @@ QByteArray readToEnd(int fd, int timeoutMs)
         if (::poll(&p, 1, 50) <= 0)
             continue;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        result.append(buffer, n);
+        if (n > 0)
+            sink(buffer, n);
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+            return true;
     }
+    return false;
+}
+
+} // namespace
+
+QByteArray readToEnd(int fd, int timeoutMs)
+{
+    QByteArray result;
+    receiveUntilClosed(fd, timeoutMs, [&](const char* data, ssize_t n) { result.append(data, n); });
     return result;
 }
 
@@ -69,18 +84,7 @@ QByteArray exchange(quint16 port, const QByteArray& request, int timeoutMs)
 
 bool closedWithin(int fd, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    char buffer[65536];
-    while (timer.elapsed() < timeoutMs) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
-            return true;
-    }
-    return false;
+    return receiveUntilClosed(fd, timeoutMs, [](const char*, ssize_t) {});
 }
 
 QByteArray headOf(const QByteArray& answer)
