@@ -157,14 +157,12 @@ TEST_F(LocatingTest, AWheelTouchDuringPlaybackScrubsAndPlaysOnFromWhereItWasLetG
     transport()->doPlay();
     pump(0.5);
     ASSERT_NE(avc->audioPlayer(), nullptr);
-    const AudioPlayer* before = avc->audioPlayer();
 
     finger.press(at(180), 1.0);
     finger.move(at(181), 1.1);
     // Playback stopped (its place kept) and a scrub player runs from the same place.
     EXPECT_NEAR(current()->lastPlayTime(), 0.5, 0.015);
     ASSERT_NE(avc->audioPlayer(), nullptr);
-    EXPECT_NE(avc->audioPlayer(), before);
     EXPECT_TRUE(avc->audioPlayer()->isScrubbing());
     EXPECT_TRUE(avc->resumePlay());
     EXPECT_TRUE(transport()->playing());
