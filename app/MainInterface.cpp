@@ -1,7 +1,7 @@
-#include "app/MainInterface.h"
+#include "MainInterface.h"
 
 #include "core/AppDelegate.h"
-#include "platform/NavigationController.h"
+#include "platform/ui/NavigationController.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "sharing/ExportController.h"

@@ -1,10 +1,10 @@
 // The sonavell executable: parses the command line, creates the application object (which loads
 // and repairs the library), builds the window and runs the event loop. SIGINT and SIGTERM quit
 // like a normal exit, so the library is always written back.
-#include "app/MainInterface.h"
+#include "MainInterface.h"
 #include "core/AppDelegate.h"
-#include "platform/QuitSignals.h"
-#include "platform/SwitchControl.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/ui/SwitchControl.h"
 #include "sharing/ExportController.h"
 #include "sharing/SharingController.h"
 

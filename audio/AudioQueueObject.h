@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AudioFile.h"
-#include "platform/AudioQueue.h"
+#include "platform/audio/AudioFile.h"
+#include "platform/audio/AudioQueue.h"
 
 #include <QUrl>
 

@@ -7,9 +7,9 @@
 #include "audio/AudioPlayer.h"
 #include "audio/AudioQueueStateDelegate.h"
 #include "audio/AudioRecorder.h"
-#include "platform/AudioFile.h"
-#include "platform/PulseAudioDevice.h"
-#include "platform/VirtualAudioDevice.h"
+#include "platform/audio/AudioFile.h"
+#include "platform/audio/PulseAudioDevice.h"
+#include "platform/audio/VirtualAudioDevice.h"
 
 #include <QCoreApplication>
 #include <QDir>

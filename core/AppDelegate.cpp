@@ -1,11 +1,11 @@
 #include "core/AppDelegate.h"
 
 #include "core/ReverseGeo.h"
-#include "platform/AlertView.h"
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
-#include "platform/LocationManager.h"
-#include "platform/NavigationController.h"
+#include "platform/ui/AlertView.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
+#include "platform/system/LocationManager.h"
+#include "platform/ui/NavigationController.h"
 
 #include <QDir>
 #include <QFile>

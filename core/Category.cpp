@@ -1,7 +1,7 @@
 #include "core/Category.h"
 
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
 
 Category::Category(const QString& name)
     : m_name(name)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Archivable.h"
+#include "platform/archive/Archivable.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "core/Recording.h"
 
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Archivable.h"
-#include "platform/ArchivedObject.h"
+#include "platform/archive/Archivable.h"
+#include "platform/archive/ArchivedObject.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "core/ReverseGeo.h"
 
-#include "platform/Location.h"
-#include "platform/UrlLoader.h"
+#include "platform/system/Location.h"
+#include "platform/net/UrlLoader.h"
 
 #include <QSettings>
 #include <QUrl>

@@ -4,8 +4,8 @@
 #include "dashboard/MeterView.h"
 #include "dashboard/ShadowView.h"
 #include "dashboard/TransportView.h"
-#include "platform/BundleImage.h"
-#include "platform/Toolbar.h"
+#include "platform/ui/BundleImage.h"
+#include "platform/ui/Toolbar.h"
 
 #include <QEasingCurve>
 #include <QLabel>

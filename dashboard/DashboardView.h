@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dashboard/LocatorControl.h"
-#include "platform/TouchView.h"
+#include "platform/ui/TouchView.h"
 
 #include <QPointF>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "dashboard/LocatorView.h"
 
-#include "platform/BundleImage.h"
+#include "platform/ui/BundleImage.h"
 
 #include <QPainter>
 #include <QTimer>

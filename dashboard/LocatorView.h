@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TouchView.h"
+#include "platform/ui/TouchView.h"
 
 #include <QEasingCurve>
 #include <QPixmap>

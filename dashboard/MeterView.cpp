@@ -1,6 +1,6 @@
 #include "dashboard/MeterView.h"
 
-#include "platform/BundleImage.h"
+#include "platform/ui/BundleImage.h"
 
 #include <QPainter>
 

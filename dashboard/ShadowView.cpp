@@ -1,6 +1,6 @@
 #include "dashboard/ShadowView.h"
 
-#include "platform/BundleImage.h"
+#include "platform/ui/BundleImage.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
 #include "dashboard/TransportView.h"
 
-#include "platform/BundleImage.h"
-#include "platform/ImageButton.h"
-#include "platform/ImageSlider.h"
-#include "platform/StretchableImage.h"
+#include "platform/ui/BundleImage.h"
+#include "platform/ui/ImageButton.h"
+#include "platform/ui/ImageSlider.h"
+#include "platform/ui/StretchableImage.h"
 
 #include <QDebug>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ImageButton.h"
+#include "platform/ui/ImageButton.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -5,8 +5,8 @@
 #include "dashboard/LocatorControl.h"
 #include "dashboard/LocatorView.h"
 #include "dashboard/TransportView.h"
-#include "platform/SystemSound.h"
-#include "platform/ViewController.h"
+#include "platform/audio/SystemSound.h"
+#include "platform/ui/ViewController.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "recorder/RecTimerController.h"
 
-#include "platform/CountDownPicker.h"
-#include "platform/SwitchControl.h"
+#include "platform/ui/CountDownPicker.h"
+#include "platform/ui/SwitchControl.h"
 
 #include <QLabel>
 

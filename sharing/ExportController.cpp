@@ -1,7 +1,7 @@
 #include "sharing/ExportController.h"
 
-#include "platform/ProgressView.h"
-#include "platform/SwitchControl.h"
+#include "platform/ui/ProgressView.h"
+#include "platform/ui/SwitchControl.h"
 #include "sharing/SharingController.h"
 
 #include <QAbstractButton>

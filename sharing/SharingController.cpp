@@ -1,9 +1,9 @@
 #include "sharing/SharingController.h"
 
-#include "platform/Bundle.h"
+#include "platform/system/Bundle.h"
 
 #include "core/AppDelegate.h"
-#include "platform/Bundle.h"
+#include "platform/system/Bundle.h"
 #include "sharing/ExportController.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/LibrarySnapshot.h"
-#include "platform/BrokenPipeGuard.h"
-#include "platform/HttpConnection.h"
-#include "platform/ListeningSocket.h"
-#include "platform/NetService.h"
-#include "platform/NetServiceBrowser.h"
+#include "platform/net/BrokenPipeGuard.h"
+#include "platform/net/HttpConnection.h"
+#include "platform/net/ListeningSocket.h"
+#include "platform/net/NetService.h"
+#include "platform/net/NetServiceBrowser.h"
 
 #include <QByteArray>
 #include <QObject>

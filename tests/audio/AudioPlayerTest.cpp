@@ -1,7 +1,7 @@
 // The player on the virtual device: buffer sizing, measuring, gain, priming, scrub mode, stops,
 // playback at other speeds, and files it cannot play.
 #include "audio/AudioPlayer.h"
-#include "AudioTestSupport.h"
+#include "EngineTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>

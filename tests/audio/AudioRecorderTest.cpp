@@ -1,7 +1,7 @@
 // The recorder on the virtual device: exact sample counts, appending, the stop sequence the
 // controller relies on, and what happens when the file cannot take more.
 #include "audio/AudioRecorder.h"
-#include "AudioTestSupport.h"
+#include "EngineTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <QThread>
@@ -232,4 +232,34 @@ TEST(AudioRecorder, KilledProcessLeavesAPlayableFile)
     EXPECT_EQ(s.size() % 32768, 0u); // whole buffers, each with its header update
     EXPECT_EQ(s, ramp(0, s.size()));
     EXPECT_EQ(run("soxi", {"-s", path}).trimmed(), QString::number(s.size()));
+}
+
+namespace {
+class BareEngine : public AudioQueueObject
+{
+};
+} // namespace
+
+TEST(AudioQueueObject, ReportsChannelZeroAsSquareRootsAndKeepsValuesOnAFailedQuery)
+{
+    BareEngine e; // no queue: every meter query fails
+    AudioStreamBasicDescription f = monoPCM16Format(44100);
+    f.mChannelsPerFrame = 2;
+    e.setAudioFormat(f);
+    e.enableLevelMetering();
+    ASSERT_NE(e.audioLevels(), nullptr);
+    EXPECT_EQ(e.audioLevels()[1].mAveragePower, 0.0f);
+    float level = -1, peak = -1;
+    e.getAudioLevels(&level, &peak);
+    EXPECT_EQ(level, 0.0f);
+    EXPECT_EQ(peak, 0.0f);
+    e.audioLevels()[0] = {0.25f, 1.0f};
+    e.audioLevels()[1] = {0.81f, 0.81f};
+    e.getAudioLevels(&level, &peak);
+    EXPECT_FLOAT_EQ(level, 0.5f);
+    EXPECT_FLOAT_EQ(peak, 1.0f);
+    EXPECT_FALSE(e.isRunning());
+    e.setStartingPacketNumber(1);
+    e.incrementStartingPacketNumberBy(4294967295u);
+    EXPECT_EQ(e.startingPacketNumber(), 4294967296LL);
 }

@@ -1,10 +1,10 @@
 // Against a real PulseAudio server with a null sink whose monitor is the microphone: what the
 // recorder writes and what the player plays, with the start-up latencies printed.
-#include "AudioTestSupport.h"
+#include "EngineTestSupport.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
-#include "platform/AudioSession.h"
-#include "platform/PulseAudioDevice.h"
+#include "platform/audio/AudioSession.h"
+#include "platform/audio/PulseAudioDevice.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/AppDelegate.h"
-#include "platform/AlertView.h"
-#include "platform/LocationManager.h"
+#include "platform/ui/AlertView.h"
+#include "platform/system/LocationManager.h"
 #include "support/TestEnvironment.h"
 
 #include <QSettings>

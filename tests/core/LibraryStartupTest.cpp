@@ -1,6 +1,6 @@
 #include "LibraryFixture.h"
 
-#include "platform/KeyedArchiver.h"
+#include "platform/archive/KeyedArchiver.h"
 
 #include <QDir>
 #include <QFile>

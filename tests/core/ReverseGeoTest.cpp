@@ -1,7 +1,7 @@
 #include "LibraryFixture.h"
 
 #include "core/ReverseGeo.h"
-#include "platform/Location.h"
+#include "platform/system/Location.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>

@@ -4,8 +4,8 @@
 #include "dashboard/LocatorView.h"
 #include "dashboard/TransportView.h"
 
-#include "platform/BundleImage.h"
-#include "platform/ImageButton.h"
+#include "platform/ui/BundleImage.h"
+#include "platform/ui/ImageButton.h"
 
 #include <QImage>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "dashboard/DashboardView.h"
 #include "dashboard/TransportView.h"
-#include "platform/Toolbar.h"
+#include "platform/ui/Toolbar.h"
 
 #include <QAbstractButton>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DashboardTestSupport.h"
 
 #include "dashboard/TransportView.h"
-#include "platform/ImageSlider.h"
+#include "platform/ui/ImageSlider.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>

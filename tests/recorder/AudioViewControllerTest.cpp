@@ -4,10 +4,10 @@
 #include "RecorderTestSupport.h"
 
 #include "dashboard/MeterView.h"
-#include "platform/AudioSession.h"
-#include "platform/ImageSlider.h"
-#include "platform/SwitchControl.h"
-#include "platform/Toolbar.h"
+#include "platform/audio/AudioSession.h"
+#include "platform/ui/ImageSlider.h"
+#include "platform/ui/SwitchControl.h"
+#include "platform/ui/Toolbar.h"
 
 #include <QLabel>
 

@@ -3,7 +3,7 @@
 #include "dashboard/DashboardTestSupport.h"
 #include "dashboard/LocatorView.h"
 #include "dashboard/MeterView.h"
-#include "platform/ImageSlider.h"
+#include "platform/ui/ImageSlider.h"
 #include "support/MouseFinger.h"
 
 #include <QLabel>

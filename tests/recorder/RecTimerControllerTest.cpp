@@ -2,9 +2,9 @@
 // navigation controller, and the values the recorder screen reads from it.
 #include "recorder/RecTimerController.h"
 
-#include "platform/CountDownPicker.h"
-#include "platform/NavigationController.h"
-#include "platform/SwitchControl.h"
+#include "platform/ui/CountDownPicker.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/SwitchControl.h"
 
 #include <QTest>
 

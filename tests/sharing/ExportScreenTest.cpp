@@ -2,9 +2,9 @@
 #include "SharingTestSupport.h"
 
 #include "core/AppDelegate.h"
-#include "platform/LocationManager.h"
+#include "platform/system/LocationManager.h"
 
-#include "platform/ProgressView.h"
+#include "platform/ui/ProgressView.h"
 #include "sharing/ExportController.h"
 
 #include <QLabel>

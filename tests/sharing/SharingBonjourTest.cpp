@@ -2,7 +2,7 @@
 // address resolution, and the export screen receiving both URLs.
 #include "SharingTestSupport.h"
 
-#include "platform/SwitchControl.h"
+#include "platform/ui/SwitchControl.h"
 #include "sharing/ExportController.h"
 
 #include <QLabel>

@@ -1,7 +1,13 @@
 // GoogleTest entry point for every test program: the tests run inside a QApplication on the
-// offscreen platform, and the per-user directories point into a private temporary folder so
+// offscreen platform (a QCoreApplication for code without widgets), and the per-user directories point into a private temporary folder so
 // that no test can read or change the user's settings or library.
+#ifdef SONAVELL_TEST_WIDGETS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -17,9 +23,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
 
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Sonavell"));
-    QApplication::setApplicationName(QStringLiteral("Sonavell"));
+    TestApplication app(argc, argv);
+    TestApplication::setOrganizationName(QStringLiteral("Sonavell"));
+    TestApplication::setApplicationName(QStringLiteral("Sonavell"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,63 @@
+#include "platform/archive/ArchivedObject.h"
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <cstring>
+
+ArchivedObject::ArchivedObject(void* entry, std::vector<Ptr> children)
+    : m_entry(entry)
+    , m_children(std::move(children))
+{
+}
+
+ArchivedObject::~ArchivedObject()
+{
+    plist_free(m_entry);
+}
+
+QString ArchivedObject::className() const
+{
+    if (plist_get_node_type(m_entry) != PLIST_DICT)
+        return {};
+    plist_t ref = plist_dict_get_item(m_entry, "$class");
+    if (!ref || plist_get_node_type(ref) != PLIST_UID)
+        return {};
+    uint64_t uid = 0;
+    plist_get_uid_val(ref, &uid);
+    if (uid == 0 || uid > m_children.size() || !m_children[uid - 1])
+        return {};
+    plist_t name = plist_dict_get_item(m_children[uid - 1]->m_entry, "$classname");
+    if (!name || plist_get_node_type(name) != PLIST_STRING)
+        return {};
+    char* text = nullptr;
+    plist_get_string_val(name, &text);
+    QString result = QString::fromUtf8(text);
+    free(text);
+    return result;
+}
+
+bool ArchivedObject::equivalent(const Ptr& a, const Ptr& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    if (a->m_children.size() != b->m_children.size())
+        return false;
+    // Entries compare by their XML text, which covers every value type and the key order.
+    char* xa = nullptr;
+    char* xb = nullptr;
+    uint32_t la = 0;
+    uint32_t lb = 0;
+    plist_to_xml(a->m_entry, &xa, &la);
+    plist_to_xml(b->m_entry, &xb, &lb);
+    const bool same = la == lb && std::memcmp(xa, xb, la) == 0;
+    plist_to_xml_free(xa);
+    plist_to_xml_free(xb);
+    if (!same)
+        return false;
+    for (size_t i = 0; i < a->m_children.size(); ++i) {
+        if (!equivalent(a->m_children[i], b->m_children[i]))
+            return false;
+    }
+    return true;
+}

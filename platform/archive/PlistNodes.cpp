@@ -1,0 +1,70 @@
+#include "platform/archive/PlistNodes.h"
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+
+std::vector<void*> PlistNodes::arrayItems(void* array)
+{
+    std::vector<void*> items;
+    const uint32_t count = plist_array_get_size(array);
+    items.reserve(count);
+    plist_array_iter iter = nullptr;
+    plist_array_new_iter(array, &iter);
+    for (uint32_t i = 0; i < count; ++i) {
+        plist_t item = nullptr;
+        plist_array_next_item(array, iter, &item);
+        items.push_back(item);
+    }
+    free(iter);
+    return items;
+}
+
+std::vector<std::pair<QByteArray, void*>> PlistNodes::dictItems(void* dict)
+{
+    std::vector<std::pair<QByteArray, void*>> items;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dict, &iter);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dict, iter, &key, &value);
+        if (!value)
+            break;
+        items.emplace_back(QByteArray(key), value);
+        free(key);
+    }
+    free(iter);
+    return items;
+}
+
+QString PlistNodes::stringValue(void* node)
+{
+    char* text = nullptr;
+    plist_get_string_val(node, &text);
+    QString result = QString::fromUtf8(text ? text : "");
+    free(text);
+    return result;
+}
+
+void PlistNodes::mapReferences(void* node, const std::function<uint64_t(uint64_t)>& map)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_UID: {
+        uint64_t value = 0;
+        plist_get_uid_val(node, &value);
+        plist_set_uid_val(node, map(value));
+        break;
+    }
+    case PLIST_ARRAY:
+        for (void* item : arrayItems(node))
+            mapReferences(item, map);
+        break;
+    case PLIST_DICT:
+        for (const auto& item : dictItems(node))
+            mapReferences(item.second, map);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/audio/AudioDeviceStream.h"
+
+#include <QString>
+
+#include <memory>
+
+// A source of captured audio and a sink for played audio: the sound server, or a virtual device
+// for tests and for machines without sound.
+class AudioDevice
+{
+public:
+    virtual ~AudioDevice() = default;
+
+    // Opens a capture stream of signed 16-bit frames at the given rate and channel count.
+    virtual std::unique_ptr<AudioDeviceStream> openInput(double sampleRate, uint32_t channels,
+                                                         AudioInputHandler* handler) = 0;
+    // Opens a playback stream of float frames at outputSampleRate().
+    virtual std::unique_ptr<AudioDeviceStream> openOutput(uint32_t channels,
+                                                          AudioOutputHandler* handler) = 0;
+    virtual double outputSampleRate() const = 0;
+    virtual QString name() const = 0;
+
+    // The device the program uses: the sound server when one answers, otherwise (with one log
+    // line saying so), or when SONAVELL_AUDIO=virtual, a virtual device running on real time.
+    static std::shared_ptr<AudioDevice> defaultDevice();
+    // Replaces the default device (tests install a virtual device with a manual clock).
+    static void setDefaultDevice(std::shared_ptr<AudioDevice> device);
+};

@@ -1,0 +1,161 @@
+#include "platform/net/HttpConnection.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <sys/socket.h>
+#include <unistd.h>
+
+HttpConnection::HttpConnection(int socketDescriptor, QObject* parent)
+    : QObject(parent)
+    , m_fd(socketDescriptor)
+{
+    m_lastProgress.start();
+    m_readNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    m_writeNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &HttpConnection::readyRead);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &HttpConnection::readyWrite);
+}
+
+HttpConnection::~HttpConnection()
+{
+    close();
+}
+
+void HttpConnection::close()
+{
+    if (m_fd < 0)
+        return;
+    // The notifiers let go of the descriptor before it is closed and possibly reused; they may
+    // be in the middle of reporting, so they are only switched off here and go with this object.
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    ::close(m_fd);
+    m_fd = -1;
+    m_state = State::Closed;
+    m_pending.clear();
+    m_answer = Answer();
+}
+
+void HttpConnection::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    if (onFinished)
+        onFinished(this);
+}
+
+void HttpConnection::readyRead()
+{
+    if (m_state == State::Draining) {
+        char sink[4096];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
+            if (n > 0)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                return;
+            finish(); // the peer closed (or reset): nothing more to do
+            return;
+        }
+    }
+    if (m_state != State::Reading)
+        return;
+
+    QByteArray request(kRequestLimit, Qt::Uninitialized);
+    ssize_t n;
+    do {
+        n = ::recv(m_fd, request.data(), request.size(), MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return;
+    request.truncate(n > 0 ? n : 0);
+    // One request per connection: no more reading until the answer is out.
+    m_readNotifier->setEnabled(false);
+    m_state = State::Writing;
+    if (n > 0)
+        m_lastProgress.restart();
+    if (onRequest)
+        onRequest(this, request);
+}
+
+void HttpConnection::send(Answer answer)
+{
+    if (m_state == State::Closed || m_finished)
+        return;
+    m_state = State::Writing;
+    m_answer = std::move(answer);
+    m_pending = m_answer.head + m_answer.body;
+    m_answer.head.clear();
+    m_answer.body.clear();
+    m_pendingOffset = 0;
+    m_fileRemaining = m_answer.file ? m_answer.fileLength : 0;
+    if (m_answer.file && !m_answer.file->seek(m_answer.fileOffset)) {
+        finish();
+        return;
+    }
+    writeSome();
+}
+
+void HttpConnection::readyWrite()
+{
+    if (m_state == State::Writing)
+        writeSome();
+}
+
+void HttpConnection::writeSome()
+{
+    qint64 budget = kWriteBudget;
+    while (budget > 0) {
+        if (m_pendingOffset >= m_pending.size()) {
+            m_pending.clear();
+            m_pendingOffset = 0;
+            if (m_fileRemaining <= 0) {
+                startDraining();
+                return;
+            }
+            m_pending.resize(std::min(kChunkSize, m_fileRemaining));
+            const qint64 got = m_answer.file->read(m_pending.data(), m_pending.size());
+            if (got <= 0) {
+                // The file shrank under us: the peer sees a short body and a closed connection.
+                finish();
+                return;
+            }
+            m_pending.truncate(got);
+            m_fileRemaining -= got;
+        }
+        const qint64 want = std::min<qint64>(m_pending.size() - m_pendingOffset, budget);
+        const ssize_t n = ::send(m_fd, m_pending.constData() + m_pendingOffset, want,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_writeNotifier->setEnabled(true);
+                return;
+            }
+            finish(); // the peer went away
+            return;
+        }
+        m_pendingOffset += n;
+        budget -= n;
+        m_lastProgress.restart();
+    }
+    // Budget spent: let the event loop serve the other connections first.
+    m_writeNotifier->setEnabled(true);
+}
+
+void HttpConnection::startDraining()
+{
+    m_answer = Answer();
+    m_state = State::Draining;
+    m_writeNotifier->setEnabled(false);
+    ::shutdown(m_fd, SHUT_WR);
+    m_lastProgress.restart();
+    m_readNotifier->setEnabled(true);
+}

@@ -1,0 +1,142 @@
+#include "platform/ui/NavigationController.h"
+
+#include "platform/ui/ViewController.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+NavigationController::NavigationController(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("navigationBar"));
+    bar->setFixedHeight(kNavigationBarHeight);
+    bar->setAutoFillBackground(true);
+    m_barLayout = new QHBoxLayout(bar);
+    m_barLayout->setContentsMargins(5, 0, 5, 0);
+
+    m_backButton = new QPushButton(bar);
+    m_backButton->setObjectName(QStringLiteral("backButton"));
+    connect(m_backButton, &QPushButton::clicked, this, [this] { popViewControllerAnimated(true); });
+    m_titleLabel = new QLabel(bar);
+    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    m_titleLabel->setAlignment(Qt::AlignCenter);
+    QFont font = m_titleLabel->font();
+    font.setBold(true);
+    m_titleLabel->setFont(font);
+    m_rightSlot = new QWidget(bar);
+    auto* rightLayout = new QHBoxLayout(m_rightSlot);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_barLayout->addWidget(m_backButton);
+    m_barLayout->addWidget(m_titleLabel, 1);
+    m_barLayout->addWidget(m_rightSlot);
+
+    m_pages = new QStackedWidget(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_pages, 1);
+    updateBar();
+}
+
+ViewController* NavigationController::topViewController() const
+{
+    return m_stack.empty() ? nullptr : m_stack.back();
+}
+
+void NavigationController::transition(ViewController* from, ViewController* to, bool animated,
+                                      const std::function<void()>& changeStack)
+{
+    if (willShowViewController && to)
+        willShowViewController(to, animated);
+    if (from)
+        from->viewWillDisappear(animated);
+    if (to)
+        to->viewWillAppear(animated);
+    changeStack();
+    if (to) {
+        if (m_pages->indexOf(to) < 0)
+            m_pages->addWidget(to);
+        m_pages->setCurrentWidget(to);
+    }
+    updateBar();
+    if (from)
+        from->viewDidDisappear(animated);
+    if (to)
+        to->viewDidAppear(animated);
+    if (didShowViewController && to)
+        didShowViewController(to, animated);
+}
+
+void NavigationController::pushViewController(ViewController* controller, bool animated)
+{
+    if (!controller || std::find(m_stack.begin(), m_stack.end(), controller) != m_stack.end())
+        return;
+    transition(topViewController(), controller, animated, [&] {
+        controller->m_navigationController = this;
+        m_stack.push_back(controller);
+    });
+}
+
+ViewController* NavigationController::popViewControllerAnimated(bool animated)
+{
+    if (m_stack.size() < 2)
+        return nullptr;
+    ViewController* leaving = m_stack.back();
+    ViewController* below = m_stack[m_stack.size() - 2];
+    transition(leaving, below, animated, [&] {
+        m_stack.pop_back();
+        leaving->m_navigationController = nullptr;
+    });
+    return leaving;
+}
+
+void NavigationController::popToViewController(ViewController* controller, bool animated)
+{
+    auto it = std::find(m_stack.begin(), m_stack.end(), controller);
+    if (it == m_stack.end() || controller == topViewController())
+        return;
+    ViewController* leaving = m_stack.back();
+    transition(leaving, controller, animated, [&] {
+        for (auto p = it + 1; p != m_stack.end(); ++p)
+            (*p)->m_navigationController = nullptr;
+        m_stack.erase(it + 1, m_stack.end());
+    });
+}
+
+void NavigationController::updateBar()
+{
+    ViewController* top = topViewController();
+    m_titleLabel->setText(top ? top->title() : QString());
+    const bool canGoBack = m_stack.size() > 1;
+    m_backButton->setVisible(canGoBack);
+    if (canGoBack)
+        m_backButton->setText(m_stack[m_stack.size() - 2]->title());
+
+    auto* rightLayout = m_rightSlot->layout();
+    while (QLayoutItem* item = rightLayout->takeAt(0)) {
+        if (item->widget())
+            item->widget()->hide();
+        delete item;
+    }
+    if (top && top->rightBarButton()) {
+        rightLayout->addWidget(top->rightBarButton());
+        top->rightBarButton()->show();
+    }
+    for (ViewController* vc : m_stack) {
+        disconnect(vc, &ViewController::titleChanged, this, nullptr);
+        disconnect(vc, &ViewController::rightBarButtonChanged, this, nullptr);
+    }
+    if (top) {
+        connect(top, &ViewController::titleChanged, this, [this] { updateBar(); });
+        connect(top, &ViewController::rightBarButtonChanged, this, [this] { updateBar(); });
+    }
+}

@@ -1,0 +1,147 @@
+// The audio queue on the virtual device, and the choice of the default device.
+#include "platform/audio/AudioQueue.h"
+#include "platform/audio/AudioTestSupport.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace sonavell::test;
+
+namespace {
+
+struct InputSink
+{
+    std::mutex mutex;
+    std::vector<int16_t> samples;
+    std::vector<QThread*> threads;
+    bool reenqueue = true;
+};
+
+void inputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
+                   const AudioTimeStamp*, uint32_t packets, const AudioStreamPacketDescription*)
+{
+    auto* sink = static_cast<InputSink*>(user);
+    {
+        std::lock_guard lock(sink->mutex);
+        const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
+        sink->samples.insert(sink->samples.end(), s, s + packets);
+        sink->threads.push_back(QThread::currentThread());
+    }
+    uint32_t running = 0, size = 4;
+    queue->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    if (running && sink->reenqueue)
+        queue->enqueueBuffer(buffer);
+}
+
+struct Listener
+{
+    std::vector<bool> states;
+    std::function<void()> onChange;
+};
+
+void listen(void* user, AudioQueueRef queue, AudioQueuePropertyID)
+{
+    auto* l = static_cast<Listener*>(user);
+    uint32_t running = 0, size = 4;
+    queue->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    l->states.push_back(running != 0);
+    if (l->onChange)
+        l->onChange();
+}
+
+std::vector<int16_t> ramp(size_t n)
+{
+    std::vector<int16_t> r(n);
+    for (size_t i = 0; i < n; ++i)
+        r[i] = int16_t(int(i % 65536) - 32768);
+    return r;
+}
+
+} // namespace
+
+TEST(AudioQueue, InputHandsOverEverySampleInOrderAndTheRestAtAnImmediateStop)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Ramp);
+    InputSink sink;
+    AudioQueueRef q = nullptr;
+    ASSERT_EQ(AudioQueue::newInput(monoPCM16Format(11025), &inputCallback, &sink, &q, device),
+              noErr);
+    Listener l;
+    size_t seenAtStop = 0;
+    l.onChange = [&] {
+        std::lock_guard lock(sink.mutex);
+        seenAtStop = sink.samples.size();
+    };
+    q->addPropertyListener(kAudioQueueProperty_IsRunning, &listen, &l);
+    for (int i = 0; i < 8; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        ASSERT_EQ(q->allocateBuffer(4096, &b), noErr);
+        q->enqueueBuffer(b);
+    }
+    ASSERT_EQ(q->start(), noErr);
+    EXPECT_EQ(l.states, std::vector<bool>{true});
+    device->advance(0.5);
+    q->pause(); // holds the audio; still running
+    device->advance(0.25);
+    uint32_t running = 0, size = 4;
+    q->getProperty(kAudioQueueProperty_IsRunning, &running, &size);
+    EXPECT_EQ(running, 1u);
+    q->start();
+    device->advance(0.5);
+    ASSERT_EQ(q->stop(true), noErr);
+    // The partial last buffer arrived, and before the listener heard of the stop.
+    EXPECT_EQ(l.states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(seenAtStop, 11025u);
+    EXPECT_EQ(sink.samples, ramp(11025));
+    for (QThread* t : sink.threads)
+        EXPECT_NE(t, QThread::currentThread());
+    EXPECT_EQ(q->droppedFrames(), 0u);
+    AudioQueue::dispose(q, true);
+}
+
+TEST(AudioQueue, MetersGiveLinearRmsAndPeakOfTheLatestAudio)
+{
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Sine, 1000, 0.5);
+    InputSink sink;
+    AudioQueueRef q = nullptr;
+    AudioStreamBasicDescription stereo = monoPCM16Format(44100);
+    stereo.mChannelsPerFrame = 2;
+    stereo.mBytesPerFrame = stereo.mBytesPerPacket = 4;
+    ASSERT_EQ(AudioQueue::newInput(stereo, &inputCallback, &sink, &q, device), noErr);
+    const uint32_t on = 1;
+    q->setProperty(kAudioQueueProperty_EnableLevelMetering, &on, 4);
+    AudioQueueBufferRef b = nullptr;
+    q->allocateBuffer(65536, &b);
+    q->enqueueBuffer(b);
+    q->start();
+    device->advance(0.1);
+    AudioQueueLevelMeterState m[2];
+    uint32_t size = sizeof m;
+    ASSERT_EQ(q->getProperty(kAudioQueueProperty_CurrentLevelMeter, m, &size), noErr);
+    EXPECT_EQ(size, sizeof m);
+    for (const auto& c : m) {
+        EXPECT_NEAR(c.mAveragePower, 0.5 / std::sqrt(2.0), 0.01);
+        EXPECT_NEAR(c.mPeakPower, 0.5, 0.01);
+    }
+    q->stop(true);
+    AudioQueue::dispose(q, true);
+}
+
+TEST(AudioDevice, FallsBackToTheVirtualDeviceWhenNoServerAnswers)
+{
+    const QByteArray oldServer = qgetenv("PULSE_SERVER");
+    const QByteArray oldChoice = qgetenv("SONAVELL_AUDIO");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/sonavell-test/native");
+    qunsetenv("SONAVELL_AUDIO");
+    AudioDevice::setDefaultDevice(nullptr);
+    EXPECT_EQ(AudioDevice::defaultDevice()->name(), "virtual");
+    AudioDevice::setDefaultDevice(nullptr);
+    qputenv("PULSE_SERVER", oldServer);
+    qputenv("SONAVELL_AUDIO", oldChoice);
+}

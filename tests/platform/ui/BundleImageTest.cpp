@@ -1,0 +1,46 @@
+#include "platform/ui/BundleImage.h"
+#include "support/TestEnvironment.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeImage(const sonavell::test::ScratchDir& dir, const QString& name, QSize size, QColor c)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(c);
+    ASSERT_TRUE(image.save(dir.file("images/" + name)));
+}
+
+// Resources in a scratch folder, found through SONAVELL_RESOURCES.
+TEST(BundleImageTest, PrefersTheDoubleDensityFileAndKeepsTheSizeInPoints)
+{
+    sonavell::test::ScratchDir dir;
+    dir.write("images/.keep", {});
+    writeImage(dir, "knob.png", {10, 12}, Qt::red);
+    writeImage(dir, "knob@2x.png", {20, 24}, Qt::blue);
+    writeImage(dir, "plain.png", {7, 5}, Qt::green);
+    const QByteArray saved = qgetenv("SONAVELL_RESOURCES");
+    qputenv("SONAVELL_RESOURCES", dir.path().toUtf8());
+
+    EXPECT_EQ(BundleImage::imagesDirectory(), dir.file("images"));
+    const QPixmap knob = BundleImage::imageNamed("knob.png");
+    EXPECT_EQ(knob.devicePixelRatio(), 2.0);
+    EXPECT_EQ(knob.deviceIndependentSize(), QSizeF(10, 12));
+    EXPECT_EQ(knob.toImage().pixelColor(0, 0), QColor(Qt::blue));
+
+    const QPixmap plain = BundleImage::imageNamed("plain.png");
+    EXPECT_EQ(plain.devicePixelRatio(), 1.0);
+    EXPECT_EQ(plain.size(), QSize(7, 5));
+
+    EXPECT_TRUE(BundleImage::imageNamed("missing.png").isNull());
+
+    qputenv("SONAVELL_RESOURCES", dir.file("nowhere").toUtf8());
+    EXPECT_EQ(BundleImage::imagesDirectory(), QString());
+    EXPECT_TRUE(BundleImage::imageNamed("other.png").isNull());
+    qputenv("SONAVELL_RESOURCES", saved);
+}
+
+} // namespace
