@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of start-up and shutdown; QT_LOGGING_RULES="sonavell.app.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of the recorder and player engines; QT_LOGGING_RULES="sonavell.audio.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcAudio)

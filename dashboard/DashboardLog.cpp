@@ -1,0 +1,3 @@
+#include "dashboard/DashboardLog.h"
+
+Q_LOGGING_CATEGORY(lcDashboard, "sonavell.dashboard")

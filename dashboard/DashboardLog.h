@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of the recorder screen's views; QT_LOGGING_RULES="sonavell.dashboard.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcDashboard)

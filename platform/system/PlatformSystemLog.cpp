@@ -1,0 +1,3 @@
+#include "platform/system/PlatformSystemLog.h"
+
+Q_LOGGING_CATEGORY(lcPlatformSystem, "sonavell.platform.system")

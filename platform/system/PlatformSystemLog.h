@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of system services; QT_LOGGING_RULES="sonavell.platform.system.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcPlatformSystem)

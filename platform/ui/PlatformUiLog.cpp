@@ -1,0 +1,3 @@
+#include "platform/ui/PlatformUiLog.h"
+
+Q_LOGGING_CATEGORY(lcPlatformUi, "sonavell.platform.ui")

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of the recorder screen; QT_LOGGING_RULES="sonavell.recorder.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcRecorder)

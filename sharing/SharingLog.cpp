@@ -1,0 +1,3 @@
+#include "sharing/SharingLog.h"
+
+Q_LOGGING_CATEGORY(lcSharing, "sonavell.sharing")
