@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Log lines of the recorder and player engines; QT_LOGGING_RULES="sonavell.audio.debug=false" and the like filter them.
+// Log lines of the recorder and player engines; QT_LOGGING_RULES="sonavell.audio.debug=false" and
+// the like filter them.
 Q_DECLARE_LOGGING_CATEGORY(lcAudio)

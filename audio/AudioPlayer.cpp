@@ -150,18 +150,6 @@ void AudioPlayer::stop()
         queueObject()->stop(audioPlayerShouldStopImmediately());
 }
 
-void AudioPlayer::pause()
-{
-    if (queueObject())
-        queueObject()->pause();
-}
-
-void AudioPlayer::resume()
-{
-    if (queueObject())
-        queueObject()->start();
-}
-
 void AudioPlayer::applyGain(int16_t* samples, uint32_t count, float gain)
 {
     for (uint32_t i = 0; i < count; ++i) {

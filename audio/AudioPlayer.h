@@ -22,8 +22,6 @@ public:
     void setupAudioQueueBuffers();
     void playAt(uint64_t packetPosition);
     void stop();
-    void pause();
-    void resume();
 
     // The buffer limits chosen by the last calculateSizesFor, by effective sample rate.
     static uint32_t maxBufferSize();

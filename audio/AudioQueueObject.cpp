@@ -70,3 +70,15 @@ void AudioQueueObject::closeAudioFile()
     delete m_audioFileID;
     m_audioFileID = nullptr;
 }
+
+void AudioQueueObject::pause()
+{
+    if (queueObject())
+        queueObject()->pause();
+}
+
+void AudioQueueObject::resume()
+{
+    if (queueObject())
+        queueObject()->start();
+}

@@ -45,6 +45,9 @@ public:
     // meter query reports the previous values again.
     void getAudioLevels(float* audioLevels, float* peakLevels);
     bool isRunning() const;
+    // Pauses the queue in place (an interruption); resume starts it again where it stood.
+    void pause();
+    void resume();
     void incrementStartingPacketNumberBy(uint32_t count);
 
 protected:

@@ -1,14 +1,15 @@
 #include "audio/AudioRecorder.h"
+#include "audio/AudioLog.h"
 
 #include <QDebug>
 
 AudioRecorder::AudioRecorder(const QUrl& url, double sampleRate,
                              std::shared_ptr<AudioDevice> device)
 {
-    qInfo("initializing a recorder object.");
+    qCInfo(lcAudio, "initializing a recorder object.");
     setAudioFormat(monoPCM16Format(sampleRate));
 
-    qInfo("***** AudioQueueNewInput ******");
+    qCInfo(lcAudio, "***** AudioQueueNewInput ******");
     AudioQueueRef queue = nullptr;
     AudioQueue::newInput(audioFormat(), &AudioRecorder::recordingCallback, this, &queue,
                          std::move(device));
@@ -28,7 +29,7 @@ AudioRecorder::AudioRecorder(const QUrl& url, double sampleRate,
 
 AudioRecorder::~AudioRecorder()
 {
-    qInfo("***** AudioQueueDispose *****");
+    qCInfo(lcAudio, "***** AudioQueueDispose *****");
     if (queueObject())
         AudioQueue::dispose(queueObject(), true);
     setQueueObject(nullptr);
@@ -57,11 +58,12 @@ void AudioRecorder::setupRecording()
         if (fileRate != audioFormat().mSampleRate && queueObject()) {
             // The file's header holds one rate: samples at another rate would play at the
             // wrong speed, so the take continues at the file's own rate.
-            qWarning().noquote() << QStringLiteral("appending to %1 at its own rate of %2 Hz "
-                                                   "rather than %3 Hz")
-                                        .arg(path)
-                                        .arg(fileRate)
-                                        .arg(audioFormat().mSampleRate);
+            qCWarning(lcAudio).noquote()
+                << QStringLiteral("appending to %1 at its own rate of %2 Hz "
+                                  "rather than %3 Hz")
+                       .arg(path)
+                       .arg(fileRate)
+                       .arg(audioFormat().mSampleRate);
             AudioStreamBasicDescription f = audioFormat();
             f.mSampleRate = fileRate;
             if (queueObject()->setProperty(kAudioQueueProperty_StreamDescription, &f, sizeof f) ==
@@ -71,10 +73,11 @@ void AudioRecorder::setupRecording()
         setAudioFileID(file.release());
     } else if (opened == AudioFile::kAudioFileUnsupportedFormatError) {
         // Audio in another format: appending would corrupt it and replacing it would lose it.
-        qWarning().noquote() << QStringLiteral("not recording into %1: it holds audio that is "
-                                               "not mono 16-bit PCM WAV, and appending would "
-                                               "corrupt it")
-                                    .arg(path);
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("not recording into %1: it holds audio that is "
+                              "not mono 16-bit PCM WAV, and appending would "
+                              "corrupt it")
+                   .arg(path);
         m_writesEnded = true;
     } else {
         AudioFile::createWithURL(path, audioFormat(), &file);
@@ -96,18 +99,6 @@ void AudioRecorder::stop()
 {
     if (queueObject())
         queueObject()->stop(true);
-}
-
-void AudioRecorder::pause()
-{
-    if (queueObject())
-        queueObject()->pause();
-}
-
-void AudioRecorder::resume()
-{
-    if (queueObject())
-        queueObject()->start();
 }
 
 void AudioRecorder::copyEncoderMagicCookieToFile(AudioFile* file, AudioQueueRef queue)
@@ -157,7 +148,7 @@ void AudioRecorder::endTakeOnOwnAccord(const QString& reason)
     // that owns the recorder, exactly as the controller would make it.
     m_writesEnded = true;
     m_stopReason = reason;
-    qWarning().noquote() << reason;
+    qCWarning(lcAudio).noquote() << reason;
     QMetaObject::invokeMethod(
         &m_mainThreadContext,
         [this] {

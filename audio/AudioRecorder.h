@@ -22,8 +22,6 @@ public:
     void record();
     void setupRecording();
     void stop();
-    void pause();
-    void resume();
     void copyEncoderMagicCookieToFile(AudioFile* file, AudioQueueRef queue);
 
     bool stopping() const { return m_stopping.load(); }

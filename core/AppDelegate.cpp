@@ -1,10 +1,11 @@
 #include "core/AppDelegate.h"
 
+#include "core/CoreLog.h"
 #include "core/ReverseGeo.h"
-#include "platform/ui/AlertView.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/system/LocationManager.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 
 #include <QDir>
@@ -124,8 +125,8 @@ void readArchive(const QString& path, const QString& className,
         return;
     if (!file.open(QIODevice::ReadOnly)) {
         const QString aside = setAside(path);
-        qWarning().noquote() << "Cannot read" << path
-                             << "(" + file.errorString() + "); set aside as" << aside;
+        qCWarning(lcCore).noquote()
+            << "Cannot read" << path << "(" + file.errorString() + "); set aside as" << aside;
         return;
     }
     const QByteArray data = file.readAll();
@@ -133,8 +134,8 @@ void readArchive(const QString& path, const QString& className,
     KeyedUnarchiver coder(data);
     if (!coder.isValid()) {
         const QString aside = setAside(path);
-        qWarning().noquote() << "Cannot decode" << path
-                             << "(" + coder.errorString() + "); set aside as" << aside;
+        qCWarning(lcCore).noquote()
+            << "Cannot decode" << path << "(" + coder.errorString() + "); set aside as" << aside;
         return;
     }
     missing = false;
@@ -148,8 +149,8 @@ void readArchive(const QString& path, const QString& className,
     if (skipped > 0) {
         const QString copy = asideName(path);
         QFile::copy(path, copy);
-        qWarning().noquote() << skipped << "entries of" << path << "are not" << className
-                             << "records and were skipped; the original is kept as" << copy;
+        qCWarning(lcCore).noquote() << skipped << "entries of" << path << "are not" << className
+                                    << "records and were skipped; the original is kept as" << copy;
     }
 }
 
@@ -236,7 +237,8 @@ bool AppDelegate::writeArchive(const QString& fileName, const QByteArray& data) 
     // previous archive stays whole if anything fails on the way.
     QSaveFile file(QDir(m_env.documentsPath).filePath(fileName));
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        qWarning().noquote() << "Could not write" << file.fileName() << ":" << file.errorString();
+        qCWarning(lcCore).noquote()
+            << "Could not write" << file.fileName() << ":" << file.errorString();
         return false;
     }
     return true;
@@ -357,9 +359,9 @@ void AppDelegate::deleteRecording(int32_t position)
         return;
     const std::shared_ptr<Recording> recording = view[position];
     const QString stars(39, QLatin1Char('*'));
-    qInfo().noquote() << stars;
-    qInfo().noquote() << QStringLiteral("*** Deleting %1 ***").arg(recording->filename());
-    qInfo().noquote() << stars;
+    qCInfo(lcCore).noquote() << stars;
+    qCInfo(lcCore).noquote() << QStringLiteral("*** Deleting %1 ***").arg(recording->filename());
+    qCInfo(lcCore).noquote() << stars;
     const QDir docs(m_env.documentsPath);
     QFile::remove(docs.filePath(recording->filename()));
     QFile::remove(docs.filePath(recording->photoFilename()));
@@ -450,7 +452,7 @@ void AppDelegate::integrityCheck()
             }
             if (suffix != QLatin1String("wav"))
                 continue;
-            qInfo().noquote()
+            qCInfo(lcCore).noquote()
                 << QStringLiteral("IntegrityCheck: %1").arg(relative.left(relative.size() - 4));
             if (known.contains(relative))
                 continue;

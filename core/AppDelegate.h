@@ -3,6 +3,7 @@
 #include "core/Category.h"
 #include "core/LibrarySnapshot.h"
 #include "core/Recording.h"
+#include "core/SettingsKeys.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -31,9 +32,6 @@ class RecTimerController;
 class AddressBookViewController;
 class ExportController;
 
-inline constexpr const char* kRestoreIndexKey = "RestoreIndex";
-inline constexpr const char* kRestoreCategoryKey = "RestoreCategory";
-inline constexpr const char* kAutoLocationStampKey = "auto_location_stamp";
 inline constexpr const char* kAllRecordingsCategory = "*****";
 inline constexpr const char* kDeletedCategory = "From Deleted Category";
 

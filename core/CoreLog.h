@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Log lines of the library and the application delegate; QT_LOGGING_RULES="sonavell.core.debug=false" and the like filter them.
+// Log lines of the library and the application delegate;
+// QT_LOGGING_RULES="sonavell.core.debug=false" and the like filter them.
 Q_DECLARE_LOGGING_CATEGORY(lcCore)

@@ -1,7 +1,9 @@
 #include "core/ReverseGeo.h"
 
-#include "platform/system/Location.h"
+#include "core/CoreLog.h"
+#include "core/SettingsKeys.h"
 #include "platform/net/UrlLoader.h"
+#include "platform/system/Location.h"
 
 #include <QSettings>
 #include <QUrl>
@@ -9,9 +11,9 @@
 
 ReverseGeo::ReverseGeo(QSettings& settings, int timeoutMs)
     : m_baseUrl(
-          settings.value(QStringLiteral("geonames_url"), QStringLiteral("http://api.geonames.org"))
+          settings.value(QLatin1String(kGeonamesUrlKey), QStringLiteral("http://api.geonames.org"))
               .toString())
-    , m_username(settings.value(QStringLiteral("geonames_username")).toString())
+    , m_username(settings.value(QLatin1String(kGeonamesUsernameKey)).toString())
     , m_timeoutMs(timeoutMs)
 {
     while (m_baseUrl.endsWith(QLatin1Char('/')))
@@ -41,7 +43,7 @@ QString ReverseGeo::getStringFromLatitudeAndLongitude(float lat, float lng)
     if (reply.ok)
         parse(reply.body);
     else
-        qInfo().noquote() << "ReverseGeo: lookup failed:" << reply.error;
+        qCWarning(lcCore).noquote() << "ReverseGeo: lookup failed:" << reply.error;
     return placeText();
 }
 

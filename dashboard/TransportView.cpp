@@ -1,5 +1,6 @@
 #include "dashboard/TransportView.h"
 
+#include "dashboard/DashboardLog.h"
 #include "platform/ui/BundleImage.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/ImageSlider.h"
@@ -221,7 +222,7 @@ void TransportView::doRecord(QObject*)
 
 void TransportView::doPlay(QObject*)
 {
-    qInfo() << "doPlay button was clicked";
+    qCInfo(lcDashboard) << "doPlay button was clicked";
     m_playing = !m_playing;
     if (m_delegate)
         m_delegate->handlePlay(m_playing);

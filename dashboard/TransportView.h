@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SettingsKeys.h"
 #include "platform/ui/ImageButton.h"
 
 #include <QPointer>
@@ -29,9 +30,6 @@ public:
     virtual void handleLocateSliderTouchStart() {}
     virtual void handleLocateSliderTouchEnd() {}
 };
-
-// The user-defaults key under which every change of the volume slider is stored.
-inline constexpr const char* kOutputVolumeKey = "output_volume";
 
 // The transparent layer of the recorder screen with the transport controls: the record / stop /
 // append button (buttonA), the play / pause button (buttonB), two wider hit areas beside them

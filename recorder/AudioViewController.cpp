@@ -4,17 +4,18 @@
 #include "audio/AudioRecorder.h"
 #include "core/AppDelegate.h"
 #include "dashboard/MeterView.h"
-#include "platform/ui/ActionSheet.h"
-#include "platform/ui/AlertView.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/system/Bundle.h"
-#include "platform/ui/BundleImage.h"
 #include "platform/system/IdleInhibitor.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/BundleImage.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/ImageSlider.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SwitchControl.h"
 #include "recorder/RecTimerController.h"
+#include "recorder/RecorderLog.h"
 #include "sharing/ExportController.h"
 
 #include <QCoreApplication>
@@ -163,7 +164,7 @@ void AudioViewController::setupFiles()
     m_recordingDirectory = m_appDelegate->documentsPath();
     const QString path = QStringLiteral("%1/%2").arg(m_recordingDirectory, targetFile());
     const QUrl url = QUrl::fromLocalFile(path);
-    qInfo().noquote() << "Recorded file path:" << url.toString();
+    qCInfo(lcRecorder).noquote() << "Recorded file path:" << url.toString();
     if (url.isValid())
         m_soundFileURL = url;
 }
@@ -297,14 +298,14 @@ void AudioViewController::deferredRecordAction()
 
 void AudioViewController::recordOrStop()
 {
-    qInfo() << "recordOrStop:";
+    qCInfo(lcRecorder) << "recordOrStop:";
     bool recording;
     bool loaded = true;
     if (m_audioRecorder) {
         m_audioRecorder->setStopping(true);
-        qInfo() << "sending stop message to recorder object.";
+        qCInfo(lcRecorder) << "sending stop message to recorder object.";
         m_audioRecorder->stop();
-        qInfo() << "AudioSessionSetActive=false (recordOrStop)";
+        qCInfo(lcRecorder) << "AudioSessionSetActive=false (recordOrStop)";
         AudioSession::instance().setActive(false);
         recording = false;
     } else {
@@ -314,7 +315,7 @@ void AudioViewController::recordOrStop()
         }
         // The take goes into the current recording's file, whatever was selected meanwhile.
         setupFiles();
-        qInfo() << "AudioSessionSetActive=true (recordOrStop)";
+        qCInfo(lcRecorder) << "AudioSessionSetActive=true (recordOrStop)";
         AudioSession::instance().setActive(true);
         const RecTimerController* timer = m_appDelegate->recTimerController;
         const int count = timer && timer->useRecordCountDown() ? 3 : 0;
@@ -329,7 +330,7 @@ void AudioViewController::recordOrStop()
             if (m_hasCountInSound) {
                 SystemSound::addSystemSoundCompletion(
                     m_countInSound, &AudioViewController::SoundCompletionProc, this);
-                qInfo() << "Playing Countdown Sound";
+                qCInfo(lcRecorder) << "Playing Countdown Sound";
                 m_countingIn = true;
                 SystemSound::playSystemSound(m_countInSound);
             } else {
@@ -381,12 +382,12 @@ void AudioViewController::cancelPendingTake()
 
 void AudioViewController::configureAndStartRecording()
 {
-    qInfo() << "AudioSessionSetActive=true (configureAndStartRecording)";
+    qCInfo(lcRecorder) << "AudioSessionSetActive=true (configureAndStartRecording)";
     AudioSession::instance().setActive(true);
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
     auto recorder = std::make_unique<AudioRecorder>(m_soundFileURL, m_recordQuality);
     if (!recorder->queueObject()) {
-        qWarning().noquote() << "Could not record into" << m_soundFileURL.toLocalFile();
+        qCWarning(lcRecorder).noquote() << "Could not record into" << m_soundFileURL.toLocalFile();
         return;
     }
     AudioRecorder* raw = recorder.get();
@@ -396,7 +397,8 @@ void AudioViewController::configureAndStartRecording()
     if (m_audioRecorder.get() == raw && !raw->isRunning()) {
         // The sound device refused the take. A recorder that never ran would never report a
         // stop either, and every later record tap would only try to stop it.
-        qWarning().noquote() << "Could not start recording into" << m_soundFileURL.toLocalFile();
+        qCWarning(lcRecorder).noquote()
+            << "Could not start recording into" << m_soundFileURL.toLocalFile();
         m_audioRecorder.reset();
         AudioSession::instance().setActive(false);
         m_dbView->changeTransport(m_clipLength > 0.0, false, false);
@@ -447,15 +449,15 @@ void AudioViewController::playOrStop()
     TransportView* transport = m_dbView->transportView();
     if (!transport->hasPlayMode())
         return;
-    qInfo() << "playOrStop:";
+    qCInfo(lcRecorder) << "playOrStop:";
     bool playing = false;
     LocatorControl* locator = m_dbView->locatorControl();
     if (m_audioPlayer) {
-        qInfo() << "User tapped Stop to stop playing.";
+        qCInfo(lcRecorder) << "User tapped Stop to stop playing.";
         m_audioPlayer->setAudioPlayerShouldStopImmediately(true);
-        qInfo() << "Calling AudioQueueStop from controller object.";
+        qCInfo(lcRecorder) << "Calling AudioQueueStop from controller object.";
         m_audioPlayer->stop();
-        qInfo() << "AudioSessionSetActive=false (playOrStop)";
+        qCInfo(lcRecorder) << "AudioSessionSetActive=false (playOrStop)";
         AudioSession::instance().setActive(false);
         if (auto recording = currentRecording())
             recording->setLastPlayTime(locator->value());
@@ -468,9 +470,9 @@ void AudioViewController::playOrStop()
             m_audioPlayer = std::move(player);
             raw->setGainRT(transport->customSlider()->value());
             raw->setNotificationDelegate(this);
-            qInfo() << "AudioSessionSetActive=true (playOrStop)";
+            qCInfo(lcRecorder) << "AudioSessionSetActive=true (playOrStop)";
             AudioSession::instance().setActive(true);
-            qInfo() << "sending play message to play object.";
+            qCInfo(lcRecorder) << "sending play message to play object.";
             if (locator->value() >= m_clipLength - 0.5 && !m_isScrubbing)
                 locator->setValue(0.0f);
             raw->setIsScrubbing(m_isScrubbing);
@@ -479,7 +481,7 @@ void AudioViewController::playOrStop()
             if (m_audioPlayer.get() == raw && !raw->isRunning()) {
                 // The sound device refused the playback; a player that never ran is dropped
                 // now, as it would never report a stop.
-                qWarning().noquote() << "Could not play" << m_soundFileURL.toLocalFile();
+                qCWarning(lcRecorder).noquote() << "Could not play" << m_soundFileURL.toLocalFile();
                 m_audioPlayer.reset();
             }
             playing = m_audioPlayer != nullptr;
@@ -551,7 +553,7 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
             Qt::QueuedConnection);
         return;
     }
-    qInfo() << "updateUserInterfaceOnAudioQueueStateChange just called.";
+    qCInfo(lcRecorder) << "updateUserInterfaceOnAudioQueueStateChange just called.";
     const bool isRecorder = engine == m_audioRecorder.get();
     const bool isPlayer = engine == m_audioPlayer.get();
     if (engine->isRunning()) {
@@ -563,10 +565,10 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
             m_startPosition = m_dbView->locatorControl()->value();
         startBargraphTimer(engine);
         if (isPlayer) {
-            qInfo() << "playback just started.";
+            qCInfo(lcRecorder) << "playback just started.";
             setTextColour(m_statusSign, kReadoutColour);
         } else if (isRecorder) {
-            qInfo() << "recording just started.";
+            qCInfo(lcRecorder) << "recording just started.";
             m_clipLength = 0.0;
             setTextColour(m_statusSign, kRecordingColour);
         } else {
@@ -577,13 +579,13 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
     }
 
     if (isPlayer) {
-        qInfo() << "playback just stopped.";
+        qCInfo(lcRecorder) << "playback just stopped.";
         m_dbView->changeTransport(true, false, false);
         // An engine may be destroyed inside its own report.
         m_audioPlayer.reset();
     }
     if (isRecorder) {
-        qInfo() << "recording just stopped.";
+        qCInfo(lcRecorder) << "recording just stopped.";
         const QString reason = m_audioRecorder->stopReason();
         m_audioRecorder.reset();
         prepareClip();
@@ -622,8 +624,8 @@ void AudioViewController::interruptionListenerCallback(void* userData, uint32_t 
 {
     auto* self = static_cast<AudioViewController*>(userData);
     if (interruptionState == AudioSession::kAudioSessionBeginInterruption) {
-        qInfo() << "Interrupted. Stopping playback or recording.";
-        qInfo() << "Interrupted. Stopping playback or recording.";
+        qCInfo(lcRecorder) << "Interrupted. Stopping playback or recording.";
+        qCInfo(lcRecorder) << "Interrupted. Stopping playback or recording.";
         if (self->m_audioRecorder) {
             self->pauseRecording();
             self->setInterruptedOnRecording(true);
@@ -647,16 +649,16 @@ void AudioViewController::pauseRecording()
 {
     if (!m_audioRecorder)
         return;
-    qInfo() << "Pausing recording on interruption.";
+    qCInfo(lcRecorder) << "Pausing recording on interruption.";
     m_audioRecorder->pause();
     m_pausedAt = now();
 }
 
 void AudioViewController::resumeRecording()
 {
-    qInfo() << "Resuming recording on end of interruption.";
+    qCInfo(lcRecorder) << "Resuming recording on end of interruption.";
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
-    qInfo() << "AudioSessionSetActive=true (resumeRecording)";
+    qCInfo(lcRecorder) << "AudioSessionSetActive=true (resumeRecording)";
     AudioSession::instance().setActive(true);
     // The take may have been stopped while it was paused.
     if (m_audioRecorder) {
@@ -678,16 +680,16 @@ void AudioViewController::pausePlayback()
 {
     if (!m_audioPlayer)
         return;
-    qInfo() << "Pausing playback on interruption.";
+    qCInfo(lcRecorder) << "Pausing playback on interruption.";
     m_audioPlayer->pause();
     m_pausedAt = now();
 }
 
 void AudioViewController::resumePlayback()
 {
-    qInfo() << "Resuming playback on end of interruption.";
+    qCInfo(lcRecorder) << "Resuming playback on end of interruption.";
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_MediaPlayback);
-    qInfo() << "AudioSessionSetActive=true (resumePlayback)";
+    qCInfo(lcRecorder) << "AudioSessionSetActive=true (resumePlayback)";
     AudioSession::instance().setActive(true);
     if (m_audioPlayer) {
         m_audioPlayer->resume();
@@ -859,7 +861,7 @@ void AudioViewController::navigationControllerDidShowViewController(ViewControll
 {
     if (controller != this)
         return;
-    qInfo().noquote() << "Switching to recording" << targetFile();
+    qCInfo(lcRecorder).noquote() << "Switching to recording" << targetFile();
     setupFiles();
     m_clipLength = 0.0;
     if (clipFileExists())
@@ -952,7 +954,7 @@ void AudioViewController::doSendOptions(QObject*)
 
 void AudioViewController::doInfo()
 {
-    qInfo() << "Info button pressed.";
+    qCInfo(lcRecorder) << "Info button pressed.";
     // The info screen comes with the library browser screens; until the application has one,
     // the button only logs.
 }

@@ -181,21 +181,12 @@ BinaryPropertyListWriter::Ref BinaryPropertyListWriter::node(const void* plistNo
 {
     auto* n = const_cast<plist_t>(plistNode);
     switch (plist_get_node_type(n)) {
-    case PLIST_BOOLEAN: {
-        uint8_t v = 0;
-        plist_get_bool_val(n, &v);
-        return boolean(v);
-    }
-    case PLIST_UINT: {
-        uint64_t v = 0;
-        plist_get_uint_val(n, &v);
-        return integer(int64_t(v));
-    }
-    case PLIST_REAL: {
-        double v = 0;
-        plist_get_real_val(n, &v);
-        return real(v);
-    }
+    case PLIST_BOOLEAN:
+        return boolean(PlistNodes::boolValue(n));
+    case PLIST_UINT:
+        return integer(PlistNodes::integerValue(n));
+    case PLIST_REAL:
+        return real(PlistNodes::realValue(n));
     case PLIST_STRING: {
         return string(PlistNodes::stringValue(n));
     }

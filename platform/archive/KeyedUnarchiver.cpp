@@ -335,15 +335,12 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
         plist_get_node_type(entry) == PLIST_DICT ? plist_dict_get_item(entry, "NS.time") : nullptr;
     if (!time)
         return {};
-    double seconds = 0;
-    if (plist_get_node_type(time) == PLIST_REAL)
-        plist_get_real_val(time, &seconds);
-    else if (plist_get_node_type(time) == PLIST_UINT) {
-        uint64_t v = 0;
-        plist_get_uint_val(time, &v);
-        seconds = double(int64_t(v));
-    } else
+    if (plist_get_node_type(time) == PLIST_BOOLEAN)
         return {};
+    const std::optional<double> number = PlistNodes::numberValue(time);
+    if (!number)
+        return {};
+    const double seconds = *number;
     // Dates beyond a few thousand years are damage, not data.
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11)
         return {};
@@ -354,27 +351,7 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
 double KeyedUnarchiver::decodeDouble(const char* key) const
 {
     plist_t node = value(key);
-    if (!node)
-        return 0;
-    switch (plist_get_node_type(node)) {
-    case PLIST_REAL: {
-        double v = 0;
-        plist_get_real_val(node, &v);
-        return v;
-    }
-    case PLIST_UINT: {
-        uint64_t v = 0;
-        plist_get_uint_val(node, &v);
-        return double(int64_t(v));
-    }
-    case PLIST_BOOLEAN: {
-        uint8_t v = 0;
-        plist_get_bool_val(node, &v);
-        return v ? 1 : 0;
-    }
-    default:
-        return 0;
-    }
+    return node ? PlistNodes::numberValue(node).value_or(0.0) : 0.0;
 }
 
 float KeyedUnarchiver::decodeFloat(const char* key) const
@@ -389,11 +366,9 @@ float KeyedUnarchiver::decodeFloat(const char* key) const
 int32_t KeyedUnarchiver::decodeInt32(const char* key) const
 {
     plist_t node = value(key);
-    if (node && plist_get_node_type(node) == PLIST_UINT) {
-        uint64_t v = 0;
-        plist_get_uint_val(node, &v);
-        return int32_t(uint32_t(v)); // keeps the low 32 bits, as a 32-bit read does
-    }
+    if (node &&
+        plist_get_node_type(node) == PLIST_UINT) // keeps the low 32 bits, as a 32-bit read does
+        return int32_t(uint32_t(PlistNodes::integerValue(node)));
     const double v = decodeDouble(key);
     if (!std::isfinite(v))
         return 0;

@@ -47,6 +47,41 @@ QString PlistNodes::stringValue(void* node)
     return result;
 }
 
+int64_t PlistNodes::integerValue(void* node)
+{
+    uint64_t v = 0;
+    plist_get_uint_val(node, &v);
+    return int64_t(v);
+}
+
+double PlistNodes::realValue(void* node)
+{
+    double v = 0;
+    plist_get_real_val(node, &v);
+    return v;
+}
+
+bool PlistNodes::boolValue(void* node)
+{
+    uint8_t v = 0;
+    plist_get_bool_val(node, &v);
+    return v != 0;
+}
+
+std::optional<double> PlistNodes::numberValue(void* node)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_REAL:
+        return realValue(node);
+    case PLIST_UINT:
+        return double(integerValue(node));
+    case PLIST_BOOLEAN:
+        return boolValue(node) ? 1.0 : 0.0;
+    default:
+        return std::nullopt;
+    }
+}
+
 void PlistNodes::mapReferences(void* node, const std::function<uint64_t(uint64_t)>& map)
 {
     switch (plist_get_node_type(node)) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,13 @@ public:
     static std::vector<void*> arrayItems(void* array);
     static std::vector<std::pair<QByteArray, void*>> dictItems(void* dict);
     static QString stringValue(void* node);
+    // Scalars; each expects a node of its own type. Integers are read as the signed 64-bit
+    // numbers that archives hold.
+    static int64_t integerValue(void* node);
+    static double realValue(void* node);
+    static bool boolValue(void* node);
+    // A real, integer or boolean node as a double; nothing for any other node.
+    static std::optional<double> numberValue(void* node);
     // Replaces every reference (UID) inside `node` by map(old value), in document order.
     static void mapReferences(void* node, const std::function<uint64_t(uint64_t)>& map);
 };

@@ -1,5 +1,6 @@
 #include "platform/audio/AudioDevice.h"
 
+#include "platform/audio/PlatformAudioLog.h"
 #include "platform/audio/PulseAudioDevice.h"
 #include "platform/audio/VirtualAudioDevice.h"
 
@@ -24,8 +25,8 @@ std::shared_ptr<AudioDevice> AudioDevice::defaultDevice()
     QString why;
     g_defaultDevice = PulseAudioDevice::connect(&why);
     if (!g_defaultDevice) {
-        qWarning().noquote() << "Sonavell: no sound server answered (" + why +
-                                    "); using the virtual audio device instead.";
+        qCWarning(lcPlatformAudio).noquote() << "Sonavell: no sound server answered (" + why +
+                                                    "); using the virtual audio device instead.";
         g_defaultDevice = std::make_shared<VirtualAudioDevice>();
     }
     return g_defaultDevice;

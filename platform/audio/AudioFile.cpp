@@ -1,4 +1,5 @@
 #include "platform/audio/AudioFile.h"
+#include "platform/audio/PlatformAudioLog.h"
 
 #include <QDebug>
 #include <QFile>
@@ -163,9 +164,10 @@ OSStatus AudioFile::writePackets(int64_t startingPacket, uint32_t* ioNumPackets,
     *ioNumPackets = uint32_t(std::max<sf_count_t>(0, written));
     if (written < count) {
         m_writePos = -1;
-        qWarning().noquote() << "AudioFile: writing" << m_path << "failed:"
-                             << (savedErrno ? QString::fromLocal8Bit(std::strerror(savedErrno))
-                                            : QString::fromUtf8(sf_strerror(m_handle->sf)));
+        qCWarning(lcPlatformAudio).noquote()
+            << "AudioFile: writing" << m_path << "failed:"
+            << (savedErrno ? QString::fromLocal8Bit(std::strerror(savedErrno))
+                           : QString::fromUtf8(sf_strerror(m_handle->sf)));
         return kAudioFileWriteError;
     }
     return status;

@@ -660,9 +660,20 @@ void AudioQueue::outputDrained()
 
 void AudioQueue::postToOwner(void (AudioQueue::*method)())
 {
+    // The hand-back reaches the queue through the link, never through a pointer of its own: a
+    // queue disposed of from another thread leaves its context object to deleteLater, and
+    // hand-backs posted before that must find the queue gone rather than touch freed memory.
     if (m_owner)
         QMetaObject::invokeMethod(
-            m_owner, [this, method] { (this->*method)(); }, Qt::QueuedConnection);
+            m_owner,
+            [link = m_link, method] {
+                if (!link->queue)
+                    return;
+                ++link->depth;
+                (link->queue->*method)();
+                --link->depth;
+            },
+            Qt::QueuedConnection);
 }
 
 void AudioQueue::deliverPlayed()

@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Log lines of the audio layer; QT_LOGGING_RULES="sonavell.platform.audio.debug=false" and the like filter them.
+// Log lines of the audio layer; QT_LOGGING_RULES="sonavell.platform.audio.debug=false" and the like
+// filter them.
 Q_DECLARE_LOGGING_CATEGORY(lcPlatformAudio)

@@ -1,4 +1,5 @@
 #include "platform/system/IdleInhibitor.h"
+#include "platform/system/PlatformSystemLog.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -59,7 +60,8 @@ void IdleInhibitor::takeHolds()
                     call->deleteLater();
                     QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
                     if (reply.isError()) {
-                        qInfo().noquote() << "No sleep inhibitor:" << reply.error().message();
+                        qCWarning(lcPlatformSystem).noquote()
+                            << "No sleep inhibitor:" << reply.error().message();
                         return;
                     }
                     // An answer for a request that was withdrawn: the descriptor closes here.
@@ -79,7 +81,8 @@ void IdleInhibitor::takeHolds()
                     call->deleteLater();
                     QDBusPendingReply<uint> reply = *call;
                     if (reply.isError()) {
-                        qInfo().noquote() << "No screen saver inhibit:" << reply.error().message();
+                        qCWarning(lcPlatformSystem).noquote()
+                            << "No screen saver inhibit:" << reply.error().message();
                         return;
                     }
                     if (generation != m_generation || !m_disabled) {

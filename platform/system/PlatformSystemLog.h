@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Log lines of system services; QT_LOGGING_RULES="sonavell.platform.system.debug=false" and the like filter them.
+// Log lines of system services; QT_LOGGING_RULES="sonavell.platform.system.debug=false" and the
+// like filter them.
 Q_DECLARE_LOGGING_CATEGORY(lcPlatformSystem)

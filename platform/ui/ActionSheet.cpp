@@ -1,5 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
+#include "platform/ui/PlatformUiLog.h"
+#include "platform/ui/PresentationRegistry.h"
 #include "platform/ui/Toolbar.h"
 
 #include <QApplication>
@@ -7,23 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
-std::vector<ActionSheet*>& visible()
+PresentationRegistry<ActionSheet>& registry()
 {
-    static std::vector<ActionSheet*> sheets;
+    static PresentationRegistry<ActionSheet> sheets;
     return sheets;
-}
-QStringList& shown()
-{
-    static QStringList list;
-    return list;
-}
-void forget(ActionSheet* sheet)
-{
-    auto& list = visible();
-    list.erase(std::remove(list.begin(), list.end(), sheet), list.end());
 }
 
 const char* kButtonStyle =
@@ -53,7 +43,7 @@ ActionSheet::ActionSheet(const QString& title, Handler clickedButtonAtIndex,
 
 ActionSheet::~ActionSheet()
 {
-    forget(this);
+    registry().gone(this);
     // Later: the sheet may go away from inside one of its own buttons' clicks.
     if (m_overlay)
         m_overlay->deleteLater();
@@ -75,9 +65,10 @@ void ActionSheet::showInView(QWidget* view)
     if (m_visible)
         return;
     m_visible = true;
-    visible().push_back(this);
-    shown() << m_title + QStringLiteral(" [") + m_buttons.join(QLatin1Char('|')) + QLatin1Char(']');
-    qInfo().noquote() << "Action sheet:" << m_title << "-" << m_buttons.join(QStringLiteral(", "));
+    registry().shown(this, m_title + QStringLiteral(" [") + m_buttons.join(QLatin1Char('|')) +
+                               QLatin1Char(']'));
+    qCInfo(lcPlatformUi).noquote()
+        << "Action sheet:" << m_title << "-" << m_buttons.join(QStringLiteral(", "));
 
     if (view && qobject_cast<QApplication*>(QCoreApplication::instance()))
         buildPanel(view->window());
@@ -157,7 +148,7 @@ void ActionSheet::dismissWithClickedButtonIndex(int index)
     if (!m_visible)
         return;
     m_visible = false;
-    forget(this);
+    registry().gone(this);
     if (m_overlay)
         m_overlay->hide();
 
@@ -173,15 +164,15 @@ void ActionSheet::dismissWithClickedButtonIndex(int index)
 
 std::vector<ActionSheet*> ActionSheet::visibleSheets()
 {
-    return visible();
+    return registry().visible();
 }
 
 QStringList ActionSheet::history()
 {
-    return shown();
+    return registry().history();
 }
 
 void ActionSheet::clearHistory()
 {
-    shown().clear();
+    registry().clearHistory();
 }

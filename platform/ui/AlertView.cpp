@@ -1,22 +1,17 @@
 #include "platform/ui/AlertView.h"
+#include "platform/ui/PlatformUiLog.h"
+#include "platform/ui/PresentationRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace {
-std::vector<AlertView*>& visible()
+PresentationRegistry<AlertView>& registry()
 {
-    static std::vector<AlertView*> alerts;
+    static PresentationRegistry<AlertView> alerts;
     return alerts;
-}
-QStringList& shown()
-{
-    static QStringList list;
-    return list;
 }
 } // namespace
 
@@ -33,8 +28,7 @@ AlertView::AlertView(const QString& title, const QString& message, Delegate dele
 
 AlertView::~AlertView()
 {
-    auto& list = visible();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    registry().gone(this);
     delete m_box.data();
 }
 
@@ -43,9 +37,8 @@ void AlertView::show()
     if (m_visible)
         return;
     m_visible = true;
-    visible().push_back(this);
-    shown() << m_title + QStringLiteral(": ") + m_message;
-    qInfo().noquote() << "Alert:" << m_title << "-" << m_message;
+    registry().shown(this, m_title + QStringLiteral(": ") + m_message);
+    qCInfo(lcPlatformUi).noquote() << "Alert:" << m_title << "-" << m_message;
 
     // A real window only where there is a screen; headless runs keep the record alone.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -65,8 +58,7 @@ void AlertView::dismissWithClickedButtonIndex(int index)
     if (!m_visible)
         return;
     m_visible = false;
-    auto& list = visible();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    registry().gone(this);
     if (m_box)
         m_box->hide();
     if (m_delegate)
@@ -76,15 +68,15 @@ void AlertView::dismissWithClickedButtonIndex(int index)
 
 std::vector<AlertView*> AlertView::visibleAlerts()
 {
-    return visible();
+    return registry().visible();
 }
 
 QStringList AlertView::history()
 {
-    return shown();
+    return registry().history();
 }
 
 void AlertView::clearHistory()
 {
-    shown().clear();
+    registry().clearHistory();
 }

@@ -1,6 +1,7 @@
 #include "platform/ui/BundleImage.h"
 
 #include "platform/system/Bundle.h"
+#include "platform/ui/PlatformUiLog.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -30,7 +31,7 @@ QPixmap BundleImage::imageNamed(const QString& name)
         static QSet<QString> reported;
         if (!reported.contains(name)) {
             reported.insert(name);
-            qWarning().noquote() << "No image named" << name << "in" << dir;
+            qCWarning(lcPlatformUi).noquote() << "No image named" << name << "in" << dir;
         }
         return {};
     }

@@ -1,0 +1,14 @@
+#pragma once
+
+// Every key of the user's settings (the user defaults), in one place.
+
+// The position in the current list, and the category shown, restored at the next start.
+inline constexpr const char* kRestoreIndexKey = "RestoreIndex";
+inline constexpr const char* kRestoreCategoryKey = "RestoreCategory";
+// Whether a new recording is stamped with the place it was made.
+inline constexpr const char* kAutoLocationStampKey = "auto_location_stamp";
+// Every change of the volume slider is stored under this key.
+inline constexpr const char* kOutputVolumeKey = "output_volume";
+// The place-name service for location stamps: its base address and the account name.
+inline constexpr const char* kGeonamesUrlKey = "geonames_url";
+inline constexpr const char* kGeonamesUsernameKey = "geonames_username";
