@@ -647,11 +647,7 @@ void AudioViewController::interruptionListenerCallback(void* userData, uint32_t 
 
 void AudioViewController::pauseRecording()
 {
-    if (!m_audioRecorder)
-        return;
-    qCInfo(lcRecorder) << "Pausing recording on interruption.";
-    m_audioRecorder->pause();
-    m_pausedAt = now();
+    pauseEngine(m_audioRecorder.get(), "Pausing recording on interruption.");
 }
 
 void AudioViewController::resumeRecording()
@@ -660,29 +656,12 @@ void AudioViewController::resumeRecording()
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
     qCInfo(lcRecorder) << "AudioSessionSetActive=true (resumeRecording)";
     AudioSession::instance().setActive(true);
-    // The take may have been stopped while it was paused.
-    if (m_audioRecorder) {
-        m_audioRecorder->resume();
-        skipPausedTime();
-    }
-}
-
-void AudioViewController::skipPausedTime()
-{
-    // Nothing was recorded or played while paused, so the position and the timed stop leave
-    // the pause out.
-    if (m_pausedAt >= 0.0)
-        m_startTime += now() - m_pausedAt;
-    m_pausedAt = -1.0;
+    resumeEngine(m_audioRecorder.get());
 }
 
 void AudioViewController::pausePlayback()
 {
-    if (!m_audioPlayer)
-        return;
-    qCInfo(lcRecorder) << "Pausing playback on interruption.";
-    m_audioPlayer->pause();
-    m_pausedAt = now();
+    pauseEngine(m_audioPlayer.get(), "Pausing playback on interruption.");
 }
 
 void AudioViewController::resumePlayback()
@@ -691,10 +670,29 @@ void AudioViewController::resumePlayback()
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_MediaPlayback);
     qCInfo(lcRecorder) << "AudioSessionSetActive=true (resumePlayback)";
     AudioSession::instance().setActive(true);
-    if (m_audioPlayer) {
-        m_audioPlayer->resume();
-        skipPausedTime();
-    }
+    resumeEngine(m_audioPlayer.get());
+}
+
+void AudioViewController::pauseEngine(AudioQueueObject* engine, const char* message)
+{
+    if (!engine)
+        return;
+    qCInfo(lcRecorder) << message;
+    engine->pause();
+    m_pausedAt = now();
+}
+
+void AudioViewController::resumeEngine(AudioQueueObject* engine)
+{
+    // The take may have been stopped while it was paused.
+    if (!engine)
+        return;
+    engine->resume();
+    // Nothing was recorded or played while paused, so the position and the timed stop leave
+    // the pause out.
+    if (m_pausedAt >= 0.0)
+        m_startTime += now() - m_pausedAt;
+    m_pausedAt = -1.0;
 }
 
 // ---- Locating ----

@@ -192,8 +192,10 @@ private:
     // Ends a scrub that the screen ends itself (leaving it, deleting the recording): the scrub
     // player stops and nothing plays on; the end of the touch then finds nothing to do.
     void abandonScrub();
-    // Moves the reference instant on by the length of the interruption that just ended.
-    void skipPausedTime();
+    // An interruption pauses the engine that runs and notes when; its end resumes the engine
+    // and moves the reference instant on by the length of the pause.
+    void pauseEngine(AudioQueueObject* engine, const char* message);
+    void resumeEngine(AudioQueueObject* engine);
     static void SoundCompletionProc(SystemSoundID sound, void* userData);
 
     AppDelegate* m_appDelegate;

@@ -46,19 +46,17 @@ void BinaryPropertyListWriter::appendMarker(uint8_t type, uint64_t length)
         return;
     }
     m_out.append(char(type << 4 | 0x0F));
-    if (length < 0x100) {
-        m_out.append(char(0x10));
-        appendBigEndian(length, 1);
-    } else if (length < 0x10000) {
-        m_out.append(char(0x11));
-        appendBigEndian(length, 2);
-    } else if (length < 0x100000000ULL) {
-        m_out.append(char(0x12));
-        appendBigEndian(length, 4);
-    } else {
-        m_out.append(char(0x13));
-        appendBigEndian(length, 8);
-    }
+    appendUnsignedInteger(length);
+}
+
+// An integer object in the fewest of 1, 2, 4 or 8 bytes.
+void BinaryPropertyListWriter::appendUnsignedInteger(uint64_t value)
+{
+    int code = 0; // the integer takes 1 << code bytes
+    while (code < 3 && value >> (8 << code) != 0)
+        ++code;
+    m_out.append(char(0x10 | code));
+    appendBigEndian(value, 1 << code);
 }
 
 BinaryPropertyListWriter::Ref BinaryPropertyListWriter::string(const QString& value, bool shared)
@@ -89,22 +87,11 @@ BinaryPropertyListWriter::Ref BinaryPropertyListWriter::string(const QString& va
 BinaryPropertyListWriter::Ref BinaryPropertyListWriter::integer(int64_t value)
 {
     const Ref ref = begin(next());
-    const auto v = uint64_t(value);
     if (value < 0) {
         m_out.append(char(0x13)); // eight bytes are read back as signed
-        appendBigEndian(v, 8);
-    } else if (v < 0x100) {
-        m_out.append(char(0x10));
-        appendBigEndian(v, 1);
-    } else if (v < 0x10000) {
-        m_out.append(char(0x11));
-        appendBigEndian(v, 2);
-    } else if (v < 0x100000000ULL) {
-        m_out.append(char(0x12));
-        appendBigEndian(v, 4);
+        appendBigEndian(uint64_t(value), 8);
     } else {
-        m_out.append(char(0x13));
-        appendBigEndian(v, 8);
+        appendUnsignedInteger(uint64_t(value));
     }
     return ref;
 }

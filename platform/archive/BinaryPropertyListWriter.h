@@ -44,6 +44,7 @@ private:
     Ref next();
     void appendBigEndian(uint64_t value, int size);
     void appendMarker(uint8_t type, uint64_t length);
+    void appendUnsignedInteger(uint64_t value);
 
     QByteArray m_out = QByteArrayLiteral("bplist00");
     std::vector<uint64_t> m_offsets;

@@ -264,17 +264,26 @@ void drawRecordKey(QPainter& p, bool pressed)
     recordGlyph(p, c + QPointF(0, pressed ? 0.8 : 0), pressed);
 }
 
-void drawStopKey(QPainter& p, bool pressed)
+// A key shown while something runs (stop during a take, pause during playback): its glyph
+// always glows a little and is filled top to bottom. Leaves the painter set up for the glyph and
+// returns the glyph's centre.
+QPointF runningKey(QPainter& p, bool pressed, const QColor& colour, double halfHeight,
+                   double lighten, int darken, const QColor& outline)
 {
     const QPointF c(29, pressed ? 29.8 : 29);
     roundKey(p, QPointF(29, 29), 28.5, pressed);
-    // Shown while a take runs: the square always glows a little.
-    softGlow(p, c, pressed ? 21 : 17, kRed);
-    QLinearGradient fill(c.x(), c.y() - 8, c.x(), c.y() + 8);
-    fill.setColorAt(0, lighter(glyphColor(kRed, pressed), 0.3));
-    fill.setColorAt(1, glyphColor(kRed, pressed).darker(120));
-    p.setPen(QPen(QColor(0x40, 0x08, 0x06), 1));
+    softGlow(p, c, pressed ? 21 : 17, colour);
+    QLinearGradient fill(c.x(), c.y() - halfHeight, c.x(), c.y() + halfHeight);
+    fill.setColorAt(0, lighter(glyphColor(colour, pressed), lighten));
+    fill.setColorAt(1, glyphColor(colour, pressed).darker(darken));
+    p.setPen(QPen(outline, 1));
     p.setBrush(fill);
+    return c;
+}
+
+void drawStopKey(QPainter& p, bool pressed)
+{
+    const QPointF c = runningKey(p, pressed, kRed, 8, 0.3, 120, QColor(0x40, 0x08, 0x06));
     p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 8, 16, 16), 2.5, 2.5);
 }
 
@@ -314,15 +323,7 @@ void drawPlayKey(QPainter& p, bool pressed)
 
 void drawPauseKey(QPainter& p, bool pressed)
 {
-    const QPointF c(29, pressed ? 29.8 : 29);
-    roundKey(p, QPointF(29, 29), 28.5, pressed);
-    // Shown while playing: the bars glow a little.
-    softGlow(p, c, pressed ? 21 : 17, kGreen);
-    QLinearGradient fill(c.x(), c.y() - 10, c.x(), c.y() + 10);
-    fill.setColorAt(0, lighter(glyphColor(kGreen, pressed), 0.35));
-    fill.setColorAt(1, glyphColor(kGreen, pressed).darker(125));
-    p.setPen(QPen(QColor(0x06, 0x30, 0x12), 1));
-    p.setBrush(fill);
+    const QPointF c = runningKey(p, pressed, kGreen, 10, 0.35, 125, QColor(0x06, 0x30, 0x12));
     p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 10, 6, 20), 1.5, 1.5);
     p.drawRoundedRect(QRectF(c.x() + 2, c.y() - 10, 6, 20), 1.5, 1.5);
 }
