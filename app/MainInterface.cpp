@@ -23,10 +23,16 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     appDelegate.window = m_window;
     appDelegate.navigationController = navigation;
 
-    // The web sharing server and the export screen that switches it.
+    // The web sharing server and the export screen that switches it and shows its addresses.
     auto* sharing = new SharingController(&appDelegate, m_window);
-    auto* exportScreen = new ExportController(&appDelegate, sharing, m_window);
+    auto* exportScreen = new ExportController(&appDelegate, m_window);
     exportScreen->hide();
+    QObject::connect(exportScreen, &ExportController::webSharingSwitched, sharing,
+                     &SharingController::toggleSharing);
+    QObject::connect(
+        sharing, &SharingController::urlDataChanged, exportScreen, [sharing, exportScreen] {
+            exportScreen->urlDataIsReady(sharing->myPublicHostNameURL(), sharing->myPublicRawURL());
+        });
     appDelegate.sharingController = sharing;
     appDelegate.exportController = exportScreen;
 

@@ -2,7 +2,6 @@
 
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SwitchControl.h"
-#include "sharing/SharingController.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -10,11 +9,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-ExportController::ExportController(AppDelegate* appDelegate, SharingController* sharing,
-                                   QWidget* parent)
+ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     : ViewController(parent)
     , myAppDelegate(appDelegate)
-    , sharingController(sharing)
 {
     setTitle(tr("Export"));
     auto* layout = new QVBoxLayout(this);
@@ -61,8 +58,7 @@ ExportController::ExportController(AppDelegate* appDelegate, SharingController* 
     // The server acts first, so that at switch-off its report of empty addresses arrives
     // before this screen hides the captions.
     connect(m_webSharingSwitch, &SwitchControl::valueChanged, this, [this](SwitchControl* sender) {
-        if (sharingController)
-            sharingController->toggleSharing(sender->isOn());
+        emit webSharingSwitched(sender->isOn());
         webSharingOnOff(sender);
     });
 }
@@ -82,12 +78,10 @@ void ExportController::webSharingOnOff(SwitchControl* sender)
     }
 }
 
-void ExportController::urlDataIsReady()
+void ExportController::urlDataIsReady(const QString& hostNameURL, const QString& rawURL)
 {
-    if (!sharingController)
-        return;
-    bonjourURL->setText(sharingController->myPublicHostNameURL());
-    numericURL->setText(sharingController->myPublicRawURL());
+    bonjourURL->setText(hostNameURL);
+    numericURL->setText(rawURL);
     bonjourURLLabel->setHidden(false);
     numericURLLabel->setHidden(false);
 }

@@ -8,23 +8,23 @@ class QAbstractButton;
 class QLabel;
 class QTimer;
 class RELO_BrowserController;
-class SharingController;
 class SwitchControl;
 
 // The export screen: the web sharing switch with the two addresses under which the web server
-// is reached, and the progress of an e-mail upload while one runs.
+// is reached, and the progress of an e-mail upload while one runs. The screen knows no server:
+// the application connects webSharingSwitched to the server's switch and the server's address
+// changes to urlDataIsReady.
 class ExportController : public ViewController
 {
     Q_OBJECT
 public:
-    ExportController(AppDelegate* appDelegate, SharingController* sharingController,
-                     QWidget* parent = nullptr);
+    explicit ExportController(AppDelegate* appDelegate, QWidget* parent = nullptr);
     ~ExportController() override;
 
-    // The web sharing switch was flipped (after the server was told through toggleSharing).
+    // The web sharing switch was flipped (after webSharingSwitched was emitted).
     void webSharingOnOff(SwitchControl* sender);
-    // The server's addresses changed. Main thread.
-    void urlDataIsReady();
+    // The server's addresses changed: shows them with their captions. Main thread.
+    void urlDataIsReady(const QString& hostNameURL, const QString& rawURL);
     // The uploader's progress, 0.0 to 1.0; 0.0 when no upload runs.
     void updateEmailProgress(float progress) { emailProgress = progress; }
     void startProgressTimer();
@@ -47,9 +47,13 @@ public:
 
     static constexpr int kProgressIntervalMs = 500;
 
+signals:
+    // The user turned web sharing on or off. Emitted before the screen updates its captions, so
+    // that at switch-off the server's report of empty addresses arrives before they are hidden.
+    void webSharingSwitched(bool on);
+
 private:
     AppDelegate* myAppDelegate = nullptr;
     RELO_BrowserController* reloBrowserController = nullptr;
-    SharingController* sharingController = nullptr;
     SwitchControl* m_webSharingSwitch = nullptr;
 };

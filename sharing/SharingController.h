@@ -24,8 +24,8 @@ class QThread;
 // The web sharing server: lets a browser on the local network read the library. While switched
 // on it listens for HTTP on TCP port 8080, announces itself over Bonjour as "Sonavell@<device>"
 // of type "_http._tcp.", finds out the two URLs under which this machine is reached, and answers
-// every request with a library page, a recording's file from the documents directory, a file of
-// the web folder, or an error page. One request per connection.
+// every request as WebRequest works it out (a library page, a recording's file, a file of the web
+// folder, or an error page). One request per connection.
 //
 // All network work runs on a service thread of its own (one per switch-on) with its own event
 // loop; connections are served side by side without blocking. The main thread switches sharing
@@ -56,8 +56,7 @@ public:
         bool announce = true;
     };
 
-    // The application's server: library, documents and the URL listener (the export screen)
-    // come from the application object.
+    // The application's server: library and documents come from the application object.
     explicit SharingController(AppDelegate* appDelegate, QObject* parent = nullptr);
     explicit SharingController(Environment environment, QObject* parent = nullptr);
     // Switches sharing off and waits for the service thread to end.
@@ -69,10 +68,11 @@ public:
     // True while a service thread exists that has not ended yet.
     bool isServiceThreadRunning() const;
 
-    // Sends urlDataIsReady to the export screen (or the injected listener). Main thread.
+    // Tells the injected listener and emits urlDataChanged. Main thread.
     void notifyURLListener();
-    // "http://<host name>:8080" and "http://a.b.c.d:8080" once the own service has been
-    // resolved; empty strings after switch-off; null before the first resolution. Main thread.
+    // "http://<host name>:<port>" and "http://a.b.c.d:<port>" (port 8080 in production) once the
+    // own service has been resolved; empty strings after switch-off; null before the first
+    // resolution. Main thread.
     QString myPublicHostNameURL() const { return m_myPublicHostNameURL; }
     QString myPublicRawURL() const { return m_myPublicRawURL; }
 
@@ -82,14 +82,15 @@ public:
     QString myResourcePath() const { return m_myResourcePath; }
     QString myDocumentsPath() const { return m_myDocumentsPath; }
 
-    // The two generated page documents, as UTF-8 (category may be null: no category selected).
+    // The two generated page documents of the latest library (SharingPages), as UTF-8
+    // (category may be null: no category selected).
     QByteArray generateCategoriesContent() const;
     QByteArray generateFilesContent(const QString& category) const;
     static QByteArray generateCategoriesContent(const LibrarySnapshot& library);
     static QByteArray generateFilesContent(const LibrarySnapshot& library,
                                            const QString& documentsPath, const QString& category);
 
-    // The complete answer to one request's bytes.
+    // The complete answer to one request's bytes, against the latest library (WebRequest).
     HttpConnection::Answer answerForRequest(const QByteArray& request) const;
 
     // Bonjour callbacks (service thread).
@@ -102,7 +103,7 @@ public:
                                          std::unique_ptr<NetService> service,
                                          bool moreComing) override;
 
-    // The machine's user-visible name: its pretty host name, else its host name.
+    // The machine's user-visible name (DeviceName): its pretty host name, else its host name.
     static QString deviceName();
     // The web folder below the application's resources; empty when the resources are missing.
     static QString defaultResourcePath();
@@ -111,7 +112,8 @@ public:
     static constexpr std::chrono::milliseconds kPollInterval{250};
 
 signals:
-    // Emitted on the main thread together with notifyURLListener.
+    // Emitted on the main thread together with notifyURLListener; the application connects
+    // the export screen to it.
     void urlDataChanged();
 
 private:
@@ -126,9 +128,8 @@ private:
     void stopListening();
     void windDown();
     void finishResolving(NetService* sender);
-    HttpConnection::Answer pageAnswer(const QString& headFile, const QString& category) const;
-    HttpConnection::Answer fileAnswer(const QString& path, const QString& decodedPath,
-                                      const QString& rangeHeader) const;
+    // The latest library, or an empty one when there is no source.
+    LibrarySnapshotPtr currentLibrary() const;
 
     Environment m_env;
     AppDelegate* myAppDel = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/net/NetService.h"
 
+#include "platform/net/DnsServiceName.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -9,15 +11,6 @@
 #include <netinet/in.h>
 
 namespace {
-
-// dns_sd wants "_http._tcp" and "local"; the service's own spelling keeps the final dot.
-QByteArray withoutFinalDot(const QString& text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (bytes.endsWith('.'))
-        bytes.chop(1);
-    return bytes;
-}
 
 QVariantMap errorDict(int code)
 {
@@ -152,7 +145,8 @@ void NetService::publish()
     DNSServiceRef ref = nullptr;
     const DNSServiceErrorType error = DNSServiceRegister(
         &ref, 0, kDNSServiceInterfaceIndexAny, m_name.toUtf8().constData(),
-        withoutFinalDot(m_type).constData(), withoutFinalDot(m_domain).constData(), nullptr,
+        DnsServiceName::withoutFinalDot(m_type).constData(),
+        DnsServiceName::withoutFinalDot(m_domain).constData(), nullptr,
         htons(static_cast<uint16_t>(m_port)), 0, nullptr, &NetService::registerReply, this);
     if (error != kDNSServiceErr_NoError || !watch(m_register, ref)) {
         failLater(true, errorCodeFromDnsServiceError(error));
@@ -183,8 +177,9 @@ void NetService::resolveWithTimeout(double seconds)
     m_addresses.clear();
     DNSServiceRef ref = nullptr;
     const DNSServiceErrorType error = DNSServiceResolve(
-        &ref, 0, m_interfaceIndex, m_name.toUtf8().constData(), withoutFinalDot(m_type).constData(),
-        withoutFinalDot(m_domain).constData(), &NetService::resolveReply, this);
+        &ref, 0, m_interfaceIndex, m_name.toUtf8().constData(),
+        DnsServiceName::withoutFinalDot(m_type).constData(),
+        DnsServiceName::withoutFinalDot(m_domain).constData(), &NetService::resolveReply, this);
     if (error != kDNSServiceErr_NoError || !watch(m_resolve, ref)) {
         failLater(false, errorCodeFromDnsServiceError(error));
         return;

@@ -1,30 +1,11 @@
 #include "platform/net/NetServiceBrowser.h"
 
+#include "platform/net/DnsServiceName.h"
 #include "platform/net/NetService.h"
 
 #include <QSocketNotifier>
 
 #include <dns_sd.h>
-
-namespace {
-
-QByteArray withoutFinalDot(const QString& text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (bytes.endsWith('.'))
-        bytes.chop(1);
-    return bytes;
-}
-
-QString withFinalDot(const char* text)
-{
-    QString result = QString::fromUtf8(text);
-    if (!result.endsWith(QLatin1Char('.')))
-        result += QLatin1Char('.');
-    return result;
-}
-
-} // namespace
 
 NetServiceBrowser::NetServiceBrowser(QObject* parent)
     : QObject(parent)
@@ -62,8 +43,8 @@ void NetServiceBrowser::searchForServicesOfType(const QString& type, const QStri
     m_domain = domain;
     DNSServiceRef ref = nullptr;
     const DNSServiceErrorType error = DNSServiceBrowse(
-        &ref, 0, kDNSServiceInterfaceIndexAny, withoutFinalDot(type).constData(),
-        withoutFinalDot(domain).constData(), &NetServiceBrowser::browseReply, this);
+        &ref, 0, kDNSServiceInterfaceIndexAny, DnsServiceName::withoutFinalDot(type).constData(),
+        DnsServiceName::withoutFinalDot(domain).constData(), &NetServiceBrowser::browseReply, this);
     const int fd = error == kDNSServiceErr_NoError ? DNSServiceRefSockFD(ref) : -1;
     if (fd < 0) {
         if (ref)
@@ -115,8 +96,9 @@ void NetServiceBrowser::browseReply(DNSServiceRef, unsigned flags, uint32_t inte
     const bool moreComing = flags & kDNSServiceFlagsMoreComing;
     const QString serviceName = QString::fromUtf8(name);
     if (flags & kDNSServiceFlagsAdd) {
-        auto service = std::make_unique<NetService>(withFinalDot(domain), withFinalDot(type),
-                                                    serviceName, interfaceIndex);
+        auto service = std::make_unique<NetService>(DnsServiceName::withFinalDot(domain),
+                                                    DnsServiceName::withFinalDot(type), serviceName,
+                                                    interfaceIndex);
         self->m_delegate->netServiceBrowserDidFindService(self, std::move(service), moreComing);
     } else {
         self->m_delegate->netServiceBrowserDidRemoveService(self, serviceName, moreComing);

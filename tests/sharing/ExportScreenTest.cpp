@@ -6,6 +6,7 @@
 
 #include "platform/ui/ProgressView.h"
 #include "sharing/ExportController.h"
+#include "sharing/SharingPages.h"
 
 #include <QLabel>
 #include <QSettings>
@@ -17,7 +18,7 @@ using namespace sonavell::test;
 
 TEST(ExportScreen, ProgressDisplayFollowsTheUploader)
 {
-    ExportController screen(nullptr, nullptr);
+    ExportController screen(nullptr);
     screen.updateEmailProgress(0.4096f);
     screen.updateProgress();
     EXPECT_EQ(screen.progressLabel->text(), QStringLiteral("Sending Email (41.0% complete):"));
@@ -54,23 +55,21 @@ TEST(ExportScreen, TheApplicationsServerServesItsLibraryAndReportsToItsScreen)
     env.locationManager = std::make_shared<LocationManager>(std::nullopt);
     AppDelegate app(env);
     SharingController server(&app);
-    ExportController screen(&app, &server);
-    app.sharingController = &server;
-    app.exportController = &screen;
+    ExportController screen(&app);
+    connectExportScreen(server, screen);
     EXPECT_EQ(server.myDocumentsPath(), env.documentsPath);
     EXPECT_TRUE(server.serviceName().startsWith(QStringLiteral("Sonavell@")));
 
     // The pages follow the application's latest library.
     EXPECT_EQ(server.generateCategoriesContent(),
-              SharingController::generateCategoriesContent(*app.librarySnapshot()));
+              SharingPages::categoriesContent(*app.librarySnapshot()));
     EXPECT_FALSE(server.generateCategoriesContent().contains("New Category"));
     app.addCategory();
     EXPECT_TRUE(server.generateCategoriesContent().contains(
         "<li><a href=\"/Category/New%20Category\">New Category</a></li>"));
 
-    // Switching off reports the empty addresses to the application's export screen.
+    // Switching off reports the empty addresses to the export screen.
     screen.bonjourURL->setText(QStringLiteral("http://earlier.local:8080"));
     server.toggleSharing(false);
     EXPECT_EQ(screen.bonjourURL->text(), QString());
-    app.exportController = nullptr;
 }

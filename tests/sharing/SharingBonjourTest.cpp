@@ -19,31 +19,21 @@ using namespace sonavell::test;
 
 namespace {
 
-// What avahi-browse reports for HTTP services: with resolve, until the named service's resolved
-// line has appeared (other services that come and go may never resolve); without, the current
-// list.
-QString browseHttpServices(bool resolve, const QString& awaitedName = QString());
-
-// The resolved line of a service in avahi-browse's parsable output ('@' is written \064).
-QString resolvedLine(const QString& listing, const QString& serviceName)
+// avahi-browse's parsable line for the named service that starts with the marker ('+' listed,
+// '=' resolved); '@' is written \064 there.
+QString serviceLine(const QString& listing, QChar marker, const QString& serviceName)
 {
     const QString name = QString(serviceName).replace(QLatin1Char('@'), QStringLiteral("\\064"));
     for (const QString& line : listing.split(QLatin1Char('\n')))
-        if (line.startsWith(QLatin1Char('=')) && line.section(QLatin1Char(';'), 3, 3) == name)
+        if (line.startsWith(marker) && line.section(QLatin1Char(';'), 3, 3) == name)
             return line;
     return {};
 }
 
-bool listed(const QString& listing, const QString& serviceName)
-{
-    const QString name = QString(serviceName).replace(QLatin1Char('@'), QStringLiteral("\\064"));
-    for (const QString& line : listing.split(QLatin1Char('\n')))
-        if (line.startsWith(QLatin1Char('+')) && line.section(QLatin1Char(';'), 3, 3) == name)
-            return true;
-    return false;
-}
-
-QString browseHttpServices(bool resolve, const QString& awaitedName)
+// What avahi-browse reports for HTTP services: with resolve, until the named service's resolved
+// line has appeared (other services that come and go may never resolve); without, the current
+// list.
+QString browseHttpServices(bool resolve, const QString& awaitedName = QString())
 {
     QProcess browse;
     browse.start(
@@ -54,7 +44,7 @@ QString browseHttpServices(bool resolve, const QString& awaitedName)
         [&] {
             output += QString::fromUtf8(browse.readAllStandardOutput());
             return browse.state() == QProcess::NotRunning ||
-                   (resolve && !resolvedLine(output, awaitedName).isEmpty());
+                   (resolve && !serviceLine(output, QLatin1Char('='), awaitedName).isEmpty());
         },
         10000);
     browse.kill();
@@ -62,13 +52,14 @@ QString browseHttpServices(bool resolve, const QString& awaitedName)
     return output + QString::fromUtf8(browse.readAllStandardOutput());
 }
 
-// Collects the application's log lines.
+// Collects the warnings of web sharing's logging category.
 std::mutex logMutex;
 QStringList logLines;
-void collectLog(QtMsgType, const QMessageLogContext&, const QString& message)
+void collectLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     std::lock_guard lock(logMutex);
-    logLines << message;
+    if (type == QtWarningMsg && qstrcmp(context.category, "sonavell.sharing") == 0)
+        logLines << message;
 }
 
 bool logged(const QString& text)
@@ -85,14 +76,9 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     fixture.web.write(QStringLiteral("index.html"), "<p>head</p>");
     SharingController::Environment env = fixture.environment();
     env.listenPort = 8080;
-    ExportController* screen = nullptr;
-    env.urlListener = [&screen] {
-        if (screen)
-            screen->urlDataIsReady();
-    };
     SharingController server(env);
-    ExportController exportScreen(nullptr, &server);
-    screen = &exportScreen;
+    ExportController exportScreen(nullptr);
+    connectExportScreen(server, exportScreen);
     EXPECT_EQ(server.serviceName(), QStringLiteral("Sonavell@") + fixture.deviceName);
 
     // Setting the switch from code sends nothing; turning it on starts the server and the
@@ -115,8 +101,8 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     EXPECT_EQ(exportScreen.numericURL->text(), server.myPublicRawURL());
 
     // Another program on the machine finds the service and reaches the server through it.
-    const QString line =
-        resolvedLine(browseHttpServices(true, server.serviceName()), server.serviceName());
+    const QString line = serviceLine(browseHttpServices(true, server.serviceName()),
+                                     QLatin1Char('='), server.serviceName());
     ASSERT_FALSE(line.isEmpty());
     // avahi-browse resolves the host's address over either protocol: its loopback A or AAAA.
     EXPECT_TRUE(QStringList({QStringLiteral("127.0.0.1"), QStringLiteral("::1")})
@@ -136,8 +122,12 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     EXPECT_TRUE(exportScreen.bonjourURLLabel->isHidden());
     EXPECT_TRUE(exportScreen.numericURLLabel->isHidden());
     EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
-    EXPECT_TRUE(
-        waitFor([&] { return !listed(browseHttpServices(false), server.serviceName()); }, 10000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return serviceLine(browseHttpServices(false), QLatin1Char('+'), server.serviceName())
+                .isEmpty();
+        },
+        10000));
     // A resolution still under way when the switch went off never brings the URLs back.
     EXPECT_TRUE(server.myPublicRawURL().isEmpty());
 
@@ -146,7 +136,6 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     ASSERT_TRUE(waitFor([&] { return !server.myPublicRawURL().isEmpty(); }, 20000));
     EXPECT_EQ(exportScreen.numericURL->text(), QStringLiteral("http://127.0.0.1:8080"));
     exportScreen.webSharingSwitch()->click();
-    screen = nullptr;
 }
 
 TEST(SharingBonjour, ANameCollisionStopsTheSecondServer)

@@ -1,25 +1,14 @@
 // The two generated page documents: the category list and the table of recordings.
 #include "SharingTestSupport.h"
 
+#include "sharing/SharingPages.h"
+
 #include <gtest/gtest.h>
 
+using sonavell::test::recordingEntry;
 using sonavell::test::ScratchDir;
 
 namespace {
-
-LibrarySnapshot::RecordingEntry recording(const QString& file, const QString& name,
-                                          const QString& category, double duration)
-{
-    LibrarySnapshot::RecordingEntry entry;
-    entry.filename = file;
-    entry.name = name;
-    entry.dateText = QStringLiteral("12/6/26, 9:15 PM");
-    entry.duration = duration;
-    entry.category = category;
-    entry.quality = QStringLiteral("HQ");
-    entry.channels = 1;
-    return entry;
-}
 
 const QByteArray kTableStart =
     "<html><body><div id=\"files\">\n<table>\n<caption>%1</caption>\n<tr><th>Track Name:</th>"
@@ -42,7 +31,7 @@ TEST(SharingPages, CategoryListShowsAllAndEncodesLinks)
                           QStringLiteral("My Memos"), QStringLiteral("R&D <new>"),
                           QStringLiteral("Büro")};
     EXPECT_EQ(
-        SharingController::generateCategoriesContent(library),
+        SharingPages::categoriesContent(library),
         QByteArray("<html><body><div id=\"categories\"><ul>\n"
                    "<li><a href=\"/Category/All\">All</a></li>\n"
                    "<li><a href=\"/Category/Business\">Business</a></li>\n"
@@ -51,7 +40,7 @@ TEST(SharingPages, CategoryListShowsAllAndEncodesLinks)
                    "<li><a href=\"/Category/B%C3%BCro\">B\xc3\xbcro</a></li>\n"
                    "</ul></div></body></html>\n"));
 
-    EXPECT_EQ(SharingController::generateCategoriesContent(LibrarySnapshot()),
+    EXPECT_EQ(SharingPages::categoriesContent(LibrarySnapshot()),
               QByteArray("<html><body><div id=\"categories\"><ul>\n</ul></div></body></html>\n"));
 }
 
@@ -61,12 +50,12 @@ TEST(SharingPages, FileTableRowsFollowLibraryOrderAndFilters)
     documents.write(QStringLiteral("REC1.wav"), QByteArray(1234, 'x'));
     documents.write(QStringLiteral("REC3.wav"), QByteArray(10, 'x'));
     LibrarySnapshot library;
-    auto first = recording("REC1.wav", "Meeting", "Business", 65.04);
+    auto first = recordingEntry("REC1.wav", "Meeting", "Business", 65.04);
     first.locationString = QStringLiteral("Berlin, Germany");
-    auto hidden = recording("REC2.wav", "Secret", "Business", 1);
+    auto hidden = recordingEntry("REC2.wav", "Secret", "Business", 1);
     hidden.hideFromWebSharing = true;
-    auto filedUnderAll = recording("REC3.wav", "Idea", "*****", 5);
-    auto missing = recording("REC4.wav", "Gone", "business", 0.26);
+    auto filedUnderAll = recordingEntry("REC3.wav", "Idea", "*****", 5);
+    auto missing = recordingEntry("REC4.wav", "Gone", "business", 0.26);
     library.recordings = {first, hidden, filedUnderAll, missing};
 
     const QByteArray firstRow = "<tr><td><a href=\"/Documents/REC1.wav\">Meeting</a></td>\n"
@@ -83,29 +72,29 @@ TEST(SharingPages, FileTableRowsFollowLibraryOrderAndFilters)
                                  "<td>wav</td>\n<td>mono</td>\n</tr>\n";
 
     // "All": every recording not hidden, in library order; a missing file shows size 0.
-    EXPECT_EQ(SharingController::generateFilesContent(library, documents.path(), "All"),
+    EXPECT_EQ(SharingPages::filesContent(library, documents.path(), "All"),
               tableStart("All") + firstRow + thirdRow + fourthRow + kTableEnd);
     // Category names match exactly, case included; hidden recordings never show.
-    EXPECT_EQ(SharingController::generateFilesContent(library, documents.path(), "Business"),
+    EXPECT_EQ(SharingPages::filesContent(library, documents.path(), "Business"),
               tableStart("Business") + firstRow + kTableEnd);
-    EXPECT_EQ(SharingController::generateFilesContent(library, documents.path(), "Nothing"),
+    EXPECT_EQ(SharingPages::filesContent(library, documents.path(), "Nothing"),
               tableStart("Nothing") + kTableEnd);
     // No category (the index pages): the head only.
-    EXPECT_EQ(SharingController::generateFilesContent(library, documents.path(), QString()),
+    EXPECT_EQ(SharingPages::filesContent(library, documents.path(), QString()),
               tableStart("(no category selected)") + kTableEnd);
 }
 
 TEST(SharingPages, UnsafeNamesAreTextAndLinksStayUsable)
 {
     LibrarySnapshot library;
-    auto script = recording("<script>alert(1).wav", "<script>alert(1)</script>", "A & B", 1);
+    auto script = recordingEntry("<script>alert(1).wav", "<script>alert(1)</script>", "A & B", 1);
     script.locationString = QStringLiteral("\"Quoted\" <place>");
     script.quality = QStringLiteral("<b>HQ</b>");
-    auto spaced = recording("My Memo #1 100%.wav", "Tschüß & <b>", "A & B", 2);
+    auto spaced = recordingEntry("My Memo #1 100%.wav", "Tschüß & <b>", "A & B", 2);
     library.recordings = {script, spaced};
 
     const QByteArray page =
-        SharingController::generateFilesContent(library, QStringLiteral("/nonexistent"), "A & B");
+        SharingPages::filesContent(library, QStringLiteral("/nonexistent"), "A & B");
     EXPECT_FALSE(page.contains("<script>"));
     EXPECT_FALSE(page.contains("<b>"));
     EXPECT_TRUE(page.contains("<caption>A &amp; B</caption>"));

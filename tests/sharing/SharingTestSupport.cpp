@@ -1,5 +1,7 @@
 #include "SharingTestSupport.h"
 
+#include "sharing/ExportController.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -87,16 +89,47 @@ bool closedWithin(int fd, int timeoutMs)
     return receiveUntilClosed(fd, timeoutMs, [](const char*, ssize_t) {});
 }
 
-QByteArray headOf(const QByteArray& answer)
+QByteArray pageHead(qsizetype length)
 {
-    const qsizetype end = answer.indexOf("\r\n\r\n");
-    return end < 0 ? answer : answer.left(end + 4);
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(length) +
+           "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n";
 }
 
-QByteArray bodyOf(const QByteArray& answer)
+QByteArray fileHead(qsizetype length, const QByteArray& type)
 {
-    const qsizetype end = answer.indexOf("\r\n\r\n");
-    return end < 0 ? QByteArray() : answer.mid(end + 4);
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(length) +
+           "\r\nContent-Type: " + type + "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n\r\n";
+}
+
+QByteArray patterned(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
+    return bytes;
+}
+
+LibrarySnapshot::RecordingEntry recordingEntry(const QString& file, const QString& name,
+                                               const QString& category, double duration)
+{
+    LibrarySnapshot::RecordingEntry entry;
+    entry.filename = file;
+    entry.name = name;
+    entry.dateText = QStringLiteral("12/6/26, 9:15 PM");
+    entry.duration = duration;
+    entry.category = category;
+    entry.quality = QStringLiteral("HQ");
+    entry.channels = 1;
+    return entry;
+}
+
+void connectExportScreen(SharingController& server, ExportController& screen)
+{
+    QObject::connect(&screen, &ExportController::webSharingSwitched, &server,
+                     &SharingController::toggleSharing);
+    QObject::connect(&server, &SharingController::urlDataChanged, &screen, [&server, &screen] {
+        screen.urlDataIsReady(server.myPublicHostNameURL(), server.myPublicRawURL());
+    });
 }
 
 QByteArray runCurl(const QStringList& arguments, int* exitCode)
@@ -124,11 +157,6 @@ ServerFixture::~ServerFixture()
     if (controller)
         controller->toggleSharing(false);
     controller.reset();
-}
-
-void ServerFixture::setLibrary(std::shared_ptr<LibrarySnapshot> snapshot)
-{
-    library = std::move(snapshot);
 }
 
 SharingController::Environment ServerFixture::environment() const

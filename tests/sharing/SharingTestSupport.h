@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class ExportController;
+
 namespace sonavell::test {
 
 // A device name no other test program uses, so concurrent services never collide.
@@ -24,12 +26,21 @@ QByteArray exchange(quint16 port, const QByteArray& request, int timeoutMs = 100
 // True when the peer closed the connection within the time (reading and discarding data).
 bool closedWithin(int fd, int timeoutMs);
 
-// Splits an answer into head (through the blank line) and body.
-QByteArray headOf(const QByteArray& answer);
-QByteArray bodyOf(const QByteArray& answer);
+// The head of a page answer and of a whole file's answer with the given Content-Length.
+QByteArray pageHead(qsizetype length);
+QByteArray fileHead(qsizetype length, const QByteArray& type);
+// Bytes of the given size in a pattern that shows any shift or gap.
+QByteArray patterned(qsizetype size);
+// A recording of the library, made on "12/6/26, 9:15 PM" in quality "HQ".
+LibrarySnapshot::RecordingEntry recordingEntry(const QString& file, const QString& name,
+                                               const QString& category, double duration = 1);
 
 // Runs curl with the arguments; returns its standard output (exit code in *exitCode).
 QByteArray runCurl(const QStringList& arguments, int* exitCode = nullptr);
+
+// Connects the export screen and the server as the application does: the switch turns the
+// server on and off, and the server's addresses are shown on the screen.
+void connectExportScreen(SharingController& server, ExportController& screen);
 
 // A documents folder, a web folder and a library snapshot for a server on an ephemeral port.
 class ServerFixture
@@ -38,7 +49,6 @@ public:
     ServerFixture();
     ~ServerFixture();
 
-    void setLibrary(std::shared_ptr<LibrarySnapshot> library);
     SharingController::Environment environment() const;
     // Creates the controller (if needed), switches it on and waits until it listens.
     SharingController& start(std::chrono::milliseconds stallTimeout = std::chrono::seconds(30));

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/LibrarySnapshot.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The two documents every web page ends with, as UTF-8: the list of categories and the table of
+// one category's recordings. The category of all recordings is shown and linked as "All". Names
+// are HTML-escaped; link targets are percent-encoded path by path segment.
+class SharingPages
+{
+public:
+    // Links to "/Category/<name>", in the library's order.
+    static QByteArray categoriesContent(const LibrarySnapshot& library);
+    // The recordings of the category that are not hidden from sharing, in library order, each
+    // linked to "/Documents/<file>" with its file's size in the documents folder (0 when
+    // missing). "All" lists every category; a null category (no category chosen) gives the
+    // table head only.
+    static QByteArray filesContent(const LibrarySnapshot& library, const QString& documentsPath,
+                                   const QString& category);
+};

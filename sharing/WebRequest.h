@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/LibrarySnapshot.h"
+#include "platform/net/HttpConnection.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The web server's answer to one request, worked out from the request's bytes, a library
+// snapshot and the two folders alone (no socket). Only "GET <target> HTTP/..." is understood;
+// anything else is a bad request. The target is percent-decoded, split into path components and
+// ".." components are dropped; then
+//   "/" or "/<name containing index.html>"  a page: the web folder's head file (index.html or
+//                                            the named one), the category list and an empty
+//                                            table of recordings;
+//   "/Category/<name>"                      the same page with the category's recordings;
+//   "/Documents/<path>"                     a file of the documents folder;
+//   any other path                          a file of the web folder.
+// Files are served whole or, with a "Range: bytes=..." header, in part; the content type
+// follows the extension. Whatever is missing, a directory, or not decodable is "not found".
+class WebRequest
+{
+public:
+    // A null library is taken as an empty one. An empty resourcePath means there is no web
+    // folder: pages have no head and web files are never found.
+    WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath);
+
+    // The complete answer, head and body, with the file to send after them if any.
+    HttpConnection::Answer answer(const QByteArray& request) const;
+
+private:
+    HttpConnection::Answer pageAnswer(const QString& headFile, const QString& category) const;
+    HttpConnection::Answer fileAnswer(const QString& path, const QString& decodedPath,
+                                      const QString& rangeHeader) const;
+
+    LibrarySnapshotPtr m_library;
+    QString m_documentsPath;
+    QString m_resourcePath;
+};
