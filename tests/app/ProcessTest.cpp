@@ -34,15 +34,13 @@ TEST(Executable, HelpAndVersion)
     sonavell::test::ScratchDir dir;
     QProcess process;
     prepare(process, dir);
-    process.start(program(), {"-platform", "offscreen", "--version"});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(process.readAll().contains(SONAVELL_VERSION));
-
-    process.start(program(), {"-platform", "offscreen", "--help"});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(process.readAll().contains("--documents"));
+    for (auto [option, shows] :
+         {std::pair{"--version", SONAVELL_VERSION}, {"--help", "--documents"}}) {
+        process.start(program(), {"-platform", "offscreen", option});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << option;
+        EXPECT_TRUE(process.readAll().contains(shows)) << option;
+    }
 }
 
 TEST(Executable, TerminationSignalsWriteTheLibrary)

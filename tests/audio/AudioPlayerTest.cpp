@@ -63,9 +63,7 @@ TEST(AudioPlayer, MeasuresTheClipAtItsSpeed)
     EXPECT_NEAR(AudioPlayer(url(path), 1.5, device).calculateSizesFor(1.0), 6.6667, 0.0001);
     // Other WAV flavours measure by their frames, not their bytes.
     const QString stereo = dir.file("stereo24.wav");
-    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "48000", "-c", "2", "-b", "24", stereo, "synth",
-                                        "1.5", "sine", "500"}),
-              0);
+    ASSERT_TRUE(soxSine(stereo, {"-r", "48000", "-c", "2", "-b", "24"}, 1.5, 500));
     EXPECT_DOUBLE_EQ(AudioPlayer(url(stereo), 1.0, device).calculateSizesFor(1.0), 1.5);
 }
 
@@ -117,29 +115,25 @@ TEST(AudioPlayer, AppliesGainToFullBuffersOnlyAndPrimesNoMoreThanTheFileFills)
     EXPECT_EQ(out[0], 32767);
     EXPECT_EQ(out[4096], 5000);
     EXPECT_EQ(device->outputUnderrunFrames(), 0u);
-}
 
-TEST(AudioPlayer, ShortClipUsesOneBufferAndStillReportsItsEnd)
-{
-    ScratchDir dir;
-    auto device = manualDevice(11025);
-    const QString path = dir.file("short.wav");
-    const auto clip = sine(440, 11025, 1000);
-    ASSERT_TRUE(writeWav(path, 11025, clip));
-    AudioPlayer p(url(path), 1.0, device);
-    StateRecorder d;
-    p.setNotificationDelegate(&d);
-    p.setGainRT(3.0f);
-    p.playAt(0);
-    EXPECT_TRUE(p.donePlayingFile());
-    EXPECT_EQ(p.audioFileID(), nullptr);
-    EXPECT_NE(p.buffers()[1], nullptr);
-    EXPECT_EQ(p.buffers()[2], nullptr);
+    // A clip shorter than a buffer: played as it is, without gain, and its end still reported.
+    const auto clip = sine(440, 22050, 1000);
+    ASSERT_TRUE(writeWav(dir.file("short.wav"), 22050, clip));
+    AudioPlayer shortPlayer(url(dir.file("short.wav")), 1.0, device);
+    StateRecorder shortStates;
+    shortPlayer.setNotificationDelegate(&shortStates);
+    shortPlayer.setGainRT(3.0f);
+    device->clearOutput();
+    shortPlayer.playAt(0);
+    EXPECT_TRUE(shortPlayer.donePlayingFile());
+    EXPECT_EQ(shortPlayer.audioFileID(), nullptr);
+    EXPECT_NE(shortPlayer.buffers()[1], nullptr);
+    EXPECT_EQ(shortPlayer.buffers()[2], nullptr);
     pump(*device, 0.3);
-    EXPECT_EQ(d.states, (std::vector<bool>{true, false}));
-    const auto out = device->outputSamples();
-    ASSERT_GE(out.size(), clip.size());
-    EXPECT_TRUE(std::equal(clip.begin(), clip.end(), out.begin())); // no gain on it
+    EXPECT_EQ(shortStates.states, (std::vector<bool>{true, false}));
+    const auto shortOut = device->outputSamples();
+    ASSERT_GE(shortOut.size(), clip.size());
+    EXPECT_TRUE(std::equal(clip.begin(), clip.end(), shortOut.begin()));
 }
 
 TEST(AudioPlayer, ScrubModeNeverEndsTheFile)
@@ -211,9 +205,7 @@ TEST(AudioPlayer, PlaysAnyReadableWavAtTheChosenSpeed)
     const QString mono = dir.file("mono.wav");
     ASSERT_TRUE(writeWav(mono, 22050, sine(400, 22050, 22050)));
     const QString stereo = dir.file("stereo.wav");
-    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "48000", "-c", "2", "-b", "24", stereo, "synth",
-                                        "1", "sine", "400", "vol", "0.5"}),
-              0);
+    ASSERT_TRUE(soxSine(stereo, {"-r", "48000", "-c", "2", "-b", "24"}, 1, 400, 0.5));
     for (const QString& path : {mono, stereo}) {
         for (double speed : {1.5, 0.75}) {
             SCOPED_TRACE(QString("%1 at %2").arg(path).arg(speed).toStdString());
@@ -240,9 +232,7 @@ TEST(AudioPlayer, FilesWithoutPlayableAudioMeasureZeroAndPlayNothing)
     dir.write("text.wav", "hello, this is text");
     ASSERT_TRUE(writeWav(dir.file("whole.wav"), 11025, sine(440, 11025, 1000)));
     dir.write("cut.wav", fileBytes(dir.file("whole.wav")).left(20));
-    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "11025", "-c", "1", dir.file("tone.aiff"),
-                                        "synth", "0.5", "sine", "300"}),
-              0);
+    ASSERT_TRUE(soxSine(dir.file("tone.aiff"), {"-r", "11025", "-c", "1"}, 0.5, 300));
     for (const char* name : {"empty.wav", "text.wav", "cut.wav", "tone.aiff", "missing.wav"}) {
         SCOPED_TRACE(name);
         AudioPlayer p(url(dir.file(name)), 1.0, device);

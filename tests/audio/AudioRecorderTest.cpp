@@ -15,14 +15,6 @@ using namespace sonavell::test;
 
 namespace {
 
-std::vector<int16_t> ramp(size_t from, size_t n)
-{
-    std::vector<int16_t> r(n);
-    for (size_t i = 0; i < n; ++i)
-        r[i] = int16_t(int((from + i) % 65536) - 32768);
-    return r;
-}
-
 std::shared_ptr<VirtualAudioDevice> manualDevice()
 {
     auto d = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
@@ -98,7 +90,7 @@ TEST(AudioRecorder, TwoSecondsAtLowQualityAddExactly22050Samples)
     EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
     EXPECT_TRUE(c.fileClosedAtStop);
     EXPECT_EQ(c.samplesOnDiskAtStop, 22050u);
-    EXPECT_EQ(readSamples(c.path), ramp(0, 22050));
+    EXPECT_EQ(readSamples(c.path), ramp(22050));
     const QByteArray b = fileBytes(c.path);
     EXPECT_EQ(b.size(), 44 + 44100);
     EXPECT_EQ(le32(b, 24), 11025u);
@@ -119,7 +111,7 @@ TEST(AudioRecorder, AppendsAfterTheExistingAudioAndKeepsIt)
     auto all = readSamples(path);
     ASSERT_EQ(all.size(), 22050u + 11025u);
     EXPECT_TRUE(std::equal(earlier.begin(), earlier.end(), all.begin()));
-    EXPECT_TRUE(std::equal(all.begin() + 22050, all.end(), ramp(0, 11025).begin()));
+    EXPECT_TRUE(std::equal(all.begin() + 22050, all.end(), ramp(11025).begin()));
 
     // A take asked for at another rate continues at the file's own rate.
     Controller again(path);
@@ -137,8 +129,7 @@ TEST(AudioRecorder, LeavesFilesItCannotExtendAlone)
     auto device = manualDevice();
     // Audio in another format is neither extended nor replaced.
     const QString stereo = dir.file("stereo.wav");
-    ASSERT_TRUE(QProcess::execute("sox", {"-n", "-r", "22050", "-c", "2", stereo, "synth", "0.2",
-                                          "sine", "300"}) == 0);
+    ASSERT_TRUE(soxSine(stereo, {"-r", "22050", "-c", "2"}, 0.2, 300));
     const QByteArray before = fileBytes(stereo);
     Controller c(stereo);
     c.start(22050, device);
@@ -153,7 +144,7 @@ TEST(AudioRecorder, LeavesFilesItCannotExtendAlone)
     j.start(11025, device);
     device->advance(0.5);
     j.stop();
-    EXPECT_EQ(readSamples(dir.file("junk.wav")), ramp(0, 5512));
+    EXPECT_EQ(readSamples(dir.file("junk.wav")), ramp(5512));
 }
 
 TEST(AudioRecorder, EndsTheTakeCleanlyWhenTheFileCannotGrow)
@@ -190,7 +181,7 @@ TEST(AudioRecorder, EndsTheTakeCleanlyWhenTheFileCannotGrow)
         } else {
             EXPECT_EQ(s.size(), 50000u);
         }
-        EXPECT_EQ(s, ramp(0, s.size()));
+        EXPECT_EQ(s, ramp(s.size()));
         EXPECT_EQ(le32(fileBytes(c.path), 40), uint32_t(s.size() * 2)); // header matches
     }
 }
@@ -230,7 +221,7 @@ TEST(AudioRecorder, KilledProcessLeavesAPlayableFile)
     const auto s = readSamples(path);
     ASSERT_GE(s.size(), 2u * 32768u);
     EXPECT_EQ(s.size() % 32768, 0u); // whole buffers, each with its header update
-    EXPECT_EQ(s, ramp(0, s.size()));
+    EXPECT_EQ(s, ramp(s.size()));
     EXPECT_EQ(run("soxi", {"-s", path}).trimmed(), QString::number(s.size()));
 }
 

@@ -15,17 +15,6 @@ namespace {
 using sonavell::test::uid;
 using sonavell::test::xmlArchive;
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray archiveOf(const std::vector<const Archivable*>& objects)
-{
-    return KeyedArchiver::archivedDataWithRootArray(objects);
-}
-
 QByteArray jpeg(int w, int h)
 {
     QImage image(w, h, QImage::Format_RGB32);
@@ -189,7 +178,7 @@ TEST(HostileArchives, DecodeWhatIsSoundAndNeverCrash)
         bool valid;
         int records;
     };
-    const QByteArray good = archiveOf({});
+    const QByteArray good = KeyedArchiver::archivedDataWithRootArray({});
     const Case cases[] = {
         {"empty", QByteArray(), false, 0},
         {"truncated", good.left(good.size() / 2), false, 0},

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/AppDelegate.h"
-#include "platform/ui/AlertView.h"
+#include "platform/archive/KeyedArchiver.h"
 #include "platform/system/LocationManager.h"
+#include "platform/ui/AlertView.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -54,6 +56,18 @@ protected:
         for (const auto& c : app.categories())
             names << c->name();
         return names;
+    }
+
+    static QByteArray archiveOf(const std::vector<const Archivable*>& objects)
+    {
+        return KeyedArchiver::archivedDataWithRootArray(objects);
+    }
+
+    // A file's bytes; empty when it cannot be read.
+    static QByteArray readFile(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     static QStringList names(const AppDelegate::RecordingList& list)

@@ -7,24 +7,10 @@
 
 using Library = LibraryFixture;
 
-TEST_F(Library, NewNamesReuseGapsAndCompareExactly)
+TEST_F(Library, AddRecordingStampsNamesAndFilesIt)
 {
     auto app = start();
     EXPECT_EQ(app->getNewRecordingName(), "New Memo 1");
-    app->addRecording();
-    now = now.addSecs(5);
-    app->setCategoryIndex(2);
-    app->addRecording();
-    now = now.addSecs(5);
-    app->addRecording();
-    EXPECT_EQ(names(app->recordings()), (QStringList{"New Memo 1", "New Memo 2", "New Memo 3"}));
-    app->recordings()[1]->setName(QStringLiteral("new memo 2")); // differs in case only
-    EXPECT_EQ(app->getNewRecordingName(), "New Memo 2");
-}
-
-TEST_F(Library, AddRecordingStampsAndFilesIt)
-{
-    auto app = start();
     app->setCategoryIndex(0); // the all-recordings category
     app->addRecording();
     const auto first = app->recordings().last();
@@ -44,6 +30,13 @@ TEST_F(Library, AddRecordingStampsAndFilesIt)
     app->setCategoryIndex(1);
     EXPECT_TRUE(app->recArrayFilter(QString()).isEmpty());
     EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist"));
+
+    // Names count up across categories; a free number is used again, compared exactly.
+    app->setCategoryIndex(2);
+    app->addRecording();
+    EXPECT_EQ(names(app->recordings()), (QStringList{"New Memo 1", "New Memo 2", "New Memo 3"}));
+    app->recordings()[1]->setName(QStringLiteral("new memo 2")); // differs in case only
+    EXPECT_EQ(app->getNewRecordingName(), "New Memo 2");
 }
 
 TEST_F(Library, FiltersByNamePlaceDateAndDuration)

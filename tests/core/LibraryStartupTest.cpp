@@ -1,9 +1,6 @@
 #include "LibraryFixture.h"
 
-#include "platform/archive/KeyedArchiver.h"
-
 #include <QDir>
-#include <QFile>
 
 namespace {
 const QStringList kDefaultCategories = {"*****",    "Business", "Ideas",    "Interviews",
@@ -13,11 +10,6 @@ const QString kTip = QStringLiteral(
 const QString kRecovered = QStringLiteral(
     "Sonavell: Sonavell found a recording that was not saved in the database.  Any recordings the "
     "have been reconnected to the database are now renamed \"Recovered Memo.\"");
-
-QByteArray archiveOf(const std::vector<const Archivable*>& objects)
-{
-    return KeyedArchiver::archivedDataWithRootArray(objects);
-}
 } // namespace
 
 using Startup = LibraryFixture;
@@ -186,9 +178,7 @@ TEST_F(Startup, UndecodableArchivesAreSetAsideNeverOverwritten)
 
     const QStringList aside = QDir(docs()).entryList({"recordings.plist.unreadable-*"});
     ASSERT_EQ(aside.size(), 1);
-    QFile kept(docs() + "/" + aside[0]);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), garbage);
+    EXPECT_EQ(readFile(docs() + "/" + aside[0]), garbage);
     EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
 }
 
@@ -196,10 +186,8 @@ TEST_F(Startup, FailedWriteKeepsThePreviousArchive)
 {
     auto app = start();
     app->addRecording();
-    QFile before(docs() + "/recordings.plist");
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray saved = before.readAll();
-    before.close();
+    const QByteArray saved = readFile(docs() + "/recordings.plist");
+    ASSERT_FALSE(saved.isEmpty());
 
     // A read-only documents directory: the temporary file cannot be created.
     QFile::setPermissions(docs(), QFile::ReadOwner | QFile::ExeOwner);
@@ -210,7 +198,5 @@ TEST_F(Startup, FailedWriteKeepsThePreviousArchive)
     }
     app->addRecording();
     QFile::setPermissions(docs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile after(docs() + "/recordings.plist");
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), saved);
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
 }

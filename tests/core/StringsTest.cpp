@@ -3,7 +3,7 @@
 
 using Strings = LibraryFixture;
 
-TEST(TimeStrings, ShortFormsInSeconds)
+TEST(TimeStrings, ShortFormsClockFormAndNonFiniteInput)
 {
     auto t = [](double s, int16_t mode = 0) {
         return AppDelegate::makeTimeStringFromSamps(s, mode, 1);
@@ -23,18 +23,14 @@ TEST(TimeStrings, ShortFormsInSeconds)
     // Only mode 1 is the clock form.
     EXPECT_EQ(t(125, 2), "02m 05s");
     EXPECT_EQ(t(125, -1), "02m 05s");
-}
 
-TEST(TimeStrings, ClockForm)
-{
+    // The clock form, in samples at a rate.
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(1, 1, 44100), "0:00:00.001");
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(5512500, 1, 44100), "0:02:05.000");
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(22050 * 3725.25, 1, 22050), "1:02:05.250");
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(-11025, 1, 11025), "-0:00:01.000");
-}
 
-TEST(TimeStrings, NonFiniteInputShowsZero)
-{
+    // No rate, or no number: zero.
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(100, 0, 0), "0s");
     EXPECT_EQ(AppDelegate::makeTimeStringFromSamps(std::nan(""), 1, 44100), "0:00:00.000");
 }

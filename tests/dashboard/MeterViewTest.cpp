@@ -1,4 +1,5 @@
 #include "dashboard/MeterView.h"
+#include "platform/ui/ControlTestSupport.h"
 
 #include <QImage>
 #include <QPainter>
@@ -11,6 +12,8 @@
 
 namespace {
 
+using sonavell::test::rendered;
+
 // Pictures drawn over one another at the meter's size, one pixel per point.
 QImage flattened(std::initializer_list<QPixmap> pictures, int size)
 {
@@ -22,15 +25,7 @@ QImage flattened(std::initializer_list<QPixmap> pictures, int size)
     return image;
 }
 
-QImage rendered(MeterView& meter)
-{
-    QImage image(meter.size(), QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    meter.render(&image, {}, {}, QWidget::DrawChildren);
-    return image;
-}
-
-TEST(MeterViewTest, OnlyTheLevelLookSweepsAndItsTimerRunsTheSweepToTheEnd)
+TEST(MeterViewTest, OnlyTheLevelLookSweepsPeakingAfterThirteenTicksAndEndingAfterTwentySeven)
 {
     MeterView time(QRect(74, 116, 173, 173));
     MeterView odd(QRect(0, 0, 292, 292));
@@ -38,17 +33,10 @@ TEST(MeterViewTest, OnlyTheLevelLookSweepsAndItsTimerRunsTheSweepToTheEnd)
     EXPECT_TRUE(odd.isTimeMeter());
     EXPECT_FALSE(time.isSweeping());
 
-    MeterView level(QRect(12, 48, 293, 293));
-    EXPECT_FALSE(level.isTimeMeter());
-    EXPECT_EQ(level.lit().size() / level.lit().devicePixelRatio(), QSize(293, 293));
-    EXPECT_TRUE(level.isSweeping());
-    QTRY_VERIFY_WITH_TIMEOUT(!level.isSweeping(), 5000);
-    EXPECT_EQ(level.litTop(), 293.0);
-}
-
-TEST(MeterViewTest, SweepPeaksAfterThirteenTicksAndStopsAfterTwentySeven)
-{
     MeterView meter(QRect(12, 48, 293, 293));
+    EXPECT_FALSE(meter.isTimeMeter());
+    EXPECT_EQ(meter.lit().size() / meter.lit().devicePixelRatio(), QSize(293, 293));
+    EXPECT_TRUE(meter.isSweeping());
     for (int tick = 1; tick <= 13; ++tick)
         meter.demoTimer();
     EXPECT_NEAR(meter.currentLevel(), 1.041f, 1e-4);
@@ -60,6 +48,11 @@ TEST(MeterViewTest, SweepPeaksAfterThirteenTicksAndStopsAfterTwentySeven)
     }
     EXPECT_EQ(ticks, 27);
     EXPECT_NEAR(meter.currentLevel(), -0.079f, 1e-4);
+
+    // Left to its own timer, the sweep runs to the end too, leaving the meter empty.
+    MeterView timed(QRect(12, 48, 293, 293));
+    QTRY_VERIFY_WITH_TIMEOUT(!timed.isSweeping(), 5000);
+    EXPECT_EQ(timed.litTop(), 293.0);
 }
 
 TEST(MeterViewTest, OnlyANegativeLevelEndsTheSweepAndNonFiniteLevelsShowEmpty)

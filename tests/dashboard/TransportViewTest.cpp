@@ -1,6 +1,7 @@
 #include "DashboardTestSupport.h"
 
 #include "dashboard/TransportView.h"
+#include "platform/ui/ControlTestSupport.h"
 #include "platform/ui/ImageSlider.h"
 #include "support/TestEnvironment.h"
 
@@ -39,11 +40,7 @@ protected:
     static void drag(ImageSlider* slider, double fraction)
     {
         const int y = slider->height() / 2;
-        const int x = int(slider->width() * fraction);
-        QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(2, y));
-        QTest::mouseMove(slider, QPoint(x / 2, y));
-        QTest::mouseMove(slider, QPoint(x, y));
-        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(x, y));
+        sonavell::test::drag(slider, {2, y}, {int(slider->width() * fraction) - 2, 0}, 2);
     }
 
     sonavell::test::ScratchDir dir;

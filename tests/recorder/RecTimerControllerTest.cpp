@@ -2,6 +2,7 @@
 // navigation controller, and the values the recorder screen reads from it.
 #include "recorder/RecTimerController.h"
 
+#include "platform/ui/ControlTestSupport.h"
 #include "platform/ui/CountDownPicker.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SwitchControl.h"
@@ -33,27 +34,13 @@ protected:
     {
         CountDownPicker* picker = screen.picker();
         const QPoint from(picker->minutesColumnLeft() + 60, picker->height() / 2);
-        const QPoint to = from - QPoint(0, rows * CountDownPicker::kRowHeight);
-        QTest::mousePress(picker, Qt::LeftButton, {}, from);
-        for (int step = 1; step <= 4; ++step)
-            QTest::mouseMove(picker, from + (to - from) * step / 4);
-        QTest::mouseRelease(picker, Qt::LeftButton, {}, to);
+        sonavell::test::drag(picker, from, {0, -rows * CountDownPicker::kRowHeight});
     }
 
     NavigationController navigation;
     ViewController recorderScreen;
     RecTimerController screen;
 };
-
-TEST_F(RecTimerControllerTest, NeverOpenedMeansNoCountInNoAutomaticStopAndOneMinute)
-{
-    EXPECT_FALSE(screen.useRecordCountDown());
-    EXPECT_FALSE(screen.useRecordTimer());
-    EXPECT_FALSE(screen.timerSwitchCtl()->isOn()) << "the recorder reads the switch";
-    EXPECT_FALSE(screen.countDownSwitchCtl()->isOn());
-    EXPECT_EQ(screen.recordTime(), 60.0);
-    EXPECT_EQ(screen.picker(), nullptr);
-}
 
 TEST_F(RecTimerControllerTest, OpeningShowsTheStoredValuesInAPickerMadeOnce)
 {
@@ -100,8 +87,17 @@ TEST_F(RecTimerControllerTest, TheUsersChoicesAreWhatTheRecorderReadsAfterLeavin
     EXPECT_TRUE(screen.useRecordCountDown());
 }
 
-TEST_F(RecTimerControllerTest, ValuesSetFromCodeReachTheRecorderAsGiven)
+TEST_F(RecTimerControllerTest, DefaultsAndValuesSetFromCodeReachTheRecorderAsGiven)
 {
+    // Never opened: no count-in, no automatic stop, one minute, and no picker made yet. The
+    // recorder reads the switches.
+    EXPECT_FALSE(screen.useRecordCountDown());
+    EXPECT_FALSE(screen.useRecordTimer());
+    EXPECT_FALSE(screen.timerSwitchCtl()->isOn());
+    EXPECT_FALSE(screen.countDownSwitchCtl()->isOn());
+    EXPECT_EQ(screen.recordTime(), 60.0);
+    EXPECT_EQ(screen.picker(), nullptr);
+
     // The recorder stops on the switch's state: a timer switched on from code must show there
     // without the screen ever being opened.
     screen.setUseRecordTimer(true);

@@ -4,14 +4,14 @@
 #include "audio/AudioRecorder.h"
 #include "core/AppDelegate.h"
 #include "dashboard/TransportView.h"
-#include "platform/ui/ActionSheet.h"
-#include "platform/ui/AlertView.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/AudioFile.h"
+#include "platform/audio/VirtualAudioDevice.h"
 #include "platform/system/IdleInhibitor.h"
 #include "platform/system/LocationManager.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/audio/VirtualAudioDevice.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "support/TestEnvironment.h"
@@ -20,6 +20,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QSettings>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -28,16 +29,22 @@
 #include <vector>
 
 // A recorder screen over a library in a scratch directory, on a virtual audio device whose
-// manual clock also drives the screen's read-outs.
+// manual clock also drives the screen's read-outs; or, made with onSoundServer, on the sound
+// server the test fixture started, with the real clock.
 class RecorderFixture : public ::testing::Test
 {
 protected:
+    explicit RecorderFixture(bool onSoundServer = false)
+        : m_onSoundServer(onSoundServer)
+    {
+    }
+
     void SetUp() override
     {
         ActionSheet::clearHistory();
         QDir().mkpath(docs());
         device->setInputGenerator(VirtualAudioDevice::Generator::Sine, 440.0, 0.5);
-        AudioDevice::setDefaultDevice(device);
+        AudioDevice::setDefaultDevice(m_onSoundServer ? nullptr : device);
         AppDelegate::Environment env;
         env.documentsPath = docs();
         env.userDefaults = settings;
@@ -50,7 +57,8 @@ protected:
         timer = std::make_unique<RecTimerController>();
         app->recTimerController = timer.get();
         AudioViewController::Environment screenEnv;
-        screenEnv.now = [this] { return clock; };
+        if (!m_onSoundServer)
+            screenEnv.now = [this] { return clock; };
         screenEnv.idleInhibitor = &idle;
         avc = std::make_unique<AudioViewController>(app.get(), screenEnv);
         app->audioViewController = avc.get();
@@ -70,6 +78,15 @@ protected:
         app.reset();
         QCoreApplication::processEvents();
         AudioDevice::setDefaultDevice(nullptr);
+    }
+
+    // Shows the screen in the navigation's window, as large as the application's.
+    void showScreen()
+    {
+        avc->window()->resize(320, 480);
+        avc->show();
+        avc->window()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(avc->window()));
     }
 
     QString docs() const { return dir.file(QStringLiteral("Documents")); }
@@ -115,13 +132,16 @@ protected:
         return file->audioDataPacketCount();
     }
 
-    // Puts a silent clip of the given length into the current recording's file and loads it as
-    // choosing the recording would.
-    void loadClip(double seconds, double rate = 11025.0)
+    // Puts a clip of the given length into the current recording's file, every sample of its
+    // first half `first` and of its second half `second`, and loads it as choosing the
+    // recording would.
+    void loadClip(double seconds, double rate = 11025.0, int16_t first = 100, int16_t second = 100)
     {
         std::unique_ptr<AudioFile> file;
         ASSERT_EQ(AudioFile::createWithURL(currentPath(), monoPCM16Format(rate), &file), noErr);
-        std::vector<int16_t> samples(size_t(seconds * rate), 100);
+        const size_t count = size_t(seconds * rate);
+        std::vector<int16_t> samples(count / 2, first);
+        samples.resize(count, second);
         uint32_t n = uint32_t(samples.size());
         ASSERT_EQ(file->writePackets(0, &n, samples.data()), noErr);
         file.reset();
@@ -141,4 +161,7 @@ protected:
     std::unique_ptr<NavigationController> navigation;
     std::unique_ptr<RecTimerController> timer;
     std::unique_ptr<AudioViewController> avc;
+
+private:
+    bool m_onSoundServer;
 };

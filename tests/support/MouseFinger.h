@@ -45,6 +45,12 @@ public:
         send(QEvent::MouseButtonRelease, windowPos, time, Qt::NoButton);
         m_grabber = nullptr;
     }
+    // A press and, `hold` seconds later, a release at the same point.
+    void tap(QPointF windowPos, double time, double hold = 0.05)
+    {
+        press(windowPos, time);
+        release(windowPos, time + hold);
+    }
 
 private:
     void send(QEvent::Type type, QPointF windowPos, double time, Qt::MouseButtons buttons)

@@ -16,7 +16,10 @@ using sonavell::test::xmlArchive;
 class Holder : public Archivable
 {
 public:
-    explicit Holder(ArchivedObject::Ptr object) : m_object(std::move(object)) {}
+    explicit Holder(ArchivedObject::Ptr object)
+        : m_object(std::move(object))
+    {
+    }
     QString archiveClassName() const override { return QStringLiteral("Holder"); }
     void encodeWithCoder(KeyedArchiver& coder) const override
     {
@@ -26,6 +29,23 @@ public:
 private:
     ArchivedObject::Ptr m_object;
 };
+
+// Appends a big-endian number of `bytes` bytes, as binary property lists store them.
+void appendBigEndian(QByteArray& out, uint64_t value, int bytes)
+{
+    for (int b = bytes - 1; b >= 0; --b)
+        out += char((value >> (8 * b)) & 0xFF);
+}
+
+// The trailer of a binary property list whose root is object 0.
+QByteArray trailer(int offsetSize, int refSize, uint64_t objects, uint64_t tableOffset)
+{
+    QByteArray t = QByteArray(6, '\0') + char(offsetSize) + char(refSize);
+    appendBigEndian(t, objects, 8);
+    appendBigEndian(t, 0, 8);
+    appendBigEndian(t, tableOffset, 8);
+    return t;
+}
 
 } // namespace
 
@@ -71,34 +91,15 @@ TEST(HostileArchives, DeepNestingIsRefusedBeforeParsing)
     for (int i = 0; i < depth; ++i) {
         offsets.push_back(uint32_t(bin.size()));
         bin += char(i + 1 < depth ? 0xA1 : 0xA0);
-        if (i + 1 < depth) {
-            const uint32_t ref = uint32_t(i + 1);
-            for (int b = 3; b >= 0; --b)
-                bin += char((ref >> (8 * b)) & 0xFF);
-        }
+        if (i + 1 < depth)
+            appendBigEndian(bin, uint32_t(i + 1), 4);
     }
     const uint64_t table = uint64_t(bin.size());
     for (uint32_t off : offsets)
-        for (int b = 3; b >= 0; --b)
-            bin += char((off >> (8 * b)) & 0xFF);
-    QByteArray trailer(32, '\0');
-    trailer[6] = 4;
-    trailer[7] = 4;
-    for (int b = 0; b < 8; ++b) {
-        trailer[8 + b] = char((uint64_t(depth) >> (8 * (7 - b))) & 0xFF);
-        trailer[24 + b] = char((table >> (8 * (7 - b))) & 0xFF);
-    }
-    EXPECT_FALSE(KeyedUnarchiver(bin + trailer).isValid());
+        appendBigEndian(bin, off, 4);
+    EXPECT_FALSE(KeyedUnarchiver(bin + trailer(4, 4, depth, table)).isValid());
 
-    // A container that holds itself.
-    QByteArray loop = "bplist00";
-    loop += char(0xA1);
-    loop += char(0);
-    QByteArray loopTrailer(32, '\0');
-    loopTrailer[6] = 1;
-    loopTrailer[7] = 1;
-    loopTrailer[15] = 1;
-    loopTrailer[31] = char(10);
-    loop += char(8);
-    EXPECT_FALSE(KeyedUnarchiver(loop + loopTrailer).isValid());
+    // A container that holds itself: an array at offset 8 whose one element is object 0.
+    const QByteArray loop = QByteArray("bplist00\xA1\x00\x08", 11) + trailer(1, 1, 1, 10);
+    EXPECT_FALSE(KeyedUnarchiver(loop).isValid());
 }

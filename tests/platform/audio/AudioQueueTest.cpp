@@ -53,14 +53,6 @@ void listen(void* user, AudioQueueRef queue, AudioQueuePropertyID)
         l->onChange();
 }
 
-std::vector<int16_t> ramp(size_t n)
-{
-    std::vector<int16_t> r(n);
-    for (size_t i = 0; i < n; ++i)
-        r[i] = int16_t(int(i % 65536) - 32768);
-    return r;
-}
-
 } // namespace
 
 TEST(AudioQueue, InputHandsOverEverySampleInOrderAndTheRestAtAnImmediateStop)

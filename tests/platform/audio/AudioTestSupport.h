@@ -45,6 +45,15 @@ inline bool writeWav(const QString& path, double rate, const std::vector<int16_t
     return samples.empty() || file->writePackets(0, &n, samples.data()) == noErr;
 }
 
+// The first n samples of the virtual microphone's ramp generator.
+inline std::vector<int16_t> ramp(size_t n)
+{
+    std::vector<int16_t> r(n);
+    for (size_t i = 0; i < n; ++i)
+        r[i] = int16_t(int(i % 65536) - 32768);
+    return r;
+}
+
 inline std::vector<int16_t> sine(double freq, double rate, size_t count, double amplitude = 0.5)
 {
     std::vector<int16_t> s(count);
@@ -133,6 +142,19 @@ inline uint32_t le32(const QByteArray& b, int at)
 inline uint16_t le16(const QByteArray& b, int at)
 {
     return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
+}
+
+// Writes a sine of `freq` Hz lasting `seconds` with sox, in the sox output `format` given
+// (rate, channels, bits, encoding); `volume` scales sox's full-scale sine.
+inline bool soxSine(const QString& path, const QStringList& format, double seconds, double freq,
+                    double volume = 1.0)
+{
+    QStringList args{QStringLiteral("-n")};
+    args << format << path << QStringLiteral("synth") << QString::number(seconds)
+         << QStringLiteral("sine") << QString::number(freq);
+    if (volume != 1.0)
+        args << QStringLiteral("vol") << QString::number(volume);
+    return QProcess::execute(QStringLiteral("sox"), args) == 0;
 }
 
 // Runs a command and returns its standard output; empty when it fails.

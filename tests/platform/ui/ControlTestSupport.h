@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QWidget>
 
 namespace sonavell::test {
@@ -23,6 +24,15 @@ inline QImage rendered(QWidget& widget)
     image.fill(Qt::transparent);
     widget.render(&image, {}, {}, QWidget::DrawChildren);
     return image;
+}
+
+// Drags the mouse over a widget from `from` by `by` in `steps` equal moves, then lets go.
+inline void drag(QWidget* widget, QPoint from, QPoint by, int steps = 4)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= steps; ++step)
+        QTest::mouseMove(widget, from + by * step / steps);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, from + by);
 }
 
 } // namespace sonavell::test

@@ -1,4 +1,5 @@
 #include "platform/ui/CountDownPicker.h"
+#include "ControlTestSupport.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,6 +9,8 @@
 #include <limits>
 
 namespace {
+
+using sonavell::test::drag;
 
 // The timer settings screen's picker: 265 x 200 points.
 class CountDownPickerTest : public ::testing::Test
@@ -23,14 +26,6 @@ protected:
 
     QPoint hoursAt(int rowsFromCentre) const { return {60, 100 + rowsFromCentre * 32}; }
     QPoint minutesAt(int rowsFromCentre) const { return {200, 100 + rowsFromCentre * 32}; }
-
-    void drag(QPoint from, int dy)
-    {
-        QTest::mousePress(&picker, Qt::LeftButton, {}, from);
-        for (int step = 1; step <= 4; ++step)
-            QTest::mouseMove(&picker, from + QPoint(0, dy * step / 4));
-        QTest::mouseRelease(&picker, Qt::LeftButton, {}, from + QPoint(0, dy));
-    }
 
     CountDownPicker picker;
 };
@@ -61,21 +56,21 @@ TEST_F(CountDownPickerTest, DraggingADrumMovesItByWholeRowsAndReportsOnce)
 {
     QSignalSpy changed(&picker, &CountDownPicker::valueChanged);
     // Dragging up brings later rows to the middle.
-    drag(minutesAt(0), -2 * 32);
+    drag(&picker, minutesAt(0), {0, -2 * 32});
     EXPECT_EQ(picker.minutes(), 3);
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(picker.countDownDuration(), 180.0);
 
-    drag(hoursAt(0), -32 - 10);
+    drag(&picker, hoursAt(0), {0, -32 - 10});
     EXPECT_EQ(picker.hours(), 1);
     EXPECT_EQ(picker.minutes(), 3) << "the other drum stays";
     EXPECT_EQ(changed.count(), 2);
 
     // Past the first row: held at 0, no report when nothing changed.
-    drag(hoursAt(0), 5 * 32);
+    drag(&picker, hoursAt(0), {0, 5 * 32});
     EXPECT_EQ(picker.hours(), 0);
     EXPECT_EQ(changed.count(), 3);
-    drag(hoursAt(0), 3 * 32);
+    drag(&picker, hoursAt(0), {0, 3 * 32});
     EXPECT_EQ(changed.count(), 3);
 }
 

@@ -78,18 +78,15 @@ TEST_F(TouchViewTest, MouseTouchesOnAChildReachTheParentAsTheChildsWithTapCounts
 
     // After a drag, a quick second touch starts counting afresh.
     parent.calls.clear();
-    finger.press({110, 60}, 1.1);
-    finger.release({110, 60}, 1.12);
+    finger.tap({110, 60}, 1.1, 0.02);
     ASSERT_EQ(parent.calls.size(), 2);
     EXPECT_EQ(parent.calls[0].touch.tapCount, 1);
 
     // Two taps inside the double-click interval: the second counts 2 from its start, and the
     // double click that follows its press begins nothing more.
     parent.calls.clear();
-    finger.press({80, 80}, 3.0);
-    finger.release({80, 80}, 3.05);
-    finger.press({81, 80}, 3.15);
-    finger.release({81, 80}, 3.2);
+    finger.tap({80, 80}, 3.0);
+    finger.tap({81, 80}, 3.15);
     ASSERT_EQ(parent.names(), (QStringList{"began", "ended", "began", "ended"}));
     EXPECT_EQ(parent.calls[0].touch.tapCount, 1);
     EXPECT_EQ(parent.calls[2].touch.tapCount, 2);
@@ -98,18 +95,15 @@ TEST_F(TouchViewTest, MouseTouchesOnAChildReachTheParentAsTheChildsWithTapCounts
     // Too late, or too far away, for a double tap.
     parent.calls.clear();
     const double late = QGuiApplication::styleHints()->mouseDoubleClickInterval() / 1000.0;
-    finger.press({80, 80}, 3.2 + late);
-    finger.release({80, 80}, 3.25 + late);
-    finger.press({140, 140}, 3.3 + late);
-    finger.release({140, 140}, 3.35 + late);
+    finger.tap({80, 80}, 3.2 + late);
+    finger.tap({140, 140}, 3.3 + late);
     ASSERT_EQ(parent.calls.size(), 4);
     EXPECT_EQ(parent.calls[0].touch.tapCount, 1);
     EXPECT_EQ(parent.calls[2].touch.tapCount, 1);
 
     // Touches on the parent itself are its own.
     parent.calls.clear();
-    finger.press({10, 10}, 9.0);
-    finger.release({10, 10}, 9.1);
+    finger.tap({10, 10}, 9.0, 0.1);
     ASSERT_EQ(parent.calls.size(), 2);
     EXPECT_EQ(parent.calls[0].touch.view, &parent);
 }
