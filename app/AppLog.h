@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Log lines of start-up and shutdown; QT_LOGGING_RULES="sonavell.app.debug=false" and the like filter them.
+// Log lines of start-up and shutdown; QT_LOGGING_RULES="sonavell.app.debug=false" and the like
+// filter them.
 Q_DECLARE_LOGGING_CATEGORY(lcApp)

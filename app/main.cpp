@@ -1,6 +1,7 @@
 // The sonavell executable: parses the command line, creates the application object (which loads
 // and repairs the library), builds the window and runs the event loop. SIGINT and SIGTERM quit
 // like a normal exit, so the library is always written back.
+#include "AppLog.h"
 #include "MainInterface.h"
 #include "core/AppDelegate.h"
 #include "platform/system/QuitSignals.h"
@@ -54,18 +55,21 @@ void startWebSharing(AppDelegate& appDelegate)
         return;
     QObject::connect(sharing, &SharingController::urlDataChanged, sharing, [sharing] {
         if (!sharing->myPublicRawURL().isEmpty())
-            qInfo().noquote() << "Web sharing at" << sharing->myPublicHostNameURL() << "and"
-                              << sharing->myPublicRawURL();
+            qCInfo(lcApp).noquote() << "Web sharing at" << sharing->myPublicHostNameURL() << "and"
+                                    << sharing->myPublicRawURL();
     });
     if (!exportScreen->webSharingSwitch()->isOn())
         exportScreen->webSharingSwitch()->click();
-    qInfo().noquote() << "Web sharing on, port 8080, announced as" << sharing->serviceName();
+    qCInfo(lcApp).noquote() << "Web sharing on, port 8080, announced as" << sharing->serviceName();
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Log lines read as plain sentences; each folder's category still lets QT_LOGGING_RULES
+    // filter them, and QT_MESSAGE_PATTERN can show the category.
+    qSetMessagePattern(QStringLiteral("%{message}"));
     QApplication::setOrganizationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationVersion(QStringLiteral(SONAVELL_VERSION));
@@ -102,7 +106,7 @@ int main(int argc, char* argv[])
     environment.documentsPath = documentsDirectory(parser, documentsOption);
     environment.userDefaults = std::make_shared<QSettings>();
     AppDelegate appDelegate(environment);
-    qInfo().noquote() << "Sonavell library in" << environment.documentsPath;
+    qCInfo(lcApp).noquote() << "Sonavell library in" << environment.documentsPath;
 
     MainInterface interface(appDelegate);
     QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate,

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
+#include <thread>
 
 using namespace sonavell::test;
 
@@ -123,6 +125,36 @@ TEST(AudioQueue, MetersGiveLinearRmsAndPeakOfTheLatestAudio)
     }
     q->stop(true);
     AudioQueue::dispose(q, true);
+}
+
+TEST(AudioQueue, HandBacksPostedBeforeADisposeFromAnotherThreadFindTheQueueGone)
+{
+    // Buffers that have played are handed back on the creating thread's event loop. A queue
+    // disposed of from another thread in the meantime must not be touched by them (under the
+    // sanitizers, a hand-back that reached the freed queue fails this test).
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    std::atomic<int> handedBack = 0;
+    AudioQueueRef q = nullptr;
+    ASSERT_EQ(AudioQueue::newOutput(
+                  monoPCM16Format(44100),
+                  [](void* user, AudioQueueRef, AudioQueueBufferRef) {
+                      ++*static_cast<std::atomic<int>*>(user);
+                  },
+                  &handedBack, &q, device),
+              noErr);
+    for (int i = 0; i < 3; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        ASSERT_EQ(q->allocateBuffer(4410, &b), noErr);
+        std::memset(b->mAudioData, 0, 4410);
+        b->mAudioDataByteSize = 4410;
+        q->enqueueBuffer(b);
+    }
+    ASSERT_EQ(q->start(), noErr);
+    device->advance(0.1); // plays buffers: their hand-back is now posted, not yet delivered
+    std::thread([q] { AudioQueue::dispose(q, true); }).join();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(handedBack, 0);
 }
 
 TEST(AudioDevice, FallsBackToTheVirtualDeviceWhenNoServerAnswers)
