@@ -3,7 +3,7 @@
 #include "core/Category.h"
 #include "core/LibrarySnapshot.h"
 #include "core/Recording.h"
-#include "core/SettingsKeys.h"
+#include "platform/system/SettingsKeys.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "core/ReverseGeo.h"
 
 #include "core/CoreLog.h"
-#include "core/SettingsKeys.h"
+#include "platform/system/SettingsKeys.h"
 #include "platform/net/UrlLoader.h"
 #include "platform/system/Location.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SettingsKeys.h"
+#include "platform/system/SettingsKeys.h"
 #include "platform/ui/ImageButton.h"
 
 #include <QPointer>

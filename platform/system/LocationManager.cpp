@@ -1,4 +1,5 @@
 #include "platform/system/LocationManager.h"
+#include "platform/system/SettingsKeys.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -13,8 +14,8 @@ std::shared_ptr<LocationManager> LocationManager::fromSettings(QSettings& settin
 {
     bool latOk = false;
     bool lngOk = false;
-    const double lat = settings.value(QStringLiteral("location_latitude")).toDouble(&latOk);
-    const double lng = settings.value(QStringLiteral("location_longitude")).toDouble(&lngOk);
+    const double lat = settings.value(QLatin1String(kLocationLatitudeKey)).toDouble(&latOk);
+    const double lng = settings.value(QLatin1String(kLocationLongitudeKey)).toDouble(&lngOk);
     const bool valid = latOk && lngOk && lat >= -90 && lat <= 90 && lng >= -180 && lng <= 180;
     return std::make_shared<LocationManager>(valid ? std::optional<Location>(Location{lat, lng})
                                                    : std::nullopt);

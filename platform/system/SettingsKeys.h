@@ -12,3 +12,6 @@ inline constexpr const char* kOutputVolumeKey = "output_volume";
 // The place-name service for location stamps: its base address and the account name.
 inline constexpr const char* kGeonamesUrlKey = "geonames_url";
 inline constexpr const char* kGeonamesUsernameKey = "geonames_username";
+// The position used for location stamps (no positioning service is built in), in degrees.
+inline constexpr const char* kLocationLatitudeKey = "location_latitude";
+inline constexpr const char* kLocationLongitudeKey = "location_longitude";
