@@ -4,6 +4,9 @@
 #include "core/ReverseGeo.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
+#include "platform/audio/AudioFile.h"
+#include "platform/system/AtomicFile.h"
+#include "platform/system/DocumentPath.h"
 #include "platform/system/LocationManager.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
@@ -11,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QSettings>
 #include <QStorageInfo>
@@ -115,7 +117,8 @@ namespace {
 
 // Reads one archive file. A missing file leaves `missing` set. A file that exists but is not a
 // readable archive is set aside under a new name and counts as missing; a file some of whose
-// entries are unreadable keeps a copy aside and yields the entries that could be read.
+// entries cannot be read as `className` records keeps a copy aside and yields the entries that
+// could be read.
 void readArchive(const QString& path, const QString& className,
                  const std::function<void(KeyedUnarchiver&)>& element, bool& missing)
 {
@@ -123,21 +126,23 @@ void readArchive(const QString& path, const QString& className,
     QFile file(path);
     if (!file.exists())
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto refuse = [&](const QString& reason) {
         const QString aside = setAside(path);
         qCWarning(lcCore).noquote()
-            << "Cannot read" << path << "(" + file.errorString() + "); set aside as" << aside;
-        return;
-    }
+            << "Cannot read" << path << "(" + reason + "); set aside as" << aside;
+    };
+    if (DocumentPath::kind(path) != DocumentPath::Kind::Regular)
+        return refuse(QStringLiteral("not a regular file"));
+    // The size is checked before anything is read: an oversized file is not an archive.
+    if (file.size() > KeyedUnarchiver::kMaxArchiveSize)
+        return refuse(QStringLiteral("the file is too large to be an archive"));
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(file.errorString());
     const QByteArray data = file.readAll();
     file.close();
     KeyedUnarchiver coder(data);
-    if (!coder.isValid()) {
-        const QString aside = setAside(path);
-        qCWarning(lcCore).noquote()
-            << "Cannot decode" << path << "(" + coder.errorString() + "); set aside as" << aside;
-        return;
-    }
+    if (!coder.isValid())
+        return refuse(coder.errorString());
     missing = false;
     int skipped = 0;
     coder.decodeRootArray([&](const QString& name) {
@@ -220,6 +225,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::applicationWillTerminate()
 {
+    m_terminating = true;
     persist();
     const RecordingList unfiltered = recArrayFilter(QString());
     const RecordingList view = recArrayFilter(m_searchText);
@@ -231,25 +237,60 @@ void AppDelegate::applicationWillTerminate()
     userDefaults().sync();
 }
 
-bool AppDelegate::writeArchive(const QString& fileName, const QByteArray& data) const
+bool AppDelegate::writeArchive(const QString& fileName, const QByteArray& data,
+                               QString* error) const
 {
-    // Written to a temporary file, flushed to disk and renamed over the old one, so the
-    // previous archive stays whole if anything fails on the way.
-    QSaveFile file(QDir(m_env.documentsPath).filePath(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        qCWarning(lcCore).noquote()
-            << "Could not write" << file.fileName() << ":" << file.errorString();
-        return false;
-    }
-    return true;
+    const QString path = QDir(m_env.documentsPath).filePath(fileName);
+    if (AtomicFile::write(path, data, error))
+        return true;
+    qCWarning(lcCore).noquote() << "Could not write" << path << ":" << *error
+                                << "- the previous file is kept";
+    return false;
 }
 
-void AppDelegate::persist()
+bool AppDelegate::persist()
 {
-    writeArchive(kCategoriesFile, dataOfType(QString()));
-    writeArchive(kRecordingsFile,
-                 KeyedArchiver::archivedDataWithRootArray(archivables(m_recordings)));
+    m_savePending = false;
+    QString error;
+    const bool saved =
+        writeArchive(kCategoriesFile, dataOfType(QString()), &error) &&
+        writeArchive(kRecordingsFile,
+                     KeyedArchiver::archivedDataWithRootArray(archivables(m_recordings)), &error);
     publishSnapshot();
+    if (saved)
+        m_saveFailureShown = false;
+    else if (!m_saveFailureShown && !m_terminating)
+        showSaveFailedAlert(error);
+    return saved;
+}
+
+void AppDelegate::libraryEdited(bool save)
+{
+    const bool scheduled = m_publishPending || m_savePending;
+    m_publishPending = true;
+    m_savePending = m_savePending || save;
+    if (!scheduled)
+        QMetaObject::invokeMethod(this, &AppDelegate::applyPendingEdits, Qt::QueuedConnection);
+}
+
+void AppDelegate::applyPendingEdits()
+{
+    if (m_savePending)
+        persist(); // publishes as well
+    else if (m_publishPending)
+        publishSnapshot();
+}
+
+void AppDelegate::showSaveFailedAlert(const QString& reason)
+{
+    m_saveFailureShown = true;
+    auto* alert = new AlertView(
+        QStringLiteral("Sonavell"),
+        QStringLiteral("Your library could not be saved (%1). The last saved copy is kept; "
+                       "Sonavell tries again with your next change.")
+            .arg(reason),
+        nullptr, QStringLiteral("OK"));
+    alert->show();
 }
 
 QByteArray AppDelegate::dataOfType(const QString& typeName) const
@@ -362,9 +403,16 @@ void AppDelegate::deleteRecording(int32_t position)
     qCInfo(lcCore).noquote() << stars;
     qCInfo(lcCore).noquote() << QStringLiteral("*** Deleting %1 ***").arg(recording->filename());
     qCInfo(lcCore).noquote() << stars;
+    // Only files inside the documents folder are removed; a stored name that leads elsewhere
+    // loses its record but touches nothing outside. A link is removed, never its target.
     const QDir docs(m_env.documentsPath);
-    QFile::remove(docs.filePath(recording->filename()));
-    QFile::remove(docs.filePath(recording->photoFilename()));
+    for (const QString& name : {recording->filename(), recording->photoFilename()}) {
+        if (!DocumentPath::resolve(m_env.documentsPath, name).isEmpty())
+            QFile::remove(docs.filePath(name));
+        else if (!name.isEmpty())
+            qCWarning(lcCore).noquote()
+                << "Not deleting" << name << "- it lies outside the documents folder";
+    }
     m_recordings.removeOne(recording);
     persist();
 }
@@ -456,11 +504,20 @@ void AppDelegate::integrityCheck()
                 << QStringLiteral("IntegrityCheck: %1").arg(relative.left(relative.size() - 4));
             if (known.contains(relative))
                 continue;
+            // Only regular files that really lie inside the documents folder are adopted: not a
+            // link to a file elsewhere (a take would overwrite it), not a FIFO or a device.
+            if (DocumentPath::kind(info.filePath()) != DocumentPath::Kind::Regular ||
+                DocumentPath::resolve(m_env.documentsPath, relative).isEmpty()) {
+                qCWarning(lcCore).noquote() << "Not adopting" << relative
+                                            << "- not a regular file inside the documents folder";
+                continue;
+            }
             std::shared_ptr<Recording> recording = appendNewRecording();
             m_categoryIndex = 0;
             m_recordingIndex = int32_t(m_recordings.size()) - 1;
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
+            readFileFacts(*recording, info.filePath());
             known.insert(relative);
             ++adopted;
         }
@@ -471,6 +528,25 @@ void AppDelegate::integrityCheck()
         persist();
         showRecoveredFilesAlert();
     }
+}
+
+void AppDelegate::readFileFacts(Recording& recording, const QString& path) const
+{
+    std::unique_ptr<AudioFile> file;
+    if (AudioFile::openURL(path, AudioFile::kReadPermission, &file) != noErr) {
+        qCWarning(lcCore).noquote() << "Adopted" << path << "but cannot read its audio header";
+        return;
+    }
+    const int rate = file->fileSampleRate();
+    if (rate > 0)
+        recording.setDuration(double(file->audioDataPacketCount()) / rate);
+    if (rate == 11025)
+        recording.setQuality(QStringLiteral("LQ"));
+    else if (rate == 22050)
+        recording.setQuality(QStringLiteral("MQ"));
+    else if (rate == 44100)
+        recording.setQuality(QStringLiteral("HQ"));
+    recording.setChannels(file->fileChannels());
 }
 
 // ---- Strings ----
@@ -545,6 +621,7 @@ QString AppDelegate::getUsageString() const
 void AppDelegate::publishSnapshot()
 {
     auto snapshot = std::make_shared<LibrarySnapshot>();
+    m_publishPending = false;
     snapshot->documentsPath = m_env.documentsPath;
     for (const auto& c : m_categories)
         snapshot->categories.append(c->name());

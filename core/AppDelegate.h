@@ -112,7 +112,13 @@ public:
     // Life cycle.
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
-    void persist();
+    // Writes both archives. False when either could not be written: the previous file is then
+    // kept whole, the reason is logged, and the user is told once until a save succeeds again.
+    bool persist();
+    // The one way an in-place edit of the library (a record's fields, the order of the lists)
+    // takes effect: a new snapshot for the web server and, with `save`, the archives written.
+    // Both happen once at the end of the current event-loop turn, however many edits it made.
+    void libraryEdited(bool save = true);
     void integrityCheck();
     bool findLocation();
     void locationManagerDidUpdateToLocation(LocationManager* manager, const Location& newLocation,
@@ -150,12 +156,20 @@ private:
     // Appends a new recording without writing the library (addRecording writes it).
     std::shared_ptr<Recording> appendNewRecording();
     void publishSnapshot();
-    bool writeArchive(const QString& fileName, const QByteArray& data) const;
+    void applyPendingEdits();
+    bool writeArchive(const QString& fileName, const QByteArray& data, QString* error) const;
+    void showSaveFailedAlert(const QString& reason);
+    // Fills in an adopted file's facts from its header.
+    void readFileFacts(Recording& recording, const QString& path) const;
 
     Environment m_env;
     CategoryList m_categories;
     RecordingList m_recordings;
     bool m_recordingsMissing = true; // no recordings archive was found at start-up
+    bool m_publishPending = false;
+    bool m_savePending = false;
+    bool m_saveFailureShown = false; // the user has been told; cleared by the next good save
+    bool m_terminating = false;
     int32_t m_categoryIndex = 0;
     int32_t m_recordingIndex = 0;
     QString m_searchText;

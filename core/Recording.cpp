@@ -2,11 +2,12 @@
 
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
+#include "platform/system/AtomicFile.h"
+#include "platform/system/DocumentPath.h"
 
-#include <QDir>
+#include <QBuffer>
 #include <QFile>
 #include <QPainter>
-#include <QSaveFile>
 
 Recording::Recording(const QString& name, const QString& uuid, const QString& category,
                      const QDateTime& now)
@@ -35,11 +36,12 @@ Recording::Recording(KeyedUnarchiver& coder, const QString& documentsPath)
     // Old archives carried the photo inline; it now lives in its own JPEG file.
     if (coder.containsValueForKey("photo") && !m_filename.isEmpty()) {
         const QImage image = QImage::fromData(coder.decodeData("photo"));
-        if (!image.isNull()) {
-            QSaveFile file(QDir(documentsPath).filePath(photoFilename()));
-            if (file.open(QIODevice::WriteOnly) && image.save(&file, "JPEG", 80))
-                file.commit();
-        }
+        const QString path = DocumentPath::resolveFile(documentsPath, photoFilename());
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        if (!image.isNull() && !path.isEmpty() && buffer.open(QIODevice::WriteOnly) &&
+            image.save(&buffer, "JPEG", 80))
+            AtomicFile::write(path, jpeg);
     }
 }
 
@@ -68,7 +70,10 @@ QString Recording::photoFilename() const
 
 QImage Recording::getPhotoImage(const QString& documentsPath) const
 {
-    QFile file(QDir(documentsPath).filePath(photoFilename()));
+    const QString path = DocumentPath::resolveFile(documentsPath, photoFilename());
+    if (path.isEmpty() || DocumentPath::kind(path) != DocumentPath::Kind::Regular)
+        return {};
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QImage image = QImage::fromData(file.readAll());

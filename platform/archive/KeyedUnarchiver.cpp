@@ -21,7 +21,6 @@ constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 // and it bounds the work a hostile archive can cause.
 constexpr int kMaxForeignDepth = 32;
 // Far beyond any real library (10,000 recordings take about 2 MB).
-constexpr qsizetype kMaxArchiveSize = 512 * 1024 * 1024;
 
 // Property-list parsers recurse once per nesting level, so a hostile file nested thousands
 // deep would exhaust the stack. Keyed archives nest a handful of levels; anything deeper than
@@ -283,9 +282,9 @@ int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& 
     for (plist_t item : PlistNodes::arrayItems(items)) {
         plist_t entry = resolve(item);
         const QString className = classNameOf(entry);
-        if (className.isEmpty())
-            continue;
-        m_current = entry;
+        // An entry that is not an archived object is still reported, with no class name, so
+        // that the caller knows something was skipped.
+        m_current = className.isEmpty() ? nullptr : entry;
         element(className);
         m_current = nullptr;
         ++visited;

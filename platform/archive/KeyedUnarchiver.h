@@ -28,8 +28,13 @@ public:
     bool isValid() const { return m_error.isEmpty(); }
     QString errorString() const { return m_error; }
 
-    // Calls `element` for every element of the root array, in order; elements that are not
-    // archived objects are skipped. Returns the number of elements visited.
+    // The largest file accepted as an archive.
+    static constexpr qsizetype kMaxArchiveSize = 512 * 1024 * 1024;
+
+    // Calls `element` for every element of the root array, in order, with its class name; an
+    // element that is not a decodable archived object (no class, a class reference out of range,
+    // a class name that is not a string) gets an empty name and no readable keys. Returns the
+    // number of elements visited.
     int decodeRootArray(const std::function<void(const QString& className)>& element);
 
     // Reads a key of the element currently being decoded.

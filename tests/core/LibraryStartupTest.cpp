@@ -181,22 +181,3 @@ TEST_F(Startup, UndecodableArchivesAreSetAsideNeverOverwritten)
     EXPECT_EQ(readFile(docs() + "/" + aside[0]), garbage);
     EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
 }
-
-TEST_F(Startup, FailedWriteKeepsThePreviousArchive)
-{
-    auto app = start();
-    app->addRecording();
-    const QByteArray saved = readFile(docs() + "/recordings.plist");
-    ASSERT_FALSE(saved.isEmpty());
-
-    // A read-only documents directory: the temporary file cannot be created.
-    QFile::setPermissions(docs(), QFile::ReadOwner | QFile::ExeOwner);
-    if (QFile(docs() + "/probe").open(QIODevice::WriteOnly)) {
-        QFile::remove(docs() + "/probe");
-        QFile::setPermissions(docs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "running with privileges that ignore permissions";
-    }
-    app->addRecording();
-    QFile::setPermissions(docs(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
-}

@@ -1,7 +1,9 @@
 #include "tools/artwork/CountInSound.h"
 
+#include "platform/system/AtomicFile.h"
+
 #include <QDataStream>
-#include <QSaveFile>
+#include <QIODevice>
 
 #include <cmath>
 #include <numbers>
@@ -59,11 +61,10 @@ QByteArray wavFile(const QByteArray& samples, int sampleRate)
 
 bool writeCountInSound(const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(wavFile(countInSamples(), kCountInSampleRate)) < 0 || !file.commit()) {
+    QString reason;
+    if (!AtomicFile::write(path, wavFile(countInSamples(), kCountInSampleRate), &reason)) {
         if (error)
-            *error = path + QStringLiteral(": ") + file.errorString();
+            *error = path + QStringLiteral(": ") + reason;
         return false;
     }
     return true;

@@ -1,0 +1,238 @@
+#include "LibraryFixture.h"
+#include "platform/archive/KeyedUnarchiver.h"
+#include "platform/archive/XmlArchive.h"
+#include "support/SmallDisk.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtEndian>
+
+#include <sys/stat.h>
+
+using sonavell::test::uid;
+using sonavell::test::xmlArchive;
+
+namespace {
+
+// A PCM 16-bit WAV file with silent frames.
+QByteArray wav(int rate, int channels, int frames)
+{
+    const quint32 dataBytes = quint32(frames * channels * 2);
+    QByteArray h("RIFF");
+    auto u32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(36 + dataBytes);
+    h.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(quint16(channels));
+    u32(quint32(rate));
+    u32(quint32(rate * channels * 2));
+    u16(quint16(channels * 2));
+    u16(16);
+    h.append("data");
+    u32(dataBytes);
+    return h + QByteArray(int(dataBytes), '\0');
+}
+
+const QString kSaveFailed = QStringLiteral("Sonavell: Your library could not be saved");
+
+int saveFailedAlerts()
+{
+    int count = 0;
+    for (const QString& text : AlertView::history())
+        count += text.startsWith(kSaveFailed);
+    return count;
+}
+
+} // namespace
+
+using LibrarySafety = LibraryFixture;
+
+TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
+{
+    SmallDisk disk(512 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+    QFile::link(disk.path(), docs()); // the documents folder lives on the small disk
+    {
+        auto app = start();
+        app->setCategoryIndex(5);
+        app->addRecording();
+        ASSERT_TRUE(app->persist());
+    }
+    const QByteArray categories = readFile(docs() + "/categories.plist");
+    const QByteArray recordings = readFile(docs() + "/recordings.plist");
+    auto app = start();
+    ASSERT_GT(disk.fill(), 0);
+    for (int i = 0; i < 40; ++i) { // grows the archive past what is left
+        now = now.addSecs(1);
+        app->addRecording();
+    }
+    EXPECT_FALSE(app->persist());
+    EXPECT_EQ(readFile(docs() + "/categories.plist"), categories);
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), recordings);
+    EXPECT_EQ(saveFailedAlerts(), 1) << AlertView::history().join('\n').toStdString();
+    EXPECT_TRUE(AlertView::history().last().contains("No space left on device"));
+
+    // The next start finds the library as it was last saved, nothing recovered or defaulted.
+    AlertView::clearHistory();
+    disk.release();
+    auto again = start();
+    EXPECT_EQ(again->recordings().size(), 1);
+    EXPECT_EQ(again->recordings()[0]->name(), "New Memo 1");
+    EXPECT_EQ(again->recordings()[0]->category(), "Music");
+    EXPECT_TRUE(AlertView::history().isEmpty());
+
+    // After a good save, the next failure is told again.
+    EXPECT_TRUE(app->persist());
+    disk.fill();
+    EXPECT_FALSE(app->persist());
+    EXPECT_EQ(saveFailedAlerts(), 1);
+    AlertView::clearHistory();
+    app->applicationWillTerminate(); // fails too, but says nothing at quit
+    EXPECT_TRUE(AlertView::history().isEmpty());
+}
+
+TEST_F(LibrarySafety, AWriteThatFailsHalfWayKeepsThePreviousArchive)
+{
+    auto app = start();
+    app->addRecording();
+    const QByteArray saved = readFile(docs() + "/recordings.plist");
+    for (int i = 0; i < 200; ++i) {
+        now = now.addSecs(1);
+        app->mutableRecordings().append(std::make_shared<Recording>(
+            QString(200, QLatin1Char('x')), now.toString("yyyyMMddHHmmss"), "*****", now));
+    }
+    {
+        FileSizeLimit limit(16 * 1024);
+        EXPECT_FALSE(app->persist());
+    }
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
+    EXPECT_EQ(saveFailedAlerts(), 1);
+    EXPECT_TRUE(AlertView::history().last().contains("File too large"));
+    EXPECT_TRUE(app->persist());
+}
+
+TEST_F(LibrarySafety, EntriesThatAreNotRecordsAreSetAsideWithTheReadableOnesKept)
+{
+    const QString recordingClass =
+        "<dict><key>$classname</key><string>Recording</string></dict>"; // index 3
+    const QString good =
+        "<dict><key>$class</key>" + uid(3) + "<key>name</key>" + uid(8) + "</dict>";
+    const QByteArray archive = xmlArchive(
+        uid(2) + uid(4) + uid(5) + uid(6) + uid(2),
+        good + recordingClass + "<dict><key>name</key><string>no class</string></dict>" + // 4
+            "<dict><key>$class</key>" + uid(77) + "</dict>" +                             // 5
+            "<dict><key>$class</key>" + uid(7) + "</dict>" +                              // 6
+            "<dict><key>$classname</key><integer>5</integer></dict>" +                    // 7
+            "<string>Readable</string>");                                                 // 8
+    dir.write("Documents/recordings.plist", archive);
+    auto app = start();
+    ASSERT_EQ(names(app->recordings()), (QStringList{"Readable", "Readable"}));
+    const QStringList aside = QDir(docs()).entryList({"recordings.plist.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(docs() + "/" + aside[0]), archive);
+}
+
+TEST_F(LibrarySafety, AnArchiveOverTheSizeLimitIsRefusedUnread)
+{
+    QDir().mkpath(docs());
+    QFile big(docs() + "/categories.plist");
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(KeyedUnarchiver::kMaxArchiveSize + 1)); // sparse: costs no disk
+    big.close();
+    auto app = start();
+    EXPECT_EQ(app->categories().size(), 8) << "the defaults";
+    EXPECT_FALSE(QFile::exists(docs() + "/categories.plist"));
+    EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
+}
+
+TEST_F(LibrarySafety, InPlaceEditsArePublishedAndSavedOncePerTurn)
+{
+    auto app = start();
+    app->addRecording();
+    const QByteArray saved = readFile(docs() + "/recordings.plist");
+    QSignalSpy published(app.get(), &AppDelegate::libraryChanged);
+    auto take = app->recordings()[0];
+
+    take->setDuration(12.5);
+    app->libraryEdited(false);
+    take->setQuality("LQ");
+    app->libraryEdited(false);
+    EXPECT_EQ(published.count(), 0) << "not before the turn ends";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(published.count(), 1);
+    EXPECT_EQ(app->librarySnapshot()->recordings[0].duration, 12.5);
+    EXPECT_EQ(app->librarySnapshot()->recordings[0].quality, "LQ");
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved) << "a publish-only edit";
+
+    take->setLocationString("Bern");
+    app->libraryEdited(true);
+    app->libraryEdited(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(published.count(), 2);
+    EXPECT_EQ(start()->recordings()[0]->locationString(), "Bern");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(published.count(), 2) << "nothing left pending";
+}
+
+TEST_F(LibrarySafety, AdoptedFilesTakeTheirFactsFromTheHeader)
+{
+    dir.write("Documents/lq.wav", wav(11025, 1, 22050));
+    dir.write("Documents/mq.wav", wav(22050, 2, 11025));
+    dir.write("Documents/odd.wav", wav(16000, 1, 8000));
+    dir.write("Documents/broken.wav", "RIFF not really");
+    auto app = start();
+    QMap<QString, std::shared_ptr<Recording>> byFile;
+    for (const auto& r : app->recordings())
+        byFile[r->filename()] = r;
+    ASSERT_EQ(byFile.size(), 4);
+    EXPECT_EQ(byFile["lq.wav"]->duration(), 2.0);
+    EXPECT_EQ(byFile["lq.wav"]->quality(), "LQ");
+    EXPECT_EQ(byFile["mq.wav"]->quality(), "MQ");
+    EXPECT_EQ(byFile["mq.wav"]->channels(), 2);
+    EXPECT_EQ(byFile["mq.wav"]->duration(), 0.5);
+    EXPECT_EQ(byFile["odd.wav"]->quality(), "HQ");
+    EXPECT_EQ(byFile["odd.wav"]->duration(), 0.5);
+    EXPECT_EQ(byFile["broken.wav"]->duration(), 0.0) << "still adopted, so it can be deleted";
+    EXPECT_EQ(app->librarySnapshot()->recordings.size(), 4u);
+}
+
+TEST_F(LibrarySafety, OnlyRegularFilesInsideTheDocumentsFolderAreAdopted)
+{
+    dir.write("outside.wav", wav(11025, 1, 100));
+    dir.write("Documents/inside.wav", wav(11025, 1, 100));
+    QFile::link(dir.file("outside.wav"), docs() + "/passwd.wav");
+    QFile::link(docs() + "/inside.wav", docs() + "/alias.wav");
+    QFile::link(dir.file("missing.wav"), docs() + "/dangling.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(docs() + "/x.wav").constData(), 0600), 0);
+    auto app = start(); // returns at all: the FIFO is never opened
+    QStringList adopted;
+    for (const auto& r : app->recordings())
+        adopted << r->filename();
+    adopted.sort();
+    EXPECT_EQ(adopted, (QStringList{"alias.wav", "inside.wav"}));
+}
+
+TEST_F(LibrarySafety, DeleteNeverReachesOutsideTheDocumentsFolder)
+{
+    dir.write("victim.wav", "precious");
+    dir.write("victim.jpg", "precious");
+    dir.write("Documents/real.data", "audio");
+    auto app = start();
+    app->addRecording();
+    app->recordings().last()->setFilename("../victim.wav");
+    app->addRecording();
+    app->recordings().last()->setFilename("alias.wav");
+    QFile::link(docs() + "/real.data", docs() + "/alias.wav");
+
+    app->deleteRecording(0);
+    EXPECT_TRUE(QFile::exists(dir.file("victim.wav")));
+    EXPECT_TRUE(QFile::exists(dir.file("victim.jpg")));
+    EXPECT_EQ(app->recordings().size(), 1) << "the record itself goes";
+
+    app->deleteRecording(0);
+    EXPECT_FALSE(QFileInfo(docs() + "/alias.wav").isSymLink()) << "the link is removed";
+    EXPECT_TRUE(QFile::exists(docs() + "/real.data")) << "its target is not";
+}

@@ -1,0 +1,77 @@
+#include "platform/system/AtomicFile.h"
+#include "support/SmallDisk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+TEST(AtomicFileTest, ReplacesTheWholeFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.plist");
+    ASSERT_TRUE(AtomicFile::write(path, QByteArray(100000, 'a')));
+    QString error;
+    ASSERT_TRUE(AtomicFile::write(path, "short", &error)) << error.toStdString();
+    EXPECT_EQ(contents(path), "short");
+    EXPECT_EQ(entries(dir.path()), QStringList{"a.plist"});
+}
+
+TEST(AtomicFileTest, AFullDiskKeepsThePreviousFileByteForByte)
+{
+    SmallDisk disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+    const QString path = QDir(disk.path()).filePath("a.plist");
+    const QByteArray before(20000, 'b');
+    ASSERT_TRUE(AtomicFile::write(path, before));
+    ASSERT_GT(disk.fill(), 0);
+
+    QString error;
+    EXPECT_FALSE(AtomicFile::write(path, QByteArray(60000, 'c'), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(entries(disk.path()), (QStringList{"a.plist", "filler"}));
+
+    disk.release();
+    EXPECT_TRUE(AtomicFile::write(path, QByteArray(60000, 'c')));
+    EXPECT_EQ(contents(path), QByteArray(60000, 'c'));
+}
+
+TEST(AtomicFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.plist");
+    ASSERT_TRUE(AtomicFile::write(path, "previous"));
+    QString error;
+    {
+        FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(AtomicFile::write(path, QByteArray(200000, 'x'), &error));
+    }
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(contents(path), "previous");
+    EXPECT_EQ(entries(dir.path()), QStringList{"a.plist"});
+}
+
+TEST(AtomicFileTest, AFolderThatCannotBeWrittenIsAFailure)
+{
+    QString error;
+    EXPECT_FALSE(AtomicFile::write("/nonexistent-folder/a.plist", "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
