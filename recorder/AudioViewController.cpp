@@ -208,8 +208,10 @@ void AudioViewController::prepareClip()
     if (!player->audioFileID())
         return;
     m_clipLength = player->calculateSizesFor(1.0);
-    if (auto recording = currentRecording())
+    if (auto recording = currentRecording(); recording && recording->duration() != m_clipLength) {
         recording->setDuration(m_clipLength);
+        m_appDelegate->libraryEdited(false);
+    }
     m_recordQuality = player->audioFormat().mSampleRate;
     m_dbView->changeTransport(m_clipLength > 0.0, false, false);
     player.reset();
@@ -600,6 +602,8 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
                     .toBool() &&
                 m_appDelegate->foundLocation())
                 recording->setLocationString(m_appDelegate->locationString());
+            // The take's facts reach the archive and the shared pages at once, not at quit.
+            m_appDelegate->libraryEdited(true);
         }
         if (!reason.isEmpty()) {
             // The take ended by itself (the file is full or the disk is): the user must know,

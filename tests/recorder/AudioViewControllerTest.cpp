@@ -4,6 +4,7 @@
 #include "RecorderTestSupport.h"
 
 #include "dashboard/MeterView.h"
+#include "platform/archive/KeyedUnarchiver.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/ui/ImageSlider.h"
 #include "platform/ui/SwitchControl.h"
@@ -19,6 +20,22 @@ QList<bool> enabledItems(Toolbar* toolbar)
     for (int i : {1, 3, 5})
         enabled << toolbar->items()[i].isEnabled();
     return enabled;
+}
+
+// The record of `fileName` as the recordings archive on disk holds it.
+std::shared_ptr<Recording> savedRecording(const QString& docs, const QString& fileName)
+{
+    QFile file(docs + "/recordings.plist");
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    KeyedUnarchiver coder(file.readAll());
+    std::shared_ptr<Recording> found;
+    coder.decodeRootArray([&](const QString& className) {
+        auto r = std::make_shared<Recording>(coder, docs);
+        if (className == "Recording" && r->filename() == fileName)
+            found = r;
+    });
+    return found;
 }
 
 } // namespace
@@ -55,6 +72,18 @@ TEST_F(RecorderFixture, ATakeWritesItsLengthQualityAndPlaceWhenItStops)
     EXPECT_FLOAT_EQ(avc->dbView()->locatorControl()->max(), float(avc->clipLength()));
     EXPECT_TRUE(transport()->hasPlayMode());
     EXPECT_FALSE(transport()->recording());
+
+    // Saved and shared by the end of the turn: a kill now loses none of it.
+    QCoreApplication::processEvents();
+    const auto saved = savedRecording(docs(), current()->filename());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->duration(), current()->duration());
+    EXPECT_EQ(saved->quality(), "MQ");
+    EXPECT_EQ(saved->locationString(), "Harbour Road, 4021");
+    const auto& shared = app->librarySnapshot()->recordings.back();
+    EXPECT_EQ(shared.duration, current()->duration());
+    EXPECT_EQ(shared.quality, "MQ");
+    EXPECT_EQ(shared.locationString, "Harbour Road, 4021");
 
     // Stamping off: the next take leaves the place alone.
     settings->setValue(kAutoLocationStampKey, false);
