@@ -2,6 +2,8 @@
 
 #include "sharing/SharingPages.h"
 
+#include "platform/system/DocumentPath.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -64,6 +66,17 @@ QString percentDecoded(const QString& target)
     if (decoder.hasError())
         return {};
     return decoded;
+}
+
+// The file `name` names inside `folder` once links are followed, if it is a regular file there;
+// otherwise empty. A link out of the folder, a directory, a device or a FIFO is "not found".
+QString regularFileInside(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty())
+        return {};
+    const QString path = DocumentPath::resolve(folder, name);
+    return !path.isEmpty() && DocumentPath::kind(path) == DocumentPath::Kind::Regular ? path
+                                                                                      : QString();
 }
 
 // The name's extension: what follows the last dot of the last path component.
@@ -152,6 +165,10 @@ WebRequest::WebRequest(LibrarySnapshotPtr library, QString documentsPath, QStrin
 
 HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
 {
+    // A head longer than the connection reads is refused whole, never answered from a part.
+    const qsizetype headEnd = request.indexOf("\r\n\r\n");
+    if ((headEnd < 0 ? request.size() : headEnd + 4) > HttpConnection::kHeadLimit)
+        return badRequest();
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(request);
     if (decoder.hasError())
@@ -185,31 +202,30 @@ HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
     const QString& web = m_resourcePath;
     const bool rooted = !components.isEmpty() && components[0] == QLatin1String("/");
     if (rooted && components.size() == 1)
-        return pageAnswer(web + QStringLiteral("/index.html"), QString());
+        return pageAnswer(QStringLiteral("index.html"), QString());
     if (rooted && components.size() == 2 && components[1].contains(QLatin1String("index.html")))
-        return pageAnswer(web + QLatin1Char('/') + components[1], QString());
+        return pageAnswer(components[1], QString());
     if (rooted && components.size() == 3 && components[1] == QLatin1String("Category"))
-        return pageAnswer(web + QStringLiteral("/index.html"), components[2]);
+        return pageAnswer(QStringLiteral("index.html"), components[2]);
     if (rooted && components.size() >= 2 && components[1] == QLatin1String("Documents")) {
         if (m_documentsPath.isEmpty() || components.size() == 2)
             return notFound();
-        return fileAnswer(m_documentsPath + QLatin1Char('/') + components.mid(2).join('/'),
-                          decodedPath, rangeHeader);
+        return fileAnswer(m_documentsPath, components.mid(2).join('/'), decodedPath, rangeHeader);
     }
     if (web.isEmpty())
         return notFound();
     const QStringList names = rooted ? components.mid(1) : components;
     if (names.isEmpty())
         return notFound();
-    return fileAnswer(web + QLatin1Char('/') + names.join(QLatin1Char('/')), decodedPath,
-                      rangeHeader);
+    return fileAnswer(web, names.join(QLatin1Char('/')), decodedPath, rangeHeader);
 }
 
-HttpConnection::Answer WebRequest::pageAnswer(const QString& headFile,
+HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
                                               const QString& category) const
 {
     QByteArray body;
-    if (!m_resourcePath.isEmpty() && QFileInfo(headFile).isFile()) {
+    const QString headFile = regularFileInside(m_resourcePath, headName);
+    if (!headFile.isEmpty()) {
         QFile head(headFile);
         if (head.open(QIODevice::ReadOnly))
             body = head.readAll();
@@ -225,11 +241,12 @@ HttpConnection::Answer WebRequest::pageAnswer(const QString& headFile,
                           body);
 }
 
-HttpConnection::Answer WebRequest::fileAnswer(const QString& path, const QString& decodedPath,
+HttpConnection::Answer WebRequest::fileAnswer(const QString& folder, const QString& name,
+                                              const QString& decodedPath,
                                               const QString& rangeHeader) const
 {
-    // Only regular files: a directory or a device or pipe under the folder is "not found".
-    if (!QFileInfo(path).isFile())
+    const QString path = regularFileInside(folder, name);
+    if (path.isEmpty())
         return notFound();
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))

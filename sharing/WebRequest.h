@@ -17,7 +17,9 @@
 //   "/Documents/<path>"                     a file of the documents folder;
 //   any other path                          a file of the web folder.
 // Files are served whole or, with a "Range: bytes=..." header, in part; the content type
-// follows the extension. Whatever is missing, a directory, or not decodable is "not found".
+// follows the extension. Whatever is missing, not decodable, not a regular file, or a link that
+// leads out of its folder is "not found". A head longer than HttpConnection::kHeadLimit is a bad
+// request.
 class WebRequest
 {
 public:
@@ -29,9 +31,11 @@ public:
     HttpConnection::Answer answer(const QByteArray& request) const;
 
 private:
-    HttpConnection::Answer pageAnswer(const QString& headFile, const QString& category) const;
-    HttpConnection::Answer fileAnswer(const QString& path, const QString& decodedPath,
-                                      const QString& rangeHeader) const;
+    // The page: the web folder's file `headName`, then the generated documents.
+    HttpConnection::Answer pageAnswer(const QString& headName, const QString& category) const;
+    // The file `name` of `folder` (the documents or the web folder), whole or a range of it.
+    HttpConnection::Answer fileAnswer(const QString& folder, const QString& name,
+                                      const QString& decodedPath, const QString& rangeHeader) const;
 
     LibrarySnapshotPtr m_library;
     QString m_documentsPath;

@@ -2,10 +2,13 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 HttpConnection::HttpConnection(int socketDescriptor, QObject* parent)
     : QObject(parent)
@@ -17,6 +20,11 @@ HttpConnection::HttpConnection(int socketDescriptor, QObject* parent)
     m_writeNotifier->setEnabled(false);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &HttpConnection::readyRead);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &HttpConnection::readyWrite);
+    m_headTimer = new QTimer(this);
+    m_headTimer->setSingleShot(true);
+    m_headTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_headTimer, &QTimer::timeout, this, &HttpConnection::deliverRequest);
+    m_headTimer->start(kHeadTimeoutMs);
 }
 
 HttpConnection::~HttpConnection()
@@ -36,6 +44,8 @@ void HttpConnection::close()
     m_fd = -1;
     m_state = State::Closed;
     m_pending.clear();
+    m_request.clear();
+    m_headTimer->stop();
     m_answer = Answer();
 }
 
@@ -67,19 +77,34 @@ void HttpConnection::readyRead()
     if (m_state != State::Reading)
         return;
 
-    QByteArray request(kRequestLimit, Qt::Uninitialized);
-    ssize_t n;
-    do {
-        n = ::recv(m_fd, request.data(), request.size(), MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    char buffer[4096];
+    for (;;) {
+        const qint64 room = kHeadLimit + 1 - m_request.size();
+        const ssize_t n =
+            ::recv(m_fd, buffer, size_t(std::min<qint64>(room, sizeof buffer)), MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return; // the rest of the head is still on its way
+        if (n <= 0)
+            break; // the peer closed or the read failed: answer what has arrived
+        m_request.append(buffer, n);
+        m_lastProgress.restart();
+        if (m_request.contains("\r\n\r\n") || m_request.size() > kHeadLimit)
+            break;
+    }
+    deliverRequest();
+}
+
+void HttpConnection::deliverRequest()
+{
+    if (m_state != State::Reading)
         return;
-    request.truncate(n > 0 ? n : 0);
+    m_headTimer->stop();
     // One request per connection: no more reading until the answer is out.
     m_readNotifier->setEnabled(false);
     m_state = State::Writing;
-    if (n > 0)
-        m_lastProgress.restart();
+    const QByteArray request = std::exchange(m_request, QByteArray());
     if (onRequest)
         onRequest(this, request);
 }

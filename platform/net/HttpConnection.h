@@ -8,17 +8,20 @@
 #include <memory>
 
 class QFile;
+class QTimer;
 class QSocketNotifier;
 
 // One accepted TCP connection of the web server, driven by its socket's readiness on the thread
 // that created it (which must run an event loop).
 //
-// The connection reads one request with a single read (whatever bytes have arrived) and hands it
-// to onRequest. The answer given to send() is written without blocking: the head and body from
-// memory, then an optional stretch of a file, one bounded chunk at a time, so that many
-// connections make progress side by side and a peer that stops reading holds up nobody else.
-// When the answer is out the connection half-closes and drains what the peer still sends, so
-// that the final close never resets an answer the peer has not read yet; then onFinished runs.
+// The connection reads one request head, however many segments it arrives in: it reads until the
+// blank line that ends the head, until more than kHeadLimit bytes have arrived, or until
+// kHeadTimeout has passed, and hands what it has to onRequest. The answer given to send() is
+// written without blocking: the head and body from memory, then an optional stretch of a file, one
+// bounded chunk at a time, so that many connections make progress side by side and a peer that
+// stops reading holds up nobody else. When the answer is out the connection half-closes and drains
+// what the peer still sends, so that the final close never resets an answer the peer has not read
+// yet; then onFinished runs.
 //
 // The owner closes the connection (close()) from onFinished, on a stall, or at shut-down.
 class HttpConnection : public QObject
@@ -48,7 +51,8 @@ public:
     explicit HttpConnection(int socketDescriptor, QObject* parent = nullptr);
     ~HttpConnection() override;
 
-    // Called once with the request bytes; empty when the peer closed without sending any.
+    // Called once with the request bytes; empty when the peer closed (or the head time ran out)
+    // without sending any.
     std::function<void(HttpConnection*, const QByteArray&)> onRequest;
     // Called once when the connection has nothing more to do: the answer is out and the peer
     // has closed, or a read or write failed.
@@ -63,14 +67,17 @@ public:
     // Time since the connection last moved a byte (or was accepted).
     qint64 millisecondsSinceProgress() const { return m_lastProgress.elapsed(); }
 
-    // The largest single read of the request, and of a file chunk.
-    static constexpr qint64 kRequestLimit = 16 * 1024;
+    // The longest request head read, and the time it may take to arrive.
+    static constexpr qint64 kHeadLimit = 8 * 1024;
+    static constexpr int kHeadTimeoutMs = 5000;
+    // The size of one file chunk.
     static constexpr qint64 kChunkSize = 64 * 1024;
     // How much one writability event may send before other connections get their turn.
     static constexpr qint64 kWriteBudget = 256 * 1024;
 
 private:
     void readyRead();
+    void deliverRequest();
     void readyWrite();
     void writeSome();
     void startDraining();
@@ -80,6 +87,8 @@ private:
     State m_state = State::Reading;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
+    QTimer* m_headTimer = nullptr;
+    QByteArray m_request;
     QByteArray m_pending;
     qint64 m_pendingOffset = 0;
     Answer m_answer;

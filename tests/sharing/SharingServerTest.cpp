@@ -216,3 +216,28 @@ TEST_F(SharingServer, BindFailureIsReportedAndTheSwitchStaysUsable)
     EXPECT_TRUE(servesNotes(busyPort));
     server.toggleSharing(false);
 }
+
+TEST_F(SharingServer, AHeadArrivingInPiecesIsReadWholeUpToItsLimit)
+{
+    const quint16 port = fixture.start().tcpPort();
+    // The request line split across two writes 50 ms apart, then the rest of the head.
+    const int fd = connectToPort(port);
+    for (const QByteArray& piece :
+         {QByteArray("GET /Documents/no"), QByteArray("tes.txt HTTP/1.1\r\n"),
+          QByteArray("Host: x\r\n"), QByteArray("\r\n")}) {
+        ASSERT_EQ(::send(fd, piece.constData(), piece.size(), MSG_NOSIGNAL), piece.size());
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(readToEnd(fd), fileHead(15, "text/plain") + "not a recording");
+    ::close(fd);
+    // A head that never ends is refused once it passes 8 KiB.
+    EXPECT_EQ(exchange(port, "GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'x')),
+              "HTTP/1.1 400 Bad Request\r\n\r\n");
+    // A head cut short is answered from what came once the time for it has run out.
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(exchange(port, "GET /Documents/notes.txt HTTP/1.1\r\n"),
+              fileHead(15, "text/plain") + "not a recording");
+    EXPECT_GE(timer.elapsed(), 4500);
+    EXPECT_TRUE(servesNotes(port));
+}

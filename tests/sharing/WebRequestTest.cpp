@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace sonavell::test;
@@ -169,4 +171,37 @@ TEST_F(WebRequestTest, RangesServeSlicesOfFiles)
     EXPECT_EQ(ranged("bytes=0-1,5-6"), fileHead(3000, "audio/wav") + wav);
     EXPECT_EQ(ranged("bytes=9-2"), fileHead(3000, "audio/wav") + wav);
     EXPECT_EQ(ranged("lines=1-2"), fileHead(3000, "audio/wav") + wav);
+}
+
+TEST_F(WebRequestTest, OnlyRegularFilesInsideTheirFolderAreServed)
+{
+    ScratchDir outside;
+    outside.write(QStringLiteral("passwd"), "root:x:0:0");
+    ASSERT_TRUE(QFile::link(outside.file("passwd"), documents.file("passwd.wav")));
+    ASSERT_TRUE(QFile::link(outside.path(), documents.file("up")));
+    ASSERT_TRUE(QFile::link(outside.file("passwd"), web.file("style.css")));
+    ASSERT_TRUE(QFile::link(outside.file("passwd"), web.file("evil-index.html")));
+    ASSERT_TRUE(QFile::link(documents.file("a.wav"), documents.file("alias.wav")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(documents.file("x.wav")).constData(), 0600), 0);
+    for (const QByteArray& target :
+         {QByteArray("/Documents/passwd.wav"), QByteArray("/Documents/up/passwd"),
+          QByteArray("/style.css"), QByteArray("/Documents/x.wav")})
+        EXPECT_EQ(get(target), kNotFound) << target.toStdString();
+    EXPECT_FALSE(get("/evil-index.html").contains("root:")) << "a linked head file is left out";
+    EXPECT_EQ(get("/Documents/alias.wav"), fileHead(3000, "audio/wav") + patterned(3000))
+        << "a link that stays inside is fine";
+}
+
+TEST_F(WebRequestTest, AHeadOverEightKibibytesIsABadRequest)
+{
+    const QByteArray line = "GET /Documents/notes.txt HTTP/1.1\r\n";
+    const QByteArray served = fileHead(15, "text/plain") + "not a recording";
+    auto withHeader = [&](qsizetype headSize) {
+        const qsizetype filler = headSize - line.size() - 4 - 4; // "X: " and two line ends
+        return line + "X: " + QByteArray(filler + 1, 'x') + "\r\n\r\n";
+    };
+    EXPECT_EQ(withHeader(8192).size(), 8192);
+    EXPECT_EQ(serve(withHeader(8192)), served);
+    EXPECT_EQ(serve(withHeader(8193)), kBadRequest);
+    EXPECT_EQ(serve(line + QByteArray(9000, 'x')), kBadRequest) << "no end of head at all";
 }
