@@ -54,13 +54,16 @@ void startWebSharing(AppDelegate& appDelegate)
     if (!sharing || !exportScreen)
         return;
     QObject::connect(sharing, &SharingController::urlDataChanged, sharing, [sharing] {
-        if (!sharing->myPublicRawURL().isEmpty())
+        if (sharing->myPublicHostNameURL().isEmpty() && !sharing->myPublicRawURL().isEmpty())
+            qCInfo(lcApp).noquote() << "Web sharing at" << sharing->myPublicRawURL();
+        else if (!sharing->myPublicRawURL().isEmpty())
             qCInfo(lcApp).noquote() << "Web sharing at" << sharing->myPublicHostNameURL() << "and"
                                     << sharing->myPublicRawURL();
     });
     if (!exportScreen->webSharingSwitch()->isOn())
         exportScreen->webSharingSwitch()->click();
-    qCInfo(lcApp).noquote() << "Web sharing on, port 8080, announced as" << sharing->serviceName();
+    qCInfo(lcApp).noquote() << "Web sharing on port 8080; announcing it over Bonjour as"
+                            << sharing->serviceName();
 }
 
 } // namespace

@@ -39,8 +39,13 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     layout->addWidget(bonjourURL);
     layout->addWidget(numericURLLabel);
     layout->addWidget(numericURL);
+    bonjourUnavailableNote =
+        new QLabel(tr("Bonjour is unavailable here: open the IP address in a browser."), this);
+    bonjourUnavailableNote->setWordWrap(true);
+    layout->addWidget(bonjourUnavailableNote);
     bonjourURLLabel->setHidden(true);
     numericURLLabel->setHidden(true);
+    bonjourUnavailableNote->setHidden(true);
 
     layout->addSpacing(16);
     progressLabel = new QLabel(this);
@@ -72,6 +77,7 @@ void ExportController::webSharingOnOff(SwitchControl* sender)
         numericURL->clear();
         bonjourURLLabel->setHidden(true);
         numericURLLabel->setHidden(true);
+        bonjourUnavailableNote->setHidden(true);
     } else {
         bonjourURLLabel->setHidden(false);
         numericURLLabel->setHidden(false);
@@ -84,6 +90,7 @@ void ExportController::urlDataIsReady(const QString& hostNameURL, const QString&
     numericURL->setText(rawURL);
     bonjourURLLabel->setHidden(false);
     numericURLLabel->setHidden(false);
+    bonjourUnavailableNote->setHidden(!hostNameURL.isEmpty() || rawURL.isEmpty());
 }
 
 void ExportController::startProgressTimer()

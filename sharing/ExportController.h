@@ -42,6 +42,8 @@ public:
     QAbstractButton* sendEmailButton = nullptr;
     QLabel* bonjourURLLabel = nullptr;
     QLabel* numericURLLabel = nullptr;
+    // Under the IP address while Bonjour is unavailable: there is no .local name to give.
+    QLabel* bonjourUnavailableNote = nullptr;
     float emailProgress = 0.0f;
     QTimer* progressTimer = nullptr;
 

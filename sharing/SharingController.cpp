@@ -1,6 +1,7 @@
 #include "sharing/SharingController.h"
 
 #include "core/AppDelegate.h"
+#include "platform/net/HostAddresses.h"
 #include "platform/system/Bundle.h"
 #include "platform/system/DeviceName.h"
 #include "sharing/SharingLog.h"
@@ -284,6 +285,11 @@ void SharingController::netServiceDidResolveAddress(NetService* sender)
     const QString rawURL = QStringLiteral("http://%1:%2")
                                .arg(address.isEmpty() ? QStringLiteral("0.0.0.0") : address, port);
     finishResolving(sender);
+    publishURLs(hostURL, rawURL);
+}
+
+void SharingController::publishURLs(const QString& hostURL, const QString& rawURL)
+{
     // The main thread takes the URLs over, unless sharing was switched off (or off and on
     // again) in the meantime.
     const quint64 generation = m_threadGeneration;
@@ -315,12 +321,27 @@ void SharingController::netServiceDidNotPublish(NetService* sender, const QVaria
     else
         qCWarning(lcSharing,
                   "An unknown error occurred while trying to publish service via Bonjour.");
-    // No further connections are accepted until sharing is switched off and on again.
-    stopListening();
     if (sender == netService) {
         netService->deleteLater();
         netService = nullptr;
     }
+    // The server goes on serving: browsers reach it by this machine's numeric address.
+    const QStringList addresses =
+        m_env.hostAddresses ? m_env.hostAddresses() : HostAddresses::ipv4();
+    const QString port = QString::number(m_tcpPort.load());
+    const QString rawURL =
+        QStringLiteral("http://%1:%2")
+            .arg(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first(), port);
+    const QString why = code == NetService::kNetServicesCollisionError
+                            ? QStringLiteral("the name %1 is taken").arg(m_serviceName)
+                            : QStringLiteral("no mDNS daemon (avahi-daemon) answers");
+    qCWarning(lcSharing).noquote()
+        << QStringLiteral("Bonjour is unavailable (%1): browsers must use the numeric address %2 "
+                          "(this machine's addresses: %3).")
+               .arg(why, rawURL,
+                    addresses.isEmpty() ? QStringLiteral("none but loopback")
+                                        : addresses.join(QStringLiteral(", ")));
+    publishURLs(QString(), rawURL);
 }
 
 void SharingController::netServiceDidStop(NetService*)

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -51,6 +52,9 @@ public:
         std::chrono::milliseconds stallTimeout{30000};
         // Told on the main thread whenever the two URLs change.
         std::function<void()> urlListener;
+        // This machine's non-loopback IPv4 addresses, for the numeric address when Bonjour is
+        // unavailable; HostAddresses::ipv4() when empty.
+        std::function<QStringList()> hostAddresses;
         // Whether the server announces itself over Bonjour. Only measuring tools turn this
         // off, to serve on a machine without an mDNS daemon; the URLs then stay unknown.
         bool announce = true;
@@ -72,7 +76,8 @@ public:
     void notifyURLListener();
     // "http://<host name>:<port>" and "http://a.b.c.d:<port>" (port 8080 in production) once the
     // own service has been resolved; empty strings after switch-off; null before the first
-    // resolution. Main thread.
+    // resolution. When Bonjour is unavailable (no daemon, a name collision) the server serves on
+    // and reports an empty host name URL with the first non-loopback IPv4 address. Main thread.
     QString myPublicHostNameURL() const { return m_myPublicHostNameURL; }
     QString myPublicRawURL() const { return m_myPublicRawURL; }
 
@@ -118,6 +123,8 @@ signals:
 
 private:
     void awakeFromNib();
+    // Hands the URLs to the main thread (service thread).
+    void publishURLs(const QString& hostURL, const QString& rawURL);
     void serviceThread();
     bool openListeningSocket();
     void acceptConnections();

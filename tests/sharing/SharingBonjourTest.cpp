@@ -138,7 +138,7 @@ TEST(SharingBonjour, PublishesResolvesAndShowsBothUrlsOnTheExportScreen)
     exportScreen.webSharingSwitch()->click();
 }
 
-TEST(SharingBonjour, ANameCollisionStopsTheSecondServer)
+TEST(SharingBonjour, ANameCollisionLeavesTheSecondServerServingAtItsNumericAddress)
 {
     ServerFixture first;
     ServerFixture second;
@@ -147,21 +147,23 @@ TEST(SharingBonjour, ANameCollisionStopsTheSecondServer)
     ASSERT_TRUE(waitFor([&] { return first.urlNotifications > 0; }, 20000));
 
     qInstallMessageHandler(collectLog);
+    second.hostAddresses = {QStringLiteral("192.0.2.7"), QStringLiteral("198.51.100.3")};
     SharingController& server = second.start();
     const quint16 port = server.tcpPort();
     ASSERT_NE(port, 0);
     const QString collision = QStringLiteral(
         "A name collision occurred. A service is already running with that name someplace else.");
     EXPECT_TRUE(waitFor([&] { return logged(collision); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return second.urlNotifications > 0; }, 10000));
     qInstallMessageHandler(nullptr);
-    // The second server no longer accepts connections; the first still serves.
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const int fd = connectToPort(port);
-            if (fd >= 0)
-                ::close(fd);
-            return fd < 0;
-        },
-        3000));
+    EXPECT_TRUE(logged(QStringLiteral("Bonjour is unavailable (the name %1 is taken): browsers "
+                                      "must use the numeric address http://192.0.2.7:%2 (this "
+                                      "machine's addresses: 192.0.2.7, 198.51.100.3).")
+                           .arg(server.serviceName())
+                           .arg(port)));
+    EXPECT_EQ(server.myPublicHostNameURL(), QString());
+    EXPECT_EQ(server.myPublicRawURL(), QStringLiteral("http://192.0.2.7:%1").arg(port));
+    // Both servers go on serving.
+    EXPECT_TRUE(exchange(port, "GET / HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
     EXPECT_TRUE(exchange(first.port(), "GET / HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
 }

@@ -169,6 +169,8 @@ SharingController::Environment ServerFixture::environment() const
     env.resourcePath = web.path();
     env.deviceName = deviceName;
     env.listenPort = 0;
+    if (!hostAddresses.isEmpty())
+        env.hostAddresses = [addresses = hostAddresses] { return addresses; };
     return env;
 }
 

@@ -60,6 +60,8 @@ public:
     std::unique_ptr<SharingController> controller;
     int urlNotifications = 0;
     QString deviceName;
+    // The addresses the server takes for this machine's; the real ones when empty.
+    QStringList hostAddresses;
 };
 
 } // namespace sonavell::test
