@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -120,6 +121,8 @@ void HttpConnection::send(Answer answer)
     m_answer.body.clear();
     m_pendingOffset = 0;
     m_fileRemaining = m_answer.file ? m_answer.fileLength : 0;
+    m_filePosition = m_answer.fileOffset;
+    m_useSendfile = m_answer.file && m_answer.file->handle() >= 0;
     if (m_answer.file && !m_answer.file->seek(m_answer.fileOffset)) {
         finish();
         return;
@@ -144,6 +147,38 @@ void HttpConnection::writeSome()
                 startDraining();
                 return;
             }
+            if (m_useSendfile) {
+                // The kernel copies the file to the socket: no pass through this process.
+                off_t offset = off_t(m_filePosition);
+                const ssize_t n = ::sendfile(m_fd, m_answer.file->handle(), &offset,
+                                             size_t(std::min(m_fileRemaining, budget)));
+                if (n > 0) {
+                    m_filePosition += n;
+                    m_fileRemaining -= n;
+                    budget -= n;
+                    m_lastProgress.restart();
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    m_writeNotifier->setEnabled(true);
+                    return;
+                }
+                if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                    // This file or socket cannot be sent that way: read and send instead.
+                    m_useSendfile = false;
+                    if (!m_answer.file->seek(m_filePosition)) {
+                        finish();
+                        return;
+                    }
+                    continue;
+                }
+                // The file shrank under us (0) or the peer went away: a short body and a
+                // closed connection.
+                finish();
+                return;
+            }
             m_pending.resize(std::min(kChunkSize, m_fileRemaining));
             const qint64 got = m_answer.file->read(m_pending.data(), m_pending.size());
             if (got <= 0) {
@@ -153,6 +188,7 @@ void HttpConnection::writeSome()
             }
             m_pending.truncate(got);
             m_fileRemaining -= got;
+            m_filePosition += got;
         }
         const qint64 want = std::min<qint64>(m_pending.size() - m_pendingOffset, budget);
         const ssize_t n = ::send(m_fd, m_pending.constData() + m_pendingOffset, want,

@@ -16,12 +16,12 @@ class QSocketNotifier;
 //
 // The connection reads one request head, however many segments it arrives in: it reads until the
 // blank line that ends the head, until more than kHeadLimit bytes have arrived, or until
-// kHeadTimeout has passed, and hands what it has to onRequest. The answer given to send() is
-// written without blocking: the head and body from memory, then an optional stretch of a file, one
-// bounded chunk at a time, so that many connections make progress side by side and a peer that
-// stops reading holds up nobody else. When the answer is out the connection half-closes and drains
-// what the peer still sends, so that the final close never resets an answer the peer has not read
-// yet; then onFinished runs.
+// kHeadTimeoutMs has passed, and hands what it has to onRequest. The answer given to send() is
+// written without blocking: the head and body from memory, then an optional stretch of a file
+// (with sendfile, or read and send where that fails), one bounded chunk at a time, so that many
+// connections make progress side by side and a peer that stops reading holds up nobody else. When
+// the answer is out the connection half-closes and drains what the peer still sends, so that the
+// final close never resets an answer the peer has not read yet; then onFinished runs.
 //
 // The owner closes the connection (close()) from onFinished, on a stall, or at shut-down.
 class HttpConnection : public QObject
@@ -93,6 +93,8 @@ private:
     qint64 m_pendingOffset = 0;
     Answer m_answer;
     qint64 m_fileRemaining = 0;
+    qint64 m_filePosition = 0; // the next byte of the file to send
+    bool m_useSendfile = false;
     bool m_finished = false;
     QElapsedTimer m_lastProgress;
 };
