@@ -4,8 +4,10 @@
 #include "AppLog.h"
 #include "MainInterface.h"
 #include "core/AppDelegate.h"
+#include "dashboard/TransportView.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/ui/SwitchControl.h"
+#include "recorder/AudioViewController.h"
 #include "sharing/ExportController.h"
 #include "sharing/SharingController.h"
 
@@ -101,6 +103,11 @@ int main(int argc, char* argv[])
                        "log the two addresses once known. Without a display, runs without a "
                        "window until interrupted."));
     parser.addOption(shareOption);
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"),
+        QStringLiteral("Start a take at once into a new recording, as tapping the add and the "
+                       "record buttons does."));
+    parser.addOption(recordOption);
     parser.process(app);
 
     QuitSignals quitSignals;
@@ -112,6 +119,12 @@ int main(int argc, char* argv[])
     qCInfo(lcApp).noquote() << "Sonavell library in" << environment.documentsPath;
 
     MainInterface interface(appDelegate);
+    // A take that runs at the end (window closed, SIGINT, SIGTERM) is finished first, as its
+    // stop button finishes it, so the library written next holds its length and quality.
+    QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate, [&appDelegate] {
+        if (appDelegate.audioViewController)
+            appDelegate.audioViewController->finishTransportBeforeQuit();
+    });
     QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate,
                      [&appDelegate] { appDelegate.applicationWillTerminate(); });
     // Web sharing is switched off when the program ends.
@@ -122,5 +135,10 @@ int main(int argc, char* argv[])
     appDelegate.applicationDidFinishLaunching();
     if (parser.isSet(shareOption))
         startWebSharing(appDelegate);
+    if (parser.isSet(recordOption) && appDelegate.audioViewController) {
+        AudioViewController* recorder = appDelegate.audioViewController;
+        recorder->newRecording();
+        recorder->dbView()->transportView()->doRecord();
+    }
     return app.exec();
 }

@@ -1,7 +1,10 @@
 #include "audio/AudioRecorder.h"
 #include "audio/AudioLog.h"
 
+#include <QDateTime>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 
 AudioRecorder::AudioRecorder(const QUrl& url, double sampleRate,
                              std::shared_ptr<AudioDevice> device)
@@ -39,18 +42,38 @@ AudioRecorder::~AudioRecorder()
 void AudioRecorder::record()
 {
     setupRecording();
-    if (queueObject())
+    // Without a file to write to, a running take would record nothing while looking normal.
+    if (queueObject() && m_setupFailure.isEmpty())
         queueObject()->start();
 }
 
 void AudioRecorder::setupRecording()
 {
     setStartingPacketNumber(0);
+    m_setupFailure.clear();
     const QString path = audioFileURL().toLocalFile();
     closeAudioFile();
 
     std::unique_ptr<AudioFile> file;
     const OSStatus opened = AudioFile::openURL(path, AudioFile::kReadWritePermission, &file);
+    const QFileInfo existing(path);
+    if (opened == AudioFile::kAudioFileNotFoundError && existing.exists() && existing.size() > 0) {
+        // Something is there that cannot be read as audio: a file with a damaged header, or
+        // not a regular file at all. Neither may be overwritten.
+        if (!existing.isFile())
+            m_setupFailure = QStringLiteral("%1 is not a regular file").arg(existing.fileName());
+        else if (!setAsideUnreadableFile(path))
+            m_setupFailure = QStringLiteral("%1 cannot be read as audio and could not be "
+                                            "moved aside")
+                                 .arg(existing.fileName());
+    } else if (opened == AudioFile::kAudioFilePermissionsError) {
+        m_setupFailure = QStringLiteral("%1 cannot be written").arg(existing.fileName());
+    }
+    if (!m_setupFailure.isEmpty()) {
+        qCWarning(lcAudio).noquote() << "not recording into" << path << ":" << m_setupFailure;
+        m_writesEnded = true;
+        return;
+    }
     if (opened == noErr) {
         // New packets go after the audio already in the file.
         setStartingPacketNumber(int64_t(file->audioDataByteCount() / 2));
@@ -73,14 +96,23 @@ void AudioRecorder::setupRecording()
         setAudioFileID(file.release());
     } else if (opened == AudioFile::kAudioFileUnsupportedFormatError) {
         // Audio in another format: appending would corrupt it and replacing it would lose it.
+        m_setupFailure =
+            QStringLiteral("%1 holds audio in another format").arg(QFileInfo(path).fileName());
         qCWarning(lcAudio).noquote()
             << QStringLiteral("not recording into %1: it holds audio that is "
                               "not mono 16-bit PCM WAV, and appending would "
                               "corrupt it")
                    .arg(path);
         m_writesEnded = true;
+        return;
     } else {
-        AudioFile::createWithURL(path, audioFormat(), &file);
+        QString why;
+        if (AudioFile::createWithURL(path, audioFormat(), &file, &why) != noErr) {
+            m_setupFailure = why;
+            qCWarning(lcAudio).noquote() << "cannot create" << path << ":" << why;
+            m_writesEnded = true;
+            return;
+        }
         setAudioFileID(file.release());
     }
 
@@ -93,6 +125,19 @@ void AudioRecorder::setupRecording()
         if (queueObject()->allocateBuffer(kBufferByteSize, &buffer) == noErr)
             queueObject()->enqueueBuffer(buffer, 0, nullptr);
     }
+}
+
+bool AudioRecorder::setAsideUnreadableFile(const QString& path)
+{
+    const QString aside = path + QStringLiteral(".unreadable-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    if (QFileInfo::exists(aside) || !QFile::rename(path, aside)) {
+        qCWarning(lcAudio).noquote() << "cannot move the unreadable" << path << "aside to" << aside;
+        return false;
+    }
+    qCWarning(lcAudio).noquote() << path << "cannot be read as audio; moved it aside to" << aside
+                                 << "and recording into a new file";
+    return true;
 }
 
 void AudioRecorder::stop()

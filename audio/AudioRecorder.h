@@ -29,6 +29,9 @@ public:
 
     // Why the take ended by itself (the 4 GiB limit, a failed write), or empty.
     QString stopReason() const;
+    // Why record() could not start the take because of its file (it cannot be created, or it
+    // holds audio that must not be changed), or empty. The queue is then not started.
+    QString setupFailure() const { return m_setupFailure; }
 
     static void recordingCallback(void* userData, AudioQueueRef queue, AudioQueueBufferRef buffer,
                                   const AudioTimeStamp* startTime, uint32_t numPackets,
@@ -40,7 +43,12 @@ protected:
 private:
     void endTakeOnOwnAccord(const QString& reason);
 
+    // Renames a file that cannot be read as audio to "<name>.unreadable-<timestamp>", so that
+    // the take does not overwrite it. False when it could not be moved.
+    bool setAsideUnreadableFile(const QString& path);
+
     std::atomic<bool> m_stopping{false};
+    QString m_setupFailure;
     std::atomic<bool> m_writesEnded{false};
     QString m_stopReason; // written on the queue's thread before the stop is posted
     QObject m_mainThreadContext;

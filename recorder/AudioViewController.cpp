@@ -6,6 +6,7 @@
 #include "dashboard/MeterView.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/system/Bundle.h"
+#include "platform/system/DocumentPath.h"
 #include "platform/system/IdleInhibitor.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -162,11 +163,23 @@ double AudioViewController::now() const
 void AudioViewController::setupFiles()
 {
     m_recordingDirectory = m_appDelegate->documentsPath();
-    const QString path = QStringLiteral("%1/%2").arg(m_recordingDirectory, targetFile());
+    const QString name = targetFile();
+    // Only a regular file (or none yet) inside the documents folder is recorded into or played:
+    // a stored name may hold "../", or name a link or a FIFO that someone put there.
+    const QString path = DocumentPath::resolveFile(m_recordingDirectory, name);
+    if (path.isEmpty()) {
+        qCWarning(lcRecorder).noquote()
+            << "Not using" << name << ": it is not a regular file inside" << m_recordingDirectory;
+        m_soundFileURL = QUrl();
+        m_refusedFileName = name;
+        return;
+    }
     const QUrl url = QUrl::fromLocalFile(path);
     qCInfo(lcRecorder).noquote() << "Recorded file path:" << url.toString();
-    if (url.isValid())
+    if (url.isValid()) {
         m_soundFileURL = url;
+        m_refusedFileName.clear();
+    }
 }
 
 QString AudioViewController::targetFile()
@@ -387,9 +400,23 @@ void AudioViewController::configureAndStartRecording()
     qCInfo(lcRecorder) << "AudioSessionSetActive=true (configureAndStartRecording)";
     AudioSession::instance().setActive(true);
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
+    const auto refuse = [this](const QString& message) {
+        // The transport goes back to ready at once: a counter running over nothing would
+        // pass for a take.
+        AudioSession::instance().setActive(false);
+        m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+        m_dbView->setupToolbar();
+        showAlert(message);
+    };
+    if (m_soundFileURL.isEmpty()) {
+        refuse(tr("The recording could not be saved: %1 is not a file in the documents folder.")
+                   .arg(m_refusedFileName));
+        return;
+    }
     auto recorder = std::make_unique<AudioRecorder>(m_soundFileURL, m_recordQuality);
     if (!recorder->queueObject()) {
         qCWarning(lcRecorder).noquote() << "Could not record into" << m_soundFileURL.toLocalFile();
+        refuse(deviceFailureMessage(recorder.get(), true));
         return;
     }
     AudioRecorder* raw = recorder.get();
@@ -397,15 +424,31 @@ void AudioViewController::configureAndStartRecording()
     raw->setNotificationDelegate(this);
     raw->record();
     if (m_audioRecorder.get() == raw && !raw->isRunning()) {
-        // The sound device refused the take. A recorder that never ran would never report a
-        // stop either, and every later record tap would only try to stop it.
+        // The file or the sound device refused the take. A recorder that never ran would never
+        // report a stop either, and every later record tap would only try to stop it.
         qCWarning(lcRecorder).noquote()
             << "Could not start recording into" << m_soundFileURL.toLocalFile();
+        const QString message =
+            raw->setupFailure().isEmpty()
+                ? deviceFailureMessage(raw, true)
+                : tr("The recording could not be saved: %1.").arg(raw->setupFailure());
         m_audioRecorder.reset();
-        AudioSession::instance().setActive(false);
-        m_dbView->changeTransport(m_clipLength > 0.0, false, false);
-        m_dbView->setupToolbar();
+        refuse(message);
     }
+}
+
+void AudioViewController::showAlert(const QString& message)
+{
+    auto* alert = new AlertView(QStringLiteral("Sonavell"), message, {}, tr("OK"));
+    alert->show();
+}
+
+QString AudioViewController::deviceFailureMessage(const AudioQueueObject* engine, bool recording)
+{
+    if (!engine || !engine->queueObject() || !engine->queueObject()->deviceAvailable())
+        return tr("No sound device is available.");
+    return recording ? tr("The sound device refused to record.")
+                     : tr("The sound device refused to play.");
 }
 
 void AudioViewController::startCountDown(float count)
@@ -484,7 +527,12 @@ void AudioViewController::playOrStop()
                 // The sound device refused the playback; a player that never ran is dropped
                 // now, as it would never report a stop.
                 qCWarning(lcRecorder).noquote() << "Could not play" << m_soundFileURL.toLocalFile();
+                const QString message = deviceFailureMessage(raw, false);
                 m_audioPlayer.reset();
+                AudioSession::instance().setActive(false);
+                // A refused scrub tells the user once, when the touch ends and tries again.
+                if (!m_isScrubbing)
+                    showAlert(message);
             }
             playing = m_audioPlayer != nullptr;
         }
@@ -580,16 +628,30 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
         return;
     }
 
+    const bool deviceLost = engine->queueObject() && engine->queueObject()->deviceLost();
     if (isPlayer) {
         qCInfo(lcRecorder) << "playback just stopped.";
         m_dbView->changeTransport(true, false, false);
         // An engine may be destroyed inside its own report.
         m_audioPlayer.reset();
+        if (deviceLost) {
+            m_interruptedOnPlayback = false;
+            AudioSession::instance().setActive(false);
+            showAlert(tr("The sound device was lost. The playback was stopped."));
+        }
     }
     if (isRecorder) {
         qCInfo(lcRecorder) << "recording just stopped.";
         const QString reason = m_audioRecorder->stopReason();
         m_audioRecorder.reset();
+        if (deviceLost) {
+            // The take ends as the stop button ends it; what was captured is in the file.
+            m_interruptedOnRecording = false;
+            AudioSession::instance().setActive(false);
+            m_dbView->changeTransport(m_clipLength > 0.0, false, false);
+            m_dbView->setupToolbar();
+            m_dbView->meterView()->updateMeters(0.0f);
+        }
         prepareClip();
         m_dbView->locatorControl()->setValue(0.0f);
         if (auto recording = currentRecording()) {
@@ -611,6 +673,8 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
             auto* alert = new AlertView(tr("Recording Stopped"), reason, {}, tr("OK"));
             alert->show();
         }
+        if (deviceLost)
+            showAlert(tr("The sound device was lost. The recording was stopped and saved."));
     }
     setIdleTimerDisabled(false);
     stopBargraphTimer();
@@ -855,6 +919,18 @@ void AudioViewController::viewWillDisappear(bool)
     if (m_audioPlayer && m_audioPlayer->isRunning())
         playOrStop();
     else if (m_audioRecorder && m_audioRecorder->isRunning())
+        recordOrStop();
+}
+
+void AudioViewController::finishTransportBeforeQuit()
+{
+    cancelPendingTake();
+    abandonScrub();
+    // Immediate stops: each engine has reported, and the take's facts are written, when the
+    // call returns.
+    if (m_audioPlayer)
+        playOrStop();
+    if (m_audioRecorder)
         recordOrStop();
 }
 

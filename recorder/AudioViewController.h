@@ -149,6 +149,10 @@ public:
     void viewDidLoad();
     void viewWillAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
+    // The program is about to end: a take or a playback that runs (or a take on its way) is
+    // finished as its stop button would finish it, so the take's facts are in its record before
+    // the library is written.
+    void finishTransportBeforeQuit();
     static bool shouldAutorotateToInterfaceOrientation(Qt::ScreenOrientation orientation)
     {
         return orientation == Qt::PortraitOrientation ||
@@ -184,6 +188,10 @@ private:
     bool clipFileExists() const;
     void showQualityImage();
     void setIdleTimerDisabled(bool disabled);
+    // An alert titled with the program's name and the given one-line message.
+    static void showAlert(const QString& message);
+    // Why an engine of this device could not start.
+    static QString deviceFailureMessage(const AudioQueueObject* engine, bool recording);
     void startBargraphTimer(AudioQueueObject* engine);
     void stopBargraphTimer();
     // Calls off a take that has been asked for but not started (a count-in, or an append
@@ -205,7 +213,8 @@ private:
 
     std::unique_ptr<AudioRecorder> m_audioRecorder;
     std::unique_ptr<AudioPlayer> m_audioPlayer;
-    QUrl m_soundFileURL;
+    QUrl m_soundFileURL;       // empty when the current recording's file may not be opened
+    QString m_refusedFileName; // the file name that was refused, for the alert
     QString m_recordingDirectory;
     DashboardView* m_dbView = nullptr;
     QPointer<QTimer> m_deferredRecordTimer;

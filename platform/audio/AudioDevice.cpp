@@ -1,10 +1,7 @@
 #include "platform/audio/AudioDevice.h"
 
-#include "platform/audio/PlatformAudioLog.h"
 #include "platform/audio/PulseAudioDevice.h"
 #include "platform/audio/VirtualAudioDevice.h"
-
-#include <QDebug>
 
 #include <mutex>
 
@@ -22,13 +19,9 @@ std::shared_ptr<AudioDevice> AudioDevice::defaultDevice()
         g_defaultDevice = std::make_shared<VirtualAudioDevice>();
         return g_defaultDevice;
     }
-    QString why;
-    g_defaultDevice = PulseAudioDevice::connect(&why);
-    if (!g_defaultDevice) {
-        qCWarning(lcPlatformAudio).noquote() << "Sonavell: no sound server answered (" + why +
-                                                    "); using the virtual audio device instead.";
-        g_defaultDevice = std::make_shared<VirtualAudioDevice>();
-    }
+    // Takes of pure silence that look normal would be worse than no take: without a sound
+    // server, recording and playing are refused until one answers.
+    g_defaultDevice = PulseAudioDevice::open();
     return g_defaultDevice;
 }
 

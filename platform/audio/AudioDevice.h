@@ -21,9 +21,13 @@ public:
                                                           AudioOutputHandler* handler) = 0;
     virtual double outputSampleRate() const = 0;
     virtual QString name() const = 0;
+    // Whether streams can be opened now. A sound server that is not running (yet, or any more)
+    // makes the device unavailable until it answers again.
+    virtual bool isAvailable() const { return true; }
 
-    // The device the program uses: the sound server when one answers, otherwise (with one log
-    // line saying so), or when SONAVELL_AUDIO=virtual, a virtual device running on real time.
+    // The device the program uses: the sound server, which the device keeps trying to reach
+    // while it does not answer; or, only when SONAVELL_AUDIO=virtual, a virtual device running
+    // on real time.
     static std::shared_ptr<AudioDevice> defaultDevice();
     // Replaces the default device (tests install a virtual device with a manual clock).
     static void setDefaultDevice(std::shared_ptr<AudioDevice> device);

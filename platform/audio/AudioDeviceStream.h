@@ -10,8 +10,11 @@ public:
     virtual ~AudioInputHandler() = default;
     // Interleaved signed 16-bit frames at the stream's rate and channel count.
     virtual void audioInput(const int16_t* frames, size_t frameCount) = 0;
-    // The sound server suspended (true) or resumed (false) the stream, or lost it (true).
+    // The sound server suspended (true) or resumed (false) the stream.
     virtual void streamInterrupted(bool /*began*/) {}
+    // The stream is gone for good (the sound server went away or dropped it); nothing more
+    // will be captured through it.
+    virtual void streamLost() {}
 };
 
 // Supplies the audio of an output stream, on the device's own thread.
@@ -25,6 +28,8 @@ public:
     virtual size_t audioOutput(float* frames, size_t frameCount, bool* endOfStream) = 0;
     virtual void outputDrained() = 0;
     virtual void streamInterrupted(bool /*began*/) {}
+    // The stream is gone for good; nothing more will be played through it.
+    virtual void streamLost() {}
 };
 
 // One open stream of an AudioDevice.

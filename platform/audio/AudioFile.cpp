@@ -11,10 +11,16 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 std::atomic<uint64_t> g_audioDataByteLimit{AudioFile::kRiffAudioDataByteLimit};
+std::mutex g_hookMutex;
+std::shared_ptr<const std::function<void()>> g_beforeWrite;
 
 bool isWaveContainer(int format)
 {
@@ -26,6 +32,41 @@ bool isRecordingLayout(const SF_INFO& info)
 {
     return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
            (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels == 1;
+}
+
+// Opens a regular file only. O_NONBLOCK keeps open() from waiting on a FIFO (or a device) that
+// was put at the path; fstat then tells what was opened, and the flag is cleared for the
+// ordinary reads and writes of a regular file. Returns the descriptor, or -1 with errno set.
+int openRegularFile(const QString& path, int flags)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// libsndfile on a descriptor that it owns from then on: it closes it with the file, and also
+// when it cannot open it.
+SNDFILE* openSoundFile(const QString& path, int openFlags, int mode, SF_INFO* info)
+{
+    const int fd = openRegularFile(path, openFlags);
+    if (fd < 0)
+        return nullptr;
+    return sf_open_fd(fd, mode, info, SF_TRUE);
 }
 
 } // namespace
@@ -66,9 +107,8 @@ OSStatus AudioFile::openURL(const QString& path, Permission permission,
                             std::unique_ptr<AudioFile>* outFile)
 {
     outFile->reset();
-    const QByteArray native = QFile::encodeName(path);
     auto probe = std::make_unique<Handle>();
-    probe->sf = sf_open(native.constData(), SFM_READ, &probe->info);
+    probe->sf = openSoundFile(path, O_RDONLY, SFM_READ, &probe->info);
     if (!probe->sf)
         return kAudioFileNotFoundError;
     if (!isWaveContainer(probe->info.format) || probe->info.channels < 1 ||
@@ -82,7 +122,7 @@ OSStatus AudioFile::openURL(const QString& path, Permission permission,
         return kAudioFileUnsupportedFormatError;
     probe.reset();
     auto handle = std::make_unique<Handle>();
-    handle->sf = sf_open(native.constData(), SFM_RDWR, &handle->info);
+    handle->sf = openSoundFile(path, O_RDWR, SFM_RDWR, &handle->info);
     if (!handle->sf)
         return kAudioFilePermissionsError;
     outFile->reset(new AudioFile(path, std::move(handle), true));
@@ -90,8 +130,13 @@ OSStatus AudioFile::openURL(const QString& path, Permission permission,
 }
 
 OSStatus AudioFile::createWithURL(const QString& path, const AudioStreamBasicDescription& format,
-                                  std::unique_ptr<AudioFile>* outFile)
+                                  std::unique_ptr<AudioFile>* outFile, QString* error)
 {
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return kAudioFilePermissionsError;
+    };
     outFile->reset();
     if (format.mFormatID != kAudioFormatLinearPCM || format.mChannelsPerFrame != 1 ||
         format.mBitsPerChannel != 16 || !(format.mSampleRate >= 1.0))
@@ -100,9 +145,19 @@ OSStatus AudioFile::createWithURL(const QString& path, const AudioStreamBasicDes
     handle->info.samplerate = int(std::lround(format.mSampleRate));
     handle->info.channels = 1;
     handle->info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    handle->sf = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &handle->info);
+    // The file is emptied only once it is known to be a regular file.
+    const int fd = openRegularFile(path, O_RDWR | O_CREAT);
+    if (fd < 0)
+        return fail(errno == EINVAL ? QStringLiteral("it is not a regular file")
+                                    : QString::fromLocal8Bit(std::strerror(errno)));
+    if (::ftruncate(fd, 0) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        return fail(QString::fromLocal8Bit(std::strerror(saved)));
+    }
+    handle->sf = sf_open_fd(fd, SFM_WRITE, &handle->info, SF_TRUE);
     if (!handle->sf)
-        return kAudioFilePermissionsError;
+        return fail(QString::fromUtf8(sf_strerror(nullptr)));
     handle->info.frames = 0;
     outFile->reset(new AudioFile(path, std::move(handle), true));
     (*outFile)->m_writePos = 0;
@@ -129,8 +184,21 @@ void AudioFile::setAudioDataByteLimit(uint64_t bytes)
     g_audioDataByteLimit.store(bytes);
 }
 
+void AudioFile::setBeforeWriteHook(std::function<void()> hook)
+{
+    std::lock_guard lock(g_hookMutex);
+    g_beforeWrite = hook ? std::make_shared<const std::function<void()>>(std::move(hook)) : nullptr;
+}
+
 OSStatus AudioFile::writePackets(int64_t startingPacket, uint32_t* ioNumPackets, const void* data)
 {
+    std::shared_ptr<const std::function<void()>> hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        hook = g_beforeWrite;
+    }
+    if (hook)
+        (*hook)();
     const uint32_t asked = *ioNumPackets;
     *ioNumPackets = 0;
     if (!m_writable)

@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 // A WAV file read or written as numbered packets, over libsndfile.
 //
+// Only regular files are opened; a FIFO or a device at the path is refused without waiting.
 // Reading presents any WAV that libsndfile understands (8/16/24/32-bit, float, any channel count
 // and rate) as the engines' packet stream: mono 16-bit signed PCM at the file's rate, one packet
 // per frame, several channels mixed down to one. Writing (a new file, or appending to an existing
@@ -42,9 +44,10 @@ public:
     // file; any other audio file answers kAudioFileUnsupportedFormatError and is left untouched.
     static OSStatus openURL(const QString& path, Permission permission,
                             std::unique_ptr<AudioFile>* outFile);
-    // Creates a mono 16-bit PCM WAV file, replacing anything at the path.
+    // Creates a mono 16-bit PCM WAV file, replacing a regular file at the path; anything else
+    // there (a FIFO, a device, a folder) is refused. On failure *error, when given, says why.
     static OSStatus createWithURL(const QString& path, const AudioStreamBasicDescription& format,
-                                  std::unique_ptr<AudioFile>* outFile);
+                                  std::unique_ptr<AudioFile>* outFile, QString* error = nullptr);
 
     const QString& path() const { return m_path; }
     // The packet stream the engines see (mono 16-bit PCM at the file's rate).
@@ -73,6 +76,10 @@ public:
     static uint64_t audioDataByteLimit();
     static void setAudioDataByteLimit(uint64_t bytes);
     static constexpr uint64_t kRiffAudioDataByteLimit = 0xFFFFFFFFull - 4096;
+
+    // Runs on the writing thread before every writePackets, as a slow disk would delay it; tests
+    // stall writes with it. None by default; an empty function removes it.
+    static void setBeforeWriteHook(std::function<void()> hook);
 
 private:
     struct Handle;

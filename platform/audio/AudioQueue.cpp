@@ -1,8 +1,10 @@
 #include "platform/audio/AudioQueue.h"
 
 #include "platform/audio/AudioSession.h"
+#include "platform/audio/PlatformAudioLog.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QObject>
 #include <QThread>
 
@@ -14,7 +16,10 @@
 
 namespace {
 constexpr size_t kConvertChunkFrames = 1024;
-}
+// Captured audio kept while every buffer is with the application (a file write that stalls on
+// a slow disk), in seconds at the queue's rate.
+constexpr double kInputBacklogSeconds = 15.0;
+} // namespace
 
 struct AudioQueue::Storage
 {
@@ -54,6 +59,11 @@ AudioQueue* AudioQueue::create(bool input, bool hasCallback,
         device = AudioDevice::defaultDevice();
     auto* q = new AudioQueue(input, format, std::move(device));
     q->m_userData = userData;
+    // Played buffers and the loss of the device are handed to the creating thread, through
+    // its event loop.
+    q->m_owner = new QObject;
+    q->m_link = std::make_shared<OwnerLink>();
+    q->m_link->queue = q;
     return q;
 }
 
@@ -79,10 +89,6 @@ OSStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format,
         return kAudioQueueErr_InvalidParameter;
     AudioQueue* q = *outQueue;
     q->m_outputCallback = callback;
-    // Played buffers are handed back through the event loop of the creating thread.
-    q->m_owner = new QObject;
-    q->m_link = std::make_shared<OwnerLink>();
-    q->m_link->queue = q;
     q->resetConverter();
     return noErr;
 }
@@ -105,6 +111,7 @@ OSStatus AudioQueue::dispose(AudioQueueRef queue, bool)
             std::lock_guard lock(queue->m_mutex);
             queue->m_quit = true;
             queue->m_filled.clear();
+            queue->m_backlogFrames = 0;
         }
         queue->m_cv.notify_all();
         if (queue->m_thread.get_id() == std::this_thread::get_id())
@@ -161,6 +168,9 @@ OSStatus AudioQueue::enqueueBuffer(AudioQueueBufferRef buffer, uint32_t,
     if (m_input) {
         buffer->mAudioDataByteSize = 0;
         m_empty.push_back(buffer);
+        // Audio that waited for a buffer goes first.
+        if (m_backlogFrames > 0 && m_running)
+            drainBacklog();
         return noErr;
     }
     const uint32_t frameBytes = std::max<uint32_t>(2, m_format.mBytesPerFrame);
@@ -182,6 +192,10 @@ OSStatus AudioQueue::start()
     }
     if (!m_device)
         return kAudioQueueErr_CannotStart;
+    // The device's rate may have changed since the queue was made (a sound server that came
+    // back at another rate).
+    if (!m_input)
+        resetConverter();
     std::unique_ptr<AudioDeviceStream> stream =
         m_input ? m_device->openInput(m_format.mSampleRate, m_format.mChannelsPerFrame, this)
                 : m_device->openOutput(m_format.mChannelsPerFrame, this);
@@ -189,6 +203,14 @@ OSStatus AudioQueue::start()
         return kAudioQueueErr_CannotStart;
     m_running = true;
     m_paused = false;
+    m_deviceLost = false;
+    m_droppedAtStart = m_dropped;
+    m_backlogFrames = 0;
+    m_backlogHead = 0;
+    if (m_input) {
+        const size_t frames = size_t(std::ceil(kInputBacklogSeconds * m_format.mSampleRate));
+        m_backlog.resize(frames * m_format.mChannelsPerFrame * 2);
+    }
     m_draining = m_stopAfterStart;
     m_stopAfterStart = false;
     m_convertFlushed = false;
@@ -252,7 +274,10 @@ OSStatus AudioQueue::stop(bool immediate)
     m_draining = false;
     if (m_input) {
         // The audio captured so far is handed over before the stop is reported.
-        if (m_filling) {
+        drainBacklog();
+        if (m_backlogFrames > 0 && m_filled.empty() && !m_inCallback)
+            discardBacklog(); // no buffer is on its way back to carry it
+        if (m_backlogFrames == 0 && m_filling) {
             if (m_filling->mAudioDataByteSize > 0)
                 m_filled.push_back({m_filling, m_fillingStart});
             else
@@ -261,7 +286,14 @@ OSStatus AudioQueue::stop(bool immediate)
         }
         m_cv.notify_all();
         if (m_thread.get_id() != std::this_thread::get_id())
-            m_cv.wait(lock, [this] { return (m_filled.empty() && !m_inCallback) || m_quit; });
+            m_cv.wait(lock, [this] {
+                return (m_filled.empty() && !m_inCallback && m_backlogFrames == 0) || m_quit;
+            });
+        if (m_dropped > m_droppedAtStart)
+            qCWarning(lcPlatformAudio).noquote()
+                << QStringLiteral("%1 captured frames were lost: the application did not take "
+                                  "the audio in time.")
+                       .arg(m_dropped - m_droppedAtStart);
     } else {
         m_queued.clear();
         m_played.clear();
@@ -490,14 +522,25 @@ void AudioQueue::audioInput(const int16_t* frames, size_t frameCount)
     const uint32_t frameBytes = m_format.mChannelsPerFrame * 2;
     const auto* src = reinterpret_cast<const uint8_t*>(frames);
     size_t remaining = frameCount;
-    while (remaining > 0) {
+    if (m_backlogFrames > 0)
+        drainBacklog();
+    if (m_backlogFrames == 0) {
+        const size_t n = fillBuffers(src, remaining);
+        src += n * frameBytes;
+        remaining -= n;
+    }
+    if (remaining > 0)
+        keepInBacklog(src, remaining);
+}
+
+size_t AudioQueue::fillBuffers(const uint8_t* src, size_t frameCount)
+{
+    const uint32_t frameBytes = m_format.mChannelsPerFrame * 2;
+    size_t done = 0;
+    while (done < frameCount) {
         if (!m_filling) {
-            if (m_empty.empty()) {
-                // No buffer to fill: the application is not keeping up.
-                m_dropped += remaining;
-                m_capturedFrames += double(remaining);
+            if (m_empty.empty())
                 break;
-            }
             m_filling = m_empty.front();
             m_empty.pop_front();
             m_filling->mAudioDataByteSize = 0;
@@ -505,12 +548,11 @@ void AudioQueue::audioInput(const int16_t* frames, size_t frameCount)
         }
         const uint32_t room =
             (m_filling->mAudioDataBytesCapacity - m_filling->mAudioDataByteSize) / frameBytes;
-        const size_t n = std::min<size_t>(room, remaining);
+        const size_t n = std::min<size_t>(room, frameCount - done);
         std::memcpy(static_cast<uint8_t*>(m_filling->mAudioData) + m_filling->mAudioDataByteSize,
-                    src, n * frameBytes);
+                    src + done * frameBytes, n * frameBytes);
         m_filling->mAudioDataByteSize += uint32_t(n * frameBytes);
-        src += n * frameBytes;
-        remaining -= n;
+        done += n;
         m_capturedFrames += double(n);
         if (m_filling->mAudioDataBytesCapacity - m_filling->mAudioDataByteSize < frameBytes) {
             m_filled.push_back({m_filling, m_fillingStart});
@@ -518,6 +560,56 @@ void AudioQueue::audioInput(const int16_t* frames, size_t frameCount)
             m_cv.notify_all();
         }
     }
+    return done;
+}
+
+void AudioQueue::keepInBacklog(const uint8_t* src, size_t frameCount)
+{
+    const uint32_t frameBytes = m_format.mChannelsPerFrame * 2;
+    const size_t capacity = m_backlog.size() / frameBytes;
+    const size_t kept = std::min(frameCount, capacity - m_backlogFrames);
+    for (size_t i = 0; i < kept;) {
+        // The free space may wrap around the end of the ring.
+        const size_t tail = (m_backlogHead + m_backlogFrames) % capacity;
+        const size_t n = std::min(kept - i, capacity - tail);
+        std::memcpy(m_backlog.data() + tail * frameBytes, src + i * frameBytes, n * frameBytes);
+        m_backlogFrames += n;
+        i += n;
+    }
+    if (kept < frameCount) {
+        // Even the backlog is full: the application has not taken audio for a long time.
+        if (m_dropped == m_droppedAtStart)
+            qCWarning(lcPlatformAudio) << "The recording backlog is full; captured audio is "
+                                          "being dropped.";
+        m_dropped += frameCount - kept;
+        m_capturedFrames += double(frameCount - kept);
+    }
+}
+
+void AudioQueue::drainBacklog()
+{
+    const uint32_t frameBytes = m_format.mChannelsPerFrame * 2;
+    const size_t capacity = m_backlog.size() / frameBytes;
+    while (m_backlogFrames > 0) {
+        const size_t run = std::min(m_backlogFrames, capacity - m_backlogHead);
+        const size_t n = fillBuffers(m_backlog.data() + m_backlogHead * frameBytes, run);
+        m_backlogHead = (m_backlogHead + n) % capacity;
+        m_backlogFrames -= n;
+        if (n < run)
+            break;
+    }
+    if (m_backlogFrames == 0)
+        m_backlogHead = 0;
+}
+
+void AudioQueue::discardBacklog()
+{
+    if (m_backlogFrames == 0)
+        return;
+    m_dropped += m_backlogFrames;
+    m_capturedFrames += double(m_backlogFrames);
+    m_backlogFrames = 0;
+    m_backlogHead = 0;
 }
 
 void AudioQueue::callbackThread()
@@ -538,6 +630,20 @@ void AudioQueue::callbackThread()
                         nullptr);
         lock.lock();
         m_inCallback = false;
+        if (!m_running && m_backlogFrames > 0 && !m_quit) {
+            // A stop while audio still waited for a buffer: the buffer just handed over carries
+            // it, as the application gives none back to a stopped queue.
+            if (std::find(m_empty.begin(), m_empty.end(), f.buffer) == m_empty.end())
+                m_empty.push_back(f.buffer);
+            drainBacklog();
+            if (m_backlogFrames == 0 && m_filling) {
+                if (m_filling->mAudioDataByteSize > 0)
+                    m_filled.push_back({m_filling, m_fillingStart});
+                else
+                    m_empty.push_front(m_filling);
+                m_filling = nullptr;
+            }
+        }
         m_cv.notify_all();
     }
     m_inCallback = false;
@@ -548,6 +654,39 @@ void AudioQueue::streamInterrupted(bool began)
 {
     // The session decides what an interruption means for the application.
     AudioSession::instance().reportInterruption(began);
+}
+
+void AudioQueue::streamLost()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running)
+            return;
+        m_deviceLost = true;
+    }
+    // The queue stops on its creating thread, as if its owner had stopped it there.
+    postToOwner(&AudioQueue::stopAfterLoss);
+}
+
+void AudioQueue::stopAfterLoss()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running || !m_deviceLost)
+            return;
+    }
+    stop(true);
+}
+
+bool AudioQueue::deviceLost() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_deviceLost;
+}
+
+bool AudioQueue::deviceAvailable() const
+{
+    return m_device && m_device->isAvailable();
 }
 
 // ---- output side ----------------------------------------------------------------------------

@@ -65,6 +65,10 @@ using AudioQueuePropertyListenerProc = void (*)(void* inUserData, AudioQueueRef 
 // tells the listeners afterwards, on the creating thread. A non-immediate stop asked for before
 // start() takes effect once the queue has started. pause() holds the audio without changing
 // IsRunning. Level metering gives the linear RMS and peak of the most recent audio per channel.
+//
+// An input queue keeps up to 15 s of captured audio while no buffer is enqueued (the application
+// is busy writing the previous ones), and fills the buffers with it, in order, once they come
+// back; an immediate stop hands over that audio too before it reports the stop.
 class AudioQueue : private AudioInputHandler, private AudioOutputHandler
 {
 public:
@@ -97,8 +101,13 @@ public:
     double startupLatency() const;
     // The device's own buffering, in seconds, while the queue runs.
     double deviceLatency() const;
-    // Captured frames lost because no buffer was enqueued.
+    // Captured frames lost because no buffer was enqueued for longer than the backlog holds.
     uint64_t droppedFrames() const;
+    // The last run ended because the device lost the stream (the sound server went away); the
+    // queue then stopped by itself, on its creating thread, as stop(true) does.
+    bool deviceLost() const;
+    // Whether the queue's device can open streams now.
+    bool deviceAvailable() const;
 
 private:
     struct Storage;
@@ -120,10 +129,18 @@ private:
 
     void audioInput(const int16_t* frames, size_t frameCount) override;
     void streamInterrupted(bool began) override;
+    void streamLost() override;
+    void stopAfterLoss();
     size_t audioOutput(float* frames, size_t frameCount, bool* endOfStream) override;
     void outputDrained() override;
 
     void callbackThread();
+    // Input side, with the mutex held: copies frames into the enqueued buffers, handing full
+    // ones over; returns the frames taken.
+    size_t fillBuffers(const uint8_t* src, size_t frameCount);
+    void keepInBacklog(const uint8_t* src, size_t frameCount);
+    void drainBacklog();
+    void discardBacklog();
     void notifyListeners(AudioQueuePropertyID id);
     void deliverPlayed();
     void finishDrain();
@@ -163,6 +180,11 @@ private:
     double m_capturedFrames = 0.0;
     double m_fillingStart = 0.0;
     uint64_t m_dropped = 0;
+    uint64_t m_droppedAtStart = 0;
+    std::vector<uint8_t> m_backlog; // a ring of frames waiting for a buffer
+    size_t m_backlogHead = 0;       // in frames
+    size_t m_backlogFrames = 0;
+    bool m_deviceLost = false;
     bool m_inCallback = false;
     bool m_quit = false;
     std::thread m_thread;

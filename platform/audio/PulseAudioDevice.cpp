@@ -1,5 +1,9 @@
 #include "platform/audio/PulseAudioDevice.h"
 
+#include "platform/audio/PlatformAudioLog.h"
+
+#include <QDebug>
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -50,6 +54,7 @@ private:
 };
 
 constexpr int kStreamTimeoutMs = 3000;
+constexpr pa_usec_t kRetryIntervalUsec = 500 * 1000;
 
 } // namespace
 
@@ -59,13 +64,18 @@ public:
     Stream(pa_threaded_mainloop* loop, pa_context* context, const pa_sample_spec& spec,
            AudioInputHandler* input, AudioOutputHandler* output)
         : m_loop(loop)
-        , m_context(context)
+        , m_context(pa_context_ref(context))
         , m_spec(spec)
         , m_input(input)
         , m_output(output)
     {
     }
-    ~Stream() override { stop(); }
+    ~Stream() override
+    {
+        stop();
+        LoopLock lock(m_loop);
+        pa_context_unref(m_context);
+    }
 
     bool start() override
     {
@@ -78,6 +88,8 @@ public:
                 pa_operation_unref(op);
             return true;
         }
+        if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
+            return false;
         m_stream = pa_stream_new(m_context, m_input ? "Sonavell recording" : "Sonavell playback",
                                  &m_spec, nullptr);
         if (!m_stream)
@@ -166,11 +178,16 @@ private:
     {
         auto* self = static_cast<Stream*>(user);
         const auto state = pa_stream_get_state(s);
+        // A stream that ends without our asking (we clear this callback before we end one)
+        // has lost the server or been dropped by it.
         if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+            qCWarning(lcPlatformAudio).noquote()
+                << "The sound server ended the" << (self->m_input ? "recording" : "playback")
+                << "stream:" << pa_strerror(pa_context_errno(self->m_context));
             if (self->m_input)
-                self->m_input->streamInterrupted(true);
+                self->m_input->streamLost();
             else
-                self->m_output->streamInterrupted(true);
+                self->m_output->streamLost();
         }
     }
 
@@ -262,71 +279,173 @@ private:
 
 std::shared_ptr<PulseAudioDevice> PulseAudioDevice::connect(QString* why, int timeoutMs)
 {
-    std::shared_ptr<PulseAudioDevice> device(new PulseAudioDevice);
-    device->m_loop = pa_threaded_mainloop_new();
-    if (!device->m_loop) {
-        *why = QStringLiteral("cannot create the PulseAudio main loop");
-        return nullptr;
-    }
-    device->m_context = pa_context_new(pa_threaded_mainloop_get_api(device->m_loop), "Sonavell");
-    if (!device->m_context || pa_threaded_mainloop_start(device->m_loop) < 0) {
+    std::shared_ptr<PulseAudioDevice> device = open(timeoutMs);
+    if (!device) {
         *why = QStringLiteral("cannot start the PulseAudio main loop");
         return nullptr;
     }
-    LoopLock lock(device->m_loop);
-    pa_context* ctx = device->m_context;
-    if (pa_context_connect(ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        *why = QString::fromUtf8(pa_strerror(pa_context_errno(ctx)));
+    if (!device->isAvailable()) {
+        LoopLock lock(device->m_loop);
+        *why = device->m_lastError.isEmpty() ? QStringLiteral("PulseAudio did not answer in time")
+                                             : device->m_lastError;
         return nullptr;
     }
-    const bool settled = waitLocked(device->m_loop, timeoutMs, [ctx] {
-        const auto s = pa_context_get_state(ctx);
-        return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
-    });
-    if (!settled || pa_context_get_state(ctx) != PA_CONTEXT_READY) {
-        *why = settled ? QString::fromUtf8(pa_strerror(pa_context_errno(ctx)))
-                       : QStringLiteral("PulseAudio did not answer in time");
-        return nullptr;
-    }
-    struct Info
-    {
-        bool done = false;
-        uint32_t rate = 0;
-        QString name;
-    } info;
-    pa_operation* op = pa_context_get_server_info(
-        ctx,
-        [](pa_context*, const pa_server_info* i, void* user) {
-            auto* out = static_cast<Info*>(user);
-            if (i) {
-                out->rate = i->sample_spec.rate;
-                out->name = QString::fromUtf8(i->server_name ? i->server_name : "pulseaudio");
-            }
-            out->done = true;
-        },
-        &info);
-    if (op) {
-        waitLocked(device->m_loop, timeoutMs, [&info] { return info.done; });
-        pa_operation_unref(op);
-    }
-    if (info.rate > 0)
-        device->m_outputRate = double(info.rate);
-    device->m_name = info.name.isEmpty() ? QStringLiteral("pulseaudio") : info.name;
     return device;
+}
+
+std::shared_ptr<PulseAudioDevice> PulseAudioDevice::open(int timeoutMs)
+{
+    std::shared_ptr<PulseAudioDevice> device(new PulseAudioDevice);
+    device->m_loop = pa_threaded_mainloop_new();
+    if (!device->m_loop) {
+        qCWarning(lcPlatformAudio) << "Cannot create the PulseAudio main loop; no sound device.";
+        return nullptr;
+    }
+    {
+        LoopLock lock(device->m_loop);
+        if (!device->startContext())
+            device->scheduleRetry();
+    }
+    if (pa_threaded_mainloop_start(device->m_loop) < 0) {
+        qCWarning(lcPlatformAudio) << "Cannot start the PulseAudio main loop; no sound device.";
+        return nullptr;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!device->m_settled.load() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!device->isAvailable()) {
+        LoopLock lock(device->m_loop);
+        if (!device->m_reportedDown) {
+            device->m_reportedDown = true;
+            qCWarning(lcPlatformAudio).noquote()
+                << "No sound server answers (" +
+                       (device->m_lastError.isEmpty() ? QStringLiteral("no answer in time")
+                                                      : device->m_lastError) +
+                       "); recording and playing wait until one does.";
+        }
+    }
+    return device;
+}
+
+bool PulseAudioDevice::startContext()
+{
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Sonavell");
+    if (!m_context) {
+        m_lastError = QStringLiteral("cannot create a PulseAudio context");
+        m_settled = true;
+        return false;
+    }
+    pa_context_set_state_callback(m_context, &PulseAudioDevice::contextStateCallback, this);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        m_lastError = QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
+        dropContext();
+        m_settled = true;
+        return false;
+    }
+    return true;
+}
+
+void PulseAudioDevice::dropContext()
+{
+    if (!m_context)
+        return;
+    pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_disconnect(m_context);
+    // Streams still open hold their own reference; they have been told they are lost.
+    pa_context_unref(m_context);
+    m_context = nullptr;
+}
+
+void PulseAudioDevice::scheduleRetry()
+{
+    if (m_retry)
+        return;
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_loop);
+    struct timeval when;
+    m_retry = api->time_new(api, pa_timeval_add(pa_gettimeofday(&when), kRetryIntervalUsec),
+                            &PulseAudioDevice::retryCallback, this);
+}
+
+void PulseAudioDevice::retryCallback(pa_mainloop_api* api, pa_time_event* event,
+                                     const struct timeval*, void* user)
+{
+    auto* self = static_cast<PulseAudioDevice*>(user);
+    api->time_free(event);
+    self->m_retry = nullptr;
+    self->dropContext();
+    if (!self->startContext())
+        self->scheduleRetry();
+}
+
+void PulseAudioDevice::contextStateCallback(pa_context* context, void* user)
+{
+    auto* self = static_cast<PulseAudioDevice*>(user);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY: {
+        pa_operation* op = pa_context_get_server_info(
+            context,
+            [](pa_context*, const pa_server_info* info, void* data) {
+                auto* device = static_cast<PulseAudioDevice*>(data);
+                if (info && info->sample_spec.rate > 0)
+                    device->m_outputRate = double(info->sample_spec.rate);
+                // Available once the rate of playback streams is known.
+                device->m_available = true;
+                device->m_settled = true;
+            },
+            self);
+        if (op) {
+            pa_operation_unref(op);
+        } else {
+            self->m_available = true;
+            self->m_settled = true;
+        }
+        if (self->m_wasConnected || self->m_reportedDown)
+            qCInfo(lcPlatformAudio) << "The sound server answers again.";
+        self->m_wasConnected = true;
+        self->m_reportedDown = false;
+        break;
+    }
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        self->m_lastError = QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+        if (self->m_available.exchange(false)) {
+            self->m_reportedDown = true;
+            qCWarning(lcPlatformAudio).noquote()
+                << "Lost the sound server (" + self->m_lastError + "); trying to reconnect.";
+        }
+        self->m_settled = true;
+        self->scheduleRetry();
+        break;
+    default:
+        break;
+    }
 }
 
 PulseAudioDevice::~PulseAudioDevice()
 {
-    if (m_loop) {
-        if (m_context) {
-            pa_threaded_mainloop_lock(m_loop);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-            pa_threaded_mainloop_unlock(m_loop);
-        }
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
+    if (!m_loop)
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    if (m_retry) {
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_loop);
+        api->time_free(m_retry);
+        m_retry = nullptr;
     }
+    dropContext();
+    pa_threaded_mainloop_unlock(m_loop);
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+bool PulseAudioDevice::waitUntilAvailable(int timeoutMs) const
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!isAvailable()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 std::unique_ptr<AudioDeviceStream> PulseAudioDevice::openInput(double sampleRate, uint32_t channels,
@@ -338,6 +457,9 @@ std::unique_ptr<AudioDeviceStream> PulseAudioDevice::openInput(double sampleRate
     spec.channels = uint8_t(std::clamp<uint32_t>(channels, 1, PA_CHANNELS_MAX));
     if (!handler || !pa_sample_spec_valid(&spec))
         return nullptr;
+    LoopLock lock(m_loop);
+    if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
+        return nullptr;
     return std::make_unique<Stream>(m_loop, m_context, spec, handler, nullptr);
 }
 
@@ -346,9 +468,12 @@ std::unique_ptr<AudioDeviceStream> PulseAudioDevice::openOutput(uint32_t channel
 {
     pa_sample_spec spec;
     spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = uint32_t(m_outputRate);
+    spec.rate = uint32_t(m_outputRate.load());
     spec.channels = uint8_t(std::clamp<uint32_t>(channels, 1, PA_CHANNELS_MAX));
     if (!handler || !pa_sample_spec_valid(&spec))
+        return nullptr;
+    LoopLock lock(m_loop);
+    if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return nullptr;
     return std::make_unique<Stream>(m_loop, m_context, spec, nullptr, handler);
 }

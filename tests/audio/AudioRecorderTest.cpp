@@ -4,12 +4,18 @@
 #include "EngineTestSupport.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace sonavell::test;
 
@@ -123,28 +129,88 @@ TEST(AudioRecorder, AppendsAfterTheExistingAudioAndKeepsIt)
     EXPECT_EQ(le32(fileBytes(path), 24), 11025u);
 }
 
-TEST(AudioRecorder, LeavesFilesItCannotExtendAlone)
+TEST(AudioRecorder, NeverOverwritesWhatItCannotExtend)
 {
     ScratchDir dir;
     auto device = manualDevice();
-    // Audio in another format is neither extended nor replaced.
+    // Audio in another format is neither extended nor replaced, and no take starts.
     const QString stereo = dir.file("stereo.wav");
     ASSERT_TRUE(soxSine(stereo, {"-r", "22050", "-c", "2"}, 0.2, 300));
     const QByteArray before = fileBytes(stereo);
     Controller c(stereo);
     c.start(22050, device);
-    device->advance(1.0);
-    c.stop();
-    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(c.states.empty());
+    EXPECT_FALSE(c.recorder->isRunning());
+    EXPECT_EQ(c.recorder->setupFailure(), "stereo.wav holds audio in another format");
     EXPECT_EQ(fileBytes(stereo), before);
 
-    // Something that is not audio at all is replaced by the new take.
-    dir.write("junk.wav", "not a sound file");
+    // A file that cannot be read as audio (a damaged header) is moved aside whole, under a
+    // stamped name, and the take goes into a new file of the old name.
+    const QByteArray junk("RIFF\x10\0\0\0WAVEfmt damaged beyond repair", 38);
+    dir.write("junk.wav", junk);
     Controller j(dir.file("junk.wav"));
     j.start(11025, device);
     device->advance(0.5);
     j.stop();
     EXPECT_EQ(readSamples(dir.file("junk.wav")), ramp(5512));
+    const QStringList aside = QDir(dir.path()).entryList({"junk.wav.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^junk\\.wav\\.unreadable-\\d{14}$").match(aside[0]).hasMatch());
+    EXPECT_EQ(fileBytes(dir.file(aside[0])), junk);
+
+    // A FIFO at the path is neither waited on nor written: the take is refused at once.
+    const QString fifo = dir.file("fifo.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Controller f(fifo);
+    f.start(11025, device);
+    EXPECT_FALSE(f.recorder->isRunning());
+    EXPECT_FALSE(f.recorder->setupFailure().isEmpty());
+
+    // A file that cannot be created refuses the take with the reason.
+    Controller n(dir.file("no-such-folder/take.wav"));
+    n.start(11025, device);
+    EXPECT_TRUE(n.states.empty());
+    EXPECT_EQ(n.recorder->setupFailure(), "No such file or directory");
+}
+
+TEST(AudioRecorder, AWriteStallOfTenSecondsLosesNoFrame)
+{
+    // The file's first write hangs while 12 s of audio arrive at the highest rate, four times
+    // what the recorder's own buffers hold; then the disk catches up.
+    ScratchDir dir;
+    auto device = manualDevice();
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool stalled = false, released = false;
+    AudioFile::setBeforeWriteHook([&] {
+        std::unique_lock lock(mutex);
+        if (released)
+            return;
+        stalled = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return released; });
+    });
+    Controller c(dir.file("slow.wav"));
+    c.start(44100, device);
+    device->advance(1.0);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return stalled; }));
+    }
+    for (int i = 0; i < 96; ++i)
+        device->advance(0.125);
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    cv.notify_all();
+    device->advance(1.0);
+    c.stop();
+    AudioFile::setBeforeWriteHook({});
+    EXPECT_EQ(c.states, (std::vector<bool>{true, false}));
+    const auto samples = readSamples(c.path);
+    EXPECT_EQ(samples.size(), 14u * 44100u);
+    EXPECT_EQ(samples, ramp(samples.size()));
 }
 
 TEST(AudioRecorder, EndsTheTakeCleanlyWhenTheFileCannotGrow)

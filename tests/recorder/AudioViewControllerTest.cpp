@@ -1,6 +1,6 @@
 // The recorder screen's transport on the virtual audio device with a manual clock: takes,
 // appends, the count-in, the timed stop, playback and its speed, the toolbars, interruptions,
-// delete and add, and leaving the screen.
+// delete and add, leaving the screen and quitting, and files and devices that refuse a take.
 #include "RecorderTestSupport.h"
 
 #include "dashboard/MeterView.h"
@@ -10,7 +10,14 @@
 #include "platform/ui/SwitchControl.h"
 #include "platform/ui/Toolbar.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -142,10 +149,16 @@ TEST_F(RecorderFixture, ATakeThatEndsByItselfIsKeptAndTheUserIsTold)
 }
 
 namespace {
-// A sound device that opens no streams, as one that refuses the application does.
+// A sound device that opens no streams: one that refuses the application, or, when it is not
+// available, a sound server that is not running.
 class RefusingDevice : public AudioDevice
 {
 public:
+    explicit RefusingDevice(bool available = true)
+        : m_available(available)
+    {
+    }
+    bool isAvailable() const override { return m_available; }
     std::unique_ptr<AudioDeviceStream> openInput(double, uint32_t, AudioInputHandler*) override
     {
         return nullptr;
@@ -156,19 +169,32 @@ public:
     }
     double outputSampleRate() const override { return 44100.0; }
     QString name() const override { return QStringLiteral("refusing"); }
+
+private:
+    bool m_available;
 };
 } // namespace
 
 TEST_F(RecorderFixture, ARefusedTakeOrPlaybackLeavesTheTransportReadyForTheNextTap)
 {
     loadClip(1.0);
-    AudioDevice::setDefaultDevice(std::make_shared<RefusingDevice>());
-    transport()->doRecord();
-    EXPECT_EQ(avc->audioRecorder(), nullptr);
-    EXPECT_FALSE(transport()->recording());
-    transport()->doPlay();
-    EXPECT_EQ(avc->audioPlayer(), nullptr);
-    EXPECT_FALSE(transport()->playing());
+    for (bool available : {true, false}) {
+        AlertView::clearHistory();
+        AudioDevice::setDefaultDevice(std::make_shared<RefusingDevice>(available));
+        transport()->doRecord();
+        EXPECT_EQ(avc->audioRecorder(), nullptr);
+        EXPECT_FALSE(transport()->recording());
+        EXPECT_EQ(avc->bargraphTimer(), nullptr);
+        transport()->doPlay();
+        EXPECT_EQ(avc->audioPlayer(), nullptr);
+        EXPECT_FALSE(transport()->playing());
+        const QStringList expected =
+            available ? QStringList{"Sonavell: The sound device refused to record.",
+                                    "Sonavell: The sound device refused to play."}
+                      : QStringList{"Sonavell: No sound device is available.",
+                                    "Sonavell: No sound device is available."};
+        EXPECT_EQ(AlertView::history(), expected);
+    }
 
     AudioDevice::setDefaultDevice(device); // the device answers again: the next tap records
     transport()->doRecord();
@@ -410,6 +436,80 @@ TEST_F(RecorderFixture, LeavingTheScreenStopsWhatRuns)
     EXPECT_EQ(avc->audioRecorder(), nullptr);
     EXPECT_FALSE(transport()->recording());
     navigation->popViewControllerAnimated(false);
+}
+
+TEST_F(RecorderFixture, FinishingBeforeQuitWritesTheTakesFactsFirst)
+{
+    transport()->doRecord();
+    pump(1.2);
+    avc->finishTransportBeforeQuit();
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_NEAR(current()->duration(), 1.2, 0.03);
+    EXPECT_EQ(current()->quality(), "LQ");
+    EXPECT_EQ(sampleCount(currentPath()), int64_t(std::lround(current()->duration() * 11025)));
+
+    // A take still counting in does not start behind the quit.
+    timer->setUseRecordCountDown(true);
+    transport()->doRecord();
+    avc->finishTransportBeforeQuit();
+    pump(2.0);
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+}
+
+TEST_F(RecorderFixture, OnlyRegularFilesInsideTheDocumentsFolderAreRecordedInto)
+{
+    // A FIFO, a link that leads out of the folder and a name that climbs out of it: each take
+    // is refused with an alert, the transport stays ready, and nothing there is touched.
+    sonavell::test::ScratchDir outside;
+    outside.write("target.wav", "outside");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(docs() + "/fifo.wav").constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(outside.file("target.wav"), docs() + "/link.wav"));
+    const QString climb = QDir(docs()).relativeFilePath(outside.file("target.wav"));
+    for (const QString& name : {QString("fifo.wav"), QString("link.wav"), climb}) {
+        SCOPED_TRACE(name.toStdString());
+        AlertView::clearHistory();
+        current()->setFilename(name);
+        avc->navigationControllerDidShowViewController(avc.get(), false);
+        EXPECT_FALSE(transport()->hasPlayMode());
+        transport()->doRecord();
+        EXPECT_EQ(avc->audioRecorder(), nullptr);
+        EXPECT_FALSE(transport()->recording());
+        ASSERT_EQ(AlertView::history().size(), 1);
+        EXPECT_EQ(AlertView::history().front(),
+                  "Sonavell: The recording could not be saved: " + name +
+                      " is not a file in the documents folder.");
+    }
+    QFile target(outside.file("target.wav"));
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "outside");
+    EXPECT_FALSE(QFileInfo(docs() + "/fifo.wav").isFile());
+
+    // A link that stays inside the folder is fine.
+    current()->setFilename("inner.wav");
+    ASSERT_TRUE(QFile::link(docs() + "/real.wav", docs() + "/inner.wav") ||
+                QFileInfo(docs() + "/inner.wav").isSymLink());
+    loadClip(0.5);
+    EXPECT_TRUE(transport()->hasPlayMode());
+    EXPECT_EQ(sampleCount(docs() + "/real.wav"), 5512);
+}
+
+TEST_F(RecorderFixture, ATakeIntoAReadOnlyFolderIsRefusedAtOnce)
+{
+    // The documents folder on its own small file system, made read-only under the running
+    // program, as a full or failing card remounted read-only would be.
+    if (::mount("tmpfs", QFile::encodeName(docs()).constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not allowed here: " << std::strerror(errno);
+    ASSERT_EQ(::mount(nullptr, QFile::encodeName(docs()).constData(), nullptr,
+                      MS_REMOUNT | MS_RDONLY, "size=1m"),
+              0);
+    AlertView::clearHistory();
+    transport()->doRecord();
+    EXPECT_EQ(avc->audioRecorder(), nullptr);
+    EXPECT_FALSE(transport()->recording());
+    EXPECT_EQ(avc->bargraphTimer(), nullptr);
+    EXPECT_EQ(AlertView::history(),
+              QStringList{"Sonavell: The recording could not be saved: Read-only file system."});
+    ::umount2(QFile::encodeName(docs()).constData(), MNT_DETACH);
 }
 
 TEST_F(RecorderFixture, AppendDuringPlaybackRecordsOnceThePlayerHasStopped)

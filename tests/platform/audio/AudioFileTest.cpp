@@ -1,9 +1,15 @@
 // The WAV file layer: the exact recording format, reading other WAV flavours, refusing to
-// extend files whose samples it would misread, and what is not a WAV file.
+// extend files whose samples it would misread, what is not a WAV file, and what is not a file.
 #include "platform/audio/AudioTestSupport.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
+
+#include <future>
+#include <sys/stat.h>
 
 using namespace sonavell::test;
 
@@ -125,4 +131,31 @@ TEST(AudioFile, RejectsWhatIsNotAWavFile)
     dir.write(QStringLiteral("cut.wav"), b.left(44 + 600));
     ASSERT_EQ(AudioFile::openURL(dir.file("cut.wav"), AudioFile::kReadPermission, &file), noErr);
     EXPECT_EQ(file->audioDataPacketCount(), 300);
+}
+
+TEST(AudioFile, OpensRegularFilesOnlyAndNeverWaitsOnAFifo)
+{
+    // Opening a FIFO for reading would wait for a writer forever; it is refused at once, for
+    // reading, appending and creating alike, and a folder the same way.
+    ScratchDir dir;
+    const QString fifo = dir.file("x.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto attempt = std::async(std::launch::async, [&] {
+        std::unique_ptr<AudioFile> file;
+        return std::vector<OSStatus>{
+            AudioFile::openURL(fifo, AudioFile::kReadPermission, &file),
+            AudioFile::openURL(fifo, AudioFile::kReadWritePermission, &file),
+            AudioFile::createWithURL(fifo, monoPCM16Format(11025), &file),
+            AudioFile::createWithURL(dir.path(), monoPCM16Format(11025), &file)};
+    });
+    if (attempt.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        // Let the stuck open go so the test can end, then fail.
+        QFile writer(fifo);
+        writer.open(QIODevice::ReadWrite);
+        attempt.wait();
+        FAIL() << "opening a FIFO waited";
+    }
+    for (OSStatus status : attempt.get())
+        EXPECT_NE(status, noErr);
+    EXPECT_TRUE(QFileInfo(fifo).exists());
 }

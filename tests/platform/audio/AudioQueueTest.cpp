@@ -1,6 +1,7 @@
 // The audio queue on the virtual device, and the choice of the default device.
 #include "platform/audio/AudioQueue.h"
 #include "platform/audio/AudioTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include <QThread>
 
@@ -8,6 +9,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -21,12 +24,15 @@ struct InputSink
     std::vector<int16_t> samples;
     std::vector<QThread*> threads;
     bool reenqueue = true;
+    std::function<void()> gate; // runs first in every callback, on the queue's thread
 };
 
 void inputCallback(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
                    const AudioTimeStamp*, uint32_t packets, const AudioStreamPacketDescription*)
 {
     auto* sink = static_cast<InputSink*>(user);
+    if (sink->gate)
+        sink->gate();
     {
         std::lock_guard lock(sink->mutex);
         const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
@@ -56,6 +62,73 @@ void listen(void* user, AudioQueueRef queue, AudioQueuePropertyID)
 }
 
 } // namespace
+
+TEST(AudioQueue, InputKeepsFifteenSecondsForABusyApplicationAndCountsWhatItDrops)
+{
+    // The application's first callback hangs for 5 s of audio: what arrives meanwhile waits in
+    // the queue, and a stop made during the hang hands all of it over, in order, once the
+    // callback returns.
+    auto device = std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
+    device->setInputGenerator(VirtualAudioDevice::Generator::Ramp);
+    InputSink sink;
+    std::promise<void> entered, release;
+    auto released = release.get_future().share();
+    sink.gate = [&, first = true]() mutable {
+        if (!first)
+            return;
+        first = false;
+        entered.set_value();
+        released.wait();
+    };
+    AudioQueueRef q = nullptr;
+    ASSERT_EQ(AudioQueue::newInput(monoPCM16Format(11025), &inputCallback, &sink, &q, device),
+              noErr);
+    for (int i = 0; i < 2; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        ASSERT_EQ(q->allocateBuffer(8192, &b), noErr);
+        q->enqueueBuffer(b);
+    }
+    ASSERT_EQ(q->start(), noErr);
+    device->advance(1.0);
+    entered.get_future().wait();
+    for (int i = 0; i < 32; ++i)
+        device->advance(0.125);
+    std::thread stopper([q] { q->stop(true); });
+    QThread::msleep(50);
+    release.set_value();
+    stopper.join();
+    {
+        std::lock_guard lock(sink.mutex);
+        EXPECT_EQ(sink.samples, ramp(5 * 11025));
+    }
+    EXPECT_EQ(q->droppedFrames(), 0u);
+    AudioQueue::dispose(q, true);
+
+    // An application that keeps both buffers for 20 s: 15 s wait, the rest is dropped and
+    // counted; with no buffer to carry them at the stop, the waiting frames are counted too.
+    InputSink keeper;
+    keeper.reenqueue = false;
+    ASSERT_EQ(AudioQueue::newInput(monoPCM16Format(11025), &inputCallback, &keeper, &q, device),
+              noErr);
+    for (int i = 0; i < 2; ++i) {
+        AudioQueueBufferRef b = nullptr;
+        ASSERT_EQ(q->allocateBuffer(8192, &b), noErr);
+        q->enqueueBuffer(b);
+    }
+    ASSERT_EQ(q->start(), noErr);
+    for (int i = 0; i < 160; ++i)
+        device->advance(0.125);
+    EXPECT_EQ(q->droppedFrames(), 20u * 11025u - 8192u - 15u * 11025u);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            std::lock_guard lock(keeper.mutex);
+            return keeper.samples.size() == 8192u;
+        },
+        2000));
+    ASSERT_EQ(q->stop(true), noErr);
+    EXPECT_EQ(q->droppedFrames(), 20u * 11025u - 8192u);
+    AudioQueue::dispose(q, true);
+}
 
 TEST(AudioQueue, InputHandsOverEverySampleInOrderAndTheRestAtAnImmediateStop)
 {
@@ -157,12 +230,25 @@ TEST(AudioQueue, HandBacksPostedBeforeADisposeFromAnotherThreadFindTheQueueGone)
     EXPECT_EQ(handedBack, 0);
 }
 
-TEST(AudioDevice, FallsBackToTheVirtualDeviceWhenNoServerAnswers)
+TEST(AudioDevice, UsesTheVirtualDeviceOnlyWhenAskedFor)
 {
+    // Without a sound server the default device is still the server's: unavailable, so a
+    // queue on it refuses to start rather than record silence from a stand-in.
     const QByteArray oldServer = qgetenv("PULSE_SERVER");
     const QByteArray oldChoice = qgetenv("SONAVELL_AUDIO");
     qputenv("PULSE_SERVER", "unix:/nonexistent/sonavell-test/native");
     qunsetenv("SONAVELL_AUDIO");
+    AudioDevice::setDefaultDevice(nullptr);
+    EXPECT_EQ(AudioDevice::defaultDevice()->name(), "pulseaudio");
+    EXPECT_FALSE(AudioDevice::defaultDevice()->isAvailable());
+    InputSink sink;
+    AudioQueueRef q = nullptr;
+    ASSERT_EQ(AudioQueue::newInput(monoPCM16Format(11025), &inputCallback, &sink, &q), noErr);
+    EXPECT_FALSE(q->deviceAvailable());
+    EXPECT_EQ(q->start(), kAudioQueueErr_CannotStart);
+    AudioQueue::dispose(q, true);
+
+    qputenv("SONAVELL_AUDIO", "virtual");
     AudioDevice::setDefaultDevice(nullptr);
     EXPECT_EQ(AudioDevice::defaultDevice()->name(), "virtual");
     AudioDevice::setDefaultDevice(nullptr);
