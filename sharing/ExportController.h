@@ -11,7 +11,8 @@ class RELO_BrowserController;
 class SwitchControl;
 
 // The export screen: the web sharing switch with the two addresses under which the web server
-// is reached, and the progress of an e-mail upload while one runs. The screen knows no server:
+// is reached, the button that opens the push screen, and the progress of an e-mail upload while
+// one runs. The screen knows no server:
 // the application connects webSharingSwitched to the server's switch and the server's address
 // changes to urlDataIsReady.
 class ExportController : public ViewController
@@ -25,6 +26,13 @@ public:
     void webSharingOnOff(SwitchControl* sender);
     // The server's addresses changed: shows them with their captions. Main thread.
     void urlDataIsReady(const QString& hostNameURL, const QString& rawURL);
+    // The push screen, presented by postRELO_Browser; its Done button dismisses it.
+    void setReloBrowserController(RELO_BrowserController* controller);
+    RELO_BrowserController* reloBrowser() const { return reloBrowserController; }
+    // Presents the push screen modally, if there is one.
+    void postRELO_Browser();
+    void puntRELO_Browser();
+
     // The uploader's progress, 0.0 to 1.0; 0.0 when no upload runs.
     void updateEmailProgress(float progress) { emailProgress = progress; }
     void startProgressTimer();
@@ -42,6 +50,8 @@ public:
     QAbstractButton* sendEmailButton = nullptr;
     QLabel* bonjourURLLabel = nullptr;
     QLabel* numericURLLabel = nullptr;
+    // Opens the push screen.
+    QAbstractButton* pushButton = nullptr;
     float emailProgress = 0.0f;
     QTimer* progressTimer = nullptr;
 
