@@ -106,8 +106,9 @@ void RELO_BrowserController::buildScreen()
     buttons->addWidget(cancelButton);
     layout->addLayout(buttons);
 
-    connectingLabel = new QLabel(tr("Connecting to the receiver…"), this);
-    connectedLabel = new QLabel(tr("Connected; waiting for the receiver to accept."), this);
+    // The receiver's and the recording's names are filled in at Send.
+    connectingLabel = new QLabel(tr("Connecting…"), this);
+    connectedLabel = new QLabel(tr("Connected."), this);
     acceptedLabel = new QLabel(tr("The receiver accepted the recording."), this);
     rejectedLabel = new QLabel(tr("The receiver declined the recording."), this);
     sendingLabel = new QLabel(tr("Sending…"), this);
@@ -193,6 +194,9 @@ void RELO_BrowserController::pushIt()
     const int row = receiverPicker->selectedRowInComponent(0);
     if (row >= 0 && row < static_cast<int>(m_services.size())) {
         const NetService& service = *m_services[row];
+        connectingLabel->setText(tr("Connecting to %1…").arg(service.name()));
+        connectedLabel->setText(tr("Connected to %1.").arg(service.name()));
+        sendingLabel->setText(tr("Sending “%1”…").arg(job.recordingName));
         job.receiverSelected = true;
         job.endpoint.hostName = service.hostName();
         job.endpoint.port = service.hostName().isEmpty() ? -1 : service.port();
