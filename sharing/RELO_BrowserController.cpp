@@ -320,11 +320,19 @@ void RELO_BrowserController::netServiceBrowserDidRemoveService(NetServiceBrowser
                                  [&](const auto& service) { return service->name() == name; });
     if (it == m_services.end())
         return;
+    // The selection stays on the receiver the user chose, not on its row number.
+    const int selected = receiverPicker->selectedRowInComponent(0);
+    const QString chosen = selected >= 0 && selected < static_cast<int>(m_services.size())
+                               ? m_services[selected]->name()
+                               : QString();
     (*it)->setDelegate(nullptr);
     (*it)->stop();
     it->release()->deleteLater();
     m_services.erase(it);
     receiverPicker->reloadAllComponents();
+    for (size_t row = 0; row < m_services.size(); ++row)
+        if (m_services[row]->name() == chosen)
+            receiverPicker->selectRow(static_cast<int>(row), 0, false);
 }
 
 void RELO_BrowserController::netServiceDidResolveAddress(NetService*)
@@ -377,6 +385,10 @@ void RELO_BrowserController::pushItThread(const PushJob& job)
     }
 
     std::unique_ptr<StreamPair> streams = m_env.makeStreams(job.endpoint);
+    if (!streams) {
+        curFile.reset();
+        return;
+    }
     m_streams = streams.release();
     m_streams->setDelegate(this);
     m_streams->open();

@@ -360,6 +360,29 @@ TEST(Push, LeavingAndReturningEmptiesTheListAndSearchesAfresh)
     EXPECT_EQ(rows, 1);
 }
 
+TEST(Push, TheChoiceStaysOnTheSameReceiverWhenAnotherGoes)
+{
+    // Found in this order, the chosen second one moves up a row when the first goes.
+    auto first = std::make_unique<RawReceiver>();
+    PushScreenFixture f;
+    ASSERT_TRUE(f.appearAndSelect(first->name));
+    RawReceiver second;
+    ASSERT_TRUE(f.select(second.name));
+    RawReceiver third;
+    ASSERT_TRUE(f.select(third.name));
+    ASSERT_TRUE(f.select(second.name));
+    const QString gone = first->name;
+    first.reset(); // withdraws its service
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& service : f.screen->services())
+            if (service->name() == gone)
+                return false;
+        return true;
+    }));
+    const int row = f.screen->receiverPicker->selectedRowInComponent(0);
+    EXPECT_EQ(f.screen->receiverPicker->titleForRow(row, 0), second.name);
+}
+
 TEST(Push, HeaderCarriesTheNameOnOneLine)
 {
     EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("Lecture 3"), 1024),
