@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -184,6 +185,9 @@ void PushReceiver::askNext()
     IncomingPush* push = m_questions.front();
     m_asking = true;
     m_answer.clear();
+    // Whatever was typed before the question is not its answer.
+    if (::isatty(STDIN_FILENO))
+        ::tcflush(STDIN_FILENO, TCIFLUSH);
     std::fprintf(stdout, "Push from %s: \"%s\" (%lld bytes). Accept? [y/N] ",
                  qUtf8Printable(push->peer()), qUtf8Printable(push->header().contentName()),
                  static_cast<long long>(push->header().contentLength()));
