@@ -12,9 +12,8 @@ class SwitchControl;
 
 // The export screen: the web sharing switch with the two addresses under which the web server
 // is reached, the button that opens the push screen, and the progress of an e-mail upload while
-// one runs. The screen knows no server:
-// the application connects webSharingSwitched to the server's switch and the server's address
-// changes to urlDataIsReady.
+// one runs. The screen knows no server: the application connects webSharingSwitched to the
+// server's switch and the server's address changes to urlDataIsReady.
 class ExportController : public ViewController
 {
     Q_OBJECT
@@ -28,7 +27,6 @@ public:
     void urlDataIsReady(const QString& hostNameURL, const QString& rawURL);
     // The push screen, presented by postRELO_Browser; its Done button dismisses it.
     void setReloBrowserController(RELO_BrowserController* controller);
-    RELO_BrowserController* reloBrowser() const { return reloBrowserController; }
     // Presents the push screen modally, if there is one.
     void postRELO_Browser();
     void puntRELO_Browser();
