@@ -5,6 +5,7 @@
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "sharing/ExportController.h"
+#include "sharing/RELO_BrowserController.h"
 #include "sharing/SharingController.h"
 
 #include <QVBoxLayout>
@@ -33,6 +34,8 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
         sharing, &SharingController::urlDataChanged, exportScreen, [sharing, exportScreen] {
             exportScreen->urlDataIsReady(sharing->myPublicHostNameURL(), sharing->myPublicRawURL());
         });
+    // The push screen, presented by the export screen.
+    exportScreen->setReloBrowserController(new RELO_BrowserController(&appDelegate, m_window));
     appDelegate.sharingController = sharing;
     appDelegate.exportController = exportScreen;
 

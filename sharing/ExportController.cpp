@@ -2,10 +2,12 @@
 
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SwitchControl.h"
+#include "sharing/RELO_BrowserController.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -48,6 +50,12 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     bonjourUnavailableNote->setHidden(true);
 
     layout->addSpacing(16);
+    pushButton = new QPushButton(tr("Send to Another Device"), this);
+    pushButton->setEnabled(false);
+    connect(pushButton, &QAbstractButton::clicked, this, &ExportController::postRELO_Browser);
+    layout->addWidget(pushButton);
+
+    layout->addSpacing(16);
     progressLabel = new QLabel(this);
     emailProgressBar = new ProgressView(this);
     layout->addWidget(progressLabel);
@@ -69,6 +77,31 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
 }
 
 ExportController::~ExportController() = default;
+
+void ExportController::setReloBrowserController(RELO_BrowserController* controller)
+{
+    if (reloBrowserController)
+        disconnect(reloBrowserController, nullptr, this, nullptr);
+    reloBrowserController = controller;
+    pushButton->setEnabled(controller != nullptr);
+    if (controller) {
+        controller->hide();
+        connect(controller, &RELO_BrowserController::doneRequested, this,
+                &ExportController::puntRELO_Browser);
+    }
+}
+
+void ExportController::postRELO_Browser()
+{
+    if (reloBrowserController)
+        presentModalViewController(reloBrowserController, true);
+}
+
+void ExportController::puntRELO_Browser()
+{
+    if (reloBrowserController && modalViewController() == reloBrowserController)
+        dismissModalViewControllerAnimated(true);
+}
 
 void ExportController::webSharingOnOff(SwitchControl* sender)
 {

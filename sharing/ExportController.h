@@ -11,9 +11,9 @@ class RELO_BrowserController;
 class SwitchControl;
 
 // The export screen: the web sharing switch with the two addresses under which the web server
-// is reached, and the progress of an e-mail upload while one runs. The screen knows no server:
-// the application connects webSharingSwitched to the server's switch and the server's address
-// changes to urlDataIsReady.
+// is reached, the button that opens the push screen, and the progress of an e-mail upload while
+// one runs. The screen knows no server: the application connects webSharingSwitched to the
+// server's switch and the server's address changes to urlDataIsReady.
 class ExportController : public ViewController
 {
     Q_OBJECT
@@ -25,6 +25,12 @@ public:
     void webSharingOnOff(SwitchControl* sender);
     // The server's addresses changed: shows them with their captions. Main thread.
     void urlDataIsReady(const QString& hostNameURL, const QString& rawURL);
+    // The push screen, presented by postRELO_Browser; its Done button dismisses it.
+    void setReloBrowserController(RELO_BrowserController* controller);
+    // Presents the push screen modally, if there is one.
+    void postRELO_Browser();
+    void puntRELO_Browser();
+
     // The uploader's progress, 0.0 to 1.0; 0.0 when no upload runs.
     void updateEmailProgress(float progress) { emailProgress = progress; }
     void startProgressTimer();
@@ -44,6 +50,8 @@ public:
     QLabel* numericURLLabel = nullptr;
     // Under the IP address while Bonjour is unavailable: there is no .local name to give.
     QLabel* bonjourUnavailableNote = nullptr;
+    // Opens the push screen.
+    QAbstractButton* pushButton = nullptr;
     float emailProgress = 0.0f;
     QTimer* progressTimer = nullptr;
 

@@ -1,6 +1,9 @@
 #include "platform/ui/ViewController.h"
 
+#include "platform/ui/NavigationController.h"
+
 #include <QAbstractButton>
+#include <QEvent>
 
 ViewController::ViewController(QWidget* parent)
     : QWidget(parent)
@@ -19,4 +22,51 @@ void ViewController::setRightBarButton(QAbstractButton* button)
 {
     m_rightBarButton = button;
     emit rightBarButtonChanged();
+}
+
+void ViewController::presentModalViewController(ViewController* modal, bool animated)
+{
+    if (!modal || modal == this || m_modalViewController || modal->m_presentingViewController)
+        return;
+    QWidget* host = m_navigationController ? static_cast<QWidget*>(m_navigationController) : this;
+    viewWillDisappear(animated);
+    modal->viewWillAppear(animated);
+    m_modalViewController = modal;
+    modal->m_presentingViewController = this;
+    if (modal->parentWidget() != host)
+        modal->setParent(host);
+    modal->setGeometry(host->rect());
+    host->installEventFilter(this);
+    modal->show();
+    modal->raise();
+    viewDidDisappear(animated);
+    modal->viewDidAppear(animated);
+}
+
+void ViewController::dismissModalViewControllerAnimated(bool animated)
+{
+    if (!m_modalViewController) {
+        if (m_presentingViewController)
+            m_presentingViewController->dismissModalViewControllerAnimated(animated);
+        return;
+    }
+    ViewController* modal = m_modalViewController;
+    modal->viewWillDisappear(animated);
+    viewWillAppear(animated);
+    if (modal->parentWidget())
+        modal->parentWidget()->removeEventFilter(this);
+    modal->hide();
+    m_modalViewController = nullptr;
+    modal->m_presentingViewController = nullptr;
+    modal->viewDidDisappear(animated);
+    viewDidAppear(animated);
+}
+
+bool ViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    // The modal screen keeps covering its host as the host changes size.
+    if (event->type() == QEvent::Resize && m_modalViewController &&
+        watched == m_modalViewController->parentWidget())
+        m_modalViewController->setGeometry(static_cast<QWidget*>(watched)->rect());
+    return QWidget::eventFilter(watched, event);
 }

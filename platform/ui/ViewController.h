@@ -24,6 +24,17 @@ public:
 
     NavigationController* navigationController() const { return m_navigationController; }
 
+    // Shows `modal` over this screen (over its navigation controller, bar included, when it is in
+    // one) until it is dismissed. This screen hears viewWillDisappear and viewDidDisappear, the
+    // modal screen viewWillAppear and viewDidAppear; dismissing sends the reverse. One modal
+    // screen at a time.
+    void presentModalViewController(ViewController* modal, bool animated);
+    // Dismisses the screen this one presents; sent to a modal screen, dismisses that screen.
+    void dismissModalViewControllerAnimated(bool animated);
+    ViewController* modalViewController() const { return m_modalViewController; }
+    // The screen that presents this one modally, if any.
+    ViewController* presentingViewController() const { return m_presentingViewController; }
+
     virtual void viewWillAppear(bool animated) { Q_UNUSED(animated); }
     virtual void viewDidAppear(bool animated) { Q_UNUSED(animated); }
     virtual void viewWillDisappear(bool animated) { Q_UNUSED(animated); }
@@ -33,8 +44,13 @@ signals:
     void titleChanged(const QString& title);
     void rightBarButtonChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     friend class NavigationController;
+    ViewController* m_modalViewController = nullptr;
+    ViewController* m_presentingViewController = nullptr;
     QString m_title;
     QAbstractButton* m_rightBarButton = nullptr;
     NavigationController* m_navigationController = nullptr;

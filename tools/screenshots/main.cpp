@@ -1,16 +1,17 @@
 // sonavell_screenshots OUTDIR: renders the recorder screen on the offscreen platform, idle,
-// recording, loaded and playing, into OUTDIR/recorder-<state>.png. The audio is the virtual
-// device with a manual clock and a 440 Hz tone as the microphone, so the pictures are the same
-// on every run.
+// recording, loaded and playing, into OUTDIR/recorder-<state>.png, and the push screen during a
+// transfer into OUTDIR/push-sending.png. The audio is the virtual device with a manual clock and a
+// 440 Hz tone as the microphone, so the recorder pictures are the same on every run.
+#include "PushScreenshot.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/MeterView.h"
 #include "dashboard/TransportView.h"
 #include "platform/audio/AudioDevice.h"
+#include "platform/audio/VirtualAudioDevice.h"
 #include "platform/system/IdleInhibitor.h"
 #include "platform/system/LocationManager.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/audio/VirtualAudioDevice.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 
@@ -107,5 +108,7 @@ int main(int argc, char* argv[])
         transport->doPlay();
     }
     AudioDevice::setDefaultDevice(nullptr);
+    if (!shootPushScreen(outDir))
+        exitCode = 1;
     return exitCode;
 }

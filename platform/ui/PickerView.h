@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class QListWidget;
+
+// A one-column picker: a list of rows from which one is selected. The rows come from a data
+// source and are read again on reloadAllComponents(); while there are rows, one of them is always
+// selected (the first at the start; a reload keeps the selected position where it can).
+class PickerView : public QWidget
+{
+    Q_OBJECT
+public:
+    class DataSource
+    {
+    public:
+        virtual ~DataSource() = default;
+        virtual int pickerViewNumberOfRowsInComponent(PickerView* picker, int component) = 0;
+        virtual QString pickerViewTitleForRow(PickerView* picker, int row, int component) = 0;
+    };
+
+    explicit PickerView(QWidget* parent = nullptr);
+
+    void setDataSource(DataSource* dataSource) { m_dataSource = dataSource; }
+    void reloadAllComponents();
+    int numberOfRowsInComponent(int component) const;
+    // The selected row of the column, or -1 when the column has no rows.
+    int selectedRowInComponent(int component) const;
+    // Selects a row from code; no signal is sent.
+    void selectRow(int row, int component, bool animated);
+    QString titleForRow(int row, int component) const;
+
+signals:
+    // The user chose a row.
+    void didSelectRow(int row, int component);
+
+private:
+    DataSource* m_dataSource = nullptr;
+    QListWidget* m_list = nullptr;
+};

@@ -1,0 +1,538 @@
+#include "sharing/RELO_BrowserController.h"
+
+#include "core/AppDelegate.h"
+#include "core/Recording.h"
+#include "platform/system/DocumentPath.h"
+#include "platform/ui/NetworkActivityIndicator.h"
+#include "platform/ui/ProgressView.h"
+#include "sharing/SharingLog.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char kReject[] = "RELO/1.0\nReject";
+constexpr const char kAccept[] = "RELO/1.0\nAccept";
+constexpr qsizetype kReplyCompared = 15;
+
+} // namespace
+
+RELO_BrowserController::RELO_BrowserController(AppDelegate* appDelegate, QWidget* parent)
+    : ViewController(parent)
+{
+    m_env.documentsPath = appDelegate->documentsPath();
+    m_env.currentRecording = [appDelegate]() -> std::shared_ptr<Recording> {
+        const AppDelegate::RecordingList list =
+            appDelegate->recArrayFilter(appDelegate->searchText());
+        const int index = appDelegate->recordingIndex();
+        if (index < 0 || index >= list.size())
+            return nullptr;
+        return list[index];
+    };
+    awakeFromNib();
+}
+
+RELO_BrowserController::RELO_BrowserController(Environment environment, QWidget* parent)
+    : ViewController(parent)
+    , m_env(std::move(environment))
+{
+    awakeFromNib();
+}
+
+RELO_BrowserController::~RELO_BrowserController()
+{
+    cancelCurrentOperation = true;
+    if (m_pushThread) {
+        wakePushThread();
+        m_pushThread->wait();
+    }
+    delete browser;
+    if (NetworkActivityIndicator::isNetworkActivityIndicatorVisible())
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
+}
+
+void RELO_BrowserController::awakeFromNib()
+{
+    myDocumentsPath = m_env.documentsPath;
+    if (!m_env.makeStreams)
+        m_env.makeStreams = [](const StreamPair::Endpoint& endpoint) {
+            return std::make_unique<StreamPair>(endpoint);
+        };
+    buildScreen();
+}
+
+void RELO_BrowserController::buildScreen()
+{
+    setTitle(tr("Send to Device"));
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 12, 16, 16);
+    layout->setSpacing(8);
+
+    auto* top = new QHBoxLayout;
+    auto* title = new QLabel(tr("Send to Device"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    activityIndicator = new NetworkActivityIndicator(this);
+    doneButton = new QPushButton(tr("Done"), this);
+    top->addWidget(title);
+    top->addWidget(activityIndicator);
+    top->addStretch();
+    top->addWidget(doneButton);
+    layout->addLayout(top);
+
+    layout->addWidget(new QLabel(tr("Receivers on this network:"), this));
+    receiverPicker = new PickerView(this);
+    receiverPicker->setDataSource(this);
+    receiverPicker->setMinimumHeight(140);
+    layout->addWidget(receiverPicker, 1);
+
+    auto* buttons = new QHBoxLayout;
+    sendButton = new QPushButton(tr("Send"), this);
+    cancelButton = new QPushButton(tr("Cancel"), this);
+    buttons->addWidget(sendButton);
+    buttons->addWidget(cancelButton);
+    layout->addLayout(buttons);
+
+    // The receiver's and the recording's names are filled in at Send.
+    connectingLabel = new QLabel(tr("Connecting…"), this);
+    connectedLabel = new QLabel(tr("Connected."), this);
+    acceptedLabel = new QLabel(tr("The receiver accepted the recording."), this);
+    rejectedLabel = new QLabel(tr("The receiver declined the recording."), this);
+    sendingLabel = new QLabel(tr("Sending…"), this);
+    failedLabel =
+        new QLabel(tr("Sending failed: the receiver went away or stopped answering."), this);
+    for (QLabel* label : {connectingLabel, connectedLabel, acceptedLabel, rejectedLabel,
+                          sendingLabel, failedLabel}) {
+        label->setWordWrap(true);
+        label->setHidden(true);
+        layout->addWidget(label);
+    }
+    progressBar = new ProgressView(this);
+    progressBar->setHidden(true);
+    layout->addWidget(progressBar);
+    layout->addStretch();
+
+    cancelButton->setEnabled(false);
+    connect(sendButton, &QPushButton::clicked, this, &RELO_BrowserController::pushIt);
+    connect(cancelButton, &QPushButton::clicked, this, &RELO_BrowserController::cancelSend);
+    connect(doneButton, &QPushButton::clicked, this, &RELO_BrowserController::doneRequested);
+}
+
+// ---- Screen life cycle and buttons (main thread) ----
+
+void RELO_BrowserController::viewWillAppear(bool animated)
+{
+    ViewController::viewWillAppear(animated);
+    if (!browser) {
+        browser = new NetServiceBrowser;
+        browser->setDelegate(this);
+        browser->searchForServicesOfType(QString::fromLatin1(kServiceType),
+                                         QString::fromLatin1(kServiceDomain));
+    }
+    curRecording = m_env.currentRecording ? m_env.currentRecording() : nullptr;
+    cancelButton->setEnabled(false);
+    for (QLabel* label :
+         {connectingLabel, connectedLabel, acceptedLabel, rejectedLabel, sendingLabel, failedLabel})
+        label->setHidden(true);
+    progressBar->setHidden(true);
+    progressBar->setProgress(0.0f);
+}
+
+void RELO_BrowserController::viewWillDisappear(bool animated)
+{
+    ViewController::viewWillDisappear(animated);
+    // The search ends and the list goes with it at once, so a quick return always starts a new
+    // search on an empty list.
+    if (browser) {
+        browser->stop();
+        browser->deleteLater();
+        browser = nullptr;
+    }
+    for (auto& service : m_services) {
+        service->setDelegate(nullptr);
+        service->stop();
+        service.release()->deleteLater();
+    }
+    m_services.clear();
+    m_sightings.clear();
+    receiverPicker->reloadAllComponents();
+}
+
+bool RELO_BrowserController::isPushRunning() const
+{
+    return m_pushThread && !m_pushThread->isFinished();
+}
+
+void RELO_BrowserController::pushIt()
+{
+    // One push at a time: a second Send before the first has shown itself is ignored.
+    if (isPushRunning())
+        return;
+    if (m_pushThread) {
+        m_pushThread->wait();
+        m_pushThread.reset();
+    }
+    cancelCurrentOperation = false;
+    PushJob job;
+    if (curRecording) {
+        job.recordingName = curRecording->name();
+        job.recordingFile = curRecording->filename();
+    }
+    const int row = receiverPicker->selectedRowInComponent(0);
+    if (row >= 0 && row < static_cast<int>(m_services.size())) {
+        const NetService& service = *m_services[row];
+        connectingLabel->setText(tr("Connecting to %1…").arg(service.name()));
+        connectedLabel->setText(tr("Connected to %1.").arg(service.name()));
+        sendingLabel->setText(tr("Sending “%1”…").arg(job.recordingName));
+        job.receiverSelected = true;
+        job.endpoint.hostName = service.hostName();
+        job.endpoint.port = service.hostName().isEmpty() ? -1 : service.port();
+        job.endpoint.addresses = service.addresses();
+    }
+    m_pushThread.reset(QThread::create([this, job] { pushItThread(job); }));
+    m_pushThread->start();
+}
+
+void RELO_BrowserController::cancelSend()
+{
+    cancelCurrentOperation = true;
+    wakePushThread();
+}
+
+void RELO_BrowserController::wakePushThread()
+{
+    if (!m_pushThread)
+        return;
+    if (QAbstractEventDispatcher* dispatcher =
+            QAbstractEventDispatcher::instance(m_pushThread.get()))
+        dispatcher->wakeUp();
+}
+
+void RELO_BrowserController::updateMyUI(int code)
+{
+    auto show = [](QWidget* widget, bool shown) { widget->setHidden(!shown); };
+    auto controls = [&](bool busy, bool connecting, bool connected, bool accepted, bool rejected,
+                        bool sending, bool failed, bool bar) {
+        doneButton->setEnabled(!busy);
+        sendButton->setEnabled(!busy);
+        cancelButton->setEnabled(busy);
+        show(connectingLabel, connecting);
+        show(connectedLabel, connected);
+        show(acceptedLabel, accepted);
+        show(rejectedLabel, rejected);
+        show(sendingLabel, sending);
+        show(failedLabel, failed);
+        show(progressBar, bar);
+    };
+    switch (code) {
+    case kIdle:
+    case kFailed:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
+        controls(false, false, false, false, false, false, code == kFailed, false);
+        progressBar->setProgress(0.0f);
+        break;
+    case kConnecting:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
+        controls(true, true, false, false, false, false, false, false);
+        progressBar->setProgress(0.0f);
+        break;
+    case kConnected:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
+        controls(true, false, true, false, false, false, false, false);
+        progressBar->setProgress(0.0f);
+        break;
+    case kRejected:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
+        controls(true, false, false, false, true, false, false, false);
+        progressBar->setProgress(0.0f);
+        break;
+    case kSending:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
+        controls(true, false, true, true, false, true, false, true);
+        progressBar->setProgress(static_cast<float>(m_progressPercent.load()));
+        break;
+    case kProgress:
+        progressBar->setProgress(static_cast<float>(m_progressPercent.load()));
+        break;
+    default:
+        return;
+    }
+    emit screenCodeShown(code);
+}
+
+void RELO_BrowserController::requestScreen(int code)
+{
+    QMetaObject::invokeMethod(
+        this, [this, code] { updateMyUI(code); }, Qt::QueuedConnection);
+}
+
+// ---- Receiver list (main thread) ----
+
+int RELO_BrowserController::pickerViewNumberOfRowsInComponent(PickerView*, int)
+{
+    return static_cast<int>(m_services.size());
+}
+
+QString RELO_BrowserController::pickerViewTitleForRow(PickerView*, int row, int)
+{
+    if (row < 0 || row >= static_cast<int>(m_services.size()))
+        return {};
+    return m_services[row]->name();
+}
+
+void RELO_BrowserController::netServiceBrowserDidFindService(NetServiceBrowser* sender,
+                                                             std::unique_ptr<NetService> service,
+                                                             bool)
+{
+    if (sender != browser)
+        return;
+    // A receiver is reported once per interface and protocol it is seen on; it is listed once.
+    if (m_sightings[service->name()]++ > 0)
+        return;
+    service->setDelegate(this);
+    service->resolveWithTimeout(kResolveTimeout);
+    m_services.push_back(std::move(service));
+}
+
+void RELO_BrowserController::netServiceBrowserDidRemoveService(NetServiceBrowser* sender,
+                                                               const QString& name, bool)
+{
+    if (sender != browser)
+        return;
+    const auto seen = m_sightings.find(name);
+    if (seen == m_sightings.end() || --seen->second > 0)
+        return;
+    m_sightings.erase(seen);
+    const auto it = std::find_if(m_services.begin(), m_services.end(),
+                                 [&](const auto& service) { return service->name() == name; });
+    if (it == m_services.end())
+        return;
+    // The selection stays on the receiver the user chose, not on its row number.
+    const int selected = receiverPicker->selectedRowInComponent(0);
+    const QString chosen = selected >= 0 && selected < static_cast<int>(m_services.size())
+                               ? m_services[selected]->name()
+                               : QString();
+    (*it)->setDelegate(nullptr);
+    (*it)->stop();
+    it->release()->deleteLater();
+    m_services.erase(it);
+    receiverPicker->reloadAllComponents();
+    for (size_t row = 0; row < m_services.size(); ++row)
+        if (m_services[row]->name() == chosen)
+            receiverPicker->selectRow(static_cast<int>(row), 0, false);
+}
+
+void RELO_BrowserController::netServiceDidResolveAddress(NetService*)
+{
+    receiverPicker->reloadAllComponents();
+}
+
+// ---- Push thread ----
+
+QByteArray RELO_BrowserController::reloHeader(const QString& name, qint64 length)
+{
+    QString line = name;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("RELO/1.0\nContent-Type: audio/wav\nContent-Name: %1\nContent-Length: "
+                          "%2\n")
+        .arg(line)
+        .arg(length)
+        .toUtf8();
+}
+
+void RELO_BrowserController::pushItThread(const PushJob& job)
+{
+    QThread::currentThread()->setObjectName(QStringLiteral("RELO"));
+    m_pushFailed = false;
+    m_fileExhausted = false;
+    m_pending.clear();
+    m_progressPercent = 0.0;
+    progressPercentLastShown = 0.0;
+
+    // The file of the recording that the header names, opened afresh for every push.
+    curFile.reset();
+    curFilePath = job.recordingFile.isEmpty()
+                      ? QString()
+                      : DocumentPath::resolve(myDocumentsPath, job.recordingFile);
+    if (!curFilePath.isEmpty() && DocumentPath::kind(curFilePath) == DocumentPath::Kind::Regular) {
+        auto file = std::make_unique<QFile>(curFilePath);
+        if (file->open(QIODevice::ReadOnly))
+            curFile = std::move(file);
+    }
+    if (!curFile) {
+        qCWarning(lcSharing, "Push: the recording's file cannot be read: %s",
+                  qUtf8Printable(job.recordingFile));
+        return;
+    }
+    curFileLen = curFile->size();
+    m_headerName = job.recordingName;
+    if (!job.receiverSelected || job.endpoint.isEmpty()) {
+        curFile.reset();
+        return;
+    }
+
+    std::unique_ptr<StreamPair> streams = m_env.makeStreams(job.endpoint);
+    if (!streams) {
+        curFile.reset();
+        return;
+    }
+    m_streams = streams.release();
+    m_streams->setDelegate(this);
+    m_streams->open();
+    pushState = 0;
+    m_lastProgress.start();
+    requestScreen(kConnecting);
+
+    // The loop runs in slices of at most a second (shorter when the stall time is short);
+    // Cancel wakes it at once.
+    QEventLoop loop;
+    QTimer slice;
+    const qint64 stall = m_env.stallTimeout.count();
+    slice.setInterval(static_cast<int>(std::clamp<qint64>(stall / 4, 10, 1000)));
+    slice.start();
+    while (!cancelCurrentOperation && m_streams) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+        if (m_streams && !cancelCurrentOperation && m_lastProgress.elapsed() >= stall) {
+            qCWarning(lcSharing, "Push: the receiver stopped answering.");
+            m_pushFailed = true;
+            break;
+        }
+    }
+    const bool failed = m_pushFailed;
+    shutDownConnection();
+    requestScreen(failed ? kFailed : kIdle);
+    // Streams dropped from their own callbacks are freed before the thread ends.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void RELO_BrowserController::shutDownConnection()
+{
+    if (m_streams) {
+        m_streams->setDelegate(nullptr);
+        m_streams->close();
+        m_streams->deleteLater();
+        m_streams = nullptr;
+    }
+    curFile.reset();
+    pushState = 0;
+}
+
+void RELO_BrowserController::streamHandleEvent(StreamPair* stream, StreamPair::Side side,
+                                               StreamPair::Event event)
+{
+    if (stream != m_streams)
+        return;
+    using Side = StreamPair::Side;
+    if (event == StreamPair::kErrorOccurred || event == StreamPair::kEndEncountered) {
+        // A receiver may close as soon as the last byte is in, before the push has read the
+        // end of its file; only a receiver that went away before that fails the push.
+        if (pushState == 3 && m_pending.isEmpty() && curFile && curFile->atEnd())
+            m_fileExhausted = true;
+        if (m_fileExhausted) {
+            cancelCurrentOperation = true;
+        } else {
+            m_pushFailed = true;
+            shutDownConnection();
+        }
+        return;
+    }
+    if (event == StreamPair::kOpenCompleted && side == Side::Output) {
+        m_lastProgress.restart();
+        requestScreen(kConnected);
+        pushState = 1;
+    } else if (event == StreamPair::kHasSpaceAvailable && side == Side::Output) {
+        if (pushState == 1) {
+            m_pending = reloHeader(m_headerName, curFileLen);
+            pushState = 2;
+            writePending();
+        } else if (pushState == 2) {
+            writePending(); // the rest of a header the stream took only in part
+        } else if (pushState == 3) {
+            sendFromFile();
+        }
+    } else if (event == StreamPair::kHasBytesAvailable && side == Side::Input && pushState == 2) {
+        QByteArray reply(kReplyReadSize, '\0');
+        const qint64 n = m_streams->read(reply.data(), reply.size());
+        if (n < kReplyCompared)
+            return; // no complete answer in this read
+        m_lastProgress.restart();
+        reply.truncate(kReplyCompared);
+        if (reply == kReject) {
+            shutDownConnection();
+            requestScreen(kRejected);
+        } else if (reply == kAccept) {
+            if (!m_pending.isEmpty())
+                return; // the header is not fully out yet: not a genuine answer
+            // The first chunk goes at once; its share is shown with the accepted notice.
+            m_progressPercent = 0.0;
+            sendFromFile();
+            progressPercentLastShown = m_progressPercent;
+            pushState = 3;
+            requestScreen(kSending);
+        }
+    }
+}
+
+void RELO_BrowserController::sendFromFile()
+{
+    if (!m_pending.isEmpty()) {
+        // The bytes the stream did not take last time go before the next chunk.
+        writePending();
+    } else {
+        const QByteArray chunk = curFile ? curFile->read(kChunkSize) : QByteArray();
+        if (chunk.isEmpty()) {
+            m_fileExhausted = true;
+            cancelCurrentOperation = true;
+            return;
+        }
+        m_pending = chunk;
+        const qint64 offered = m_pending.size();
+        const qint64 taken = m_streams->write(m_pending.constData(), offered);
+        if (taken < 0)
+            return; // the error event follows
+        if (taken < offered)
+            qCWarning(lcSharing, "Experiencing network transfer problems.");
+        m_pending.remove(0, taken);
+        addProgress(taken);
+    }
+}
+
+void RELO_BrowserController::writePending()
+{
+    if (m_pending.isEmpty() || !m_streams)
+        return;
+    const qint64 taken = m_streams->write(m_pending.constData(), m_pending.size());
+    if (taken <= 0)
+        return;
+    m_pending.remove(0, taken);
+    if (pushState == 3)
+        addProgress(taken);
+    else
+        m_lastProgress.restart();
+}
+
+void RELO_BrowserController::addProgress(qint64 bytes)
+{
+    if (bytes <= 0)
+        return;
+    m_lastProgress.restart();
+    const double fraction = curFileLen > 0 ? double(bytes) / double(curFileLen) : 1.0;
+    m_progressPercent = m_progressPercent.load() + fraction;
+    if (pushState == 3 && m_progressPercent.load() - progressPercentLastShown >= 0.01) {
+        requestScreen(kProgress);
+        progressPercentLastShown = m_progressPercent;
+    }
+}

@@ -1,0 +1,190 @@
+#pragma once
+
+#include "platform/net/NetService.h"
+#include "platform/net/NetServiceBrowser.h"
+#include "platform/net/StreamPair.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/ViewController.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class AppDelegate;
+class NetworkActivityIndicator;
+class ProgressView;
+class QFile;
+class QLabel;
+class QPushButton;
+class QThread;
+class Recording;
+
+// The push screen: sends the current recording's WAV file straight to another device on the
+// local network. It lists the receivers that announce "_relo._tcp." over Bonjour and, on Send,
+// connects to the chosen one, announces the recording with a RELO/1.0 header, waits for the
+// receiver's Accept or Reject and then streams the file in 512-byte chunks.
+//
+// The transfer runs on a push thread of its own (one per Send) whose event loop delivers the
+// stream events; the screen is updated on the main thread through screen codes (updateMyUI):
+// 0 idle, 1 connecting, 2 connected, 3 rejected, 4 accepted and sending, 5 progress, and 6 idle
+// after a failed push (the failed notice stays until the next push or appearance).
+//
+// A push ends when the file is out, when the receiver rejects, when the user cancels (noticed
+// within a second), or as a failure when the connection breaks or closes early, or when the
+// receiver neither answers nor takes data for the stall time (30 s).
+class RELO_BrowserController : public ViewController,
+                               public NetServiceBrowser::Delegate,
+                               public NetService::Delegate,
+                               public PickerView::DataSource,
+                               public StreamPair::Delegate
+{
+    Q_OBJECT
+public:
+    // What the screen is given by its surroundings; tests supply their own.
+    struct Environment
+    {
+        QString documentsPath;
+        // The recording current when the screen appears (null when there is none).
+        std::function<std::shared_ptr<Recording>()> currentRecording;
+        // Makes the stream pair to a receiver (on the push thread); a plain StreamPair when empty.
+        std::function<std::unique_ptr<StreamPair>(const StreamPair::Endpoint&)> makeStreams;
+        // A push during which the receiver neither answers nor takes data this long fails.
+        std::chrono::milliseconds stallTimeout{30000};
+    };
+
+    // The application's push screen: the current recording comes from the application object.
+    explicit RELO_BrowserController(AppDelegate* appDelegate, QWidget* parent = nullptr);
+    explicit RELO_BrowserController(Environment environment, QWidget* parent = nullptr);
+    // Cancels a running push and waits for its thread.
+    ~RELO_BrowserController() override;
+
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+
+    // Send: starts a push of the current recording to the selected receiver. Main thread.
+    void pushIt();
+    // Cancel: asks the running push to end.
+    void cancelSend();
+    // Sets the controls for a screen code; main thread.
+    void updateMyUI(int code);
+    // True while a push thread exists that has not ended.
+    bool isPushRunning() const;
+
+    // The header that announces a recording: name and length as given, except that line breaks
+    // in the name become blanks so the name stays on its own line.
+    static QByteArray reloHeader(const QString& name, qint64 length);
+
+    // Picker data source: one column listing the receivers by name.
+    int numberOfComponentsInPickerView() const { return 1; }
+    int pickerViewNumberOfRowsInComponent(PickerView* picker, int component) override;
+    QString pickerViewTitleForRow(PickerView* picker, int row, int component) override;
+
+    // Bonjour callbacks (main thread).
+    void netServiceBrowserDidFindService(NetServiceBrowser* sender,
+                                         std::unique_ptr<NetService> service,
+                                         bool moreComing) override;
+    void netServiceBrowserDidRemoveService(NetServiceBrowser* sender, const QString& name,
+                                           bool moreComing) override;
+    void netServiceDidResolveAddress(NetService* sender) override;
+
+    // Stream events (push thread).
+    void streamHandleEvent(StreamPair* stream, StreamPair::Side side,
+                           StreamPair::Event event) override;
+
+    enum ScreenCode : int
+    {
+        kIdle = 0,
+        kConnecting = 1,
+        kConnected = 2,
+        kRejected = 3,
+        kSending = 4,
+        kProgress = 5,
+        kFailed = 6,
+    };
+
+    static constexpr const char* kServiceType = "_relo._tcp.";
+    static constexpr const char* kServiceDomain = "local";
+    static constexpr qint64 kChunkSize = 512;
+    static constexpr qint64 kReplyReadSize = 16384;
+    static constexpr double kResolveTimeout = 5.0;
+
+    // Controls, in the order of the screen's fields.
+    PickerView* receiverPicker = nullptr;
+    QPushButton* sendButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* doneButton = nullptr;
+    QLabel* connectingLabel = nullptr;
+    QLabel* connectedLabel = nullptr;
+    QLabel* acceptedLabel = nullptr;
+    QLabel* rejectedLabel = nullptr;
+    QLabel* sendingLabel = nullptr;
+    QLabel* failedLabel = nullptr;
+    ProgressView* progressBar = nullptr;
+    NetworkActivityIndicator* activityIndicator = nullptr;
+
+    // The receivers found, in the order found (main thread).
+    const std::vector<std::unique_ptr<NetService>>& services() const { return m_services; }
+    bool isBrowsing() const { return browser != nullptr; }
+    std::shared_ptr<Recording> curRecording;
+    double progressPercent() const { return m_progressPercent.load(); }
+
+signals:
+    // Done was pressed: the presenting screen dismisses this one.
+    void doneRequested();
+    // Emitted on the main thread after updateMyUI has applied a code.
+    void screenCodeShown(int code);
+
+private:
+    // What one push needs, taken on the main thread when Send is pressed.
+    struct PushJob
+    {
+        QString recordingName;
+        QString recordingFile;
+        bool receiverSelected = false;
+        StreamPair::Endpoint endpoint;
+    };
+
+    void awakeFromNib();
+    void buildScreen();
+    void pushItThread(const PushJob& job);
+    void shutDownConnection();
+    void requestScreen(int code);
+    // Writes what is pending, or the next chunk of the file; push thread.
+    void sendFromFile();
+    void writePending();
+    void addProgress(qint64 bytes);
+    void wakePushThread();
+
+    Environment m_env;
+    QString myDocumentsPath;
+
+    // Main thread.
+    NetServiceBrowser* browser = nullptr;
+    std::vector<std::unique_ptr<NetService>> m_services;
+    // How many times each listed name has been found (once per interface and protocol).
+    std::map<QString, int> m_sightings;
+    std::unique_ptr<QThread> m_pushThread;
+
+    // Shared between the threads.
+    std::atomic<bool> cancelCurrentOperation{false};
+    std::atomic<double> m_progressPercent{0.0};
+
+    // Push thread only.
+    StreamPair* m_streams = nullptr;
+    int pushState = 0;
+    std::unique_ptr<QFile> curFile;
+    QString curFilePath;
+    qint64 curFileLen = 0;
+    QString m_headerName;
+    double progressPercentLastShown = 0.0;
+    QByteArray m_pending; // bytes offered to the stream but not yet accepted
+    bool m_fileExhausted = false;
+    bool m_pushFailed = false;
+    QElapsedTimer m_lastProgress;
+};

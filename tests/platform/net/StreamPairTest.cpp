@@ -1,0 +1,161 @@
+// The stream pair against listeners on the loopback addresses: IPv4 and IPv6, the next address
+// after a refused one, and the events a push relies on (space and bytes reported again only
+// after a write or read, the end when the peer closes, an error when nobody listens).
+#include "platform/net/StreamPair.h"
+
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
+
+using namespace sonavell::test;
+
+namespace {
+
+// A listening socket on 127.0.0.1 or ::1 with an ephemeral port; `address` is its socket
+// address as a resolved service would carry it.
+struct Listener
+{
+    explicit Listener(int family)
+    {
+        fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage s{};
+        socklen_t length = 0;
+        if (family == AF_INET) {
+            auto* a = reinterpret_cast<sockaddr_in*>(&s);
+            a->sin_family = AF_INET;
+            a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof *a;
+        } else {
+            auto* a = reinterpret_cast<sockaddr_in6*>(&s);
+            a->sin6_family = AF_INET6;
+            a->sin6_addr = in6addr_loopback;
+            length = sizeof *a;
+        }
+        ::bind(fd, reinterpret_cast<sockaddr*>(&s), length);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&s), &length);
+        ::listen(fd, 4);
+        address = QByteArray(reinterpret_cast<const char*>(&s), length);
+        port = ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&s)->sin_port
+                                       : reinterpret_cast<sockaddr_in6*>(&s)->sin6_port);
+    }
+    ~Listener()
+    {
+        if (peer >= 0)
+            ::close(peer);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool acceptPeer()
+    {
+        return waitFor([&] {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0)
+                peer = ::accept(fd, nullptr, nullptr);
+            return peer >= 0;
+        });
+    }
+    int fd = -1;
+    int peer = -1;
+    int port = 0;
+    QByteArray address;
+};
+
+struct EventLog : StreamPair::Delegate
+{
+    void streamHandleEvent(StreamPair*, StreamPair::Side side, StreamPair::Event event) override
+    {
+        events.emplace_back(side, event);
+    }
+    int count(StreamPair::Side side, StreamPair::Event event) const
+    {
+        int n = 0;
+        for (const auto& e : events)
+            n += e.first == side && e.second == event;
+        return n;
+    }
+    std::vector<std::pair<StreamPair::Side, StreamPair::Event>> events;
+};
+
+using Side = StreamPair::Side;
+
+} // namespace
+
+TEST(StreamPair, ConnectsOverIPv4AndIPv6AndReportsEachEventOnce)
+{
+    for (const int family : {AF_INET, AF_INET6}) {
+        SCOPED_TRACE(family == AF_INET ? "IPv4" : "IPv6");
+        Listener listener(family);
+        EventLog log;
+        StreamPair streams({QString(), listener.port, {listener.address}});
+        streams.setDelegate(&log);
+        streams.open();
+        ASSERT_TRUE(listener.acceptPeer());
+        ASSERT_TRUE(
+            waitFor([&] { return log.count(Side::Output, StreamPair::kHasSpaceAvailable); }));
+        EXPECT_EQ(log.events.front(), std::make_pair(Side::Input, StreamPair::kOpenCompleted));
+        EXPECT_EQ(log.events[1], std::make_pair(Side::Output, StreamPair::kOpenCompleted));
+        // Space is reported once until it is used.
+        pumpEvents(100);
+        EXPECT_EQ(log.count(Side::Output, StreamPair::kHasSpaceAvailable), 1);
+        EXPECT_EQ(streams.write("hello", 5), 5);
+        EXPECT_TRUE(
+            waitFor([&] { return log.count(Side::Output, StreamPair::kHasSpaceAvailable) == 2; }));
+        char buffer[16] = {};
+        EXPECT_EQ(::recv(listener.peer, buffer, sizeof buffer, 0), 5);
+        EXPECT_STREQ(buffer, "hello");
+
+        // Bytes are reported once until they are read; the peer's close is the end.
+        ::send(listener.peer, "reply", 5, 0);
+        ASSERT_TRUE(
+            waitFor([&] { return log.count(Side::Input, StreamPair::kHasBytesAvailable); }));
+        pumpEvents(100);
+        EXPECT_EQ(log.count(Side::Input, StreamPair::kHasBytesAvailable), 1);
+        EXPECT_EQ(streams.read(buffer, sizeof buffer), 5);
+        ::close(listener.peer);
+        listener.peer = -1;
+        EXPECT_TRUE(waitFor([&] { return log.count(Side::Input, StreamPair::kEndEncountered); }));
+        EXPECT_EQ(log.count(Side::Input, StreamPair::kErrorOccurred), 0);
+    }
+}
+
+TEST(StreamPair, TriesTheNextAddressAndFailsWhenNoneAnswers)
+{
+    Listener closed(AF_INET);
+    const QByteArray refused = closed.address;
+    ::close(closed.fd); // nobody listens there any more
+    closed.fd = -1;
+    Listener open(AF_INET6);
+
+    // The first address refuses: the second one is connected. The port of the service wins
+    // over the ones in the address records.
+    EventLog log;
+    QByteArray wrongPort = open.address;
+    reinterpret_cast<sockaddr_in6*>(wrongPort.data())->sin6_port = htons(1);
+    StreamPair streams({QString(), open.port, {refused, wrongPort}});
+    streams.setDelegate(&log);
+    streams.open();
+    EXPECT_TRUE(open.acceptPeer());
+    EXPECT_TRUE(waitFor([&] { return log.count(Side::Output, StreamPair::kOpenCompleted); }));
+    EXPECT_TRUE(streams.isOpen());
+
+    // Only refusing addresses: an error on both sides, and nothing after it.
+    EventLog failed;
+    StreamPair nowhere({QString(), closed.port, {refused}});
+    nowhere.setDelegate(&failed);
+    nowhere.open();
+    ASSERT_TRUE(waitFor([&] { return failed.count(Side::Output, StreamPair::kErrorOccurred); }));
+    EXPECT_EQ(failed.events, (std::vector<std::pair<Side, StreamPair::Event>>{
+                                 {Side::Input, StreamPair::kErrorOccurred},
+                                 {Side::Output, StreamPair::kErrorOccurred}}));
+    EXPECT_EQ(nowhere.write("x", 1), -1);
+}

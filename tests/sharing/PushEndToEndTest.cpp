@@ -1,0 +1,183 @@
+// The push screen sending to the real sonavell-receive, both announced and found through the
+// loopback-only avahi-daemon: what arrives is byte for byte what was sent, a rejection and a
+// receiver killed mid-push show on the screen, and hostile names stay inside the folder.
+#include "PushTestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace sonavell::test;
+using Code = RELO_BrowserController::ScreenCode;
+
+namespace {
+
+// sonavell-receive on 127.0.0.1 with its own folder (inside a scratch directory, so that
+// anything written beside it would show).
+class ReceiverProcess
+{
+public:
+    explicit ReceiverProcess(const QStringList& mode)
+        : name(uniqueDeviceName(QStringLiteral("receiver")))
+        , folder(scratch.file(QStringLiteral("inbox")))
+    {
+        process.setProgram(qEnvironmentVariable("SONAVELL_BUILD_DIR") +
+                           QStringLiteral("/tools/receiver/sonavell-receive"));
+        process.setArguments(QStringList{QStringLiteral("--name"), name, QStringLiteral("--folder"),
+                                         folder, QStringLiteral("--address"),
+                                         QStringLiteral("127.0.0.1")} +
+                             mode);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start();
+    }
+    ~ReceiverProcess()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+
+    // Waits for a line of the receiver's output that starts with `prefix`.
+    QString waitForLine(const QString& prefix, int timeoutMs = 20000)
+    {
+        QString found;
+        waitFor(
+            [&] {
+                output += QString::fromUtf8(process.readAllStandardOutput());
+                for (const QString& line : output.split(QLatin1Char('\n')))
+                    if (line.startsWith(prefix))
+                        found = line;
+                return !found.isEmpty();
+            },
+            timeoutMs);
+        return found;
+    }
+
+    // Every file below the scratch directory, hidden ones included, relative to it.
+    QStringList files() const
+    {
+        QStringList result;
+        QDirIterator it(scratch.path(), QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            result << QDir(scratch.path()).relativeFilePath(it.next());
+        result.sort();
+        return result;
+    }
+
+    ScratchDir scratch;
+    QString name;
+    QString folder;
+    QProcess process;
+    QString output;
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+TEST(PushEndToEnd, AnAcceptedRecordingArrivesByteForByte)
+{
+    ReceiverProcess receiver({QStringLiteral("--accept")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty())
+        << receiver.process.readAllStandardError().toStdString();
+    PushScreenFixture f;
+    const QByteArray wav = patterned(300 * 1024 + 17);
+    f.addRecording(QStringLiteral("Lecture 3"), wav);
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_EQ(f.milestones(),
+              (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kSending, Code::kIdle}));
+    EXPECT_FALSE(
+        receiver.waitForLine(QStringLiteral("Saved \"Lecture 3\" from 127.0.0.1")).isEmpty());
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Lecture 3.wav")), wav);
+
+    // The same name again is saved beside the first, which stays as it was.
+    const QByteArray other = patterned(5000).toUpper();
+    f.addRecording(QStringLiteral("Lecture 3"), other);
+    f.screen->viewWillAppear(false);
+    ASSERT_TRUE(f.select(receiver.name));
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_FALSE(
+        receiver.waitForLine(QStringLiteral("Saved \"Lecture 3\" from 127.0.0.1 (5000")).isEmpty());
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Lecture 3.wav")), wav);
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Lecture 3 (2).wav")), other);
+}
+
+TEST(PushEndToEnd, ARejectingReceiverShowsTheRejectedNotice)
+{
+    ReceiverProcess receiver({QStringLiteral("--reject")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
+    PushScreenFixture f;
+    f.addRecording(QStringLiteral("Not wanted"), patterned(4000));
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_EQ(f.codes, (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kRejected,
+                                         Code::kIdle}));
+    EXPECT_FALSE(receiver.waitForLine(QStringLiteral("Rejected \"Not wanted\"")).isEmpty());
+    EXPECT_EQ(receiver.files(), QStringList());
+}
+
+TEST(PushEndToEnd, AReceiverKilledMidPushFailsThePushAndKeepsNothing)
+{
+    ReceiverProcess receiver({QStringLiteral("--accept")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
+    PushScreenFixture f;
+    // Far more than the loopback's buffers hold, so the push is still running when the
+    // receiver stops.
+    f.addRecording(QStringLiteral("Long take"), patterned(64 * 1024 * 1024));
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    f.screen->sendButton->click();
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() >= Code::kSending; }));
+    ::kill(static_cast<pid_t>(receiver.process.processId()), SIGSTOP);
+    pumpEvents(200);
+    EXPECT_LT(f.screen->progressPercent(), 1.0);
+    ::kill(static_cast<pid_t>(receiver.process.processId()), SIGKILL);
+    ASSERT_TRUE(waitFor([&] {
+        return !f.screen->isPushRunning() && !f.codes.empty() && f.codes.back() == Code::kFailed;
+    }));
+    EXPECT_FALSE(f.screen->failedLabel->isHidden());
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    EXPECT_EQ(receiver.files(), QStringList());
+}
+
+TEST(PushEndToEnd, HostileNamesStayInsideTheFolder)
+{
+    ReceiverProcess receiver({QStringLiteral("--accept")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
+    PushScreenFixture f;
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    const QString longName(300, QLatin1Char('x'));
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("../../escaped"), QStringLiteral("inbox/_.._escaped.wav")},
+        {QStringLiteral("/etc/passwd"), QStringLiteral("inbox/_etc_passwd.wav")},
+        {QStringLiteral(".."), QStringLiteral("inbox/Memo.wav")},
+        {QStringLiteral(".hidden"), QStringLiteral("inbox/hidden.wav")},
+        {QStringLiteral("bell\x07") + QStringLiteral("tab\there"),
+         QStringLiteral("inbox/belltabhere.wav")},
+        {longName,
+         QStringLiteral("inbox/") + QString(200, QLatin1Char('x')) + QStringLiteral(".wav")},
+    };
+    QStringList expected;
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray wav = patterned(1000 + expected.size());
+        f.addRecording(name, wav);
+        f.screen->curRecording = f.recording;
+        ASSERT_TRUE(f.sendAndWait());
+        EXPECT_EQ(f.codes.back(), Code::kIdle);
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(receiver.scratch.file(file)); }, 5000));
+        EXPECT_EQ(readFile(receiver.scratch.file(file)), wav);
+        expected << file;
+    }
+    expected.sort();
+    EXPECT_EQ(receiver.files(), expected);
+}

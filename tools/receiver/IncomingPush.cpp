@@ -1,0 +1,177 @@
+#include "IncomingPush.h"
+
+#include "platform/system/PendingFile.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+
+IncomingPush::IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTimeout,
+                           QObject* parent)
+    : QObject(parent)
+    , m_socket(socket)
+{
+    m_socket->setParent(this);
+    QHostAddress address = m_socket->peerAddress();
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped)
+        address = QHostAddress(ipv4);
+    m_peer = address.toString();
+    m_stall = new QTimer(this);
+    m_stall->setSingleShot(true);
+    m_stall->setInterval(stallTimeout);
+    connect(m_stall, &QTimer::timeout, this, &IncomingPush::stalled);
+    connect(m_socket, &QTcpSocket::readyRead, this, &IncomingPush::readSome);
+    connect(m_socket, &QTcpSocket::disconnected, this, &IncomingPush::disconnected);
+    m_stall->start();
+    // Bytes may already be waiting.
+    QMetaObject::invokeMethod(this, &IncomingPush::readSome, Qt::QueuedConnection);
+}
+
+IncomingPush::~IncomingPush() = default;
+
+QString IncomingPush::quotedName() const
+{
+    return QStringLiteral("\"%1\"").arg(m_header.contentName());
+}
+
+void IncomingPush::readSome()
+{
+    if (m_state == State::Done)
+        return;
+    const QByteArray bytes = m_socket->readAll();
+    if (bytes.isEmpty())
+        return;
+    m_stall->start();
+    if (m_state == State::Receiving) {
+        receive(bytes);
+        return;
+    }
+    if (m_state == State::Deciding) {
+        // A sender waits for the answer before it sends data.
+        end(QStringLiteral("Push of %1 from %2 failed: data arrived before the answer")
+                .arg(quotedName(), m_peer));
+        return;
+    }
+    m_buffer += bytes;
+    switch (m_header.parse(m_buffer)) {
+    case ReloHeader::Status::Incomplete:
+        return;
+    case ReloHeader::Status::Invalid:
+        end(QStringLiteral("Connection from %1 closed: %2").arg(m_peer, m_header.error()));
+        return;
+    case ReloHeader::Status::Complete:
+        break;
+    }
+    if (m_buffer.size() > m_header.size()) {
+        end(QStringLiteral("Push of %1 from %2 failed: data arrived before the answer")
+                .arg(quotedName(), m_peer));
+        return;
+    }
+    m_buffer.clear();
+    m_state = State::Deciding;
+    // The sender waits for the answer; only the data may be timed.
+    m_stall->stop();
+    emit headerReady(this);
+}
+
+void IncomingPush::accept(const QString& folder, const QString& fileName)
+{
+    if (m_state != State::Deciding)
+        return;
+    m_file = std::make_unique<PendingFile>(folder);
+    if (!m_file->open()) {
+        reject(QStringLiteral("cannot write into %1 (%2)").arg(folder, m_file->errorString()));
+        return;
+    }
+    m_fileName = fileName;
+    m_state = State::Receiving;
+    m_socket->write("RELO/1.0\nAccept\n");
+    m_stall->start();
+    if (m_header.contentLength() == 0)
+        receive({});
+}
+
+void IncomingPush::reject(const QString& reason)
+{
+    if (m_state != State::Deciding)
+        return;
+    m_socket->write("RELO/1.0\nReject\n");
+    m_socket->flush();
+    end(QStringLiteral("Rejected %1 from %2: %3").arg(quotedName(), m_peer, reason));
+}
+
+void IncomingPush::receive(const QByteArray& bytes)
+{
+    const qint64 expected = m_header.contentLength();
+    if (m_received + bytes.size() > expected) {
+        end(QStringLiteral("Push of %1 from %2 failed: more than the announced %3 bytes; nothing "
+                           "saved")
+                .arg(quotedName(), m_peer)
+                .arg(expected));
+        return;
+    }
+    if (!m_file->write(bytes.constData(), bytes.size())) {
+        end(QStringLiteral("Push of %1 from %2 failed: %3; nothing saved")
+                .arg(quotedName(), m_peer, m_file->errorString()));
+        return;
+    }
+    m_received += bytes.size();
+    if (m_received < expected)
+        return;
+    const QString path = m_file->commit(m_fileName);
+    if (path.isEmpty()) {
+        end(QStringLiteral("Push of %1 from %2 failed: %3; nothing saved")
+                .arg(quotedName(), m_peer, m_file->errorString()));
+        return;
+    }
+    end(QStringLiteral("Saved %1 from %2 (%3 bytes) as %4")
+            .arg(quotedName(), m_peer)
+            .arg(expected)
+            .arg(path));
+}
+
+void IncomingPush::disconnected()
+{
+    if (m_state == State::Done)
+        return;
+    // Whatever was still buffered counts before the end is judged.
+    readSome();
+    if (m_state == State::Done)
+        return;
+    if (m_state == State::Receiving)
+        end(QStringLiteral("Push of %1 from %2 broke off after %3 of %4 bytes; nothing saved")
+                .arg(quotedName(), m_peer)
+                .arg(m_received)
+                .arg(m_header.contentLength()));
+    else if (m_state == State::Deciding)
+        end(QStringLiteral("Push of %1 from %2 withdrawn by the sender").arg(quotedName(), m_peer));
+    else
+        end(QStringLiteral("Connection from %1 closed before a complete header").arg(m_peer));
+}
+
+void IncomingPush::stalled()
+{
+    if (m_state == State::Receiving)
+        end(QStringLiteral("Push of %1 from %2 stalled after %3 of %4 bytes; nothing saved")
+                .arg(quotedName(), m_peer)
+                .arg(m_received)
+                .arg(m_header.contentLength()));
+    else if (m_state == State::ReadingHeader)
+        end(QStringLiteral("Connection from %1 closed: no complete header in time").arg(m_peer));
+}
+
+void IncomingPush::end(const QString& line)
+{
+    if (m_state == State::Done)
+        return;
+    m_state = State::Done;
+    m_stall->stop();
+    if (m_file)
+        m_file->discard();
+    m_socket->disconnect(this);
+    m_socket->disconnectFromHost();
+    emit finished(this, line);
+    deleteLater();
+}

@@ -1,0 +1,246 @@
+#include "PushReceiver.h"
+
+#include "ContentName.h"
+#include "IncomingPush.h"
+
+#include <QDir>
+#include <QSocketNotifier>
+#include <QStorageInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cstdio>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kMostNameNumbers = 20;
+
+} // namespace
+
+PushReceiver::PushReceiver(Options options, QObject* parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+{
+}
+
+PushReceiver::~PushReceiver()
+{
+    if (m_service) {
+        m_service->setDelegate(nullptr);
+        m_service->stop();
+    }
+}
+
+quint16 PushReceiver::port() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+void PushReceiver::print(const QString& line)
+{
+    if (output) {
+        output(line);
+        return;
+    }
+    std::fputs(qUtf8Printable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+bool PushReceiver::start()
+{
+    if (!QDir().mkpath(m_options.folder)) {
+        std::fprintf(stderr, "sonavell-receive: cannot create the folder %s\n",
+                     qUtf8Printable(m_options.folder));
+        return false;
+    }
+    m_server = new QTcpServer(this);
+    if (!m_server->listen(m_options.address, m_options.port)) {
+        std::fprintf(stderr, "sonavell-receive: cannot listen on %s port %u: %s\n",
+                     qUtf8Printable(m_options.address.toString()), unsigned(m_options.port),
+                     qUtf8Printable(m_server->errorString()));
+        return false;
+    }
+    connect(m_server, &QTcpServer::newConnection, this, &PushReceiver::newConnections);
+    if (m_options.mode == Mode::Ask) {
+        m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        m_stdin->setEnabled(false);
+        connect(m_stdin, &QSocketNotifier::activated, this, &PushReceiver::answerRead);
+    }
+    if (m_options.announce)
+        publishAs(m_options.name);
+    return true;
+}
+
+void PushReceiver::publishAs(const QString& name)
+{
+    if (m_service) {
+        m_service->setDelegate(nullptr);
+        m_service->stop();
+        m_service->deleteLater();
+    }
+    m_service = new NetService(QStringLiteral("local."), QStringLiteral("_relo._tcp."), name,
+                               m_server->serverPort(), this);
+    m_service->setDelegate(this);
+    m_service->publish();
+}
+
+void PushReceiver::netServiceDidPublish(NetService* sender)
+{
+    print(QStringLiteral("Receiving pushes as \"%1\" on port %2; saving into %3")
+              .arg(sender->name())
+              .arg(m_server->serverPort())
+              .arg(m_options.folder));
+}
+
+void PushReceiver::netServiceDidNotPublish(NetService* sender, const QVariantMap& errorDict)
+{
+    const int code =
+        errorDict.value(QString::fromLatin1(NetService::kNetServicesErrorCode)).toInt();
+    if (code == NetService::kNetServicesCollisionError && m_nameNumber < kMostNameNumbers) {
+        // Another receiver on the network has the name: take the next numbered one.
+        ++m_nameNumber;
+        publishAs(QStringLiteral("%1 (%2)").arg(m_options.name).arg(m_nameNumber));
+        return;
+    }
+    std::fprintf(stderr,
+                 "sonavell-receive: cannot announce \"%s\" over Bonjour (error %d); is "
+                 "avahi-daemon running?\n",
+                 qUtf8Printable(sender->name()), code);
+    emit failed();
+}
+
+void PushReceiver::newConnections()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        auto* push = new IncomingPush(socket, m_options.stallTimeout, this);
+        connect(push, &IncomingPush::headerReady, this, &PushReceiver::judge);
+        connect(push, &IncomingPush::finished, this, &PushReceiver::finished);
+    }
+}
+
+QString PushReceiver::refusal(const IncomingPush& push) const
+{
+    const ReloHeader& header = push.header();
+    if (header.contentType() != QLatin1String("audio/wav"))
+        return QStringLiteral("not a WAV recording (Content-Type \"%1\")")
+            .arg(header.contentType());
+    const qint64 length = header.contentLength();
+    if (length < 0)
+        return QStringLiteral("Content-Length \"%1\" is not a number of bytes")
+            .arg(header.contentLengthText());
+    if (length == 0)
+        return QStringLiteral("the recording is empty");
+    if (length > m_options.maxSize)
+        return QStringLiteral("%1 bytes is more than the limit of %2 bytes")
+            .arg(length)
+            .arg(m_options.maxSize);
+    const qint64 free = QStorageInfo(m_options.folder).bytesAvailable();
+    if (free >= 0 && length > free)
+        return QStringLiteral("%1 bytes do not fit into the %2 bytes free in %3")
+            .arg(length)
+            .arg(free)
+            .arg(m_options.folder);
+    return {};
+}
+
+void PushReceiver::judge(IncomingPush* push)
+{
+    const QString why = refusal(*push);
+    if (!why.isEmpty()) {
+        push->reject(why);
+        return;
+    }
+    switch (m_options.mode) {
+    case Mode::Accept:
+        acceptPush(push);
+        return;
+    case Mode::Reject:
+        push->reject(QStringLiteral("this receiver rejects every push"));
+        return;
+    case Mode::Ask:
+        if (m_stdinClosed) {
+            push->reject(QStringLiteral("nobody is there to answer"));
+            return;
+        }
+        m_questions.push_back(push);
+        askNext();
+        return;
+    }
+}
+
+void PushReceiver::acceptPush(IncomingPush* push)
+{
+    push->accept(m_options.folder,
+                 ContentName::safeFileName(push->header().contentName()) + QStringLiteral(".wav"));
+}
+
+void PushReceiver::askNext()
+{
+    if (m_asking || m_questions.empty())
+        return;
+    IncomingPush* push = m_questions.front();
+    m_asking = true;
+    m_answer.clear();
+    // Whatever was typed before the question is not its answer.
+    if (::isatty(STDIN_FILENO))
+        ::tcflush(STDIN_FILENO, TCIFLUSH);
+    std::fprintf(stdout, "Push from %s: \"%s\" (%lld bytes). Accept? [y/N] ",
+                 qUtf8Printable(push->peer()), qUtf8Printable(push->header().contentName()),
+                 static_cast<long long>(push->header().contentLength()));
+    std::fflush(stdout);
+    m_stdin->setEnabled(true);
+}
+
+void PushReceiver::answerRead()
+{
+    char buffer[256];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        // No one can answer any more: every waiting push is rejected.
+        m_stdinClosed = true;
+        m_stdin->setEnabled(false);
+        std::fputs("\n", stdout);
+        const std::deque<IncomingPush*> waiting = m_questions;
+        m_questions.clear();
+        m_asking = false;
+        for (IncomingPush* push : waiting)
+            push->reject(QStringLiteral("nobody is there to answer"));
+        return;
+    }
+    m_answer.append(buffer, n);
+    const qsizetype end = m_answer.indexOf('\n');
+    if (end < 0)
+        return;
+    const QByteArray reply = m_answer.left(end).trimmed().toLower();
+    m_stdin->setEnabled(false);
+    m_asking = false;
+    if (m_questions.empty())
+        return;
+    IncomingPush* push = m_questions.front();
+    m_questions.pop_front();
+    if (reply == "y" || reply == "yes")
+        acceptPush(push);
+    else
+        push->reject(QStringLiteral("declined"));
+    askNext();
+}
+
+void PushReceiver::finished(IncomingPush* push, const QString& line)
+{
+    const auto it = std::find(m_questions.begin(), m_questions.end(), push);
+    const bool beingAsked = it == m_questions.begin() && m_asking;
+    if (it != m_questions.end())
+        m_questions.erase(it);
+    if (beingAsked) {
+        // The sender gave up while the question was open: the next one is asked instead.
+        m_asking = false;
+        m_stdin->setEnabled(false);
+        std::fputs("\n", stdout);
+    }
+    print(line);
+    askNext();
+}

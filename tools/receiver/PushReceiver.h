@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/net/NetService.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+
+class IncomingPush;
+class QSocketNotifier;
+class QTcpServer;
+
+// The receiving side of a push: listens for connections, announces itself over Bonjour as a
+// "_relo._tcp." service under a name the user sees, judges every announced push (accepting,
+// rejecting or asking the user), and saves accepted recordings into a folder. Every push ends
+// with one line on the output.
+class PushReceiver : public QObject, public NetService::Delegate
+{
+    Q_OBJECT
+public:
+    enum class Mode
+    {
+        Ask,
+        Accept,
+        Reject
+    };
+
+    struct Options
+    {
+        QString name;
+        QString folder;
+        Mode mode = Mode::Ask;
+        qint64 maxSize = qint64(2) << 30;
+        QHostAddress address = QHostAddress::Any;
+        quint16 port = 0;
+        std::chrono::milliseconds stallTimeout{30000};
+        // Whether to announce over Bonjour; off only where a test drives the receiver directly.
+        bool announce = true;
+    };
+
+    explicit PushReceiver(Options options, QObject* parent = nullptr);
+    ~PushReceiver() override;
+
+    // Listens and publishes; false (with a message on the error output) when either fails.
+    bool start();
+    quint16 port() const;
+
+    // Where the lines go; standard output when empty.
+    std::function<void(const QString&)> output;
+
+    // Bonjour callbacks.
+    void netServiceDidPublish(NetService* sender) override;
+    void netServiceDidNotPublish(NetService* sender, const QVariantMap& errorDict) override;
+
+    // Why a push with this header cannot be taken, or an empty string when it can.
+    QString refusal(const IncomingPush& push) const;
+
+signals:
+    // Publication failed for good; the program should end.
+    void failed();
+
+private:
+    void newConnections();
+    void judge(IncomingPush* push);
+    void acceptPush(IncomingPush* push);
+    void askNext();
+    void answerRead();
+    void finished(IncomingPush* push, const QString& line);
+    void print(const QString& line);
+    void publishAs(const QString& name);
+
+    Options m_options;
+    QTcpServer* m_server = nullptr;
+    NetService* m_service = nullptr;
+    int m_nameNumber = 1;
+    // Pushes waiting for the user's answer, the first one being asked.
+    std::deque<IncomingPush*> m_questions;
+    bool m_asking = false;
+    QSocketNotifier* m_stdin = nullptr;
+    QByteArray m_answer;
+    bool m_stdinClosed = false;
+};
