@@ -1,11 +1,15 @@
 #include "sharing/ExportController.h"
 
+#include "core/AppDelegate.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SwitchControl.h"
+#include "sharing/AddressBookViewController.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -43,6 +47,10 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     numericURLLabel->setHidden(true);
 
     layout->addSpacing(16);
+    auto* emailButton = new QPushButton(tr("Email Recording"), this);
+    connect(emailButton, &QPushButton::clicked, this, &ExportController::postEmailNotifier);
+    sendEmailButton = emailButton;
+    layout->addWidget(emailButton);
     progressLabel = new QLabel(this);
     emailProgressBar = new ProgressView(this);
     layout->addWidget(progressLabel);
@@ -84,6 +92,12 @@ void ExportController::urlDataIsReady(const QString& hostNameURL, const QString&
     numericURL->setText(rawURL);
     bonjourURLLabel->setHidden(false);
     numericURLLabel->setHidden(false);
+}
+
+void ExportController::postEmailNotifier()
+{
+    if (myAppDelegate && myAppDelegate->abViewController && navigationController())
+        navigationController()->pushViewController(myAppDelegate->abViewController, true);
 }
 
 void ExportController::startProgressTimer()
