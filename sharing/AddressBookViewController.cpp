@@ -107,8 +107,9 @@ void AddressBookViewController::viewWillAppear(bool animated)
     m_messageText->setText(defaults.value(QLatin1String(kEmailBodyKey)).toString());
     const QString from = defaults.value(QLatin1String(kEmailFromKey)).toString().trimmed();
     m_emailFrom->setText(from.isEmpty() ? QString::fromLatin1(kNoReplySender) : from);
+    // The system font at 14 of the screen's points, which are pixels here.
     QFont font = m_emailTo->font();
-    font.setPointSizeF(14.0);
+    font.setPixelSize(14);
     for (QLineEdit* field : {m_emailTo, m_emailFrom, m_messageSubject, m_messageText})
         field->setFont(font);
     m_activityIndicator->setHidden(true);

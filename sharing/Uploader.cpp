@@ -70,8 +70,13 @@ QByteArray Uploader::partRequestBody(const QString& fileName, const QString& ran
     QByteArray body;
     body.reserve(data.size() + 512);
     body += "--" + b + "\r\n";
+    // A quote or a line break in the file name would end the field early.
+    QString safeName = fileName;
+    for (QChar& c : safeName)
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\') || c.unicode() < 0x20)
+            c = QLatin1Char('_');
     body += "Content-Disposition: form-data; name=\"uploadedFile\"; filename=\"" +
-            fileName.toUtf8() + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+            safeName.toUtf8() + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
     body += data;
     body += "\r\n--" + b + "\r\n";
     body += formField("fileName");

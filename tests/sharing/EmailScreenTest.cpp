@@ -42,7 +42,7 @@ TEST(EmailScreen, FieldsStartFromTheSettingsEveryTimeTheScreenAppears)
     EXPECT_EQ(f.emailScreen->messageSubject()->text(), QStringLiteral("A memo for you"));
     EXPECT_EQ(f.emailScreen->messageText()->text(), QStringLiteral("Listen to this."));
     EXPECT_EQ(f.emailScreen->emailFrom()->text(), QStringLiteral("no-reply@sonavell.invalid"));
-    EXPECT_EQ(f.emailScreen->emailTo()->font().pointSizeF(), 14.0);
+    EXPECT_EQ(f.emailScreen->emailTo()->font().pixelSize(), 14);
 
     f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
     f.emailScreen->emailFrom()->setText(QStringLiteral("me@example.org"));

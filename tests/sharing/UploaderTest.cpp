@@ -89,6 +89,9 @@ TEST(Uploader, RequestsAreExactlyTheProtocolsBytes)
                    "--0xKhTmLbOuNdArY\r\n"
                    "Content-Disposition: form-data; name=\"mailSubject\"\r\n\r\nSubject\r\n"
                    "--0xKhTmLbOuNdArY--\r\n"));
+    // A file name cannot end its field early.
+    EXPECT_TRUE(
+        Uploader::partRequestBody("a\"b\r\n.wav", "abc", "x").contains("filename=\"a_b__.wav\""));
     // Text fields travel as UTF-8.
     EXPECT_TRUE(Uploader::emailRequestBody("abc", "to@example.org", "", QStringLiteral("Grüße"), "")
                     .contains("Gr\xC3\xBC\xC3\x9F"
