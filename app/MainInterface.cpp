@@ -4,6 +4,7 @@
 #include "platform/ui/NavigationController.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
+#include "sharing/AddressBookViewController.h"
 #include "sharing/ExportController.h"
 #include "sharing/RELO_BrowserController.h"
 #include "sharing/SharingController.h"
@@ -38,6 +39,11 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     exportScreen->setReloBrowserController(new RELO_BrowserController(&appDelegate, m_window));
     appDelegate.sharingController = sharing;
     appDelegate.exportController = exportScreen;
+
+    // The e-mail composition screen, pushed from the export screen's e-mail button.
+    auto* emailScreen = new AddressBookViewController(&appDelegate, m_window);
+    emailScreen->hide();
+    appDelegate.abViewController = emailScreen;
 
     // The timer recording settings, pushed from the recorder screen's record toolbar.
     auto* recTimer = new RecTimerController(m_window);

@@ -1,7 +1,10 @@
 #include "sharing/ExportController.h"
 
+#include "core/AppDelegate.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SwitchControl.h"
+#include "sharing/AddressBookViewController.h"
 #include "sharing/RELO_BrowserController.h"
 
 #include <QAbstractButton>
@@ -56,6 +59,10 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     layout->addWidget(pushButton);
 
     layout->addSpacing(16);
+    auto* emailButton = new QPushButton(tr("Email Recording"), this);
+    connect(emailButton, &QPushButton::clicked, this, &ExportController::postEmailNotifier);
+    sendEmailButton = emailButton;
+    layout->addWidget(emailButton);
     progressLabel = new QLabel(this);
     emailProgressBar = new ProgressView(this);
     layout->addWidget(progressLabel);
@@ -124,6 +131,12 @@ void ExportController::urlDataIsReady(const QString& hostNameURL, const QString&
     bonjourURLLabel->setHidden(false);
     numericURLLabel->setHidden(false);
     bonjourUnavailableNote->setHidden(!hostNameURL.isEmpty() || rawURL.isEmpty());
+}
+
+void ExportController::postEmailNotifier()
+{
+    if (myAppDelegate && myAppDelegate->abViewController && navigationController())
+        navigationController()->pushViewController(myAppDelegate->abViewController, true);
 }
 
 void ExportController::startProgressTimer()

@@ -11,9 +11,10 @@ class RELO_BrowserController;
 class SwitchControl;
 
 // The export screen: the web sharing switch with the two addresses under which the web server
-// is reached, the button that opens the push screen, and the progress of an e-mail upload while
-// one runs. The screen knows no server: the application connects webSharingSwitched to the
-// server's switch and the server's address changes to urlDataIsReady.
+// is reached, the button that opens the push screen, the button that opens the e-mail
+// composition screen, and the progress of an e-mail upload while one runs. The screen knows no
+// server: the application connects webSharingSwitched to the server's switch and the server's
+// address changes to urlDataIsReady.
 class ExportController : public ViewController
 {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
 
     // The uploader's progress, 0.0 to 1.0; 0.0 when no upload runs.
     void updateEmailProgress(float progress) { emailProgress = progress; }
+    // Pushes the application's e-mail composition screen, when it has one.
+    void postEmailNotifier();
     void startProgressTimer();
     void updateProgress();
 
@@ -44,7 +47,7 @@ public:
     QLabel* numericURL = nullptr;
     ProgressView* emailProgressBar = nullptr;
     QLabel* progressLabel = nullptr;
-    // The e-mail button arrives with the e-mail screen; until then there is none.
+    // Opens the e-mail composition screen; disabled while an upload runs.
     QAbstractButton* sendEmailButton = nullptr;
     QLabel* bonjourURLLabel = nullptr;
     QLabel* numericURLLabel = nullptr;

@@ -1,36 +1,37 @@
 #include "platform/net/UrlLoader.h"
 
+#include "platform/net/UrlConnection.h"
+
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 
 UrlLoader::Result UrlLoader::fetch(const QUrl& url, int timeoutMs)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply* reply = manager.get(request);
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, reply, &QNetworkReply::abort);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    UrlRequest request;
+    request.url = url;
+    request.timeoutMs = timeoutMs;
+    return sendSynchronousRequest(request);
+}
 
+UrlLoader::Result UrlLoader::sendSynchronousRequest(const UrlRequest& request)
+{
     Result result;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError) {
-        result.error = reply->errorString();
-    } else if (status != 0 && (status < 200 || status >= 300)) {
-        result.error = QStringLiteral("HTTP status %1").arg(status);
-    } else {
+    QEventLoop loop;
+    UrlConnection connection(request);
+    QObject::connect(&connection, &UrlConnection::didReceiveData, &loop,
+                     [&result](const QByteArray& data) { result.body += data; });
+    QObject::connect(&connection, &UrlConnection::didFinishLoading, &loop, [&] {
         result.ok = true;
-        result.body = reply->readAll();
-    }
-    delete reply;
+        loop.quit();
+    });
+    QObject::connect(&connection, &UrlConnection::didFailWithError, &loop,
+                     [&](const QString& error) {
+                         result.error = error;
+                         loop.quit();
+                     });
+    if (!connection.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    result.status = connection.statusCode();
+    if (!result.ok)
+        result.body.clear();
     return result;
 }

@@ -15,3 +15,12 @@ inline constexpr const char* kGeonamesUsernameKey = "geonames_username";
 // The position used for location stamps (no positioning service is built in), in degrees.
 inline constexpr const char* kLocationLatitudeKey = "location_latitude";
 inline constexpr const char* kLocationLongitudeKey = "location_longitude";
+// E-mail: the upload server's base address (the e-mail is sent only when one is set), the
+// subject and text the composition screen starts with, and the sender it fills in (a fixed
+// no-reply address when unset).
+inline constexpr const char* kUploadUrlKey = "upload_url";
+inline constexpr const char* kEmailSubjectKey = "email_subject";
+inline constexpr const char* kEmailBodyKey = "email_body";
+inline constexpr const char* kEmailFromKey = "email_from";
+// A vCard file, or a folder of them, read into the address book beside the usual places.
+inline constexpr const char* kContactsPathKey = "contacts_path";

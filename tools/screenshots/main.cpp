@@ -1,7 +1,9 @@
 // sonavell_screenshots OUTDIR: renders the recorder screen on the offscreen platform, idle,
-// recording, loaded and playing, into OUTDIR/recorder-<state>.png, and the push screen during a
-// transfer into OUTDIR/push-sending.png. The audio is the virtual device with a manual clock and a
-// 440 Hz tone as the microphone, so the recorder pictures are the same on every run.
+// recording, loaded and playing, into OUTDIR/recorder-<state>.png, the push screen during a
+// transfer into OUTDIR/push-sending.png, then the e-mail composition screen (email-compose.png)
+// and the export screen while an upload is 41% done (export-uploading.png). The audio is the
+// virtual device with a manual clock and a 440 Hz tone as the microphone, so the pictures are the
+// same on every run.
 #include "PushScreenshot.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
@@ -14,10 +16,13 @@
 #include "platform/ui/NavigationController.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
+#include "sharing/AddressBookViewController.h"
+#include "sharing/ExportController.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -84,9 +89,9 @@ int main(int argc, char* argv[])
                     screen->updateBargraph();
             }
         };
-        auto shoot = [&](const char* state) {
+        auto shoot = [&](const QString& name) {
             QCoreApplication::processEvents();
-            const QString path = outDir + QStringLiteral("/recorder-%1.png").arg(state);
+            const QString path = outDir + QStringLiteral("/%1.png").arg(name);
             if (!window.grab().save(path)) {
                 std::fprintf(stderr, "could not write %s\n", qPrintable(path));
                 exitCode = 1;
@@ -94,18 +99,42 @@ int main(int argc, char* argv[])
         };
         TransportView* transport = screen->dbView()->transportView();
         screen->locatorValueChanged(0.0f);
-        shoot("idle");
+        shoot(QStringLiteral("recorder-idle"));
         transport->doRecord();
         run(7.4);
-        shoot("recording");
+        shoot(QStringLiteral("recorder-recording"));
         transport->doRecord();
         screen->dbView()->locatorControl()->setValue(2.6f);
         screen->locatorValueChanged(2.6f);
-        shoot("loaded");
+        shoot(QStringLiteral("recorder-loaded"));
         transport->doPlay();
         run(1.3);
-        shoot("playing");
+        shoot(QStringLiteral("recorder-playing"));
         transport->doPlay();
+
+        // E-mail: the composition screen opened from the export screen, then the export screen
+        // while the upload runs.
+        auto* exportScreen = new ExportController(&app, &window);
+        exportScreen->hide();
+        app.exportController = exportScreen;
+        AddressBookViewController::Environment mailEnv;
+        mailEnv.idleInhibitor = &idle;
+        auto* emailScreen = new AddressBookViewController(&app, mailEnv, &window);
+        emailScreen->hide();
+        app.abViewController = emailScreen;
+        env.userDefaults->setValue(QLatin1String(kEmailSubjectKey),
+                                   QStringLiteral("A voice memo for you"));
+        env.userDefaults->setValue(QLatin1String(kEmailBodyKey),
+                                   QStringLiteral("Recorded with Sonavell."));
+        navigation->pushViewController(exportScreen, false);
+        exportScreen->sendEmailButton->click();
+        emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+        shoot(QStringLiteral("email-compose"));
+        navigation->popViewControllerAnimated(false);
+        exportScreen->updateEmailProgress(0.4096f);
+        exportScreen->updateProgress();
+        shoot(QStringLiteral("export-uploading"));
+        exportScreen->updateEmailProgress(0.0f);
     }
     AudioDevice::setDefaultDevice(nullptr);
     if (!shootPushScreen(outDir))

@@ -1,0 +1,271 @@
+#include "sharing/AddressBookViewController.h"
+
+#include "core/AppDelegate.h"
+#include "platform/system/DocumentPath.h"
+#include "platform/system/IdleInhibitor.h"
+#include "platform/system/SettingsKeys.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/PeoplePickerNavigationController.h"
+#include "platform/ui/ProgressView.h"
+#include "sharing/ExportController.h"
+#include "sharing/SharingLog.h"
+#include "sharing/Uploader.h"
+
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QUrl>
+#include <QVBoxLayout>
+
+AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate, QWidget* parent)
+    : AddressBookViewController(appDelegate, Environment{}, parent)
+{
+}
+
+AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate,
+                                                     Environment environment, QWidget* parent)
+    : ViewController(parent)
+    , appDelegate(appDelegate)
+    , m_env(std::move(environment))
+{
+    setTitle(tr("Email"));
+    m_idleInhibitor = m_env.idleInhibitor;
+    if (!m_idleInhibitor) {
+        m_ownIdleInhibitor = std::make_unique<IdleInhibitor>();
+        m_idleInhibitor = m_ownIdleInhibitor.get();
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(10);
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight);
+    m_emailTo = new QLineEdit(this);
+    m_emailFrom = new QLineEdit(this);
+    m_messageSubject = new QLineEdit(this);
+    m_messageText = new QLineEdit(this);
+    m_emailTo->setPlaceholderText(tr("name@example.org"));
+    form->addRow(tr("To:"), m_emailTo);
+    form->addRow(tr("From:"), m_emailFrom);
+    form->addRow(tr("Subject:"), m_messageSubject);
+    form->addRow(tr("Text:"), m_messageText);
+    layout->addLayout(form);
+    for (QLineEdit* field : {m_emailTo, m_emailFrom, m_messageSubject, m_messageText})
+        connect(field, &QLineEdit::returnPressed, field, [field] { field->clearFocus(); });
+
+    m_addressBookButton = new QPushButton(tr("Address Book"), this);
+    connect(m_addressBookButton, &QPushButton::clicked, this,
+            &AddressBookViewController::showPicker);
+    layout->addWidget(m_addressBookButton);
+
+    auto* note = new QLabel(tr("The recording is uploaded to your upload server, which e-mails "
+                               "it as an attachment."),
+                            this);
+    note->setWordWrap(true);
+    layout->addWidget(note);
+
+    m_activityIndicator = new QProgressBar(this);
+    m_activityIndicator->setRange(0, 0);
+    m_activityIndicator->setTextVisible(false);
+    m_activityIndicator->setHidden(true);
+    layout->addWidget(m_activityIndicator);
+    // Handed to the uploader; the progress itself shows on the export screen.
+    m_progressBar = new ProgressView(this);
+    m_progressBar->setHidden(true);
+    layout->addWidget(m_progressBar);
+    layout->addStretch();
+
+    m_sendButton = new QPushButton(tr("Send"), this);
+    m_sendButton->hide();
+    connect(m_sendButton, &QPushButton::clicked, this, [this] {
+        startProgress();
+        uploadFile();
+    });
+    setRightBarButton(m_sendButton);
+}
+
+AddressBookViewController::~AddressBookViewController()
+{
+    // An upload still running ends with the screen; nothing is reported any more.
+    delete m_myUploader;
+    if (m_myUploader)
+        m_idleInhibitor->setIdleTimerDisabled(false);
+}
+
+void AddressBookViewController::viewWillAppear(bool animated)
+{
+    ViewController::viewWillAppear(animated);
+    QSettings& defaults = appDelegate->userDefaults();
+    m_messageSubject->setText(defaults.value(QLatin1String(kEmailSubjectKey)).toString());
+    m_messageText->setText(defaults.value(QLatin1String(kEmailBodyKey)).toString());
+    const QString from = defaults.value(QLatin1String(kEmailFromKey)).toString().trimmed();
+    m_emailFrom->setText(from.isEmpty() ? QString::fromLatin1(kNoReplySender) : from);
+    // The system font at 14 of the screen's points, which are pixels here.
+    QFont font = m_emailTo->font();
+    font.setPixelSize(14);
+    for (QLineEdit* field : {m_emailTo, m_emailFrom, m_messageSubject, m_messageText})
+        field->setFont(font);
+    m_activityIndicator->setHidden(true);
+}
+
+PeoplePickerNavigationController* AddressBookViewController::picker() const
+{
+    // A dismissed picker is hidden at once and deleted a little later.
+    return m_picker && !m_picker->isHidden() ? m_picker.data() : nullptr;
+}
+
+void AddressBookViewController::showPicker()
+{
+    if (picker())
+        return;
+    std::vector<AddressBook::Person> people;
+    if (m_env.addressBook) {
+        people = m_env.addressBook();
+    } else {
+        const QString path =
+            appDelegate->userDefaults().value(QLatin1String(kContactsPathKey)).toString();
+        people = AddressBook::load(AddressBook::defaultSources(path));
+    }
+    PeoplePickerNavigationController::Delegate delegate;
+    delegate.didCancel = [this](PeoplePickerNavigationController* picker) {
+        peoplePickerNavigationControllerDidCancel(picker);
+    };
+    delegate.shouldContinueAfterSelectingPerson = [this](PeoplePickerNavigationController* picker,
+                                                         const AddressBook::Person& person) {
+        return peoplePickerNavigationControllerShouldContinueAfterSelectingPerson(picker, person);
+    };
+    m_picker = new PeoplePickerNavigationController(std::move(people), std::move(delegate));
+    m_picker->presentOver(window());
+}
+
+void AddressBookViewController::peoplePickerNavigationControllerDidCancel(
+    PeoplePickerNavigationController* picker)
+{
+    picker->dismiss();
+}
+
+bool AddressBookViewController::peoplePickerNavigationControllerShouldContinueAfterSelectingPerson(
+    PeoplePickerNavigationController* picker, const AddressBook::Person& person)
+{
+    m_emailTo->setText(person.emails.isEmpty() ? tr("Not Available") : person.emails.first());
+    picker->dismiss();
+    return false;
+}
+
+void AddressBookViewController::startProgress()
+{
+    m_activityIndicator->setHidden(false);
+    for (QLineEdit* field : {m_emailTo, m_emailFrom, m_messageSubject, m_messageText})
+        field->clearFocus();
+}
+
+void AddressBookViewController::showError(const QString& message)
+{
+    m_activityIndicator->setHidden(true);
+    auto* alert = new AlertView(tr("Error"), message, {}, tr("Done"));
+    alert->show();
+}
+
+void AddressBookViewController::uploadFile()
+{
+    if (m_myUploader) {
+        showError(tr("A recording is being e-mailed now. Wait until it has been sent."));
+        return;
+    }
+    const QString server =
+        appDelegate->userDefaults().value(QLatin1String(kUploadUrlKey)).toString().trimmed();
+    const QUrl serverURL(server, QUrl::StrictMode);
+    if (server.isEmpty() || !serverURL.isValid() ||
+        (serverURL.scheme() != QLatin1String("http") &&
+         serverURL.scheme() != QLatin1String("https"))) {
+        showError(tr("No upload server is configured. E-mail goes through a "
+                     "sonavell-upload-server; set its address (for example "
+                     "http://192.168.1.10:8025) as \"upload_url\" in Sonavell's settings."));
+        return;
+    }
+
+    const AppDelegate::RecordingList list = appDelegate->recArrayFilter(appDelegate->searchText());
+    const int index = appDelegate->recordingIndex();
+    if (index < 0 || index >= list.size()) {
+        showError(tr("There is no recording to send. Choose a recording first."));
+        return;
+    }
+    const QString path =
+        DocumentPath::resolve(appDelegate->documentsPath(), list[index]->filename());
+    if (path.isEmpty() || DocumentPath::kind(path) != DocumentPath::Kind::Regular) {
+        showError(tr("The recording's file could not be found."));
+        return;
+    }
+    if (QFileInfo(path).size() > kMaxFileBytes) {
+        showError(tr("Sonavell cannot email recordings larger than 10MB."));
+        return;
+    }
+    const QString to = m_emailTo->text().trimmed();
+    static const QRegularExpression address(QStringLiteral("^[^\\s@,;<>\"]+@[^\\s@,;<>\"]+$"));
+    if (!address.match(to).hasMatch()) {
+        showError(tr("Enter the recipient's e-mail address, or pick one from the address book."));
+        return;
+    }
+
+    auto* sending = new AlertView(
+        tr("Sending Recording"),
+        tr("The recording is now being uploaded to our server and will be emailed when the "
+           "upload is complete.  Do not quit Sonavell until the upload has completed, or the "
+           "email will not be sent."),
+        {}, tr("OK"));
+    sending->show();
+    m_idleInhibitor->setIdleTimerDisabled(true);
+
+    QPointer<ExportController> progressReceiver = appDelegate->exportController;
+    Uploader::ProgressReceiver progress;
+    if (progressReceiver)
+        progress = [progressReceiver](float value) {
+            if (progressReceiver)
+                progressReceiver->updateEmailProgress(value);
+        };
+    m_myUploader = new Uploader(
+        serverURL, path, std::move(progress), [this](Uploader*) { onUploadDone(); },
+        [this](Uploader*) { onUploadError(); }, m_progressBar, to, m_emailFrom->text(),
+        m_messageSubject->text(), m_messageText->text(), m_env.uploadTimeoutMs);
+
+    if (navigationController() && navigationController()->topViewController() == this)
+        navigationController()->popViewControllerAnimated(true);
+}
+
+void AddressBookViewController::releaseUploader()
+{
+    if (m_myUploader)
+        m_myUploader->deleteLater();
+    m_myUploader = nullptr;
+    m_idleInhibitor->setIdleTimerDisabled(false);
+}
+
+void AddressBookViewController::onUploadDone()
+{
+    auto* alert = new AlertView(tr("Send Recording"),
+                                tr("Sonavell has successfully uploaded the recording to our "
+                                   "server and the email has been sent."),
+                                {}, tr("OK"));
+    alert->show();
+    releaseUploader();
+    qCInfo(lcSharing) << "File Uploaded";
+}
+
+void AddressBookViewController::onUploadError()
+{
+    auto* alert = new AlertView(tr("Error"),
+                                tr("An error ocurred sending the memo as an email.  Make sure you "
+                                   "are connected to a network, check the email settings and try "
+                                   "again. "),
+                                {}, tr("OK"));
+    alert->show();
+    releaseUploader();
+    qCInfo(lcSharing) << "Error";
+}

@@ -1,0 +1,184 @@
+// The e-mail composition screen: its fields, the address book picker, what Send refuses, and
+// the outcome of an upload against a stand-in server.
+#include "EmailTestSupport.h"
+#include "FakeUploadServer.h"
+
+#include "platform/system/SettingsKeys.h"
+#include "platform/ui/PeoplePickerNavigationController.h"
+#include "sharing/Uploader.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace sonavell::test;
+
+namespace {
+
+const QString kSendingAlert = QStringLiteral(
+    "Sending Recording: The recording is now being uploaded to our server and will be emailed "
+    "when the upload is complete.  Do not quit Sonavell until the upload has completed, or the "
+    "email will not be sent.");
+const QString kDoneAlert = QStringLiteral(
+    "Send Recording: Sonavell has successfully uploaded the recording to our server and the "
+    "email has been sent.");
+const QString kErrorAlert = QStringLiteral(
+    "Error: An error ocurred sending the memo as an email.  Make sure you are connected to a "
+    "network, check the email settings and try again. ");
+const QString kTooLargeAlert =
+    QStringLiteral("Error: Sonavell cannot email recordings larger than 10MB.");
+
+} // namespace
+
+TEST(EmailScreen, FieldsStartFromTheSettingsEveryTimeTheScreenAppears)
+{
+    EmailFixture f("RIFF");
+    f.settings().setValue(kEmailSubjectKey, QStringLiteral("A memo for you"));
+    f.settings().setValue(kEmailBodyKey, QStringLiteral("Listen to this."));
+    f.openEmailScreen();
+    ASSERT_EQ(f.navigation->topViewController(), f.emailScreen);
+    EXPECT_EQ(f.emailScreen->messageSubject()->text(), QStringLiteral("A memo for you"));
+    EXPECT_EQ(f.emailScreen->messageText()->text(), QStringLiteral("Listen to this."));
+    EXPECT_EQ(f.emailScreen->emailFrom()->text(), QStringLiteral("no-reply@sonavell.invalid"));
+    EXPECT_EQ(f.emailScreen->emailTo()->font().pixelSize(), 14);
+
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.emailScreen->emailFrom()->setText(QStringLiteral("me@example.org"));
+    f.emailScreen->messageSubject()->setText(QStringLiteral("edited"));
+    f.navigation->popViewControllerAnimated(false);
+    f.settings().setValue(kEmailFromKey, QStringLiteral("kim@example.org"));
+    f.settings().remove(kEmailBodyKey);
+    f.openEmailScreen();
+    EXPECT_EQ(f.emailScreen->emailTo()->text(), QStringLiteral("ann@example.org"));
+    EXPECT_EQ(f.emailScreen->emailFrom()->text(), QStringLiteral("kim@example.org"));
+    EXPECT_EQ(f.emailScreen->messageSubject()->text(), QStringLiteral("A memo for you"));
+    EXPECT_EQ(f.emailScreen->messageText()->text(), QString());
+}
+
+TEST(EmailScreen, ThePickerGivesTheFirstAddressOrNotAvailable)
+{
+    AddressBookViewController::Environment env;
+    env.addressBook = [] {
+        return std::vector<AddressBook::Person>{
+            {QStringLiteral("Ann Lee"),
+             {QStringLiteral("ann@work.example"), QStringLiteral("ann@home.example")}},
+            {QStringLiteral("Bob Marsh"), {}},
+        };
+    };
+    EmailFixture f("RIFF", env);
+    f.openEmailScreen();
+    f.emailScreen->messageSubject()->setText(QStringLiteral("kept"));
+
+    f.emailScreen->addressBookButton()->click();
+    PeoplePickerNavigationController* picker = f.emailScreen->picker();
+    ASSERT_TRUE(picker);
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(picker->visibleNames(), (QStringList{"Ann Lee", "Bob Marsh"}));
+    picker->searchField()->setText(QStringLiteral("MARSH"));
+    EXPECT_EQ(picker->visibleNames(), QStringList{"Bob Marsh"});
+    picker->selectRow(0);
+    EXPECT_EQ(f.emailScreen->emailTo()->text(), QStringLiteral("Not Available"));
+    EXPECT_TRUE(waitFor([&] { return !f.emailScreen->picker(); }, 2000));
+
+    f.emailScreen->addressBookButton()->click();
+    f.emailScreen->picker()->searchField()->setText(QStringLiteral("home.example"));
+    EXPECT_EQ(f.emailScreen->picker()->visibleNames(), QStringList{"Ann Lee"});
+    f.emailScreen->picker()->selectRow(0);
+    EXPECT_EQ(f.emailScreen->emailTo()->text(), QStringLiteral("ann@work.example"));
+    EXPECT_TRUE(waitFor([&] { return !f.emailScreen->picker(); }, 2000));
+
+    f.emailScreen->addressBookButton()->click();
+    f.emailScreen->picker()->cancelButton()->click();
+    EXPECT_TRUE(waitFor([&] { return !f.emailScreen->picker(); }, 2000));
+    EXPECT_EQ(f.emailScreen->emailTo()->text(), QStringLiteral("ann@work.example"));
+    // The picker covers the screen without making it appear again.
+    EXPECT_EQ(f.emailScreen->messageSubject()->text(), QStringLiteral("kept"));
+}
+
+TEST(EmailScreen, SendRefusesWhatCannotBeSentAndStaysOnTheScreen)
+{
+    FakeUploadServer server;
+    EmailFixture f(QByteArray(10485761, 'x'));
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+
+    // No upload server configured.
+    f.send();
+    ASSERT_EQ(AlertView::history().size(), 1);
+    EXPECT_TRUE(AlertView::history().first().startsWith("Error: No upload server is configured."));
+    f.settings().setValue(kUploadUrlKey, server.url());
+
+    // One byte over the limit.
+    AlertView::clearHistory();
+    f.send();
+    EXPECT_EQ(AlertView::history(), QStringList{kTooLargeAlert});
+    EXPECT_EQ(AlertView::visibleAlerts().back()->buttonTitles(), QStringList{"Done"});
+
+    // No usable recipient: "Not Available" from the picker, or nothing at all.
+    QFile::resize(f.recordingPath(), 100);
+    for (const QString& to : {QStringLiteral("Not Available"), QString()}) {
+        AlertView::clearHistory();
+        f.emailScreen->emailTo()->setText(to);
+        f.send();
+        ASSERT_EQ(AlertView::history().size(), 1);
+        EXPECT_TRUE(AlertView::history().first().startsWith("Error: Enter the recipient"));
+    }
+
+    // The recording's file has gone.
+    QFile::remove(f.recordingPath());
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    AlertView::clearHistory();
+    f.send();
+    EXPECT_EQ(AlertView::history(), QStringList{"Error: The recording's file could not be found."});
+
+    EXPECT_EQ(f.navigation->topViewController(), f.emailScreen);
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_FALSE(f.idle.isIdleTimerDisabled());
+    EXPECT_TRUE(f.emailScreen->activityIndicator()->isHidden());
+}
+
+TEST(EmailScreen, ARecordingOfExactlyTenMegabytesIsSentAndTheOutcomeShown)
+{
+    FakeUploadServer server;
+    EmailFixture f(QByteArray(10485760, 'x'));
+    f.settings().setValue(kUploadUrlKey, server.url() + "/");
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    EXPECT_EQ(AlertView::history(), QStringList{kSendingAlert});
+    EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+    EXPECT_TRUE(f.idle.isIdleTimerDisabled());
+    EXPECT_TRUE(f.emailScreen->myUploader());
+
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 60000));
+    EXPECT_EQ(AlertView::history().last(), kDoneAlert);
+    EXPECT_FALSE(f.idle.isIdleTimerDisabled());
+    EXPECT_FALSE(f.emailScreen->myUploader());
+    EXPECT_EQ(server.requestsTo("uploadParts.php").size(), 640u);
+    EXPECT_EQ(server.requestsTo("uploadEmail.php").size(), 1u);
+    EXPECT_EQ(f.exportScreen->emailProgress, 0.0f);
+}
+
+TEST(EmailScreen, AFailedUploadShowsTheErrorAlert)
+{
+    FakeUploadServer server;
+    server.handler = [](const FakeUploadServer::Request& request, int) {
+        if (request.path.endsWith("uploadRandomName.php"))
+            return FakeUploadServer::Answer{200, "n1"};
+        if (request.path.endsWith("uploadEmail.php"))
+            return FakeUploadServer::Answer{403, "ERROR: unknown or expired upload name"};
+        return FakeUploadServer::Answer{200, "SUCCESS"};
+    };
+    EmailFixture f(patterned(20000));
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
+    EXPECT_EQ(AlertView::history().last(), kErrorAlert);
+    EXPECT_FALSE(f.idle.isIdleTimerDisabled());
+    EXPECT_FALSE(f.emailScreen->myUploader());
+    EXPECT_EQ(f.exportScreen->emailProgress, 0.0f);
+}

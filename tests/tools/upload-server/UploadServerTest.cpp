@@ -1,0 +1,219 @@
+// sonavell-upload-server as a process on 127.0.0.1, mailing through the test SMTP server: what
+// it mails, and what it refuses.
+#include "support/MailServers.h"
+#include "support/TestEnvironment.h"
+
+#include "platform/net/UrlLoader.h"
+#include "sharing/Uploader.h"
+
+#include <gtest/gtest.h>
+
+using namespace sonavell::test;
+
+namespace {
+
+class Client
+{
+public:
+    explicit Client(const UploadServerProcess& server)
+        : m_base(server.baseUrl())
+    {
+    }
+
+    QString name()
+    {
+        const auto result = UrlLoader::fetch(QUrl(m_base + Uploader::kRandomNamePath), 10000);
+        return result.ok ? QString::fromUtf8(result.body) : QString();
+    }
+    UrlLoader::Result post(const char* path, const QByteArray& body)
+    {
+        UrlRequest request;
+        request.url = QUrl(m_base + path);
+        request.method = "POST";
+        request.headers.append(
+            qMakePair(QByteArray("Content-Type"),
+                      QByteArray("multipart/form-data; boundary=0xKhTmLbOuNdArY")));
+        request.body = body;
+        request.timeoutMs = 20000;
+        return UrlLoader::sendSynchronousRequest(request);
+    }
+    UrlLoader::Result part(const QString& name, const QByteArray& data,
+                           const QString& file = QStringLiteral("REC1.wav"))
+    {
+        return post(Uploader::kPartsPath, Uploader::partRequestBody(file, name, data));
+    }
+    UrlLoader::Result mail(const QString& name, const QString& to,
+                           const QString& from = "me@example.org", const QString& subject = "Memo",
+                           const QString& text = "Hi")
+    {
+        return post(Uploader::kEmailPath,
+                    Uploader::emailRequestBody(name, to, from, text, subject));
+    }
+
+private:
+    QString m_base;
+};
+
+// Bytes in a pattern that shows any shift or gap.
+QByteArray patterned(qsizetype size)
+{
+    QByteArray bytes(size, 0);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xff);
+    return bytes;
+}
+
+} // namespace
+
+TEST(UploadServer, MailsTheJoinedPartsToTheOneRecipientAndForgetsThem)
+{
+    SmtpSink smtp;
+    ASSERT_GT(smtp.port(), 0);
+    UploadServerProcess server(smtp.url(), {"--from", "memos@example.net"});
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+    Client client(server);
+
+    const QString name = client.name();
+    EXPECT_TRUE(QRegularExpression("^[0-9a-f]{32}$").match(name).hasMatch()) << name.toStdString();
+    EXPECT_NE(client.name(), name);
+    const QByteArray wav = patterned(40000);
+    for (qsizetype at = 0; at < wav.size(); at += 16384) {
+        const auto answer = client.part(name, wav.mid(at, 16384), "REC20261208.wav");
+        ASSERT_TRUE(answer.ok) << answer.error.toStdString();
+        EXPECT_EQ(answer.body, "SUCCESS");
+    }
+    const auto answer = client.mail(name, "ann@example.org", "me@example.org",
+                                    QStringLiteral("Memo from Åsa"), "Line one\nLine two = 2\n");
+    ASSERT_TRUE(answer.ok) << answer.error.toStdString() << server.log().toStdString();
+    EXPECT_EQ(answer.body, "SUCCESS");
+
+    const auto mails = smtp.mails();
+    ASSERT_EQ(mails.size(), 1);
+    const ReceivedMail& mail = mails[0];
+    EXPECT_EQ(mail.envelopeTo, QStringList{"ann@example.org"});
+    EXPECT_EQ(mail.envelopeFrom, "memos@example.net");
+    EXPECT_EQ(mail.headers.value("to"), "<ann@example.org>");
+    EXPECT_EQ(mail.headers.value("reply-to"), "<me@example.org>");
+    EXPECT_EQ(decodeHeader(mail.headers.value("subject")), QStringLiteral("Memo from Åsa"));
+    EXPECT_EQ(mail.text, "Line one\r\nLine two = 2\r\n");
+    EXPECT_EQ(mail.attachment, wav);
+    EXPECT_TRUE(mail.attachmentHead.contains("filename=\"REC20261208.wav\""));
+    EXPECT_TRUE(mail.attachmentHead.contains("Content-Type: audio/wav"));
+    EXPECT_TRUE(server.spoolFiles().isEmpty());
+
+    // The name is spent.
+    EXPECT_FALSE(client.part(name, "more").ok);
+    EXPECT_FALSE(client.mail(name, "ann@example.org").ok);
+    EXPECT_EQ(smtp.mails().size(), 1);
+}
+
+TEST(UploadServer, RefusesWhatWouldMakeItAnOpenDoor)
+{
+    SmtpSink smtp;
+    UploadServerProcess server(smtp.url(), {"--max-per-hour", "2"});
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+    Client client(server);
+
+    // Names it never issued, in any form.
+    for (const QString& name : {QStringLiteral("0123456789abcdef0123456789abcdef"),
+                                QStringLiteral("../../etc/passwd"), QString()}) {
+        const auto answer = client.part(name, "data");
+        EXPECT_FALSE(answer.ok) << name.toStdString();
+        EXPECT_EQ(answer.status, 403);
+    }
+    EXPECT_TRUE(server.spoolFiles().isEmpty());
+
+    // A request body over 64 KiB.
+    const QString big = client.name();
+    EXPECT_EQ(client.part(big, QByteArray(70000, 'x')).status, 413);
+
+    // Header injection and more than one recipient.
+    const QString name = client.name();
+    ASSERT_TRUE(client.part(name, "RIFF").ok);
+    for (const auto& [to, from, subject] : std::vector<std::tuple<QString, QString, QString>>{
+             {"ann@example.org\r\nBcc: all@example.org", "me@example.org", "Memo"},
+             {"ann@example.org, bob@example.org", "me@example.org", "Memo"},
+             {"Ann <ann@example.org>", "me@example.org", "Memo"},
+             {"ann@example.org", "me@example.org\nBcc: all@example.org", "Memo"},
+             {"ann@example.org", "me@example.org", "Memo\r\nBcc: all@example.org"},
+             {"", "me@example.org", "Memo"}}) {
+        const auto answer = client.mail(name, to, from, subject);
+        EXPECT_EQ(answer.status, 400)
+            << to.toStdString() << from.toStdString() << subject.toStdString();
+    }
+    EXPECT_TRUE(smtp.mails().isEmpty());
+
+    // At most two mails an hour from one address (here).
+    for (int i = 0; i < 3; ++i) {
+        const QString n = client.name();
+        ASSERT_TRUE(client.part(n, "RIFF").ok);
+        const auto answer = client.mail(n, "ann@example.org");
+        EXPECT_EQ(answer.ok, i < 2) << i;
+        if (i == 2) {
+            EXPECT_EQ(answer.status, 429);
+        }
+    }
+    EXPECT_EQ(smtp.mails().size(), 2);
+}
+
+TEST(UploadServer, AnUploadStopsAtTenMegabytesAndOnePart)
+{
+    SmtpSink smtp;
+    UploadServerProcess server(smtp.url());
+    Client client(server);
+    const QString name = client.name();
+    const QByteArray part(16384, 'x');
+    // 10 MiB and one part are taken ...
+    for (int i = 0; i < 641; ++i)
+        ASSERT_TRUE(client.part(name, part).ok) << i;
+    // ... one byte more is not, and the upload is dropped.
+    const auto answer = client.part(name, "x");
+    EXPECT_EQ(answer.status, 413);
+    EXPECT_TRUE(server.spoolFiles().isEmpty());
+    EXPECT_EQ(client.mail(name, "ann@example.org").status, 403);
+}
+
+TEST(UploadServer, ReportsASmarthostThatRefusesAndLogsIn)
+{
+    {
+        SmtpSink smtp({"--refuse"});
+        UploadServerProcess server(smtp.url());
+        Client client(server);
+        const QString name = client.name();
+        ASSERT_TRUE(client.part(name, "RIFF").ok);
+        const auto answer = client.mail(name, "ann@example.org");
+        EXPECT_FALSE(answer.ok);
+        EXPECT_EQ(answer.status, 502);
+        EXPECT_TRUE(server.spoolFiles().isEmpty());
+    }
+    {
+        SmtpSink smtp({"--user", "family", "--password", "s3cret"});
+        ScratchDir dir;
+        dir.write("password", "s3cret\n");
+        UploadServerProcess server(smtp.url(),
+                                   {"--smtp-user", "family", "--smtp-password-file",
+                                    dir.file("password"), "--from", "family@example.org"});
+        Client client(server);
+        // Nothing uploaded under a name: nothing to mail.
+        EXPECT_EQ(client.mail(client.name(), "ann@example.org").status, 400);
+        const QString name = client.name();
+        ASSERT_TRUE(client.part(name, "RIFF").ok);
+        const auto answer = client.mail(name, "ann@example.org");
+        EXPECT_TRUE(answer.ok) << server.log().toStdString();
+        ASSERT_EQ(smtp.mails().size(), 1);
+        EXPECT_EQ(smtp.mails()[0].login, "family");
+    }
+}
+
+TEST(UploadServer, ExplainsItsOptions)
+{
+    QProcess process;
+    process.start(UploadServerProcess::program(), {"--listen", "127.0.0.1:0"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardError().contains("--smtp is required"));
+    process.start(UploadServerProcess::program(), {"--help"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardOutput().contains("--max-per-hour"));
+}

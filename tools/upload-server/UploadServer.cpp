@@ -1,0 +1,271 @@
+#include "UploadServer.h"
+
+#include "MailAddress.h"
+
+#include <httplib.h>
+
+#include <sys/random.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+
+namespace {
+
+std::string newName()
+{
+    unsigned char bytes[16];
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0)
+            got += size_t(n);
+    }
+    static const char* hex = "0123456789abcdef";
+    std::string name;
+    for (unsigned char b : bytes) {
+        name += hex[b >> 4];
+        name += hex[b & 15];
+    }
+    return name;
+}
+
+void answer(httplib::Response& response, int status, const std::string& text)
+{
+    response.status = status;
+    response.set_content(text, "text/plain; charset=utf-8");
+}
+
+// The recording's file name for the attachment: its last path component, in characters that
+// need no quoting; "recording.wav" when nothing usable is left.
+std::string attachmentName(const std::string& given)
+{
+    std::string name = given.substr(
+        given.find_last_of("/\\") == std::string::npos ? 0 : given.find_last_of("/\\") + 1);
+    std::string clean;
+    for (char c : name) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == ' ';
+        clean += safe ? c : '_';
+    }
+    while (!clean.empty() && (clean.front() == '.' || clean.front() == ' '))
+        clean.erase(clean.begin());
+    if (clean.size() > 100)
+        clean = clean.substr(clean.size() - 100);
+    return clean.empty() ? "recording.wav" : clean;
+}
+
+bool isIssuedNameForm(const std::string& name)
+{
+    static const std::regex form("[0-9a-f]{32}");
+    return std::regex_match(name, form);
+}
+
+} // namespace
+
+UploadServer::UploadServer(Settings settings, MailSender sender)
+    : m_settings(std::move(settings))
+    , m_sender(std::move(sender))
+    , m_server(std::make_unique<httplib::Server>())
+{
+    // Spool files left by an earlier run belong to names nobody holds any more.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_settings.spoolDir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() == 36 && file.ends_with(".wav") && isIssuedNameForm(file.substr(0, 32)))
+            std::filesystem::remove(entry.path(), ec);
+    }
+
+    m_server->set_payload_max_length(kMaxRequestBytes);
+    m_server->set_read_timeout(30, 0);
+    m_server->set_write_timeout(30, 0);
+    m_server->Get("/snv/uploadRandomName.php",
+                  [this](const httplib::Request& q, httplib::Response& r) { randomName(q, r); });
+    m_server->Post("/snv/uploadParts.php",
+                   [this](const httplib::Request& q, httplib::Response& r) { part(q, r); });
+    m_server->Post("/snv/uploadEmail.php",
+                   [this](const httplib::Request& q, httplib::Response& r) { email(q, r); });
+    m_server->set_logger([](const httplib::Request& q, const httplib::Response& r) {
+        std::fprintf(stderr, "%s %s %s %d\n", q.remote_addr.c_str(), q.method.c_str(),
+                     q.path.c_str(), r.status);
+    });
+}
+
+UploadServer::~UploadServer() = default;
+
+int UploadServer::bind(const std::string& host, int port)
+{
+    if (port == 0)
+        return m_server->bind_to_any_port(host);
+    return m_server->bind_to_port(host, port) ? port : -1;
+}
+
+bool UploadServer::listen()
+{
+    return m_server->listen_after_bind();
+}
+
+void UploadServer::stop()
+{
+    m_server->stop();
+}
+
+std::filesystem::path UploadServer::spoolFile(const std::string& name) const
+{
+    return m_settings.spoolDir / (name + ".wav");
+}
+
+void UploadServer::forget(const std::string& name)
+{
+    std::error_code ec;
+    std::filesystem::remove(spoolFile(name), ec);
+    m_uploads.erase(name);
+}
+
+void UploadServer::expire(Clock::time_point now)
+{
+    for (auto it = m_uploads.begin(); it != m_uploads.end();) {
+        if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing) {
+            std::error_code ec;
+            std::filesystem::remove(spoolFile(it->first), ec);
+            it = m_uploads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+UploadServer::Upload* UploadServer::find(const std::string& fileNameField, std::string& name)
+{
+    if (!fileNameField.ends_with("wav"))
+        return nullptr;
+    name = fileNameField.substr(0, fileNameField.size() - 3);
+    const auto it = m_uploads.find(name);
+    return it == m_uploads.end() ? nullptr : &it->second;
+}
+
+void UploadServer::randomName(const httplib::Request&, httplib::Response& response)
+{
+    std::lock_guard lock(m_mutex);
+    const auto now = Clock::now();
+    expire(now);
+    if (m_uploads.size() >= kMaxOpenUploads) {
+        answer(response, 503, "ERROR: too many uploads at once; try again later");
+        return;
+    }
+    std::string name = newName();
+    m_uploads[name] = Upload{now, {}, 0, false};
+    // The client takes the whole body as the name: no line break after it.
+    response.set_content(name, "text/plain; charset=utf-8");
+}
+
+void UploadServer::part(const httplib::Request& request, httplib::Response& response)
+{
+    if (!request.is_multipart_form_data() || !request.has_file("uploadedFile") ||
+        !request.has_file("fileName")) {
+        answer(response, 400, "ERROR: a part needs the fields uploadedFile and fileName");
+        return;
+    }
+    const httplib::MultipartFormData file = request.get_file_value("uploadedFile");
+    std::lock_guard lock(m_mutex);
+    expire(Clock::now());
+    std::string name;
+    Upload* upload = find(request.get_file_value("fileName").content, name);
+    if (!upload || upload->mailing) {
+        answer(response, 403, "ERROR: unknown or expired upload name");
+        return;
+    }
+    if (upload->size + file.content.size() > kMaxUploadBytes) {
+        forget(name);
+        answer(response, 413, "ERROR: the recording is too large to be mailed");
+        return;
+    }
+    std::ofstream out(spoolFile(name), std::ios::binary | std::ios::app);
+    out.write(file.content.data(), std::streamsize(file.content.size()));
+    out.close();
+    if (!out) {
+        forget(name);
+        answer(response, 500, "ERROR: the upload could not be stored");
+        return;
+    }
+    if (upload->attachmentName.empty())
+        upload->attachmentName = attachmentName(file.filename);
+    upload->size += file.content.size();
+    answer(response, 200, "SUCCESS");
+}
+
+void UploadServer::email(const httplib::Request& request, httplib::Response& response)
+{
+    for (const char* field : {"fileName", "mailTo", "mailFrom", "mailText", "mailSubject"}) {
+        if (!request.is_multipart_form_data() || !request.has_file(field) ||
+            request.files.count(field) != 1) {
+            answer(response, 400,
+                   std::string("ERROR: the field ") + field + " is missing or repeated");
+            return;
+        }
+    }
+    const std::string to = request.get_file_value("mailTo").content;
+    const std::string replyTo = request.get_file_value("mailFrom").content;
+    const std::string subject = request.get_file_value("mailSubject").content;
+    const std::string text = request.get_file_value("mailText").content;
+    if (!MailAddress::isSingleAddress(to)) {
+        answer(response, 400, "ERROR: the recipient must be one e-mail address");
+        return;
+    }
+    if (!replyTo.empty() && !MailAddress::isSingleAddress(replyTo)) {
+        answer(response, 400, "ERROR: the sender must be one e-mail address");
+        return;
+    }
+    if (!MailAddress::isHeaderText(subject)) {
+        answer(response, 400, "ERROR: the subject must be one line of text");
+        return;
+    }
+
+    MailSender::Mail mail;
+    std::string name;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto now = Clock::now();
+        expire(now);
+        Upload* upload = find(request.get_file_value("fileName").content, name);
+        if (!upload || upload->mailing) {
+            answer(response, 403, "ERROR: unknown or expired upload name");
+            return;
+        }
+        if (upload->size == 0) {
+            forget(name);
+            answer(response, 400, "ERROR: nothing was uploaded under this name");
+            return;
+        }
+        auto& sent = m_mailsByClient[request.remote_addr];
+        while (!sent.empty() && now - sent.front() > std::chrono::hours(1))
+            sent.pop_front();
+        if (int(sent.size()) >= m_settings.maxMailsPerHour) {
+            answer(response, 429, "ERROR: too many mails from this address; try again later");
+            return;
+        }
+        sent.push_back(now);
+        upload->mailing = true;
+        mail.attachmentName = upload->attachmentName;
+    }
+    mail.to = to;
+    mail.replyTo = replyTo;
+    mail.subject = subject;
+    mail.text = text;
+    mail.attachmentPath = spoolFile(name).string();
+
+    std::string error;
+    const bool sent = m_sender.send(mail, error);
+    {
+        std::lock_guard lock(m_mutex);
+        forget(name);
+    }
+    if (!sent) {
+        std::fprintf(stderr, "mail to %s not sent: %s\n", to.c_str(), error.c_str());
+        answer(response, 502, "ERROR: the mail could not be sent");
+        return;
+    }
+    std::fprintf(stderr, "mailed %s (%s) to %s\n", name.c_str(), mail.attachmentName.c_str(),
+                 to.c_str());
+    answer(response, 200, "SUCCESS");
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "MailSender.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+// The upload server's three addresses: a fresh name for an upload, the parts of a recording
+// joined in a spool file under that name, and the request that mails the recording to one
+// recipient and then deletes it.
+//
+// It is not an open relay: only names it issued in the last hour are accepted; an upload stops
+// at 10 MiB plus one part; a request body may hold 64 KiB; a mail goes to one valid address,
+// with header fields that cannot carry line breaks; each client address may send a limited
+// number of mails an hour.
+class UploadServer
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Settings
+    {
+        std::filesystem::path spoolDir;
+        int maxMailsPerHour = 20;
+        std::chrono::seconds nameLifetime{3600};
+    };
+
+    static constexpr uint64_t kMaxUploadBytes = 10 * 1024 * 1024 + 16384;
+    static constexpr size_t kMaxRequestBytes = 64 * 1024;
+    static constexpr size_t kMaxOpenUploads = 1000;
+
+    UploadServer(Settings settings, MailSender sender);
+    ~UploadServer();
+
+    // Binds to the address; port 0 picks a free one. Returns the port, or -1.
+    int bind(const std::string& host, int port);
+    // Serves until stop() is called (from any thread).
+    bool listen();
+    void stop();
+
+private:
+    struct Upload
+    {
+        Clock::time_point issued;
+        std::string attachmentName; // the recording's own file name, from its first part
+        uint64_t size = 0;
+        bool mailing = false;
+    };
+
+    void randomName(const httplib::Request& request, httplib::Response& response);
+    void part(const httplib::Request& request, httplib::Response& response);
+    void email(const httplib::Request& request, httplib::Response& response);
+
+    // Drops uploads older than their lifetime, with their spool files. Holds m_mutex.
+    void expire(Clock::time_point now);
+    // The upload a "fileName" field names (the issued name followed by "wav"). Holds m_mutex.
+    Upload* find(const std::string& fileNameField, std::string& name);
+    std::filesystem::path spoolFile(const std::string& name) const;
+    void forget(const std::string& name);
+
+    Settings m_settings;
+    MailSender m_sender;
+    std::unique_ptr<httplib::Server> m_server;
+    std::mutex m_mutex;
+    std::map<std::string, Upload> m_uploads;
+    std::map<std::string, std::deque<Clock::time_point>> m_mailsByClient;
+};

@@ -1,0 +1,204 @@
+// sonavell-upload-server: the server that Sonavell's e-mail button talks to. It takes a
+// recording in parts under a name it issued, and mails it through an SMTP smarthost.
+#include "MailAddress.h"
+#include "MailSender.h"
+#include "UploadServer.h"
+
+#include <curl/curl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* kUsage =
+    "usage: sonavell-upload-server --smtp smtp://HOST:PORT [options]\n"
+    "\n"
+    "Receives recordings from Sonavell in parts and mails each one, attached, to the recipient\n"
+    "the user entered. Point Sonavell's \"upload_url\" setting at http://THIS-MACHINE:PORT.\n"
+    "\n"
+    "  --listen HOST[:PORT]     address to listen on (default 127.0.0.1:8025; 0.0.0.0:8025 for\n"
+    "                           every network of this machine; port 0 picks a free one)\n"
+    "  --smtp URL               the smarthost: smtp://host:port, or smtps://host:port for TLS\n"
+    "  --starttls               require STARTTLS on an smtp:// smarthost\n"
+    "  --smtp-user USER         log in to the smarthost as USER; the password comes from the\n"
+    "                           environment variable SONAVELL_SMTP_PASSWORD or from\n"
+    "  --smtp-password-file F   the first line of file F\n"
+    "  --from ADDRESS           the sender of the mails (default: --smtp-user when it is an\n"
+    "                           address, else sonavell@HOSTNAME); the user's own address is\n"
+    "                           set as Reply-To\n"
+    "  --spool DIR              where uploads are kept until mailed (default: a private folder\n"
+    "                           in /tmp)\n"
+    "  --max-per-hour N         mails per client address and hour (default 20)\n"
+    "  --help                   this text\n";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "sonavell-upload-server: %s\n\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+bool splitHostPort(const std::string& text, std::string& host, int& port)
+{
+    std::string h = text;
+    std::string p;
+    if (!text.empty() && text.front() == '[') { // [::1]:8025
+        const size_t close = text.find(']');
+        if (close == std::string::npos)
+            return false;
+        h = text.substr(1, close - 1);
+        if (close + 1 < text.size()) {
+            if (text[close + 1] != ':')
+                return false;
+            p = text.substr(close + 2);
+        }
+    } else if (std::count(text.begin(), text.end(), ':') == 1) {
+        h = text.substr(0, text.find(':'));
+        p = text.substr(text.find(':') + 1);
+    }
+    if (h.empty())
+        return false;
+    host = h;
+    if (!p.empty()) {
+        char* end = nullptr;
+        const long value = std::strtol(p.c_str(), &end, 10);
+        if (*end || value < 0 || value > 65535)
+            return false;
+        port = int(value);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::string host = "127.0.0.1";
+    int port = 8025;
+    MailSender::Settings smtp;
+    std::string passwordFile;
+    UploadServer::Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (option == "--listen") {
+            if (!value(text) || !splitHostPort(text, host, port))
+                return usageError("--listen needs HOST or HOST:PORT");
+        } else if (option == "--smtp") {
+            if (!value(smtp.url) ||
+                !(smtp.url.starts_with("smtp://") || smtp.url.starts_with("smtps://")))
+                return usageError("--smtp needs smtp://HOST:PORT or smtps://HOST:PORT");
+        } else if (option == "--starttls") {
+            smtp.starttls = true;
+        } else if (option == "--smtp-user") {
+            if (!value(smtp.user))
+                return usageError("--smtp-user needs a name");
+        } else if (option == "--smtp-password-file") {
+            if (!value(passwordFile))
+                return usageError("--smtp-password-file needs a file");
+        } else if (option == "--from") {
+            if (!value(smtp.from) || !MailAddress::isSingleAddress(smtp.from))
+                return usageError("--from needs one e-mail address");
+        } else if (option == "--spool") {
+            if (!value(text))
+                return usageError("--spool needs a folder");
+            settings.spoolDir = text;
+        } else if (option == "--max-per-hour") {
+            char* end = nullptr;
+            if (!value(text) ||
+                (settings.maxMailsPerHour = int(std::strtol(text.c_str(), &end, 10)), *end) ||
+                settings.maxMailsPerHour < 1)
+                return usageError("--max-per-hour needs a number of at least 1");
+        } else {
+            return usageError("unknown option " + option);
+        }
+    }
+    if (smtp.url.empty())
+        return usageError("--smtp is required: the server mails through a smarthost");
+
+    if (!passwordFile.empty()) {
+        std::ifstream in(passwordFile);
+        if (!in || !std::getline(in, smtp.password))
+            return usageError("cannot read the password file " + passwordFile);
+        if (!smtp.password.empty() && smtp.password.back() == '\r')
+            smtp.password.pop_back();
+    } else if (const char* password = std::getenv("SONAVELL_SMTP_PASSWORD")) {
+        smtp.password = password;
+    }
+    if (smtp.from.empty()) {
+        if (MailAddress::isSingleAddress(smtp.user)) {
+            smtp.from = smtp.user;
+        } else {
+            char hostname[256] = {};
+            gethostname(hostname, sizeof hostname - 1);
+            smtp.from = std::string("sonavell@") + (hostname[0] ? hostname : "localhost");
+            if (!MailAddress::isSingleAddress(smtp.from))
+                smtp.from = "sonavell@localhost";
+        }
+    }
+
+    std::error_code ec;
+    if (settings.spoolDir.empty())
+        settings.spoolDir = std::filesystem::temp_directory_path() /
+                            ("sonavell-upload-" + std::to_string(getuid()));
+    std::filesystem::create_directories(settings.spoolDir, ec);
+    std::filesystem::permissions(settings.spoolDir, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ec);
+    if (!std::filesystem::is_directory(settings.spoolDir)) {
+        std::fprintf(stderr, "sonavell-upload-server: cannot use the spool folder %s\n",
+                     settings.spoolDir.c_str());
+        return 1;
+    }
+
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    // SIGINT and SIGTERM stop the server from a thread of its own; SIGPIPE is ignored, so a
+    // client that hangs up only ends its own connection.
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t quit;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGINT);
+    sigaddset(&quit, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quit, nullptr);
+
+    UploadServer server(settings, MailSender(smtp));
+    const int bound = server.bind(host, port);
+    if (bound < 0) {
+        std::fprintf(stderr, "sonavell-upload-server: cannot listen on %s:%d\n", host.c_str(),
+                     port);
+        return 1;
+    }
+    std::thread stopper([&server, quit] {
+        int signal = 0;
+        sigwait(&quit, &signal);
+        server.stop();
+    });
+    const bool v6 = host.find(':') != std::string::npos;
+    std::printf("sonavell-upload-server: listening on http://%s%s%s:%d, mailing through %s as %s\n",
+                v6 ? "[" : "", host.c_str(), v6 ? "]" : "", bound, smtp.url.c_str(),
+                smtp.from.c_str());
+    std::fflush(stdout);
+    const bool ok = server.listen();
+    // The stopper waits for a signal; one to ourselves ends it when listening ended otherwise.
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    curl_global_cleanup();
+    return ok ? 0 : 1;
+}
