@@ -15,3 +15,6 @@ inline constexpr const char* kGeonamesUsernameKey = "geonames_username";
 // The position used for location stamps (no positioning service is built in), in degrees.
 inline constexpr const char* kLocationLatitudeKey = "location_latitude";
 inline constexpr const char* kLocationLongitudeKey = "location_longitude";
+// The help pages' base address, to which each page's path is joined: an http(s) address or a
+// local folder; the help pages that ship with the program when absent.
+inline constexpr const char* kHelpUrlKey = "help_url";
