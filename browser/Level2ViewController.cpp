@@ -89,19 +89,14 @@ TableViewCell* Level2ViewController::tableViewCellForRowAtIndexPath(TableView*, 
     if (row < 0 || row >= list.size()) {
         // The insertion row.
         cell->setPhoto(QImage());
-        cell->nameLabel()->setText(tr("New Memo"));
-        cell->dateLabel()->clear();
-        cell->placeLabel()->clear();
-        cell->durationLabel()->clear();
+        cell->setTexts(tr("New Memo"), QString(), QString(), QString());
         return cell;
     }
     const Recording& recording = *list[row];
     cell->setPhoto(recording.getPhotoImage(m_appDelegate->documentsPath()));
-    cell->nameLabel()->setText(recording.name());
-    cell->dateLabel()->setText(m_appDelegate->formatDate(recording.date()));
-    cell->placeLabel()->setText(recording.locationString());
-    cell->durationLabel()->setText(
-        AppDelegate::makeTimeStringFromSamps(recording.duration(), 0, 1));
+    cell->setTexts(recording.name(), m_appDelegate->formatDate(recording.date()),
+                   recording.locationString(),
+                   AppDelegate::makeTimeStringFromSamps(recording.duration(), 0, 1));
     return cell;
 }
 
@@ -139,8 +134,9 @@ void Level2ViewController::tableViewMoveRowAtIndexPath(TableView*, int from, int
         return;
     recordings.move(libraryFrom, libraryTo);
     listChanged();
-    // The order is written when edit mode is left; until then the web pages see it.
-    m_appDelegate->libraryEdited(false);
+    // The new order is kept at once (at the end of this turn), so that no ending of the
+    // program can lose it; leaving edit mode writes the library again.
+    m_appDelegate->libraryEdited(true);
 }
 
 void Level2ViewController::tableViewCommitEditingStyle(TableView* table,

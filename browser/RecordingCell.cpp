@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace {
 constexpr QRect kPhotoFrame{0, 0, 56, 43};
 constexpr QRect kNameFrame{60, 4, 194, 25};
@@ -67,14 +69,37 @@ void RecordingCell::setPhoto(const QImage& thumbnail)
             : picture.scaled(kPhotoFrame.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
+void RecordingCell::setTexts(const QString& name, const QString& date, const QString& place,
+                             const QString& duration)
+{
+    m_name->setText(name);
+    m_date->setText(date);
+    m_place->setText(place);
+    m_duration->setText(duration);
+    layoutSubviews();
+}
+
 void RecordingCell::layoutSubviews()
 {
     if (!m_duration)
         return; // still being made
-    const int extra = contentView()->width() - kRowWidth;
+    // The right-hand views end at the content's right edge; the name and the place take what
+    // is left of them, so no text runs into another.
+    const int width = contentView()->width();
+    const int right = width - 4;
     m_photo->setGeometry(kPhotoFrame);
-    m_name->setGeometry(kNameFrame.adjusted(0, 0, extra, 0));
-    m_place->setGeometry(kPlaceFrame);
-    m_date->setGeometry(kDateFrame.translated(extra, 0));
-    m_duration->setGeometry(kDurationFrame.translated(extra, 0));
+    const int durationWidth =
+        std::min(kDurationFrame.width() + 40,
+                 m_duration->fontMetrics().horizontalAdvance(m_duration->text()) + 2);
+    const int dateWidth = std::min(kDateFrame.width() + 40,
+                                   m_date->fontMetrics().horizontalAdvance(m_date->text()) + 2);
+    m_duration->setGeometry(right - durationWidth, kDurationFrame.y(), durationWidth,
+                            kDurationFrame.height() + 2);
+    m_date->setGeometry(right - dateWidth, kDateFrame.y(), dateWidth, kDateFrame.height());
+    m_name->setGeometry(kNameFrame.x(), kNameFrame.y(),
+                        std::max(0, right - durationWidth - 6 - kNameFrame.x()),
+                        kNameFrame.height());
+    m_place->setGeometry(kPlaceFrame.x(), kPlaceFrame.y(),
+                         std::max(0, right - dateWidth - 6 - kPlaceFrame.x()),
+                         kPlaceFrame.height());
 }

@@ -7,9 +7,8 @@
 class QLabel;
 
 // A row of the recording list: the photo thumbnail at the left, the name above the place, the
-// duration and the date at the right. The views sit at their frames in a row 300 points wide;
-// in a narrower or wider row the name stretches and the right-hand views keep their distance
-// from the right edge.
+// duration and the date at the right edge. The name and the place take the room the
+// right-hand texts leave, so a long date or a narrow row never lets texts run into each other.
 class RecordingCell : public TableViewCell
 {
     Q_OBJECT
@@ -22,6 +21,9 @@ public:
     QLabel* placeLabel() const { return m_place; }
     QLabel* durationLabel() const { return m_duration; }
 
+    // Sets the four texts and fits the views around them.
+    void setTexts(const QString& name, const QString& date, const QString& place,
+                  const QString& duration);
     // Shows a thumbnail on black: a portrait one (121 high) scaled to fit with its shape kept,
     // any other stretched to fill. A null image leaves the view empty and clear.
     void setPhoto(const QImage& thumbnail);

@@ -144,6 +144,15 @@ void NavigationController::updateBar()
         delete item;
     }
     if (top && top->rightBarButton()) {
+        // A plain push button given by a screen is dressed like the bar's own buttons.
+        if (auto* push = qobject_cast<QPushButton*>(top->rightBarButton());
+            push && push->styleSheet().isEmpty())
+            push->setStyleSheet(QStringLiteral(
+                "QPushButton { color: white; font-weight: bold; font-size: 18px;"
+                " border: 1px solid #0c0d0f; border-radius: 5px; padding: 0 12px;"
+                " min-height: 28px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                " stop:0 #62676f, stop:1 #2c2e34); }"
+                " QPushButton:pressed { background: #1c1d21; }"));
         rightLayout->addWidget(top->rightBarButton());
         top->rightBarButton()->show();
     }

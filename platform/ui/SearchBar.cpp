@@ -23,6 +23,8 @@ SearchBar::SearchBar(QWidget* parent)
         QStringLiteral("QLineEdit { background: white; color: black; border: 1px solid #8c929b;"
                        " border-radius: 14px; padding: 3px 10px; font-size: 14px; }"));
     m_field->setMinimumHeight(29);
+    // The keyboard comes to the field when it is tapped, not when its screen shows.
+    m_field->setFocusPolicy(Qt::ClickFocus);
     m_field->installEventFilter(this);
     m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("searchCancelButton"));

@@ -9,9 +9,9 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // A view that shows one web page: a local file or an http(s) address fetched through the
-// network. Links to pages of the same site (same scheme, host and port; for local pages, the
-// local pages) open in the view; links to other sites open in the desktop's browser. A page
-// that cannot be loaded shows why.
+// network. Links to pages of the same site (same scheme, host and port; a local page's links
+// to other local pages) open in the view; links to other sites open in the desktop's browser.
+// A page that cannot be loaded shows why.
 class WebView : public QTextBrowser
 {
     Q_OBJECT
