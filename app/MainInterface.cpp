@@ -1,5 +1,9 @@
 #include "MainInterface.h"
 
+#include "browser/AppInfoController.h"
+#include "browser/Level1ViewController.h"
+#include "browser/Level2ViewController.h"
+#include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
 #include "platform/ui/NavigationController.h"
 #include "recorder/AudioViewController.h"
@@ -50,7 +54,20 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     recTimer->hide();
     appDelegate.recTimerController = recTimer;
 
-    // The recorder screen, pushed when start-up has finished.
+    // The help list and its page screen, opened from the recorder screen's info button.
+    auto* helpPage = new WWWViewController(m_window);
+    helpPage->hide();
+    auto* help = new AppInfoController(appDelegate.userDefaults(), helpPage, m_window);
+    help->hide();
+    appDelegate.appInfoController = help;
+
+    // The category list is the root screen; the recording list opens from it.
+    auto* recordingList = new Level2ViewController(&appDelegate, m_window);
+    recordingList->hide();
+    auto* categoryList = new Level1ViewController(&appDelegate, recordingList, m_window);
+    navigation->pushViewController(categoryList, false);
+
+    // The recorder screen, pushed on top of the category list when start-up has finished.
     auto* recorder = new AudioViewController(&appDelegate, m_window);
     recorder->hide();
     appDelegate.audioViewController = recorder;

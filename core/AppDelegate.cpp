@@ -600,8 +600,14 @@ QString AppDelegate::getUsageString() const
             rate = 44100;
         else
             continue;
-        const double sum = double(used) + r->duration() * rate * 2 * r->channels();
-        used = sum > 0 && std::isfinite(sum) ? uint64_t(sum) : 0;
+        // A record whose estimate is negative or not a number (a damaged duration or channel
+        // count) adds nothing, instead of wiping out what the others add up to; the total stops
+        // at the largest count it can hold.
+        const double bytes = r->duration() * rate * 2 * r->channels();
+        if (!(bytes > 0))
+            continue;
+        const double sum = double(used) + bytes;
+        used = sum < 18446744073709551616.0 ? uint64_t(sum) : std::numeric_limits<uint64_t>::max();
     }
     const float usedMB = float(double(used) / 1048576.0);
     const uint64_t freeBytes = m_env.freeBytes

@@ -1,5 +1,7 @@
 #include "recorder/AudioViewController.h"
 
+#include "browser/AppInfoController.h"
+
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
 #include "core/AppDelegate.h"
@@ -1033,8 +1035,9 @@ void AudioViewController::doSendOptions(QObject*)
 void AudioViewController::doInfo()
 {
     qCInfo(lcRecorder) << "Info button pressed.";
-    // The info screen comes with the library browser screens; until the application has one,
-    // the button only logs.
+    if (m_appDelegate->navigationController && m_appDelegate->appInfoController)
+        m_appDelegate->navigationController->pushViewController(m_appDelegate->appInfoController,
+                                                                true);
 }
 
 void AudioViewController::deleteRecordingPrompt(QObject*)

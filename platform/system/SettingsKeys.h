@@ -24,3 +24,6 @@ inline constexpr const char* kEmailBodyKey = "email_body";
 inline constexpr const char* kEmailFromKey = "email_from";
 // A vCard file, or a folder of them, read into the address book beside the usual places.
 inline constexpr const char* kContactsPathKey = "contacts_path";
+// The help pages' base address, to which each page's path is joined: an http(s) address or a
+// local folder; the help pages that ship with the program when absent.
+inline constexpr const char* kHelpUrlKey = "help_url";

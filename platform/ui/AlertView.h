@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDialog>
+#include <QLineEdit>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,8 +9,6 @@
 
 #include <functional>
 #include <vector>
-
-class QMessageBox;
 
 // A non-blocking alert with a title, a message and buttons. Showing it never waits; the
 // delegate hears which button dismissed it. Every alert shown is also recorded, so tests (and
@@ -29,6 +29,12 @@ public:
     QStringList buttonTitles() const { return m_buttons; }
     bool isVisible() const { return m_visible; }
 
+    // Adds a white one-line text field under the message, holding `text`; it takes the keyboard
+    // as soon as the alert shows. The field belongs to the alert and lives until it is dismissed
+    // (read it in the delegate). Needs a widget application.
+    QLineEdit* addTextField(const QString& text);
+    QLineEdit* textField() const { return m_textField; }
+
     // Shows the alert. It deletes itself after it is dismissed.
     void show();
     void dismissWithClickedButtonIndex(int index);
@@ -40,10 +46,13 @@ public:
     static void clearHistory();
 
 private:
+    void showWithTextField();
+
     QString m_title;
     QString m_message;
     Delegate m_delegate;
     QStringList m_buttons;
     bool m_visible = false;
-    QPointer<QMessageBox> m_box;
+    QPointer<QDialog> m_box;
+    QPointer<QLineEdit> m_textField;
 };

@@ -1,5 +1,6 @@
 #include "platform/ui/NavigationController.h"
 
+#include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/ViewController.h"
 
 #include <QAbstractButton>
@@ -17,13 +18,19 @@ NavigationController::NavigationController(QWidget* parent)
     auto* bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("navigationBar"));
     bar->setFixedHeight(kNavigationBarHeight);
-    bar->setAutoFillBackground(true);
+    // The bar wears the dashboard's dark steel.
+    bar->setAttribute(Qt::WA_StyledBackground);
+    bar->setStyleSheet(QStringLiteral(
+        "#navigationBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #6c717a,"
+        " stop:0.5 #40444b, stop:1 #24262b); border-bottom: 1px solid #0c0d0f; }"
+        " #titleLabel { color: white; font-size: 17px; font-weight: bold; }"));
     m_barLayout = new QHBoxLayout(bar);
     m_barLayout->setContentsMargins(5, 0, 5, 0);
 
-    m_backButton = new QPushButton(bar);
+    m_backButton = new NavigationBarButton(QString(), NavigationBarButton::Style::Back, bar);
     m_backButton->setObjectName(QStringLiteral("backButton"));
-    connect(m_backButton, &QPushButton::clicked, this, [this] { popViewControllerAnimated(true); });
+    connect(m_backButton, &QAbstractButton::clicked, this,
+            [this] { popViewControllerAnimated(true); });
     m_titleLabel = new QLabel(bar);
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
@@ -45,6 +52,11 @@ NavigationController::NavigationController(QWidget* parent)
     layout->addWidget(bar);
     layout->addWidget(m_pages, 1);
     updateBar();
+}
+
+QString NavigationController::barTitle() const
+{
+    return m_titleLabel->text();
 }
 
 ViewController* NavigationController::topViewController() const
@@ -118,8 +130,12 @@ void NavigationController::updateBar()
     m_titleLabel->setText(top ? top->title() : QString());
     const bool canGoBack = m_stack.size() > 1;
     m_backButton->setVisible(canGoBack);
-    if (canGoBack)
-        m_backButton->setText(m_stack[m_stack.size() - 2]->title());
+    if (canGoBack) {
+        // A screen without a title is left by a button that says where it goes: back.
+        const QString previous = m_stack[m_stack.size() - 2]->title();
+        m_backButton->setText(previous.isEmpty() ? tr("Back") : previous);
+        m_backButton->updateGeometry();
+    }
 
     auto* rightLayout = m_rightSlot->layout();
     while (QLayoutItem* item = rightLayout->takeAt(0)) {
@@ -128,6 +144,15 @@ void NavigationController::updateBar()
         delete item;
     }
     if (top && top->rightBarButton()) {
+        // A plain push button given by a screen is dressed like the bar's own buttons.
+        if (auto* push = qobject_cast<QPushButton*>(top->rightBarButton());
+            push && push->styleSheet().isEmpty())
+            push->setStyleSheet(QStringLiteral(
+                "QPushButton { color: white; font-weight: bold; font-size: 18px;"
+                " border: 1px solid #0c0d0f; border-radius: 5px; padding: 0 12px;"
+                " min-height: 28px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                " stop:0 #62676f, stop:1 #2c2e34); }"
+                " QPushButton:pressed { background: #1c1d21; }"));
         rightLayout->addWidget(top->rightBarButton());
         top->rightBarButton()->show();
     }

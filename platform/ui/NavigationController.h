@@ -6,7 +6,7 @@
 #include <vector>
 
 class QLabel;
-class QPushButton;
+class NavigationBarButton;
 class QStackedWidget;
 class QHBoxLayout;
 class ViewController;
@@ -27,6 +27,9 @@ public:
     void popToViewController(ViewController* controller, bool animated);
 
     ViewController* topViewController() const;
+    // The back button (the previous screen's title beside an arrow) and the title shown.
+    NavigationBarButton* backButton() const { return m_backButton; }
+    QString barTitle() const;
     const std::vector<ViewController*>& viewControllers() const { return m_stack; }
 
     // Called before and after a screen becomes the top of the stack.
@@ -42,7 +45,7 @@ private:
 
     std::vector<ViewController*> m_stack;
     QStackedWidget* m_pages = nullptr;
-    QPushButton* m_backButton = nullptr;
+    NavigationBarButton* m_backButton = nullptr;
     QLabel* m_titleLabel = nullptr;
     QHBoxLayout* m_barLayout = nullptr;
     QWidget* m_rightSlot = nullptr;

@@ -68,3 +68,26 @@ TEST_F(Strings, UsageLine)
     app->recordings().last()->setDuration(1024.0 * 1048576 / (44100 * 4));
     EXPECT_EQ(app->getUsageString(), "1.00GB Used, 1023.0MB Free");
 }
+
+TEST_F(Strings, UsageLineWithDamagedRecords)
+{
+    auto app = start();
+    app->addRecording();
+    app->recordings().last()->setDuration(60); // 5292000 bytes
+    // A negative duration, a negative channel count and a duration that is not a number add
+    // nothing; the minute recorded above still counts.
+    for (auto [duration, channels] :
+         {std::pair{-3600.0, 1}, std::pair{60.0, -2}, std::pair{std::nan(""), 1}}) {
+        app->addRecording();
+        app->recordings().last()->setDuration(duration);
+        app->recordings().last()->setChannels(channels);
+        EXPECT_EQ(app->getUsageString(), "5.0MB Used, 1.46GB Free");
+    }
+    // A duration past what 64 bits of bytes can count stops the total at its largest value
+    // instead of wrapping round to a small one.
+    app->addRecording();
+    app->recordings().last()->setDuration(1e300);
+    const QString huge = app->getUsageString();
+    EXPECT_TRUE(huge.endsWith(QLatin1String("GB Used, 1.46GB Free"))) << huge.toStdString();
+    EXPECT_GT(huge.section(QLatin1Char('G'), 0, 0).toDouble(), 1e9) << huge.toStdString();
+}

@@ -1,10 +1,15 @@
 // sonavell_screenshots OUTDIR: renders the recorder screen on the offscreen platform, idle,
 // recording, loaded and playing, into OUTDIR/recorder-<state>.png, the push screen during a
-// transfer into OUTDIR/push-sending.png, then the e-mail composition screen (email-compose.png)
-// and the export screen while an upload is 41% done (export-uploading.png). The audio is the
-// virtual device with a manual clock and a 440 Hz tone as the microphone, so the pictures are the
-// same on every run.
+// transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the
+// export screen while an upload is 41% done (export-uploading.png), and the library screens
+// (categories, a recording list, search results, edit mode, a help page) into
+// OUTDIR/library-<screen>.png. The audio is the virtual device with a manual clock and a 440 Hz
+// tone as the microphone, so the pictures are the same on every run.
 #include "PushScreenshot.h"
+#include "browser/AppInfoController.h"
+#include "browser/Level1ViewController.h"
+#include "browser/Level2ViewController.h"
+#include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/MeterView.h"
@@ -14,6 +19,7 @@
 #include "platform/system/IdleInhibitor.h"
 #include "platform/system/LocationManager.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/SearchBar.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "sharing/AddressBookViewController.h"
@@ -23,6 +29,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QLineEdit>
+#include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -76,6 +83,15 @@ int main(int argc, char* argv[])
         auto* screen = new AudioViewController(&app, screenEnv, &window);
         app.audioViewController = screen;
         app.audioViewScreen = screen;
+        auto* page = new WWWViewController(&window);
+        auto* help = new AppInfoController(*env.userDefaults, page, &window);
+        app.appInfoController = help;
+        auto* recordingList = new Level2ViewController(&app, &window);
+        auto* categoryList = new Level1ViewController(&app, recordingList, &window);
+        page->hide();
+        help->hide();
+        recordingList->hide();
+        navigation->pushViewController(categoryList, false);
         app.applicationDidFinishLaunching();
         screen->dbView()->meterView()->stopDemoTimer();
         screen->dbView()->meterView()->updateMeters(0.0f);
@@ -135,6 +151,65 @@ int main(int argc, char* argv[])
         exportScreen->updateProgress();
         shoot(QStringLiteral("export-uploading"));
         exportScreen->updateEmailProgress(0.0f);
+
+        // The library screens, over a few memos with photos and places.
+        struct Memo
+        {
+            const char* name;
+            const char* category;
+            const char* place;
+            double duration;
+            QColor photo; // none when invalid
+            bool portrait;
+        };
+        const Memo memos[] = {
+            {"Kitchen renovation", "Ideas", "Kitchener ON N2G 1A1 CA", 312, QColor(196, 120, 64),
+             false},
+            {"Chorus idea in D", "Music", "Guelph ON N1H 3T9 CA", 95, QColor(70, 110, 180), true},
+            {"Band practice", "Music", "Waterloo ON N2L 3G1 CA", 3725, QColor(60, 150, 90), false},
+            {"Kids' song for Sam", "Music", "", 48, QColor(), false},
+            {"Bass line", "Music", "Kitchener ON N2H 2W2 CA", 22, QColor(150, 60, 140), false},
+            {"Call with Ana", "Business", "", 640, QColor(), false},
+        };
+        for (const Memo& memo : memos) {
+            app.setCategoryIndex(0);
+            app.addRecording();
+            auto r = app.recordings().last();
+            r->setName(QString::fromUtf8(memo.name));
+            r->setCategory(QString::fromUtf8(memo.category));
+            r->setLocationString(QString::fromUtf8(memo.place));
+            r->setDuration(memo.duration);
+            r->setQuality(QStringLiteral("HQ"));
+            if (memo.photo.isValid()) {
+                QImage photo(memo.portrait ? QSize(300, 400) : QSize(400, 300),
+                             QImage::Format_RGB32);
+                QPainter painter(&photo);
+                QLinearGradient fill(0, 0, photo.width(), photo.height());
+                fill.setColorAt(0, memo.photo.lighter(150));
+                fill.setColorAt(1, memo.photo.darker(160));
+                painter.fillRect(photo.rect(), fill);
+                painter.setBrush(memo.photo.lighter(180));
+                painter.setPen(Qt::NoPen);
+                painter.drawEllipse(photo.rect().center(), photo.width() / 4, photo.width() / 4);
+                painter.end();
+                photo.save(QDir(docs).filePath(r->photoFilename()), "JPEG", 80);
+            }
+        }
+        app.persist();
+        navigation->popToViewController(categoryList, false);
+        shoot("library-categories");
+        categoryList->tableViewDidSelectRowAtIndexPath(categoryList->myTableView(), 5); // Music
+        shoot("library-recordings");
+        recordingList->searchBarTextDidChange(recordingList->searchBar(), QStringLiteral("ki"));
+        recordingList->searchBar()->setText(QStringLiteral("ki"));
+        shoot("library-search");
+        recordingList->searchBarCancelButtonClicked(recordingList->searchBar());
+        recordingList->editAction();
+        shoot("library-edit");
+        recordingList->editAction();
+        navigation->pushViewController(help, false);
+        help->tableViewDidSelectRowAtIndexPath(help->table(), 1);
+        shoot("library-help");
     }
     AudioDevice::setDefaultDevice(nullptr);
     if (!shootPushScreen(outDir))

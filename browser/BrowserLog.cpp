@@ -1,0 +1,3 @@
+#include "browser/BrowserLog.h"
+
+Q_LOGGING_CATEGORY(lcBrowser, "sonavell.browser")

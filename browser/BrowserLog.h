@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log lines of the library browser screens;
+// QT_LOGGING_RULES="sonavell.browser.debug=false" and the like filter them.
+Q_DECLARE_LOGGING_CATEGORY(lcBrowser)

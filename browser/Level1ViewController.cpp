@@ -1,0 +1,227 @@
+#include "browser/Level1ViewController.h"
+
+#include "browser/BrowserLog.h"
+#include "browser/Level2ViewController.h"
+#include "browser/LibraryFooter.h"
+#include "core/AppDelegate.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationBarButton.h"
+#include "platform/ui/NavigationController.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+Level1ViewController::Level1ViewController(AppDelegate* appDelegate,
+                                           Level2ViewController* level2ViewController,
+                                           QWidget* parent)
+    : ViewController(parent)
+    , m_appDelegate(appDelegate)
+    , m_level2ViewController(level2ViewController)
+{
+    setTitle(tr("Categories"));
+    m_tableView = new TableView(this);
+    m_tableView->setObjectName(QStringLiteral("categoryTable"));
+    m_tableView->setDataSource(this);
+    m_tableView->setDelegate(this);
+    auto* footer = new LibraryFooter(this);
+    m_countLabel = footer->countLabel();
+    m_freeLabel = footer->freeLabel();
+    m_recordButton = footer->recordButton();
+    connect(m_recordButton, &QAbstractButton::clicked, this, [this] { gotoRecord(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_tableView, 1);
+    layout->addWidget(footer);
+
+    m_editButton = new NavigationBarButton(NavigationBarButton::SystemItem::Edit, this);
+    m_editButton->setObjectName(QStringLiteral("editButton"));
+    m_editButton->hide();
+    connect(m_editButton, &QAbstractButton::clicked, this, [this] { editAction(); });
+}
+
+QLineEdit* Level1ViewController::editText() const
+{
+    return m_renamePrompt ? m_renamePrompt->textField() : nullptr;
+}
+
+// ---- Table ----
+
+int Level1ViewController::tableViewNumberOfRowsInSection(TableView*, int)
+{
+    return int(m_appDelegate->categories().size()) + (m_editing ? 1 : 0);
+}
+
+QString Level1ViewController::rowText(int row) const
+{
+    const auto& categories = m_appDelegate->categories();
+    if (row == categories.size())
+        return tr("New Category");
+    if (row < 0 || row > categories.size())
+        return {};
+    const QString name = categories[row]->name();
+    if (name == QLatin1String(kAllRecordingsCategory))
+        return QStringLiteral("All (%1)").arg(m_appDelegate->recordings().size());
+    return QStringLiteral("%1 (%2)").arg(name).arg(
+        m_appDelegate->recordingsForCategory(name).size());
+}
+
+TableViewCell* Level1ViewController::tableViewCellForRowAtIndexPath(TableView* table, int row)
+{
+    const QString identifier = QLatin1String(kCellIdentifier);
+    TableViewCell* cell = table->dequeueReusableCellWithIdentifier(identifier);
+    if (!cell)
+        cell = new TableViewCell(identifier);
+    cell->setAccessoryType(TableViewCell::AccessoryType::DisclosureIndicator);
+    cell->setText(rowText(row));
+    return cell;
+}
+
+TableViewCellEditingStyle Level1ViewController::tableViewEditingStyleForRowAtIndexPath(TableView*,
+                                                                                       int row)
+{
+    if (row == m_appDelegate->categories().size())
+        return TableViewCellEditingStyle::Insert;
+    if (row == 0)
+        return TableViewCellEditingStyle::None;
+    return TableViewCellEditingStyle::Delete;
+}
+
+bool Level1ViewController::tableViewCanMoveRowAtIndexPath(TableView*, int row)
+{
+    return row > 0 && row < m_appDelegate->categories().size();
+}
+
+int Level1ViewController::tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView*, int,
+                                                                            int proposed)
+{
+    const int count = int(m_appDelegate->categories().size());
+    if (proposed == 0)
+        return 1;
+    if (proposed >= count)
+        return count - 1;
+    return proposed;
+}
+
+void Level1ViewController::tableViewMoveRowAtIndexPath(TableView*, int from, int to)
+{
+    AppDelegate::CategoryList& categories = m_appDelegate->mutableCategories();
+    if (from < 0 || from >= categories.size() || to < 0 || to >= categories.size() || from == to)
+        return;
+    categories.move(from, to);
+    // The new order is kept at once, so that no ending of the program can lose it.
+    m_appDelegate->libraryEdited(true);
+}
+
+void Level1ViewController::tableViewCommitEditingStyle(TableView* table,
+                                                       TableViewCellEditingStyle style, int row)
+{
+    const int count = int(m_appDelegate->categories().size());
+    if (style == TableViewCellEditingStyle::Insert) {
+        m_appDelegate->addCategory();
+        table->insertRowsAtIndexPaths({count}, TableViewRowAnimation::Right);
+    } else if (style == TableViewCellEditingStyle::Delete && row > 0 && row < count) {
+        m_appDelegate->deleteCategory(row);
+        table->deleteRowsAtIndexPaths({row}, TableViewRowAnimation::Right);
+        m_countLabel->setText(QStringLiteral("%1 files").arg(m_appDelegate->recordings().size()));
+    }
+    table->reloadData();
+}
+
+void Level1ViewController::tableViewDidSelectRowAtIndexPath(TableView* table, int row)
+{
+    const int count = int(m_appDelegate->categories().size());
+    if (!m_editing) {
+        if (row < 0 || row >= count)
+            return;
+        m_appDelegate->setCategoryIndex(row);
+        if (navigationController() && m_level2ViewController)
+            navigationController()->pushViewController(m_level2ViewController, true);
+        return;
+    }
+    table->deselectRowAtIndexPath(row, false);
+    if (row < 0 || row >= count)
+        return; // the insertion row
+    m_appDelegate->setCategoryIndex(row);
+    openRenamePrompt(row);
+}
+
+void Level1ViewController::openRenamePrompt(int row)
+{
+    const QString name = m_appDelegate->categories()[row]->name();
+    // The all-recordings row keeps its name: renamed, it would no longer list every recording,
+    // and recordings of deleted categories would be out of reach.
+    if (name == QLatin1String(kAllRecordingsCategory)) {
+        qCInfo(lcBrowser) << "The all-recordings category keeps its name";
+        return;
+    }
+    auto* alert =
+        new AlertView(tr("Enter Category Name"), tr("this gets covered"),
+                      [this](AlertView* a, int index) { alertViewClickedButtonAtIndex(a, index); },
+                      tr("Cancel"), {tr("OK")});
+    alert->addTextField(name == QLatin1String("New Category") ? QString() : name);
+    m_renamePrompt = alert;
+    alert->show();
+}
+
+// ---- Actions ----
+
+void Level1ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex)
+{
+    if (buttonIndex != 1 || !alert->textField())
+        return;
+    const int index = m_appDelegate->categoryIndex();
+    const auto& categories = m_appDelegate->categories();
+    if (index < 0 || index >= categories.size())
+        return;
+    categories[index]->setName(alert->textField()->text());
+    m_appDelegate->persist();
+    m_tableView->reloadData();
+}
+
+void Level1ViewController::editAction()
+{
+    m_editing = !m_tableView->isEditing();
+    m_tableView->setEditing(m_editing, true);
+    const int insertionRow = int(m_appDelegate->categories().size());
+    if (m_editing) {
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Done);
+        m_tableView->setAllowsSelectionDuringEditing(true);
+        m_tableView->insertRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
+    } else {
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
+        m_tableView->deleteRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
+    }
+}
+
+void Level1ViewController::gotoRecord()
+{
+    m_tableView->setEditing(false, true);
+    if (m_editing) {
+        m_editing = false;
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
+        m_tableView->reloadData();
+    }
+    if (navigationController() && m_appDelegate->audioViewScreen)
+        navigationController()->pushViewController(m_appDelegate->audioViewScreen, true);
+}
+
+// ---- Life cycle ----
+
+void Level1ViewController::viewWillAppear(bool)
+{
+    // Appearing always returns to browsing.
+    m_editing = false;
+    m_tableView->setEditing(false, false);
+    m_tableView->reloadData();
+    m_tableView->deselectRowAtIndexPath(m_tableView->indexPathForSelectedRow(), false);
+    m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
+    setRightBarButton(m_editButton);
+}
+
+void Level1ViewController::viewDidAppear(bool)
+{
+    m_countLabel->setText(QStringLiteral("%1 files").arg(m_appDelegate->recordings().size()));
+    m_freeLabel->setText(m_appDelegate->getUsageString());
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/ui/TableView.h"
+#include "platform/ui/ViewController.h"
+
+#include <QPointer>
+
+#include <cstdint>
+
+class AlertView;
+class AppDelegate;
+class NavigationBarButton;
+class Level2ViewController;
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+
+// The category list, the root screen: one row per category with the number of its
+// recordings, the number of all recordings and the storage line below. Choosing a category
+// opens its recording list. In edit mode categories are renamed (by choosing them), added (the
+// last row), deleted and reordered; row 0, the all-recordings category, stays where it is.
+class Level1ViewController : public ViewController,
+                             public TableViewDataSource,
+                             public TableViewDelegate
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kCellIdentifier = "MyIdentifier";
+
+    Level1ViewController(AppDelegate* appDelegate, Level2ViewController* level2ViewController,
+                         QWidget* parent = nullptr);
+
+    TableView* myTableView() const { return m_tableView; }
+    Level2ViewController* level2ViewController() const { return m_level2ViewController; }
+    bool editing() const { return m_editing; }
+    // The text field of the open rename prompt, or null when none is open.
+    QLineEdit* editText() const;
+    QLabel* countLabel() const { return m_countLabel; }
+    QLabel* freeLabel() const { return m_freeLabel; }
+    NavigationBarButton* editButton() const { return m_editButton; }
+    QAbstractButton* recordButton() const { return m_recordButton; }
+
+    // ---- Table ----
+    int tableViewNumberOfRowsInSection(TableView* table, int section) override;
+    TableViewCell* tableViewCellForRowAtIndexPath(TableView* table, int row) override;
+    TableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(TableView* table,
+                                                                     int row) override;
+    bool tableViewCanMoveRowAtIndexPath(TableView* table, int row) override;
+    int tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView* table, int from,
+                                                          int proposed) override;
+    void tableViewMoveRowAtIndexPath(TableView* table, int from, int to) override;
+    void tableViewCommitEditingStyle(TableView* table, TableViewCellEditingStyle style,
+                                     int row) override;
+    void tableViewDidSelectRowAtIndexPath(TableView* table, int row) override;
+    static bool shouldAutorotateToInterfaceOrientation(Qt::ScreenOrientation orientation)
+    {
+        return orientation == Qt::PortraitOrientation ||
+               orientation == Qt::InvertedPortraitOrientation;
+    }
+
+    // ---- Actions ----
+    void editAction();
+    void gotoRecord();
+    void addAction() {}
+    void alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex);
+
+    // ---- Life cycle ----
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+
+    // The row's text: "All (n)", "Name (n)" or, for the insertion row, "New Category".
+    QString rowText(int row) const;
+
+private:
+    void openRenamePrompt(int row);
+
+    AppDelegate* m_appDelegate;
+    TableView* m_tableView = nullptr;
+    Level2ViewController* m_level2ViewController = nullptr;
+    bool m_editing = false;
+    QPointer<AlertView> m_renamePrompt;
+    QLabel* m_countLabel = nullptr;
+    QLabel* m_freeLabel = nullptr;
+    NavigationBarButton* m_editButton = nullptr;
+    QAbstractButton* m_recordButton = nullptr;
+};

@@ -1,0 +1,320 @@
+#include "browser/Level2ViewController.h"
+
+#include "browser/LibraryFooter.h"
+#include "browser/RecordingCell.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationBarButton.h"
+#include "platform/ui/NavigationController.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+Level2ViewController::Level2ViewController(AppDelegate* appDelegate, QWidget* parent)
+    : ViewController(parent)
+    , m_appDelegate(appDelegate)
+{
+    m_searchBar = new SearchBar(this);
+    m_searchBar->setObjectName(QStringLiteral("searchBar"));
+    m_searchBar->setPlaceholder(tr("Search"));
+    m_searchBar->setDelegate(this);
+    m_searchBar->setAutocorrection(false);
+    m_searchBar->setAutocapitalization(false);
+    m_searchBar->setShowsCancelButton(false);
+    m_tableView = new TableView(this);
+    m_tableView->setObjectName(QStringLiteral("recordingTable"));
+    m_tableView->setRowHeight(RecordingCell::kRowHeight);
+    m_tableView->setDataSource(this);
+    m_tableView->setDelegate(this);
+    auto* footer = new LibraryFooter(this);
+    m_countLabel = footer->countLabel();
+    m_freeLabel = footer->freeLabel();
+    m_recordButton = footer->recordButton();
+    connect(m_recordButton, &QAbstractButton::clicked, this, [this] { gotoRecord(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_searchBar);
+    layout->addWidget(m_tableView, 1);
+    layout->addWidget(footer);
+
+    m_editButton = new NavigationBarButton(NavigationBarButton::SystemItem::Edit, this);
+    m_editButton->setObjectName(QStringLiteral("editButton"));
+    m_editButton->hide();
+    connect(m_editButton, &QAbstractButton::clicked, this, [this] { editAction(); });
+
+    // Whatever changes the library (this screen, the recorder screen, a rename elsewhere)
+    // makes the next table query build the list again.
+    connect(m_appDelegate, &AppDelegate::libraryChanged, this, [this] { listChanged(); });
+}
+
+QLineEdit* Level2ViewController::editText() const
+{
+    return m_renamePrompt ? m_renamePrompt->textField() : nullptr;
+}
+
+const AppDelegate::RecordingList& Level2ViewController::currentList()
+{
+    if (!m_listValid) {
+        m_list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
+        m_listValid = true;
+    }
+    return m_list;
+}
+
+void Level2ViewController::reloadTable()
+{
+    listChanged();
+    m_tableView->reloadData();
+}
+
+// ---- Table ----
+
+int Level2ViewController::tableViewNumberOfRowsInSection(TableView*, int)
+{
+    return int(currentList().size()) + (m_editing ? 1 : 0);
+}
+
+TableViewCell* Level2ViewController::makeCell()
+{
+    const QString identifier = QLatin1String(kCell2Identifier);
+    TableViewCell* cell = m_tableView->dequeueReusableCellWithIdentifier(identifier);
+    return cell ? cell : new RecordingCell(identifier);
+}
+
+TableViewCell* Level2ViewController::tableViewCellForRowAtIndexPath(TableView*, int row)
+{
+    auto* cell = static_cast<RecordingCell*>(makeCell());
+    const AppDelegate::RecordingList& list = currentList();
+    if (row < 0 || row >= list.size()) {
+        // The insertion row.
+        cell->setPhoto(QImage());
+        cell->setTexts(tr("New Memo"), QString(), QString(), QString());
+        return cell;
+    }
+    const Recording& recording = *list[row];
+    cell->setPhoto(recording.getPhotoImage(m_appDelegate->documentsPath()));
+    cell->setTexts(recording.name(), m_appDelegate->formatDate(recording.date()),
+                   recording.locationString(),
+                   AppDelegate::makeTimeStringFromSamps(recording.duration(), 0, 1));
+    return cell;
+}
+
+TableViewCellEditingStyle Level2ViewController::tableViewEditingStyleForRowAtIndexPath(TableView*,
+                                                                                       int row)
+{
+    return row == currentList().size() ? TableViewCellEditingStyle::Insert
+                                       : TableViewCellEditingStyle::Delete;
+}
+
+bool Level2ViewController::tableViewCanMoveRowAtIndexPath(TableView*, int row)
+{
+    return row >= 0 && row < currentList().size();
+}
+
+int Level2ViewController::tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView*, int,
+                                                                            int proposed)
+{
+    const int count = int(currentList().size());
+    return proposed >= count ? count - 1 : proposed;
+}
+
+void Level2ViewController::tableViewMoveRowAtIndexPath(TableView*, int from, int to)
+{
+    // Both library positions are found before anything moves. The moved recording takes the
+    // library place of the one it was dropped on: just before it when moving up, just after it
+    // when moving down; recordings of other categories keep their places.
+    const AppDelegate::RecordingList list = currentList();
+    if (from < 0 || from >= list.size() || to < 0 || to >= list.size() || from == to)
+        return;
+    AppDelegate::RecordingList& recordings = m_appDelegate->mutableRecordings();
+    const qsizetype libraryFrom = recordings.indexOf(list[from]);
+    const qsizetype libraryTo = recordings.indexOf(list[to]);
+    if (libraryFrom < 0 || libraryTo < 0)
+        return;
+    recordings.move(libraryFrom, libraryTo);
+    listChanged();
+    // The new order is kept at once (at the end of this turn), so that no ending of the
+    // program can lose it; leaving edit mode writes the library again.
+    m_appDelegate->libraryEdited(true);
+}
+
+void Level2ViewController::tableViewCommitEditingStyle(TableView* table,
+                                                       TableViewCellEditingStyle style, int row)
+{
+    const int count = int(currentList().size());
+    if (style == TableViewCellEditingStyle::Insert) {
+        m_appDelegate->addRecording();
+        listChanged();
+        table->insertRowsAtIndexPaths({count}, TableViewRowAnimation::Right);
+    } else if (style == TableViewCellEditingStyle::Delete && row >= 0 && row < count) {
+        m_appDelegate->deleteRecording(row);
+        listChanged();
+        table->deleteRowsAtIndexPaths({row}, TableViewRowAnimation::Right);
+        updateLabels();
+    }
+    reloadTable();
+}
+
+void Level2ViewController::tableViewDidSelectRowAtIndexPath(TableView* table, int row)
+{
+    m_searchBar->resignFirstResponder();
+    const AppDelegate::RecordingList& list = currentList();
+    if (!m_editing) {
+        if (row < 0 || row >= list.size())
+            return;
+        m_appDelegate->setRecordingIndex(row);
+        if (ViewController* recorder = m_appDelegate->audioViewScreen) {
+            recorder->setTitle(list[row]->name());
+            if (navigationController())
+                navigationController()->pushViewController(recorder, true);
+        }
+        return;
+    }
+    table->deselectRowAtIndexPath(row, false);
+    if (row < 0 || row >= list.size())
+        return; // the insertion row
+    m_appDelegate->setRecordingIndex(row);
+    openRenamePrompt(row);
+}
+
+void Level2ViewController::openRenamePrompt(int row)
+{
+    const QString name = currentList()[row]->name();
+    auto* alert =
+        new AlertView(tr("Enter Recording Name"), tr("this gets covered"),
+                      [this](AlertView* a, int index) { alertViewClickedButtonAtIndex(a, index); },
+                      tr("Cancel"), {tr("OK")});
+    alert->addTextField(name.startsWith(QLatin1String("New Memo")) ? QString() : name);
+    m_renamePrompt = alert;
+    alert->show();
+}
+
+void Level2ViewController::tableViewAccessoryButtonTappedForRowWithIndexPath(TableView*, int row)
+{
+    if (row < 0 || row >= currentList().size())
+        return;
+    m_appDelegate->setRecordingIndex(row);
+    if (m_itemDetailsController && navigationController())
+        navigationController()->pushViewController(m_itemDetailsController, true);
+}
+
+// ---- Search field ----
+
+void Level2ViewController::searchBarTextDidBeginEditing(SearchBar* searchBar)
+{
+    searchBar->setShowsCancelButton(true);
+}
+
+void Level2ViewController::searchBarTextDidEndEditing(SearchBar* searchBar)
+{
+    searchBar->setShowsCancelButton(false);
+}
+
+void Level2ViewController::searchBarTextDidChange(SearchBar*, const QString& text)
+{
+    // recordingIndex is left alone: it now counts in the filtered list.
+    m_appDelegate->setSearchText(text);
+    reloadTable();
+    updateLabels();
+}
+
+void Level2ViewController::searchBarCancelButtonClicked(SearchBar* searchBar)
+{
+    m_appDelegate->setSearchText(QString());
+    reloadTable();
+    searchBar->resignFirstResponder();
+    searchBar->setText(QString());
+    updateLabels();
+}
+
+void Level2ViewController::searchBarSearchButtonClicked(SearchBar* searchBar)
+{
+    searchBar->resignFirstResponder();
+}
+
+// ---- Actions ----
+
+void Level2ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex)
+{
+    if (buttonIndex != 1 || !alert->textField())
+        return;
+    listChanged();
+    const AppDelegate::RecordingList& list = currentList();
+    const int index = m_appDelegate->recordingIndex();
+    if (index < 0 || index >= list.size())
+        return;
+    list[index]->setName(alert->textField()->text());
+    m_appDelegate->persist();
+    reloadTable();
+}
+
+void Level2ViewController::editAction()
+{
+    m_editing = !m_tableView->isEditing();
+    m_tableView->setEditing(m_editing, true);
+    const int insertionRow = int(currentList().size());
+    if (m_editing) {
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Done);
+        m_tableView->setAllowsSelectionDuringEditing(true);
+        m_tableView->insertRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
+    } else {
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
+        m_tableView->deleteRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
+        m_appDelegate->persist();
+    }
+}
+
+void Level2ViewController::gotoRecord()
+{
+    m_tableView->setEditing(false, true);
+    if (m_editing) {
+        m_editing = false;
+        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
+        reloadTable();
+        // Leaving edit mode keeps the order the user made.
+        m_appDelegate->persist();
+    }
+    if (navigationController() && m_appDelegate->audioViewScreen)
+        navigationController()->pushViewController(m_appDelegate->audioViewScreen, true);
+}
+
+QString Level2ViewController::countText(int listed, int all, const QString& searchText)
+{
+    if (!searchText.isEmpty())
+        return QStringLiteral("%1 Result%2 found for \"%3\"")
+            .arg(listed)
+            .arg(listed > 1 ? QStringLiteral("s") : QString())
+            .arg(searchText);
+    return QStringLiteral("%1 of %2 files").arg(listed).arg(all);
+}
+
+void Level2ViewController::updateLabels()
+{
+    m_countLabel->setText(countText(int(currentList().size()),
+                                    int(m_appDelegate->recordings().size()),
+                                    m_appDelegate->searchText()));
+    m_freeLabel->setText(m_appDelegate->getUsageString());
+}
+
+// ---- Life cycle ----
+
+void Level2ViewController::viewWillAppear(bool)
+{
+    reloadTable();
+    m_tableView->deselectRowAtIndexPath(m_tableView->indexPathForSelectedRow(), false);
+    m_editButton->setSystemItem(m_editing ? NavigationBarButton::SystemItem::Done
+                                          : NavigationBarButton::SystemItem::Edit);
+    setRightBarButton(m_editButton);
+    const auto& categories = m_appDelegate->categories();
+    const int index = m_appDelegate->categoryIndex();
+    const QString name =
+        index >= 0 && index < categories.size() ? categories[index]->name() : QString();
+    setTitle(name == QLatin1String(kAllRecordingsCategory) ? tr("All") : name);
+}
+
+void Level2ViewController::viewDidAppear(bool)
+{
+    m_searchBar->setText(m_appDelegate->searchText());
+    updateLabels();
+}

@@ -1,0 +1,111 @@
+#include "platform/ui/NavigationBarButton.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int kHeight = 30;
+constexpr int kArrow = 10; // the back button's point
+
+QString systemTitle(NavigationBarButton::SystemItem item)
+{
+    switch (item) {
+    case NavigationBarButton::SystemItem::Done:
+        return QObject::tr("Done");
+    case NavigationBarButton::SystemItem::Edit:
+        return QObject::tr("Edit");
+    case NavigationBarButton::SystemItem::Add:
+        return QStringLiteral("+");
+    }
+    return {};
+}
+} // namespace
+
+NavigationBarButton::NavigationBarButton(const QString& title, Style style, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_style(style)
+{
+    setText(title);
+    setFocusPolicy(Qt::NoFocus);
+    QFont f = font();
+    f.setBold(true);
+    f.setPixelSize(12);
+    setFont(f);
+    setCursor(Qt::PointingHandCursor);
+}
+
+NavigationBarButton::NavigationBarButton(SystemItem item, QWidget* parent)
+    : NavigationBarButton(systemTitle(item),
+                          item == SystemItem::Done ? Style::Done : Style::Bordered, parent)
+{
+    m_item = item;
+    if (item == SystemItem::Add) {
+        QFont f = font();
+        f.setPixelSize(20);
+        setFont(f);
+    }
+}
+
+void NavigationBarButton::setStyle(Style style)
+{
+    m_style = style;
+    updateGeometry();
+    update();
+}
+
+void NavigationBarButton::setSystemItem(SystemItem item)
+{
+    m_item = item;
+    setText(systemTitle(item));
+    setStyle(item == SystemItem::Done ? Style::Done : Style::Bordered);
+}
+
+QSize NavigationBarButton::sizeHint() const
+{
+    const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
+    const int width = std::clamp(textWidth + 20 + (m_style == Style::Back ? kArrow : 0), 44, 110);
+    return QSize(width, kHeight);
+}
+
+void NavigationBarButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(0.5, (height() - kHeight) / 2.0 + 0.5, -0.5,
+                                             -(height() - kHeight) / 2.0 - 0.5);
+    QPainterPath shape;
+    if (m_style == Style::Back) {
+        const double radius = 5;
+        shape.moveTo(r.left(), r.center().y());
+        shape.lineTo(r.left() + kArrow, r.top());
+        shape.lineTo(r.right() - radius, r.top());
+        shape.quadTo(r.right(), r.top(), r.right(), r.top() + radius);
+        shape.lineTo(r.right(), r.bottom() - radius);
+        shape.quadTo(r.right(), r.bottom(), r.right() - radius, r.bottom());
+        shape.lineTo(r.left() + kArrow, r.bottom());
+        shape.closeSubpath();
+    } else {
+        shape.addRoundedRect(r, 5, 5);
+    }
+    // The dashboard's brushed dark steel, or the blue of a confirming button.
+    const bool down = isDown();
+    QLinearGradient fill(r.topLeft(), r.bottomLeft());
+    if (m_style == Style::Done) {
+        fill.setColorAt(0, down ? QColor(22, 78, 160) : QColor(84, 146, 236));
+        fill.setColorAt(1, down ? QColor(14, 52, 118) : QColor(30, 94, 196));
+    } else {
+        fill.setColorAt(0, down ? QColor(40, 42, 47) : QColor(98, 103, 112));
+        fill.setColorAt(1, down ? QColor(20, 21, 24) : QColor(44, 46, 52));
+    }
+    painter.setPen(QPen(QColor(12, 13, 15), 1));
+    painter.setBrush(fill);
+    painter.drawPath(shape);
+    painter.setPen(isEnabled() ? QColor(Qt::white) : QColor(150, 150, 150));
+    QRectF textRect = r;
+    if (m_style == Style::Back)
+        textRect.setLeft(r.left() + kArrow);
+    painter.drawText(
+        textRect, Qt::AlignCenter,
+        QFontMetrics(font()).elidedText(text(), Qt::ElideRight, int(textRect.width()) - 8));
+}
