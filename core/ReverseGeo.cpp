@@ -1,9 +1,9 @@
 #include "core/ReverseGeo.h"
 
 #include "core/CoreLog.h"
-#include "platform/system/SettingsKeys.h"
 #include "platform/net/UrlLoader.h"
 #include "platform/system/Location.h"
+#include "platform/system/SettingsKeys.h"
 
 #include <QSettings>
 #include <QUrl>

@@ -1,6 +1,7 @@
 // GoogleTest entry point for every test program: the tests run inside a QApplication on the
-// offscreen platform (a QCoreApplication for code without widgets), and the per-user directories point into a private temporary folder so
-// that no test can read or change the user's settings or library.
+// offscreen platform (a QCoreApplication for code without widgets), and the per-user directories
+// point into a private temporary folder so that no test can read or change the user's settings or
+// library.
 #ifdef SONAVELL_TEST_WIDGETS
 #include <QApplication>
 using TestApplication = QApplication;
