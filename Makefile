@@ -38,6 +38,7 @@ bench: build
 
 # The .deb (install prefix /usr, stripped) in $(BUILD_DIR), named sonavell_<version>_<arch>.deb.
 package: build
+	@rm -f $(BUILD_DIR)/sonavell_*.deb
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Installs the .deb with apt into a fresh Debian root and starts `sonavell --version` there.
