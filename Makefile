@@ -1,4 +1,5 @@
-# Sonavell: `make run` sets up, builds and starts the program; `make test` runs the test suite.
+# Sonavell: `make run` sets up, builds and starts the program; `make test` runs the test suite;
+# `make package` builds the Debian package and `make test-package` installs it into a clean root.
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
@@ -7,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DSONAVELL_WERROR=ON
 endif
 
-.PHONY: deps configure build run test test-asan bench format clean
+.PHONY: deps configure build run test test-asan bench package test-package format clean
 
 deps:
 	@scripts/install-deps
@@ -30,8 +31,19 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	@cd $(ASAN_BUILD_DIR) && ctest --output-on-failure --timeout 900 -j $(JOBS)
 
+# The benchmark programs only (the folder also holds their build's own sub-folders).
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@for b in $$(find $(BUILD_DIR)/bench -maxdepth 1 -type f -perm -u+x -name 'bench_*' | sort); do \
+		echo "== $$b"; $$b || exit 1; done
+
+# The .deb (install prefix /usr, stripped) in $(BUILD_DIR), named sonavell_<version>_<arch>.deb.
+package: build
+	@rm -f $(BUILD_DIR)/sonavell_*.deb
+	@cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs the .deb with apt into a fresh Debian root and starts `sonavell --version` there.
+test-package: package
+	@scripts/test-package $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

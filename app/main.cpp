@@ -5,6 +5,7 @@
 #include "MainInterface.h"
 #include "core/AppDelegate.h"
 #include "dashboard/TransportView.h"
+#include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/ui/SwitchControl.h"
 #include "recorder/AudioViewController.h"
@@ -15,7 +16,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <cstring>
@@ -29,8 +29,28 @@ QString documentsDirectory(const QCommandLineParser& parser, const QCommandLineO
     const QString fromEnvironment = qEnvironmentVariable("SONAVELL_DOCUMENTS");
     if (!fromEnvironment.isEmpty())
         return QDir(fromEnvironment).absolutePath();
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/Documents");
+    return DocumentsFolder::settle();
+}
+
+// --help and --version only print, so they must work without a display: the offscreen platform
+// stands in for one unless a platform is named (Qt aborts when the one it picks has no display).
+bool onlyPrints(int argc, char** argv)
+{
+    bool prints = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--") == 0)
+            break;
+        if (std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "--platform") == 0)
+            return false;
+        if (std::strcmp(arg, "--documents") == 0) {
+            ++i; // its value, whatever it reads
+            continue;
+        }
+        for (const char* option : {"--help", "-h", "-?", "--help-all", "--version", "-v"})
+            prints = prints || std::strcmp(arg, option) == 0;
+    }
+    return prints;
 }
 
 // --share on a machine without a display: the offscreen platform stands in for the screen.
@@ -78,7 +98,11 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
     QApplication::setApplicationVersion(QStringLiteral(SONAVELL_VERSION));
-    if (wantsHeadlessSharing(argc, argv)) {
+    // Ties the window to the installed desktop entry (its icon and name in docks and switchers).
+    QApplication::setDesktopFileName(QStringLiteral(SONAVELL_APP_ID));
+    if (onlyPrints(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (wantsHeadlessSharing(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         std::fprintf(stderr, "sonavell: no display found, so there is no window; web sharing "
                              "serves the library until the program is interrupted\n");
@@ -93,8 +117,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption documentsOption(
         QStringLiteral("documents"),
         QStringLiteral("The library's documents directory (default: $SONAVELL_DOCUMENTS, else %1).")
-            .arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                 QStringLiteral("/Documents")),
+            .arg(DocumentsFolder::standardPath()),
         QStringLiteral("DIR"));
     parser.addOption(documentsOption);
     const QCommandLineOption shareOption(

@@ -6,11 +6,19 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <cstring>
 #include <dns_sd.h>
 #include <netinet/in.h>
 
 namespace {
+
+// Avahi's dns_sd compatibility library prints a warning about itself on its first call unless
+// AVAHI_COMPAT_NOWARN is set. Every program that reaches dns_sd does so through this file (the
+// browser creates NetService objects), so the variable is set here, while static objects are
+// made before main() starts any thread. A value the user set is kept.
+[[maybe_unused]] const bool kCompatibilityWarningSilenced =
+    ::setenv("AVAHI_COMPAT_NOWARN", "1", 0) == 0;
 
 QVariantMap errorDict(int code)
 {

@@ -29,18 +29,47 @@ void prepare(QProcess& process, const sonavell::test::ScratchDir& dir)
 
 } // namespace
 
-TEST(Executable, HelpAndVersion)
+// They only print, so they work where no display is (a console, a packaging root, ssh).
+TEST(Executable, HelpAndVersionWithoutADisplay)
 {
     sonavell::test::ScratchDir dir;
     QProcess process;
     prepare(process, dir);
-    for (auto [option, shows] :
-         {std::pair{"--version", SONAVELL_VERSION}, {"--help", "--documents"}}) {
-        process.start(program(), {"-platform", "offscreen", option});
+    QProcessEnvironment env = process.processEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    process.setProcessEnvironment(env);
+    for (auto [option, shows] : {std::pair{"--version", "Sonavell " SONAVELL_VERSION},
+                                 {"--help", "--documents"},
+                                 {"-h", "--share"}}) {
+        process.start(program(), {option});
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitCode(), 0) << option;
         EXPECT_TRUE(process.readAll().contains(shows)) << option;
     }
+}
+
+// The default documents folder is <data home>/Sonavell/Documents; a library in the folder that
+// earlier versions used (<data home>/Sonavell/Sonavell/Documents) is moved there whole.
+TEST(Executable, DefaultDocumentsFolderTakesOverTheEarlierOne)
+{
+    sonavell::test::ScratchDir dir;
+    dir.write("data/Sonavell/Sonavell/Documents/REC20090101120000.wav", "memo");
+    QProcess process;
+    prepare(process, dir);
+    process.start(program(), {"-platform", "offscreen"});
+    QByteArray output;
+    while (!output.contains("Sonavell library in") && process.waitForReadyRead(30000))
+        output += process.readAll();
+    const QString docs = dir.file("data/Sonavell/Documents");
+    EXPECT_TRUE(output.contains("Sonavell library in " + docs.toUtf8())) << output.toStdString();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    QFile memo(docs + "/REC20090101120000.wav");
+    ASSERT_TRUE(memo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(memo.readAll(), "memo");
+    EXPECT_TRUE(QFile::exists(docs + "/recordings.plist")) << "and adopted into the library";
+    EXPECT_FALSE(QFile::exists(dir.file("data/Sonavell/Sonavell")));
 }
 
 TEST(Executable, TerminationSignalsWriteTheLibrary)

@@ -47,7 +47,6 @@ int fail(const char* message, const QString& value)
 
 int main(int argc, char* argv[])
 {
-    qputenv("AVAHI_COMPAT_NOWARN", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sonavell-receive"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SONAVELL_VERSION));

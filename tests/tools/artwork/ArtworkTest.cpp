@@ -1,11 +1,14 @@
 #include "tools/artwork/Artwork.h"
 #include "support/TestEnvironment.h"
+#include "tools/artwork/AppIcon.h"
 #include "tools/artwork/CountInSound.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -106,6 +109,65 @@ TEST(ArtworkTest, PairedPicturesShareTheirSize)
     EXPECT_EQ(sizes.at("Oval.png"), QSize(228, 228));
     EXPECT_LE(sizes.at("slider_thumb.png").height(), 20);
     EXPECT_GT(sizes.at("slider_blue.png").width(), 2 * 10) << "a 10-point cap on both sides";
+}
+
+// The committed icon theme tree (desktop/icons) is what the generator draws now.
+TEST(ArtworkTest, CommittedIconsAreWhatTheGeneratorDraws)
+{
+    ScratchDir dir;
+    QString error;
+    const QStringList written =
+        sonavell::artwork::writeAppIcons(dir.path(), QStringLiteral(SONAVELL_APP_ID), &error);
+    ASSERT_FALSE(written.isEmpty()) << error.toStdString();
+    const QString icons = sourceDir() + QStringLiteral("/desktop/icons/");
+    for (const QString& name : written) {
+        const QByteArray fresh = readAll(dir.file(name));
+        const QByteArray stored = readAll(icons + name);
+        ASSERT_FALSE(stored.isEmpty()) << name.toStdString() << ": run scripts/make-artwork";
+        if (fresh == stored || name.endsWith(".svg"))
+            continue;
+        const QImage freshImage = QImage::fromData(fresh).convertToFormat(QImage::Format_ARGB32);
+        const QImage storedImage = QImage::fromData(stored).convertToFormat(QImage::Format_ARGB32);
+        EXPECT_TRUE(freshImage == storedImage) << name.toStdString() << " differs";
+    }
+    // The SVG text may vary with the Qt version; what it draws may not.
+    QSvgRenderer committedSvg(icons + "scalable/apps/" SONAVELL_APP_ID ".svg");
+    ASSERT_TRUE(committedSvg.isValid());
+    EXPECT_EQ(committedSvg.viewBox(), QRect(0, 0, 256, 256));
+}
+
+// The scalable icon is the same picture as the PNGs: the SVG writer kept every shape and
+// gradient. Compared at 64 pixels, channel by channel.
+TEST(ArtworkTest, ScalableIconIsThePictureOfThePngs)
+{
+    QSvgRenderer svg(sonavell::artwork::appIconSvg());
+    ASSERT_TRUE(svg.isValid());
+    QImage drawn(64, 64, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    {
+        QPainter painter(&drawn);
+        svg.render(&painter);
+    }
+    drawn = drawn.convertToFormat(QImage::Format_ARGB32);
+    const QImage png = sonavell::artwork::renderAppIcon(64);
+    long difference = 0;
+    int opaque = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const QRgb a = drawn.pixel(x, y);
+            const QRgb b = png.pixel(x, y);
+            opaque += qAlpha(b) == 255;
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b));
+        }
+    }
+    EXPECT_GT(opaque, 64 * 64 * 2 / 3) << "the tile fills most of the square";
+    EXPECT_LT(difference / (64 * 64), 8) << "mean difference per pixel, four channels";
+    // The red record dot in the middle and the transparent corners.
+    EXPECT_GT(qRed(png.pixel(32, 32)), 2 * qGreen(png.pixel(32, 32)));
+    EXPECT_GT(qRed(drawn.pixel(32, 32)), 2 * qGreen(drawn.pixel(32, 32)));
+    EXPECT_EQ(qAlpha(png.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(drawn.pixel(0, 0)), 0);
 }
 
 // Three beeps at 0, 0.5 and 1.0 s, silence between them and after the last up to 1.5 s.
