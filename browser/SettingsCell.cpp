@@ -2,7 +2,13 @@
 
 #include "platform/ui/SwitchControl.h"
 
+#include <QFontMetrics>
 #include <QLabel>
+
+namespace {
+constexpr int kTitlePixelSize = 15;
+constexpr int kMinimumTitlePixelSize = 11;
+} // namespace
 
 SettingsCell::SettingsCell(const QString& reuseIdentifier, const QString& title, QWidget* control,
                            QWidget* parent)
@@ -12,7 +18,7 @@ SettingsCell::SettingsCell(const QString& reuseIdentifier, const QString& title,
     setText(title);
     setSelectionStyle(SelectionStyle::None);
     QFont f = textLabel()->font();
-    f.setPixelSize(15);
+    f.setPixelSize(kTitlePixelSize);
     textLabel()->setFont(f);
     m_control->setParent(this);
     m_control->show();
@@ -29,10 +35,26 @@ void SettingsCell::layoutSubviews()
                                size.height());
         textLabel()->setGeometry(
             margin, 0, std::max(0, m_control->x() - content.left() - 2 * margin), content.height());
+        fitTitle();
         return;
     }
     textLabel()->setGeometry(margin, 0, kTitleWidth - margin, content.height());
+    fitTitle();
     const int left = content.left() + kTitleWidth;
     m_control->setGeometry(left, content.top(), std::max(0, content.right() - margin - left + 1),
                            content.height());
+}
+
+void SettingsCell::fitTitle()
+{
+    // A long title gets a smaller font rather than losing its end, down to a size still read
+    // easily.
+    QFont f = textLabel()->font();
+    int size = kTitlePixelSize;
+    f.setPixelSize(size);
+    while (size > kMinimumTitlePixelSize &&
+           QFontMetrics(f).horizontalAdvance(text()) > textLabel()->width()) {
+        f.setPixelSize(--size);
+    }
+    textLabel()->setFont(f);
 }

@@ -15,11 +15,13 @@ public:
     QWidget* control() const { return m_control; }
 
     // The width of a text row's title column.
-    static constexpr int kTitleWidth = 112;
+    static constexpr int kTitleWidth = 126;
 
 protected:
     void layoutSubviews() override;
 
 private:
+    void fitTitle();
+
     QWidget* m_control;
 };

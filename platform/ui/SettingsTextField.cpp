@@ -21,6 +21,7 @@ SettingsTextField::SettingsTextField(QWidget* parent)
 void SettingsTextField::setStoredText(const QString& text)
 {
     setText(text);
+    setCursorPosition(0); // a long path shows its beginning
     // What the field makes of the text (a line edit drops line breaks) is what counts as
     // unchanged, so merely showing a value never writes it back altered.
     m_stored = QLineEdit::text();
