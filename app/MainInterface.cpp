@@ -3,6 +3,7 @@
 #include "browser/AppInfoController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
+#include "browser/SettingsViewController.h"
 #include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
 #include "platform/ui/NavigationController.h"
@@ -66,12 +67,26 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     recordingList->hide();
     auto* categoryList = new Level1ViewController(&appDelegate, recordingList, m_window);
     navigation->pushViewController(categoryList, false);
+    m_categoryList = categoryList;
+
+    // The settings screen, opened by the category list's gear.
+    auto* settings = new SettingsViewController(&appDelegate, m_window);
+    settings->hide();
+    categoryList->setSettingsViewController(settings);
 
     // The recorder screen, pushed on top of the category list when start-up has finished.
     auto* recorder = new AudioViewController(&appDelegate, m_window);
     recorder->hide();
     appDelegate.audioViewController = recorder;
     appDelegate.audioViewScreen = recorder;
+}
+
+void MainInterface::showSettings()
+{
+    if (NavigationController* navigation = m_categoryList->navigationController()) {
+        navigation->popToViewController(m_categoryList, false);
+        m_categoryList->openSettings(false);
+    }
 }
 
 MainInterface::~MainInterface()

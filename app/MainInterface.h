@@ -1,6 +1,7 @@
 #pragma once
 
 class AppDelegate;
+class Level1ViewController;
 class QWidget;
 
 // Builds the application's window and screens and connects them to the application object's
@@ -12,6 +13,8 @@ public:
     ~MainInterface();
 
     QWidget* window() const { return m_window; }
+    // Shows the settings screen over the category list, as its gear does.
+    void showSettings();
 
     // The window's size in points.
     static constexpr int kWindowWidth = 320;
@@ -19,4 +22,5 @@ public:
 
 private:
     QWidget* m_window;
+    Level1ViewController* m_categoryList = nullptr;
 };

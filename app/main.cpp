@@ -131,6 +131,10 @@ int main(int argc, char* argv[])
         QStringLiteral("Start a take at once into a new recording, as tapping the add and the "
                        "record buttons does."));
     parser.addOption(recordOption);
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Open on the settings screen (the category list's gear)."));
+    parser.addOption(settingsOption);
     parser.process(app);
 
     QuitSignals quitSignals;
@@ -156,6 +160,8 @@ int main(int argc, char* argv[])
             appDelegate.sharingController->toggleSharing(false);
     });
     appDelegate.applicationDidFinishLaunching();
+    if (parser.isSet(settingsOption))
+        interface.showSettings();
     if (parser.isSet(shareOption))
         startWebSharing(appDelegate);
     if (parser.isSet(recordOption) && appDelegate.audioViewController) {

@@ -39,6 +39,25 @@ Level1ViewController::Level1ViewController(AppDelegate* appDelegate,
     m_editButton->setObjectName(QStringLiteral("editButton"));
     m_editButton->hide();
     connect(m_editButton, &QAbstractButton::clicked, this, [this] { editAction(); });
+
+    m_settingsButton = new NavigationBarButton(NavigationBarButton::SystemItem::Settings, this);
+    m_settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    m_settingsButton->hide();
+    connect(m_settingsButton, &QAbstractButton::clicked, this, [this] { openSettings(true); });
+}
+
+void Level1ViewController::setSettingsViewController(ViewController* settings)
+{
+    m_settingsViewController = settings;
+    if (navigationController() && navigationController()->topViewController() == this)
+        setLeftBarButton(settings ? m_settingsButton : nullptr);
+}
+
+void Level1ViewController::openSettings(bool animated)
+{
+    if (!m_settingsViewController || !navigationController())
+        return;
+    navigationController()->pushViewController(m_settingsViewController, animated);
 }
 
 QLineEdit* Level1ViewController::editText() const
@@ -218,6 +237,7 @@ void Level1ViewController::viewWillAppear(bool)
     m_tableView->deselectRowAtIndexPath(m_tableView->indexPathForSelectedRow(), false);
     m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
     setRightBarButton(m_editButton);
+    setLeftBarButton(m_settingsViewController ? m_settingsButton : nullptr);
 }
 
 void Level1ViewController::viewDidAppear(bool)

@@ -38,6 +38,9 @@ public:
     QLabel* countLabel() const { return m_countLabel; }
     QLabel* freeLabel() const { return m_freeLabel; }
     NavigationBarButton* editButton() const { return m_editButton; }
+    // The gear at the left of the navigation bar, shown when there is a settings screen.
+    NavigationBarButton* settingsButton() const { return m_settingsButton; }
+    void setSettingsViewController(ViewController* settings);
     QAbstractButton* recordButton() const { return m_recordButton; }
 
     // ---- Table ----
@@ -61,6 +64,8 @@ public:
     // ---- Actions ----
     void editAction();
     void gotoRecord();
+    // Opens the settings screen on top of this one, as the gear does.
+    void openSettings(bool animated);
     void addAction() {}
     void alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex);
 
@@ -82,5 +87,7 @@ private:
     QLabel* m_countLabel = nullptr;
     QLabel* m_freeLabel = nullptr;
     NavigationBarButton* m_editButton = nullptr;
+    NavigationBarButton* m_settingsButton = nullptr;
+    ViewController* m_settingsViewController = nullptr;
     QAbstractButton* m_recordButton = nullptr;
 };

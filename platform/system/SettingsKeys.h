@@ -12,9 +12,13 @@ inline constexpr const char* kOutputVolumeKey = "output_volume";
 // The place-name service for location stamps: its base address and the account name.
 inline constexpr const char* kGeonamesUrlKey = "geonames_url";
 inline constexpr const char* kGeonamesUsernameKey = "geonames_username";
-// The position used for location stamps (no positioning service is built in), in degrees.
+// The position used for location stamps when no positioning service gives a fix, in degrees.
 inline constexpr const char* kLocationLatitudeKey = "location_latitude";
 inline constexpr const char* kLocationLongitudeKey = "location_longitude";
+// The positioning service that gives the one fix of a run: a Qt Positioning source by name with
+// its parameters ("nmea:source=file:///home/ann/trip.nmea"), "none" for the position above only;
+// GeoClue2 when absent. LocationManager::parseSource reads it.
+inline constexpr const char* kLocationSourceKey = "location_source";
 // E-mail: the upload server's base address (the e-mail is sent only when one is set), the
 // subject and text the composition screen starts with, and the sender it fills in (a fixed
 // no-reply address when unset).
@@ -27,3 +31,8 @@ inline constexpr const char* kContactsPathKey = "contacts_path";
 // The help pages' base address, to which each page's path is joined: an http(s) address or a
 // local folder; the help pages that ship with the program when absent.
 inline constexpr const char* kHelpUrlKey = "help_url";
+// The folder the image picker opens for a recording's photo; the user's pictures folder when
+// absent.
+inline constexpr const char* kPicturesPathKey = "pictures_path";
+// Whether playback at 0.75 and 1.5 times keeps the voice's pitch (off when absent).
+inline constexpr const char* kPreservePitchKey = "preserve_pitch";

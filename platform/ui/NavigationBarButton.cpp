@@ -17,6 +17,8 @@ QString systemTitle(NavigationBarButton::SystemItem item)
         return QObject::tr("Edit");
     case NavigationBarButton::SystemItem::Add:
         return QStringLiteral("+");
+    case NavigationBarButton::SystemItem::Settings:
+        return QString(); // drawn, not written
     }
     return {};
 }
@@ -44,6 +46,10 @@ NavigationBarButton::NavigationBarButton(SystemItem item, QWidget* parent)
         QFont f = font();
         f.setPixelSize(20);
         setFont(f);
+    }
+    if (item == SystemItem::Settings) {
+        setAccessibleName(tr("Settings"));
+        setToolTip(tr("Settings"));
     }
 }
 
@@ -102,10 +108,35 @@ void NavigationBarButton::paintEvent(QPaintEvent*)
     painter.setBrush(fill);
     painter.drawPath(shape);
     painter.setPen(isEnabled() ? QColor(Qt::white) : QColor(150, 150, 150));
+    if (m_item == SystemItem::Settings) {
+        drawGear(painter, r.center());
+        return;
+    }
     QRectF textRect = r;
     if (m_style == Style::Back)
         textRect.setLeft(r.left() + kArrow);
     painter.drawText(
         textRect, Qt::AlignCenter,
         QFontMetrics(font()).elidedText(text(), Qt::ElideRight, int(textRect.width()) - 8));
+}
+
+void NavigationBarButton::drawGear(QPainter& painter, const QPointF& centre) const
+{
+    // Eight square teeth around a ring with a hole, 18 points across.
+    QPainterPath gear;
+    gear.addEllipse(centre, 6.5, 6.5);
+    for (int i = 0; i < 8; ++i) {
+        QPainterPath tooth;
+        tooth.addRoundedRect(QRectF(-2, -9, 4, 5), 1, 1);
+        QTransform turn;
+        turn.translate(centre.x(), centre.y());
+        turn.rotate(45.0 * i);
+        gear = gear.united(turn.map(tooth));
+    }
+    QPainterPath hole;
+    hole.addEllipse(centre, 2.6, 2.6);
+    gear = gear.subtracted(hole);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isEnabled() ? QColor(Qt::white) : QColor(150, 150, 150));
+    painter.drawPath(gear);
 }

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 
+class QPainter;
+
 // A button of the navigation bar, drawn to sit on the bar's dark gradient: a bordered
 // rounded button, the blue Done button, or the back button whose left end is an arrow point.
 class NavigationBarButton : public QAbstractButton
@@ -13,6 +15,8 @@ public:
         Done = 0,
         Edit = 2,
         Add = 4,
+        // A gear, for a screen's settings; not one of the platform's numbered items.
+        Settings = 100,
     };
     enum class Style
     {
@@ -22,7 +26,7 @@ public:
     };
 
     NavigationBarButton(const QString& title, Style style, QWidget* parent = nullptr);
-    // The platform's standard buttons: "Edit", "Done" (blue) and "+".
+    // The standard buttons: "Edit", "Done" (blue), "+" and the settings gear.
     NavigationBarButton(SystemItem item, QWidget* parent = nullptr);
 
     Style style() const { return m_style; }
@@ -37,6 +41,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void drawGear(QPainter& painter, const QPointF& centre) const;
+
     Style m_style;
     SystemItem m_item = SystemItem::Edit;
 };

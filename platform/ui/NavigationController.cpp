@@ -37,11 +37,15 @@ NavigationController::NavigationController(QWidget* parent)
     QFont font = m_titleLabel->font();
     font.setBold(true);
     m_titleLabel->setFont(font);
+    m_leftSlot = new QWidget(bar);
+    auto* leftLayout = new QHBoxLayout(m_leftSlot);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
     m_rightSlot = new QWidget(bar);
     auto* rightLayout = new QHBoxLayout(m_rightSlot);
     rightLayout->setContentsMargins(0, 0, 0, 0);
 
     m_barLayout->addWidget(m_backButton);
+    m_barLayout->addWidget(m_leftSlot);
     m_barLayout->addWidget(m_titleLabel, 1);
     m_barLayout->addWidget(m_rightSlot);
 
@@ -128,7 +132,9 @@ void NavigationController::updateBar()
 {
     ViewController* top = topViewController();
     m_titleLabel->setText(top ? top->title() : QString());
-    const bool canGoBack = m_stack.size() > 1;
+    // A screen's own left button takes the back button's place.
+    QAbstractButton* left = top ? top->leftBarButton() : nullptr;
+    const bool canGoBack = m_stack.size() > 1 && !left;
     m_backButton->setVisible(canGoBack);
     if (canGoBack) {
         // A screen without a title is left by a button that says where it goes: back.
@@ -137,12 +143,18 @@ void NavigationController::updateBar()
         m_backButton->updateGeometry();
     }
 
-    auto* rightLayout = m_rightSlot->layout();
-    while (QLayoutItem* item = rightLayout->takeAt(0)) {
-        if (item->widget())
-            item->widget()->hide();
-        delete item;
+    for (QWidget* slot : {m_leftSlot, m_rightSlot}) {
+        while (QLayoutItem* item = slot->layout()->takeAt(0)) {
+            if (item->widget())
+                item->widget()->hide();
+            delete item;
+        }
     }
+    if (left) {
+        m_leftSlot->layout()->addWidget(left);
+        left->show();
+    }
+    auto* rightLayout = m_rightSlot->layout();
     if (top && top->rightBarButton()) {
         // A plain push button given by a screen is dressed like the bar's own buttons.
         if (auto* push = qobject_cast<QPushButton*>(top->rightBarButton());
@@ -159,9 +171,11 @@ void NavigationController::updateBar()
     for (ViewController* vc : m_stack) {
         disconnect(vc, &ViewController::titleChanged, this, nullptr);
         disconnect(vc, &ViewController::rightBarButtonChanged, this, nullptr);
+        disconnect(vc, &ViewController::leftBarButtonChanged, this, nullptr);
     }
     if (top) {
         connect(top, &ViewController::titleChanged, this, [this] { updateBar(); });
         connect(top, &ViewController::rightBarButtonChanged, this, [this] { updateBar(); });
+        connect(top, &ViewController::leftBarButtonChanged, this, [this] { updateBar(); });
     }
 }

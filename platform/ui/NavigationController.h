@@ -11,7 +11,8 @@ class QStackedWidget;
 class QHBoxLayout;
 class ViewController;
 
-// A stack of screens under a navigation bar (back button, title, optional right button).
+// A stack of screens under a navigation bar (back button or the screen's left button, title,
+// optional right button).
 // Pushing and popping send the appearance callbacks in the platform's order:
 // old top viewWillDisappear, new top viewWillAppear, old top viewDidDisappear, new top
 // viewDidAppear. The stack does not own the screens' lifetimes beyond Qt parenting: screens
@@ -48,5 +49,6 @@ private:
     NavigationBarButton* m_backButton = nullptr;
     QLabel* m_titleLabel = nullptr;
     QHBoxLayout* m_barLayout = nullptr;
+    QWidget* m_leftSlot = nullptr;
     QWidget* m_rightSlot = nullptr;
 };

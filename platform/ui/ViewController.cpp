@@ -24,6 +24,12 @@ void ViewController::setRightBarButton(QAbstractButton* button)
     emit rightBarButtonChanged();
 }
 
+void ViewController::setLeftBarButton(QAbstractButton* button)
+{
+    m_leftBarButton = button;
+    emit leftBarButtonChanged();
+}
+
 void ViewController::presentModalViewController(ViewController* modal, bool animated)
 {
     if (!modal || modal == this || m_modalViewController || modal->m_presentingViewController)

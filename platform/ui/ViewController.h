@@ -21,6 +21,10 @@ public:
     // by the navigation bar; the screen keeps it).
     QAbstractButton* rightBarButton() const { return m_rightBarButton; }
     void setRightBarButton(QAbstractButton* button);
+    // A button shown at the left of the navigation bar while this screen is on top, in place of
+    // the back button (not owned by the navigation bar either).
+    QAbstractButton* leftBarButton() const { return m_leftBarButton; }
+    void setLeftBarButton(QAbstractButton* button);
 
     NavigationController* navigationController() const { return m_navigationController; }
 
@@ -43,6 +47,7 @@ public:
 signals:
     void titleChanged(const QString& title);
     void rightBarButtonChanged();
+    void leftBarButtonChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,5 +58,6 @@ private:
     ViewController* m_presentingViewController = nullptr;
     QString m_title;
     QAbstractButton* m_rightBarButton = nullptr;
+    QAbstractButton* m_leftBarButton = nullptr;
     NavigationController* m_navigationController = nullptr;
 };

@@ -2,49 +2,16 @@
 
 #include "core/ReverseGeo.h"
 #include "platform/system/Location.h"
+#include "support/ReplyServer.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
+using sonavell::test::ReplyServer;
+
 namespace {
-
-// A one-thread HTTP server on 127.0.0.1 that answers every request with a fixed reply and
-// remembers the request lines it saw.
-class ReplyServer
-{
-public:
-    explicit ReplyServer(QByteArray status, QByteArray body)
-        : m_status(std::move(status))
-        , m_body(std::move(body))
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            QTcpSocket* socket = m_server.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                m_request += socket->readAll();
-                if (!m_request.contains("\r\n\r\n"))
-                    return;
-                m_requestLines << QString::fromLatin1(m_request.left(m_request.indexOf("\r\n")));
-                m_request.clear();
-                socket->write(
-                    "HTTP/1.1 " + m_status + "\r\nContent-Type: text/xml\r\nContent-Length: " +
-                    QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" + m_body);
-                socket->disconnectFromHost();
-            });
-        });
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-    QStringList requestLines() const { return m_requestLines; }
-
-private:
-    QTcpServer m_server;
-    QByteArray m_status;
-    QByteArray m_body;
-    QByteArray m_request;
-    QStringList m_requestLines;
-};
 
 const QByteArray kTwoBlocks = R"(<?xml version="1.0" encoding="UTF-8"?>
 <geonames>

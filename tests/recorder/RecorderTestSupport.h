@@ -50,7 +50,8 @@ protected:
         env.userDefaults = settings;
         env.waitOneSecond = [this] { stamp = stamp.addSecs(1); };
         env.now = [this] { return stamp; };
-        env.locationManager = std::make_shared<LocationManager>(std::nullopt);
+        if (!locationFromSettings)
+            env.locationManager = std::make_shared<LocationManager>(std::nullopt);
         app = std::make_unique<AppDelegate>(env);
         navigation = std::make_unique<NavigationController>();
         app->navigationController = navigation.get();
@@ -161,6 +162,9 @@ protected:
     std::unique_ptr<NavigationController> navigation;
     std::unique_ptr<RecTimerController> timer;
     std::unique_ptr<AudioViewController> avc;
+    // The application object builds its location source from the settings, as the program
+    // does, instead of having none.
+    bool locationFromSettings = false;
 
 private:
     bool m_onSoundServer;

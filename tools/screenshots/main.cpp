@@ -3,12 +3,14 @@
 // transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the
 // export screen while an upload is 41% done (export-uploading.png), and the library screens
 // (categories, a recording list, search results, edit mode, a help page) into
-// OUTDIR/library-<screen>.png. The audio is the virtual device with a manual clock and a 440 Hz
-// tone as the microphone, so the pictures are the same on every run.
+// OUTDIR/library-<screen>.png, and the settings screen (settings.png). The audio is the virtual
+// device with a manual clock and a 440 Hz tone as the microphone, so the pictures are the same
+// on every run.
 #include "PushScreenshot.h"
 #include "browser/AppInfoController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
+#include "browser/SettingsViewController.h"
 #include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
@@ -88,6 +90,9 @@ int main(int argc, char* argv[])
         app.appInfoController = help;
         auto* recordingList = new Level2ViewController(&app, &window);
         auto* categoryList = new Level1ViewController(&app, recordingList, &window);
+        auto* settingsScreen = new SettingsViewController(&app, &window);
+        settingsScreen->hide();
+        categoryList->setSettingsViewController(settingsScreen);
         page->hide();
         help->hide();
         recordingList->hide();
@@ -210,6 +215,16 @@ int main(int argc, char* argv[])
         navigation->pushViewController(help, false);
         help->tableViewDidSelectRowAtIndexPath(help->table(), 1);
         shoot("library-help");
+
+        // The settings screen, opened by the category list's gear, with a few values set.
+        env.userDefaults->setValue(QLatin1String(kAutoLocationStampKey), true);
+        env.userDefaults->setValue(QLatin1String(kUploadUrlKey),
+                                   QStringLiteral("http://192.168.1.10:8025"));
+        env.userDefaults->setValue(QLatin1String(kContactsPathKey),
+                                   QStringLiteral("/home/ann/Contacts/family.vcf"));
+        navigation->popToViewController(categoryList, false);
+        categoryList->openSettings(false);
+        shoot("settings");
     }
     AudioDevice::setDefaultDevice(nullptr);
     if (!shootPushScreen(outDir))

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/ui/TableView.h"
+#include "platform/ui/ViewController.h"
+
+#include <array>
+
+class AppDelegate;
+class SettingsCell;
+class SettingsTextField;
+class SwitchControl;
+
+// The settings screen: the user's settings that the other screens read, each on a row of its
+// own — location stamping and pitch keeping as switches; the e-mail subject and text, the
+// upload server, the help site, the pictures folder and the contacts file or folder as text
+// fields. A switch is written as it is flipped, a text when its editing ends (and, for the
+// field being edited, when the screen is left). An address or a path that cannot work is
+// refused with an alert that says why, and the stored value stays as it was; an emptied field
+// removes the setting, so its default applies again.
+class SettingsViewController : public ViewController,
+                               public TableViewDataSource,
+                               public TableViewDelegate
+{
+    Q_OBJECT
+public:
+    enum Row
+    {
+        LocationStampRow,
+        PreservePitchRow,
+        EmailSubjectRow,
+        EmailBodyRow,
+        UploadUrlRow,
+        HelpUrlRow,
+        PicturesPathRow,
+        ContactsPathRow,
+        RowCount
+    };
+
+    explicit SettingsViewController(AppDelegate* appDelegate, QWidget* parent = nullptr);
+
+    TableView* tableView() const { return m_tableView; }
+    // The settings key a row writes.
+    static const char* keyForRow(int row);
+    // The row's control: a switch for the first two rows, a text field for the others (null
+    // for the other kind).
+    SwitchControl* switchForRow(int row) const;
+    SettingsTextField* textFieldForRow(int row) const;
+
+    // Checks a text for a row and brings it into the form that is stored (an address without a
+    // scheme gets "http://", "~" becomes the home folder). Returns why the text cannot be
+    // stored, or an empty string when `value` may be stored.
+    static QString checkText(int row, QString& value);
+
+    // ---- Table ----
+    int tableViewNumberOfRowsInSection(TableView* table, int section) override;
+    TableViewCell* tableViewCellForRowAtIndexPath(TableView* table, int row) override;
+    TableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(TableView* table,
+                                                                     int row) override;
+    void tableViewDidSelectRowAtIndexPath(TableView* table, int row) override;
+
+    // ---- Life cycle ----
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+
+private:
+    void loadValues();
+    void switchChanged(int row, bool on);
+    void textCommitted(int row, SettingsTextField* field, const QString& text);
+
+    AppDelegate* m_appDelegate;
+    TableView* m_tableView = nullptr;
+    std::array<SettingsCell*, RowCount> m_cells{};
+};
