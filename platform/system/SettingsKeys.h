@@ -27,3 +27,6 @@ inline constexpr const char* kContactsPathKey = "contacts_path";
 // The help pages' base address, to which each page's path is joined: an http(s) address or a
 // local folder; the help pages that ship with the program when absent.
 inline constexpr const char* kHelpUrlKey = "help_url";
+// The folder whose pictures (and those of its subfolders) the photo picker offers; the
+// desktop's pictures folder when absent.
+inline constexpr const char* kPicturesPathKey = "pictures_path";
