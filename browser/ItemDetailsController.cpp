@@ -191,10 +191,10 @@ void ItemDetailsController::buildCategoryPickerScreen()
         " stop:0.5 #40444b, stop:1 #24262b); border-bottom: 1px solid #0c0d0f; }"
         " #categoryBar QLabel { color: white; font-size: 17px; font-weight: bold; }"
         " #categoryBar QPushButton { color: white; font-weight: bold; font-size: 15px;"
-        " border: 1px solid #0c0d0f; border-radius: 5px; padding: 0 12px; min-height: 28px;"
+        " border: 1px solid #0c0d0f; border-radius: 5px; padding: 0 6px; min-height: 30px;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4f8ae0, stop:1 #2461c4); }"
         " QListWidget { background: white; border: 1px solid #8a9099; font-size: 20px; }"
-        " QListWidget::item { min-height: 40px; padding-left: 12px; }"
+        " QListWidget::item { min-height: 40px; }"
         " QListWidget::item:selected { background: #dde6f5; color: black; }"));
     auto* column = new QVBoxLayout(screen);
     column->setContentsMargins(0, 0, 0, 0);
@@ -205,14 +205,14 @@ void ItemDetailsController::buildCategoryPickerScreen()
     bar->setFixedHeight(NavigationController::kNavigationBarHeight);
     auto* barRow = new QHBoxLayout(bar);
     barRow->setContentsMargins(5, 0, 5, 0);
-    barRow->addSpacing(64);
+    barRow->addSpacing(70);
     auto* title = new QLabel(tr("Category"), bar);
     title->setAlignment(Qt::AlignCenter);
     barRow->addWidget(title, 1);
     m_categoryDone = new QPushButton(tr("Done"), bar);
     m_categoryDone->setObjectName(QStringLiteral("categoryDone"));
     m_categoryDone->setFocusPolicy(Qt::NoFocus);
-    m_categoryDone->setFixedWidth(64);
+    m_categoryDone->setFixedWidth(70);
     barRow->addWidget(m_categoryDone);
     column->addWidget(bar);
     m_categoryPicker = new PickerView(screen);
