@@ -323,17 +323,3 @@ TEST_F(ItemDetails, AnUnwritablePhotoOrUnreadablePictureKeepsTheOldPhoto)
         AlertView::visibleAlerts()[0]->message().startsWith("The picture could not be read"));
     EXPECT_EQ(readFile(docs() + "/" + r->photoFilename()), old);
 }
-
-TEST_F(ItemDetails, TheButtonsLeadToTheRecorderAndTheExportScreen)
-{
-    add(QStringLiteral("Memo"), QStringLiteral("Ideas"));
-    openDetails(QStringLiteral("Ideas"), 0);
-    details->postExportController(); // no export screen: nothing
-    EXPECT_EQ(navigation->topViewController(), details);
-    details->recordButton()->click();
-    EXPECT_EQ(navigation->topViewController(), recorder);
-    navigation->popViewControllerAnimated(false);
-    details->playButton()->click();
-    EXPECT_EQ(navigation->topViewController(), recorder);
-    EXPECT_EQ(app->recordingIndex(), 0);
-}

@@ -1,12 +1,10 @@
 #include "platform/ui/ImagePickerController.h"
-#include "platform/system/SettingsKeys.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -114,18 +112,6 @@ TEST_F(ImagePickerTest, HugePicturesAreReadScaledDownAndUnreadableOnesAsNull)
     write("wide.png", {6000, 30});
     EXPECT_EQ(ImagePickerController::readPicture(folder() + "/wide.png").size(), QSize(4096, 20));
     EXPECT_TRUE(ImagePickerController::readPicture(folder() + "/none.png").isNull());
-}
-
-TEST_F(ImagePickerTest, SourcesAndTheFolderSetting)
-{
-    EXPECT_TRUE(ImagePickerController::isSourceTypeAvailable(
-        ImagePickerController::SourceType::PhotoLibrary));
-    EXPECT_FALSE(
-        ImagePickerController::isSourceTypeAvailable(ImagePickerController::SourceType::Camera));
-    auto settings = sonavell::test::privateSettings(dir);
-    EXPECT_FALSE(ImagePickerController::photoLibraryFolder(*settings).isEmpty());
-    settings->setValue(QLatin1String(kPicturesPathKey), QStringLiteral("/srv/photos/"));
-    EXPECT_EQ(ImagePickerController::photoLibraryFolder(*settings), "/srv/photos");
 }
 
 } // namespace
