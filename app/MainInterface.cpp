@@ -1,6 +1,7 @@
 #include "MainInterface.h"
 
 #include "browser/AppInfoController.h"
+#include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
 #include "browser/SettingsViewController.h"
@@ -65,6 +66,11 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     // The category list is the root screen; the recording list opens from it.
     auto* recordingList = new Level2ViewController(&appDelegate, m_window);
     recordingList->hide();
+    // The details screen, opened by a recording row's detail button.
+    auto* details = new ItemDetailsController(&appDelegate, m_window);
+    details->hide();
+    appDelegate.itemDetailsController = details;
+    recordingList->setItemDetailsController(details);
     auto* categoryList = new Level1ViewController(&appDelegate, recordingList, m_window);
     navigation->pushViewController(categoryList, false);
     m_categoryList = categoryList;

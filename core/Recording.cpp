@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QPainter>
 
+#include <cmath>
+
 Recording::Recording(const QString& name, const QString& uuid, const QString& category,
                      const QDateTime& now)
     : m_filename(QStringLiteral("REC%1.wav").arg(uuid))
@@ -94,6 +96,31 @@ QImage Recording::resizedImage(const QImage& image, const QSize& size)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(QPoint(0, 0), size), image);
     return result;
+}
+
+QString Recording::locationDescription() const
+{
+    if (!m_location)
+        return {};
+    const auto latitude = m_location->numberForKey("kCLLocationCodingKeyCoordinateLatitude");
+    const auto longitude = m_location->numberForKey("kCLLocationCodingKeyCoordinateLongitude");
+    if (!latitude || !longitude)
+        return {};
+    QString text = QString::asprintf("<%+.8f, %+.8f>", *latitude, *longitude);
+    if (const auto accuracy = m_location->numberForKey("kCLLocationCodingKeyHorizontalAccuracy"))
+        text += QString::asprintf(" +/- %.2fm", *accuracy);
+    // The time of the fix: an archived date, seconds since 2001-01-01 UTC.
+    if (const auto stamp = m_location->objectForKey("kCLLocationCodingKeyTimestamp")) {
+        const auto seconds = stamp->numberForKey("NS.time");
+        if (seconds && std::abs(*seconds) < 1e11) {      // also false for NaN
+            constexpr qint64 kReferenceDate = 978307200; // 2001-01-01 in Unix time
+            text += QStringLiteral(" @ ") +
+                    QDateTime::fromMSecsSinceEpoch(qint64((kReferenceDate + *seconds) * 1000.0))
+                        .toLocalTime()
+                        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t"));
+        }
+    }
+    return text;
 }
 
 QString Recording::description() const

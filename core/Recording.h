@@ -55,6 +55,10 @@ public:
     QImage getPhotoImage(const QString& documentsPath) const;
     static QImage resizedImage(const QImage& image, const QSize& size);
 
+    // The location object as text: "<latitude, longitude> +/- accuracy m @ time" with the parts
+    // the object holds; an empty string when there is no location or it holds no coordinates.
+    QString locationDescription() const;
+
     QString description() const;
 
     QString archiveClassName() const override { return QStringLiteral("Recording"); }

@@ -37,6 +37,40 @@ QString ArchivedObject::className() const
     return result;
 }
 
+std::optional<double> ArchivedObject::numberForKey(const char* key) const
+{
+    if (plist_get_node_type(m_entry) != PLIST_DICT)
+        return std::nullopt;
+    plist_t value = plist_dict_get_item(m_entry, key);
+    if (!value)
+        return std::nullopt;
+    if (plist_get_node_type(value) == PLIST_REAL) {
+        double number = 0;
+        plist_get_real_val(value, &number);
+        return number;
+    }
+    if (plist_get_node_type(value) == PLIST_UINT) {
+        uint64_t number = 0;
+        plist_get_uint_val(value, &number);
+        return double(int64_t(number));
+    }
+    return std::nullopt;
+}
+
+ArchivedObject::Ptr ArchivedObject::objectForKey(const char* key) const
+{
+    if (plist_get_node_type(m_entry) != PLIST_DICT)
+        return nullptr;
+    plist_t ref = plist_dict_get_item(m_entry, key);
+    if (!ref || plist_get_node_type(ref) != PLIST_UID)
+        return nullptr;
+    uint64_t uid = 0;
+    plist_get_uid_val(ref, &uid);
+    if (uid == 0 || uid > m_children.size())
+        return nullptr;
+    return m_children[uid - 1];
+}
+
 bool ArchivedObject::equivalent(const Ptr& a, const Ptr& b)
 {
     if (!a || !b)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // An object of a class this program does not interpret (for example the location object of a
@@ -26,6 +27,11 @@ public:
 
     // The class name recorded for the object, or an empty string when it has none.
     QString className() const;
+
+    // The number stored under `key` in the object's entry (a real or an integer), if any.
+    std::optional<double> numberForKey(const char* key) const;
+    // The object that `key` refers to, or none.
+    Ptr objectForKey(const char* key) const;
 
     // Structural equality of two graphs (same entries, same shape of references).
     static bool equivalent(const Ptr& a, const Ptr& b);

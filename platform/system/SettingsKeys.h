@@ -31,8 +31,8 @@ inline constexpr const char* kContactsPathKey = "contacts_path";
 // The help pages' base address, to which each page's path is joined: an http(s) address or a
 // local folder; the help pages that ship with the program when absent.
 inline constexpr const char* kHelpUrlKey = "help_url";
-// The folder the image picker opens for a recording's photo; the user's pictures folder when
-// absent.
+// The folder whose pictures (and those of its subfolders) the photo picker offers; the
+// desktop's pictures folder when absent.
 inline constexpr const char* kPicturesPathKey = "pictures_path";
 // Whether playback at 0.75 and 1.5 times keeps the voice's pitch (off when absent).
 inline constexpr const char* kPreservePitchKey = "preserve_pitch";

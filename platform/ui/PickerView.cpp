@@ -1,5 +1,6 @@
 #include "platform/ui/PickerView.h"
 
+#include <QEvent>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -19,6 +20,20 @@ PickerView::PickerView(QWidget* parent)
         if (row >= 0)
             emit didSelectRow(row, 0);
     });
+    // A tap on the row that is already selected chooses it too (it changes no selection).
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int row = m_list->row(item);
+        if (row >= 0 && row == m_rowBeforePress)
+            emit didSelectRow(row, 0);
+    });
+}
+
+bool PickerView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_rowBeforePress = m_list->currentRow();
+    return QWidget::eventFilter(watched, event);
 }
 
 void PickerView::reloadAllComponents()
@@ -58,4 +73,16 @@ QString PickerView::titleForRow(int row, int component) const
     if (component != 0 || row < 0 || row >= m_list->count())
         return {};
     return m_list->item(row)->text();
+}
+
+QWidget* PickerView::rowsViewport() const
+{
+    return m_list->viewport();
+}
+
+QRect PickerView::rectForRow(int row) const
+{
+    if (row < 0 || row >= m_list->count())
+        return {};
+    return m_list->visualItemRect(m_list->item(row));
 }

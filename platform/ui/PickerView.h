@@ -29,12 +29,19 @@ public:
     // Selects a row from code; no signal is sent.
     void selectRow(int row, int component, bool animated);
     QString titleForRow(int row, int component) const;
+    // Where a row is drawn, in the coordinates of rowsViewport() (the widget that takes taps).
+    QWidget* rowsViewport() const;
+    QRect rectForRow(int row) const;
 
 signals:
-    // The user chose a row.
+    // The user chose a row: moved the selection to it, or tapped the row already selected.
     void didSelectRow(int row, int component);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    int m_rowBeforePress = -1;
     DataSource* m_dataSource = nullptr;
     QListWidget* m_list = nullptr;
 };

@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QLabel>
+#include <QPropertyAnimation>
 
 ViewController::ViewController(QWidget* parent)
     : QWidget(parent)
@@ -57,6 +59,8 @@ void ViewController::dismissModalViewControllerAnimated(bool animated)
         return;
     }
     ViewController* modal = m_modalViewController;
+    if (animated && modal->isVisible() && modal->parentWidget())
+        slideAway(modal);
     modal->viewWillDisappear(animated);
     viewWillAppear(animated);
     if (modal->parentWidget())
@@ -66,6 +70,26 @@ void ViewController::dismissModalViewControllerAnimated(bool animated)
     modal->m_presentingViewController = nullptr;
     modal->viewDidDisappear(animated);
     viewDidAppear(animated);
+}
+
+void ViewController::slideAway(ViewController* modal)
+{
+    // The screen itself goes at once, so its state is settled when dismissal returns; a picture
+    // of it slides down out of the host and takes no touches on the way.
+    QWidget* host = modal->parentWidget();
+    auto* ghost = new QLabel(host);
+    ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ghost->setPixmap(modal->grab());
+    ghost->setGeometry(modal->geometry());
+    ghost->show();
+    ghost->raise();
+    auto* slide = new QPropertyAnimation(ghost, "pos", ghost);
+    slide->setDuration(kModalAnimationMs);
+    slide->setStartValue(ghost->pos());
+    slide->setEndValue(ghost->pos() + QPoint(0, host->height()));
+    slide->setEasingCurve(QEasingCurve::InCubic);
+    connect(slide, &QPropertyAnimation::finished, ghost, &QObject::deleteLater);
+    slide->start();
 }
 
 bool ViewController::eventFilter(QObject* watched, QEvent* event)

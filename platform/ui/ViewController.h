@@ -34,7 +34,10 @@ public:
     // screen at a time.
     void presentModalViewController(ViewController* modal, bool animated);
     // Dismisses the screen this one presents; sent to a modal screen, dismisses that screen.
+    // The screen is hidden and the callbacks sent at once; when animated, a picture of the
+    // screen then slides down out of view (kModalAnimationMs) without taking touches.
     void dismissModalViewControllerAnimated(bool animated);
+    static constexpr int kModalAnimationMs = 300;
     ViewController* modalViewController() const { return m_modalViewController; }
     // The screen that presents this one modally, if any.
     ViewController* presentingViewController() const { return m_presentingViewController; }
@@ -54,6 +57,7 @@ protected:
 
 private:
     friend class NavigationController;
+    static void slideAway(ViewController* modal);
     ViewController* m_modalViewController = nullptr;
     ViewController* m_presentingViewController = nullptr;
     QString m_title;

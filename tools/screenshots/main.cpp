@@ -1,13 +1,15 @@
 // sonavell_screenshots OUTDIR: renders the recorder screen on the offscreen platform, idle,
 // recording, loaded and playing, into OUTDIR/recorder-<state>.png, the push screen during a
 // transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the
-// export screen while an upload is 41% done (export-uploading.png), and the library screens
+// export screen while an upload is 41% done (export-uploading.png), the library screens
 // (categories, a recording list, search results, edit mode, a help page) into
-// OUTDIR/library-<screen>.png, and the settings screen (settings.png). The audio is the virtual
-// device with a manual clock and a 440 Hz tone as the microphone, so the pictures are the same
-// on every run.
+// OUTDIR/library-<screen>.png, the settings screen (settings.png), and the details screen with a
+// portrait photo, a landscape photo and no photo, and its category picker, into
+// OUTDIR/details-<state>.png. The audio is the virtual device with a manual clock and a 440 Hz
+// tone as the microphone, so the pictures are the same on every run.
 #include "PushScreenshot.h"
 #include "browser/AppInfoController.h"
+#include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
 #include "browser/SettingsViewController.h"
@@ -30,6 +32,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QSettings>
@@ -225,6 +228,36 @@ int main(int argc, char* argv[])
         navigation->popToViewController(categoryList, false);
         categoryList->openSettings(false);
         shoot("settings");
+
+        // The details screen: a memo with a portrait photo, one with a landscape photo (hidden
+        // from web sharing), one without, and the category picker. The WAV files are sparse, so
+        // that their sizes match the lengths without filling the disk.
+        auto* details = new ItemDetailsController(&app, &window);
+        details->hide();
+        app.itemDetailsController = details;
+        recordingList->setItemDetailsController(details);
+        for (const auto& r : app.recordings()) {
+            QFile wav(QDir(docs).filePath(r->filename()));
+            if (wav.open(QIODevice::ReadWrite))
+                wav.resize(44 + qint64(r->duration() * 44100.0) * 2);
+        }
+        for (const auto& r : app.recordings())
+            r->setHideFromWebSharing(r->name() == QLatin1String("Band practice"));
+        navigation->popToViewController(categoryList, false);
+        categoryList->tableViewDidSelectRowAtIndexPath(categoryList->myTableView(), 5); // Music
+        auto showDetails = [&](int row, const char* name) {
+            recordingList->tableViewAccessoryButtonTappedForRowWithIndexPath(
+                recordingList->myTableView(), row);
+            shoot(QLatin1String(name));
+        };
+        showDetails(0, "details-portrait");
+        details->postCategoryPicker();
+        shoot(QStringLiteral("details-category"));
+        details->dismissModalViewControllerAnimated(false);
+        navigation->popViewControllerAnimated(false);
+        showDetails(1, "details-landscape");
+        navigation->popViewControllerAnimated(false);
+        showDetails(2, "details-no-photo");
     }
     AudioDevice::setDefaultDevice(nullptr);
     if (!shootPushScreen(outDir))

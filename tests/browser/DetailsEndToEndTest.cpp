@@ -1,0 +1,171 @@
+// The details screen as a person uses it, through the real widgets on the offscreen platform:
+// from the recording list's detail button through a rename, a category change and a photo from
+// the pictures folder to the recorder screen.
+#include "browser/ItemDetailsController.h"
+#include "browser/Level1ViewController.h"
+#include "browser/Level2ViewController.h"
+#include "core/LibraryFixture.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/VirtualAudioDevice.h"
+#include "platform/system/IdleInhibitor.h"
+#include "platform/ui/ImageButton.h"
+#include "platform/ui/ImagePickerController.h"
+#include "platform/ui/NavigationBarButton.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TextField.h"
+#include "recorder/AudioViewController.h"
+#include "support/MouseFinger.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using sonavell::test::MouseFinger;
+
+class DetailsEndToEnd : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        AudioDevice::setDefaultDevice(
+            std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual));
+    }
+    void TearDown() override
+    {
+        LibraryFixture::TearDown();
+        AudioDevice::setDefaultDevice(nullptr);
+    }
+};
+
+TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
+{
+    const QString pictures = dir.file(QStringLiteral("Pictures"));
+    QDir().mkpath(pictures + "/2026");
+    QImage portrait(300, 400, QImage::Format_RGB32);
+    portrait.fill(QColor(200, 60, 40));
+    ASSERT_TRUE(portrait.save(pictures + "/2026/beach.jpg"));
+    settings->setValue(QLatin1String(kPicturesPathKey), pictures);
+
+    auto app = start();
+    for (const char* name : {"Groceries", "Kitchen tiles"}) {
+        app->addRecording();
+        app->recordings().last()->setName(QString::fromUtf8(name));
+        app->recordings().last()->setCategory(QStringLiteral("Music"));
+    }
+    app->persist();
+    app->setRecordingIndex(0);
+    auto tiles = app->recordings().last();
+
+    QWidget window;
+    window.setFixedSize(320, 480);
+    auto* navigation = new NavigationController(&window);
+    navigation->setGeometry(0, 0, 320, 480);
+    app->window = &window;
+    app->navigationController = navigation;
+    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
+                       QDBusConnection(QStringLiteral("none"))};
+    AudioViewController::Environment screenEnv;
+    screenEnv.now = [] { return 0.0; };
+    screenEnv.idleInhibitor = &idle;
+    auto* recorder = new AudioViewController(app.get(), screenEnv, &window);
+    app->audioViewController = recorder;
+    app->audioViewScreen = recorder;
+    auto* list = new Level2ViewController(app.get(), &window);
+    auto* details = new ItemDetailsController(app.get(), &window);
+    app->itemDetailsController = details;
+    list->setItemDetailsController(details);
+    auto* categories = new Level1ViewController(app.get(), list, &window);
+    for (QWidget* screen : {static_cast<QWidget*>(list), static_cast<QWidget*>(details),
+                            static_cast<QWidget*>(recorder)})
+        screen->hide();
+    navigation->pushViewController(categories, false);
+    app->applicationDidFinishLaunching();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    MouseFinger finger(&window);
+    double t = 0;
+    auto tapAt = [&](QWidget* widget, QPoint local) {
+        QCoreApplication::processEvents();
+        t += 1.0;
+        finger.tap(widget->mapTo(&window, local), t);
+        QCoreApplication::processEvents();
+    };
+    auto tap = [&](QWidget* widget) { tapAt(widget, widget->rect().center()); };
+    auto visibleButton = [&](const QString& text) -> QPushButton* {
+        for (QPushButton* button : window.findChildren<QPushButton*>())
+            if (button->text() == text && button->isVisible())
+                return button;
+        return nullptr;
+    };
+
+    // The recorder, back to the categories, Music, and the second memo's detail button.
+    tap(navigation->backButton());
+    ASSERT_EQ(navigation->topViewController(), categories);
+    tapAt(categories->myTableView()->viewport(),
+          categories->myTableView()->rectForRowAtIndexPath(5).center());
+    ASSERT_EQ(navigation->topViewController(), list);
+    TableViewCell* row = list->myTableView()->cellForRowAtIndexPath(1);
+    ASSERT_TRUE(row);
+    tapAt(row, row->accessoryRect().center());
+    ASSERT_EQ(navigation->topViewController(), details);
+    EXPECT_EQ(details->curRec(), tiles);
+    EXPECT_EQ(details->categoryOfRecordingL()->text(), "Music");
+
+    // A new name, confirmed with the return key.
+    TextField* name = details->recordingNameTextField();
+    tap(name);
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Bathroom tiles"));
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_FALSE(name->hasFocus());
+    EXPECT_EQ(tiles->name(), "Bathroom tiles");
+
+    // Ideas on the category picker, then Done.
+    tap(details->categoryOfRecording());
+    ASSERT_EQ(details->modalViewController(), details->categoryPickerController());
+    PickerView* picker = details->categoryPicker();
+    QCoreApplication::processEvents();
+    tapAt(picker->rowsViewport(), picker->rectForRow(2).center()); // Ideas
+    EXPECT_EQ(tiles->category(), "Ideas");
+    tap(details->categoryDoneButton());
+    EXPECT_EQ(details->modalViewController(), nullptr);
+    EXPECT_EQ(details->categoryOfRecordingL()->text(), "Ideas");
+
+    // A photo: the sheet, From Library, the picture, Choose.
+    tap(details->photoPickerButton());
+    QPushButton* fromLibrary = visibleButton(QStringLiteral("From Library"));
+    ASSERT_TRUE(fromLibrary);
+    tap(fromLibrary);
+    ImagePickerController* photos = details->photoPicker();
+    ASSERT_EQ(details->modalViewController(), photos);
+    while (photos->isLoading())
+        QCoreApplication::processEvents();
+    ASSERT_EQ(photos->grid()->count(), 1);
+    QCoreApplication::processEvents();
+    tapAt(photos->grid()->viewport(),
+          photos->grid()->visualItemRect(photos->grid()->item(0)).center());
+    ASSERT_TRUE(photos->isPreviewing());
+    tap(photos->useButton());
+    EXPECT_EQ(details->modalViewController(), nullptr);
+    EXPECT_EQ(details->photoPickerButton()->size(), QSize(120, 120));
+    EXPECT_EQ(QImage(docs() + "/" + tiles->photoFilename()).size(), QSize(300, 400));
+
+    // Record: the recorder screen opens the memo.
+    tap(details->recordButton());
+    ASSERT_EQ(navigation->topViewController(), recorder);
+    EXPECT_EQ(navigation->barTitle(), "Bathroom tiles");
+
+    // Everything is on disk.
+    QCoreApplication::processEvents();
+    auto reloaded = start();
+    EXPECT_EQ(reloaded->recordings().last()->name(), "Bathroom tiles");
+    EXPECT_EQ(reloaded->recordings().last()->category(), "Ideas");
+    window.hide();
+    app->navigationController = nullptr;
+}
