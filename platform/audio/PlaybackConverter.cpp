@@ -56,7 +56,8 @@ std::unique_ptr<PlaybackConverter> PlaybackConverter::create(double inputRate, d
     if (stretch) {
         using RB = RubberBand::RubberBandStretcher;
         // The stretcher sees the audio at its natural rate and makes it last as long as it
-        // would at the rate it is handed over at.
+        // would at the rate it is handed over at. The finer engine: the faster one, in
+        // real-time mode, moved a steady tone's pitch by about 1 %.
         c->m_stretcher =
             std::make_unique<RB>(size_t(std::lround(naturalRate)), channels,
                                  RB::OptionProcessRealTime | RB::OptionEngineFiner |

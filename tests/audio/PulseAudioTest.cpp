@@ -114,8 +114,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Listens to the sink's monitor in buffers of about 3 ms and notes when a level first arrives
-// there: the arrival of the buffer that holds it, less the samples after it. The capture's own
-// delivery (up to a fragment of 20 ms) is left in, so the figures are upper bounds.
+// there: the arrival of the buffer that holds it. The capture's own delivery (up to a fragment
+// of 20 ms) is included, so the figures are upper bounds.
 class MonitorProbe
 {
 public:
@@ -169,9 +169,7 @@ private:
         for (uint32_t i = 0; i + 4 <= frames && !self->m_found; ++i) {
             if (std::all_of(s + i, s + i + 4,
                             [&](int16_t v) { return std::abs(v - self->m_level) < 60; })) {
-                const double back = double(frames - i) / 44100.0;
-                self->m_heardAt = now - std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(back));
+                self->m_heardAt = now;
                 self->m_found = true;
             }
         }
