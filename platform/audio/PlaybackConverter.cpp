@@ -138,8 +138,14 @@ size_t PlaybackConverter::pullStretched(float* dst, size_t maxFrames, const Sour
         for (size_t i = 0; i < got; ++i)
             for (size_t c = 0; c < channels; ++c)
                 m_planar[c][i] = m_stretchIn[i * channels + c];
-        // The last piece tells the stretcher to give out what it holds.
+        // The last piece tells the stretcher to give out what it holds. It must hold at least
+        // one frame: an empty last piece ends the stretcher without the audio it still holds.
         m_stretchEnded = got < wanted && endOfInput;
+        if (m_stretchEnded && got == 0) {
+            for (size_t c = 0; c < channels; ++c)
+                m_planar[c][0] = 0.0f;
+            got = 1;
+        }
         m_stretcher->process(m_planarPtrs.data(), got, m_stretchEnded);
     }
 }

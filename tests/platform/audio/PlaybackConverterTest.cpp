@@ -200,7 +200,17 @@ TEST(PlaybackConverter, ClearForgetsTheOldSignalAndStretchingKeepsThePitch)
     const Signal a = left(*plain, stereo), b = left(*stretched, stereo);
     const double expected = double(frames) * 44100.0 / 33075.0;
     EXPECT_NEAR(double(a.size()), expected, 2.0);
-    EXPECT_NEAR(double(b.size()), expected, 0.02 * expected);
+    // The stretcher may end with a short fade; the tone itself lasts as long.
+    auto loud = [](const Signal& s) {
+        size_t first = s.size(), last = 0;
+        for (size_t i = 0; i < s.size(); ++i)
+            if (std::fabs(s[i]) > 0.25) {
+                first = std::min(first, i);
+                last = i;
+            }
+        return last > first ? double(last - first) : 0.0;
+    };
+    EXPECT_NEAR(loud(b), expected, 0.01 * expected);
     auto peak = [](const Signal& s) {
         double best = 0, bestPower = -1;
         for (double f = 300; f <= 800; f += 1) {
