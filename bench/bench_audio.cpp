@@ -463,10 +463,11 @@ void scrubLatencyPulse(const QTemporaryDir& dir)
             const bool missed = std::find(moves.begin(), moves.end(), -1.0) != moves.end();
             std::printf(
                 "   move heard after %.1f-%.1f ms (median %.1f ms over %zu moves%s, goal <= "
-                "50); a fresh playback after %.1f ms (median)\n",
+                "50); a fresh playback after %.1f ms (median); ratio %.2f\n",
                 *std::min_element(moves.begin(), moves.end()) * 1000.0,
                 *std::max_element(moves.begin(), moves.end()) * 1000.0, median(moves) * 1000.0,
-                moves.size(), missed ? ", some never heard" : "", median(fresh) * 1000.0);
+                moves.size(), missed ? ", some never heard" : "", median(fresh) * 1000.0,
+                median(moves) / median(fresh));
         }
     }
     qunsetenv("PULSE_SOURCE");
