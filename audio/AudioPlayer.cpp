@@ -1,8 +1,13 @@
 #include "audio/AudioPlayer.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace {
+// The least time between two hand-backs of a scrub: each one costs the device a flush and a
+// refill, and a wheel turned fast sends moves far more often than anyone hears them.
+constexpr auto kResetInterval = std::chrono::milliseconds(10);
 // The limits chosen by the last calculateSizesFor.
 std::atomic<uint32_t> g_maxBufferSize{0};
 std::atomic<uint32_t> g_minBufferSize{0};
@@ -21,6 +26,7 @@ uint32_t AudioPlayer::minBufferSize()
 AudioPlayer::AudioPlayer(const QUrl& url, double rateMultiplier,
                          std::shared_ptr<AudioDevice> device)
     : m_device(std::move(device))
+    , m_rateMultiplier(rateMultiplier)
 {
     setAudioFileURL(url);
     openPlaybackFile(url);
@@ -148,6 +154,48 @@ void AudioPlayer::stop()
     closeAudioFile();
     if (queueObject())
         queueObject()->stop(audioPlayerShouldStopImmediately());
+}
+
+void AudioPlayer::scrubTo(uint64_t packetPosition)
+{
+    setStartPos(packetPosition);
+    setStartingPacketNumber(0);
+    if (!queueObject() || !isRunning())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastReset >= kResetInterval) {
+        if (m_resetTimer)
+            m_resetTimer->stop();
+        resetQueue();
+        return;
+    }
+    if (!m_resetTimer) {
+        m_resetTimer = std::make_unique<QTimer>();
+        m_resetTimer->setSingleShot(true);
+        m_resetTimer->setTimerType(Qt::PreciseTimer);
+        m_resetTimer->callOnTimeout([this] { resetQueue(); });
+    }
+    if (!m_resetTimer->isActive())
+        m_resetTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                kResetInterval - (now - m_lastReset)) +
+                            std::chrono::milliseconds(1));
+}
+
+void AudioPlayer::resetQueue()
+{
+    m_lastReset = std::chrono::steady_clock::now();
+    if (queueObject())
+        queueObject()->reset();
+}
+
+void AudioPlayer::setPreservesPitch(bool preserve)
+{
+    if (!queueObject() || !(m_rateMultiplier > 0.0))
+        return;
+    // The file's own rate is the one whose pitch the stretcher keeps.
+    const double fileRate = audioFormat().mSampleRate / m_rateMultiplier;
+    if (queueObject()->setNaturalRate(preserve ? fileRate : 0.0) == noErr)
+        m_preservesPitch = preserve;
 }
 
 void AudioPlayer::applyGain(int16_t* samples, uint32_t count, float gain)

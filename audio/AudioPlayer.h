@@ -3,10 +3,15 @@
 #include "audio/AudioQueueObject.h"
 
 #include <atomic>
+#include <chrono>
+#include <memory>
+
+class QTimer;
 
 // Plays a WAV file through an output queue, at a multiple of its rate (speed and pitch change
-// together), with a software gain, and in scrub mode with a read position the caller may move at
-// any moment. Also measures a clip without playing it (calculateSizesFor).
+// together, unless setPreservesPitch keeps the pitch), with a software gain, and in scrub mode
+// with a read position the caller may move at any moment. Also measures a clip without playing
+// it (calculateSizesFor).
 class AudioPlayer : public AudioQueueObject
 {
 public:
@@ -22,6 +27,14 @@ public:
     void setupAudioQueueBuffers();
     void playAt(uint64_t packetPosition);
     void stop();
+    // Moves the read position (startPos := the position, the cursor to 0) and, while the queue
+    // runs, has it heard at once: the queued buffers come back and are refilled from there, and
+    // the device drops the audio it holds. Moves less than 10 ms after the last hand-back only
+    // set the position; the hand-back for them follows 10 ms after the last one.
+    void scrubTo(uint64_t packetPosition);
+    // Whether the speed keeps the file's pitch (a time-stretcher makes it); before playAt.
+    void setPreservesPitch(bool preserve);
+    bool preservesPitch() const { return m_preservesPitch; }
 
     // The buffer limits chosen by the last calculateSizesFor, by effective sample rate.
     static uint32_t maxBufferSize();
@@ -65,4 +78,9 @@ private:
     std::atomic<bool> m_donePlayingFile{false};
     std::atomic<bool> m_stopImmediately{false};
     std::shared_ptr<AudioDevice> m_device;
+    double m_rateMultiplier = 1.0;
+    bool m_preservesPitch = false;
+    std::chrono::steady_clock::time_point m_lastReset;
+    std::unique_ptr<QTimer> m_resetTimer; // the hand-back for moves that came too soon
+    void resetQueue();
 };

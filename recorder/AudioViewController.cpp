@@ -10,6 +10,7 @@
 #include "platform/system/Bundle.h"
 #include "platform/system/DocumentPath.h"
 #include "platform/system/IdleInhibitor.h"
+#include "platform/system/SettingsKeys.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BundleImage.h"
@@ -517,6 +518,9 @@ void AudioViewController::playOrStop()
             m_audioPlayer = std::move(player);
             raw->setGainRT(transport->customSlider()->value());
             raw->setNotificationDelegate(this);
+            if (m_playSpeed != 1.0 &&
+                m_appDelegate->userDefaults().value(QLatin1String(kPreservePitchKey)).toBool())
+                raw->setPreservesPitch(true);
             qCInfo(lcRecorder) << "AudioSessionSetActive=true (playOrStop)";
             AudioSession::instance().setActive(true);
             qCInfo(lcRecorder) << "sending play message to play object.";
@@ -778,8 +782,7 @@ void AudioViewController::locatorValueChanged(float value)
             m_recordQuality * m_clipLength, int16_t(m_timeUnits), m_recordQuality));
     }
     if (m_isScrubbing && m_audioPlayer) {
-        m_audioPlayer->setStartPos(uint64_t(std::max(0.0, double(value) * m_recordQuality)));
-        m_audioPlayer->setStartingPacketNumber(0);
+        m_audioPlayer->scrubTo(uint64_t(std::max(0.0, double(value) * m_recordQuality)));
     }
     TransportView* transport = m_dbView->transportView();
     if (transport->recording()) {

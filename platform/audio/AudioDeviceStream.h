@@ -43,6 +43,9 @@ public:
     virtual void pause() = 0;
     // Ends the stream. Once it returns, no handler call runs or follows.
     virtual void stop() = 0;
+    // Output streams: drops the audio buffered between the handler and the speaker; the handler
+    // is asked for new audio at once.
+    virtual void flush() {}
     // Seconds of audio between the handler and the speaker (output) or microphone (input).
     virtual double latency() const { return 0.0; }
 };

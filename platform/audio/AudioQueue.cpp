@@ -2,20 +2,18 @@
 
 #include "platform/audio/AudioSession.h"
 #include "platform/audio/PlatformAudioLog.h"
+#include "platform/audio/PlaybackConverter.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QObject>
 #include <QThread>
 
-#include <samplerate.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
-constexpr size_t kConvertChunkFrames = 1024;
 // Captured audio kept while every buffer is with the application (a file write that stalls on
 // a slow disk), in seconds at the queue's rate.
 constexpr double kInputBacklogSeconds = 15.0;
@@ -36,11 +34,7 @@ AudioQueue::AudioQueue(bool input, const AudioStreamBasicDescription& format,
     m_meters.resize(std::max<uint32_t>(1, format.mChannelsPerFrame));
 }
 
-AudioQueue::~AudioQueue()
-{
-    if (m_converter)
-        src_delete(m_converter);
-}
+AudioQueue::~AudioQueue() = default;
 
 // Queues carry 16-bit linear PCM with at least one channel at a positive rate.
 static bool isSupportedFormat(const AudioStreamBasicDescription& format)
@@ -213,7 +207,6 @@ OSStatus AudioQueue::start()
     }
     m_draining = m_stopAfterStart;
     m_stopAfterStart = false;
-    m_convertFlushed = false;
     m_startedAt = std::chrono::steady_clock::now();
     m_startupLatency = -1.0;
     AudioDeviceStream* raw = stream.get();
@@ -693,82 +686,115 @@ bool AudioQueue::deviceAvailable() const
 
 void AudioQueue::resetConverter()
 {
-    if (m_converter) {
-        src_delete(m_converter);
-        m_converter = nullptr;
-    }
-    m_convertInPos = m_convertInCount = 0;
-    m_convertFlushed = false;
+    m_converter.reset();
     if (!m_device || m_input)
         return;
-    if (m_device->outputSampleRate() != m_format.mSampleRate) {
-        int error = 0;
-        m_converter = src_new(SRC_SINC_FASTEST, int(m_format.mChannelsPerFrame), &error);
-        m_convertIn.resize(kConvertChunkFrames * m_format.mChannelsPerFrame);
+    const double deviceRate = m_device->outputSampleRate();
+    const bool stretch = m_naturalRate > 0.0 && m_naturalRate != m_format.mSampleRate;
+    if (deviceRate != m_format.mSampleRate || stretch) {
+        m_converter =
+            PlaybackConverter::create(m_format.mSampleRate, deviceRate, m_format.mChannelsPerFrame,
+                                      stretch ? m_naturalRate : 0.0);
+        if (!m_converter)
+            qCWarning(lcPlatformAudio).noquote()
+                << "No converter for" << m_format.mSampleRate << "Hz; the audio plays unconverted.";
     }
 }
 
-size_t AudioQueue::produceOutput(float* out, size_t frames)
+size_t AudioQueue::takeQueued(float* dst, size_t maxFrames)
 {
     const uint32_t channels = m_format.mChannelsPerFrame;
     const uint32_t frameBytes = channels * 2;
-    size_t produced = 0;
-    auto takeHead = [&](float* dst, size_t maxFrames) -> size_t {
+    size_t taken = 0;
+    while (taken < maxFrames && !m_queued.empty()) {
         Queued& head = m_queued.front();
         const uint32_t available = (head.buffer->mAudioDataByteSize - head.offset) / frameBytes;
-        const size_t n = std::min<size_t>(available, maxFrames);
+        const size_t n = std::min<size_t>(available, maxFrames - taken);
         const auto* src = reinterpret_cast<const int16_t*>(
             static_cast<const uint8_t*>(head.buffer->mAudioData) + head.offset);
+        float* out = dst + taken * channels;
         for (size_t i = 0; i < n * channels; ++i)
-            dst[i] = float(src[i]) * (1.0f / 32768.0f);
+            out[i] = float(src[i]) * (1.0f / 32768.0f);
         head.offset += uint32_t(n * frameBytes);
+        taken += n;
         if (head.offset >= head.buffer->mAudioDataByteSize) {
             m_played.push_back(head.buffer);
             m_queued.pop_front();
         }
-        return n;
-    };
-    if (!m_converter) {
-        while (produced < frames && !m_queued.empty())
-            produced += takeHead(out + produced * channels, frames - produced);
-        return produced;
     }
-    const double ratio = m_device->outputSampleRate() / m_format.mSampleRate;
-    while (produced < frames) {
-        bool endOfInput = false;
-        if (m_convertInPos >= m_convertInCount) {
-            // Only about the input that the output still wanted needs: the converter keeps all
-            // it is given, and every buffer it takes in early is one the player can no longer
-            // refill from a new position (a scrub would be heard a buffer later).
-            const size_t wanted = std::min(
-                kConvertChunkFrames, size_t(std::ceil(double(frames - produced) / ratio)) + 1);
-            m_convertInPos = m_convertInCount = 0;
-            while (!m_queued.empty() && m_convertInCount < wanted)
-                m_convertInCount += takeHead(m_convertIn.data() + m_convertInCount * channels,
-                                             wanted - m_convertInCount);
-            if (m_convertInCount == 0) {
-                if (!m_draining || m_convertFlushed)
-                    break;
-                endOfInput = true; // let the converter give out what it holds
-            }
-        }
-        SRC_DATA d;
-        d.data_in = m_convertIn.data() + m_convertInPos * channels;
-        d.input_frames = long(m_convertInCount - m_convertInPos);
-        d.data_out = out + produced * channels;
-        d.output_frames = long(frames - produced);
-        d.end_of_input = endOfInput ? 1 : 0;
-        d.src_ratio = ratio;
-        if (src_process(m_converter, &d) != 0)
-            break;
-        m_convertInPos += size_t(d.input_frames_used);
-        produced += size_t(d.output_frames_gen);
-        if (endOfInput && d.output_frames_gen == 0) {
-            m_convertFlushed = true;
-            break;
-        }
+    return taken;
+}
+
+size_t AudioQueue::produceOutput(float* out, size_t frames)
+{
+    if (!m_converter)
+        return takeQueued(out, frames);
+    // Buffers taken into the converter count as played: it holds only what the output asked
+    // for needs, a few milliseconds.
+    return m_converter->convert(
+        out, frames, [this](float* dst, size_t maxFrames) { return takeQueued(dst, maxFrames); },
+        m_draining);
+}
+
+OSStatus AudioQueue::reset()
+{
+    if (m_input)
+        return kAudioQueueErr_InvalidParameter;
+    std::vector<AudioQueueBufferRef> handBack;
+    AudioDeviceStream* stream = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running)
+            return noErr;
+        // Buffers already played but not yet handed back go first, as they would have.
+        handBack.swap(m_played);
+        for (const Queued& q : m_queued)
+            handBack.push_back(q.buffer);
+        m_queued.clear();
+        if (m_converter)
+            m_converter->clear();
+        stream = m_stream.get();
     }
-    return produced;
+    std::shared_ptr<OwnerLink> link = m_link;
+    ++link->depth;
+    for (AudioQueueBufferRef b : handBack) {
+        // The callback may stop or dispose of the queue.
+        if (!link->queue)
+            break;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_running)
+                break;
+        }
+        m_outputCallback(m_userData, this, b);
+    }
+    --link->depth;
+    if (!link->queue)
+        return noErr;
+    {
+        std::lock_guard lock(m_mutex);
+        // Only the stream that was running before the hand-backs: a callback that stopped the
+        // queue has ended it.
+        if (!m_running || m_stream.get() != stream)
+            return noErr;
+    }
+    // The device's buffered audio goes only now: flushed earlier, it would be replaced by
+    // silence while the callbacks refill, and the new audio would queue up behind that.
+    if (stream)
+        stream->flush();
+    return noErr;
+}
+
+OSStatus AudioQueue::setNaturalRate(double sampleRate)
+{
+    if (m_input || !(sampleRate >= 0.0))
+        return kAudioQueueErr_InvalidParameter;
+    std::lock_guard lock(m_mutex);
+    if (m_running)
+        return kAudioQueueErr_InvalidRunState;
+    m_naturalRate = sampleRate;
+    resetConverter();
+    return noErr;
 }
 
 size_t AudioQueue::audioOutput(float* frames, size_t frameCount, bool* endOfStream)
@@ -783,7 +809,7 @@ size_t AudioQueue::audioOutput(float* frames, size_t frameCount, bool* endOfStre
         if (m_metering)
             updateMeters(frames, produced, 1.0);
     }
-    if (m_draining && m_queued.empty() && (!m_converter || m_convertFlushed))
+    if (m_draining && m_queued.empty() && (!m_converter || m_converter->flushed()))
         *endOfStream = true;
     if (!m_played.empty() && !m_playedPosted) {
         m_playedPosted = true;

@@ -13,7 +13,7 @@
 
 class QObject;
 class AudioQueue;
-struct SRC_STATE_tag;
+class PlaybackConverter;
 
 using AudioQueueRef = AudioQueue*;
 using AudioQueuePropertyID = uint32_t;
@@ -66,6 +66,10 @@ using AudioQueuePropertyListenerProc = void (*)(void* inUserData, AudioQueueRef 
 // start() takes effect once the queue has started. pause() holds the audio without changing
 // IsRunning. Level metering gives the linear RMS and peak of the most recent audio per channel.
 //
+// reset() on an output queue hands every queued buffer back to the callback at once and drops
+// the audio the device still holds, so that what the callback enqueues meanwhile (the audio of a
+// new read position) is heard next, within a few milliseconds.
+//
 // An input queue keeps up to 15 s of captured audio while no buffer is enqueued (the application
 // is busy writing the previous ones), and fills the buffers with it, in order, once they come
 // back; an immediate stop hands over that audio too before it reports the stop.
@@ -87,6 +91,15 @@ public:
     OSStatus start();
     OSStatus pause();
     OSStatus stop(bool immediate);
+    // Output queues: hands the queued buffers, in order, to the callback on the calling thread
+    // (the creating one), forgets the audio the converter holds, and then drops what the device
+    // has buffered, behind which the buffers enqueued by those callbacks would otherwise wait.
+    // Does nothing on a queue that is not running.
+    OSStatus reset();
+    // Output queues, before start(): the rate at which the audio sounds at its own pitch. When it
+    // differs from the stream description's rate the audio is time-stretched, keeping that
+    // pitch, in the time plain resampling would take; 0 (the default) resamples plainly.
+    OSStatus setNaturalRate(double sampleRate);
 
     OSStatus getProperty(AudioQueuePropertyID id, void* outData, uint32_t* ioDataSize);
     OSStatus getPropertySize(AudioQueuePropertyID id, uint32_t* outDataSize);
@@ -146,6 +159,7 @@ private:
     void finishDrain();
     void postToOwner(void (AudioQueue::*method)());
     size_t produceOutput(float* out, size_t frames);
+    size_t takeQueued(float* dst, size_t maxFrames);
     void markFirstIo();
     void clearMeters();
     template <typename Sample>
@@ -208,11 +222,8 @@ private:
         int depth = 0; // hand-backs running right now
     };
     std::shared_ptr<OwnerLink> m_link;
-    SRC_STATE_tag* m_converter = nullptr;
-    std::vector<float> m_convertIn;
-    size_t m_convertInPos = 0;
-    size_t m_convertInCount = 0;
-    bool m_convertFlushed = false;
+    std::unique_ptr<PlaybackConverter> m_converter;
+    double m_naturalRate = 0.0;
 
     // Metering and measurements.
     bool m_metering = false;

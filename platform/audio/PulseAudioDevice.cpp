@@ -134,6 +134,17 @@ public:
             pa_operation_unref(op);
     }
 
+    void flush() override
+    {
+        LoopLock lock(m_loop);
+        if (!m_stream || m_input || m_ended)
+            return;
+        // The server drops what it holds and asks for new audio at once.
+        pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr);
+        if (op)
+            pa_operation_unref(op);
+    }
+
     void stop() override
     {
         LoopLock lock(m_loop);

@@ -7,6 +7,9 @@ inline constexpr const char* kRestoreIndexKey = "RestoreIndex";
 inline constexpr const char* kRestoreCategoryKey = "RestoreCategory";
 // Whether a new recording is stamped with the place it was made.
 inline constexpr const char* kAutoLocationStampKey = "auto_location_stamp";
+// Whether the play speeds keep the memo's pitch (a time-stretcher makes the speed); off, the
+// pitch changes with the speed.
+inline constexpr const char* kPreservePitchKey = "preserve_pitch";
 // Every change of the volume slider is stored under this key.
 inline constexpr const char* kOutputVolumeKey = "output_volume";
 // The place-name service for location stamps: its base address and the account name.

@@ -1,8 +1,11 @@
 // The player on the virtual device: buffer sizing, measuring, gain, priming, scrub mode, stops,
-// playback at other speeds, and files it cannot play.
+// playback at other speeds with and without the pitch kept, scrub moves heard at once, and files
+// it cannot play.
 #include "audio/AudioPlayer.h"
 #include "EngineTestSupport.h"
 #include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -251,5 +254,82 @@ TEST(AudioPlayer, FilesWithoutPlayableAudioMeasureZeroAndPlayNothing)
         } else {
             EXPECT_EQ(p.queueObject(), nullptr); // no format, no queue: nothing starts
         }
+    }
+}
+
+TEST(AudioPlayer, ScrubMovesAreHeardAtOnceAndMovesTooCloseAreGathered)
+{
+    ScratchDir dir;
+    // Four seconds at +1000, four at -1000: which half plays shows where the position is.
+    const QString path = dir.file("levels.wav");
+    std::vector<int16_t> levels(4 * 22050, 1000);
+    levels.resize(8 * 22050, -1000);
+    ASSERT_TRUE(writeWav(path, 22050, levels));
+    auto device = manualDevice();
+    AudioPlayer p(url(path), 1.0, device);
+    p.setIsScrubbing(true);
+    p.playAt(22050);
+    pump(*device, 0.3);
+    // Milliseconds of device time until a sample near the level is played; -1 within 0.5 s.
+    auto heardAfter = [&](int level) {
+        device->clearOutput();
+        for (int ms = 1; ms <= 500; ++ms) {
+            device->advance(0.001);
+            for (int16_t s : device->outputSamples())
+                if (std::abs(s - level) < 20)
+                    return ms;
+        }
+        return -1;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    p.scrubTo(6 * 22050);
+    const int first = heardAfter(-1000);
+    EXPECT_GE(first, 0);
+    EXPECT_LE(first, 5);
+    // Back again at once: the position is taken, but the queue is handed back only 10 ms after
+    // the last hand-back, when the timer fires.
+    p.scrubTo(2 * 22050);
+    EXPECT_EQ(p.startPos(), 2u * 22050);
+    EXPECT_EQ(p.startingPacketNumber(), 0);
+    if (clock.elapsed() < 8) { // a slow machine may have taken longer than the interval
+        device->clearOutput();
+        device->advance(0.003);
+        const auto out = device->outputSamples();
+        ASSERT_FALSE(out.empty());
+        EXPECT_NEAR(out.back(), -1000, 20);
+    }
+    pumpEvents(30);
+    EXPECT_LE(heardAfter(1000), 5);
+    // The scrub then plays on from the new position.
+    pump(*device, 0.5);
+    EXPECT_NEAR(device->outputSamples().back(), 1000, 20);
+    p.setAudioPlayerShouldStopImmediately(true);
+    p.stop();
+}
+
+TEST(AudioPlayer, PreservedPitchPlaysTheToneAtItsPitchAndTheSpeedsPace)
+{
+    ScratchDir dir;
+    const QString path = dir.file("tone.wav");
+    ASSERT_TRUE(writeWav(path, 22050, sine(440, 22050, 2 * 22050)));
+    for (double speed : {1.5, 0.75}) {
+        SCOPED_TRACE(speed);
+        auto device = manualDevice();
+        AudioPlayer p(url(path), speed, device);
+        StateRecorder d;
+        p.setNotificationDelegate(&d);
+        p.setPreservesPitch(true);
+        EXPECT_TRUE(p.preservesPitch());
+        p.playAt(0);
+        pump(*device, 2.0 / speed + 0.5);
+        // The file ends playback as always, having played it all at the speed's pace.
+        EXPECT_EQ(d.states, (std::vector<bool>{true, false}));
+        EXPECT_TRUE(p.donePlayingFile());
+        const auto out = device->outputSamples();
+        const size_t a = firstLoud(out, 3000), b = lastLoud(out, 3000);
+        ASSERT_LT(a + 4410, b);
+        EXPECT_NEAR(double(b - a) / 44100, 2.0 / speed, 0.03);
+        EXPECT_NEAR(dominantFrequency(out, 44100, 250, 800, a + 2205, b - 2205), 440.0, 1.0);
     }
 }

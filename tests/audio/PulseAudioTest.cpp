@@ -1,5 +1,6 @@
 // Against a real PulseAudio server with a null sink whose monitor is the microphone: what the
-// recorder writes and what the player plays, with the start-up latencies printed.
+// recorder writes and what the player plays, how soon a scrub's move reaches the sink, with the
+// latencies printed.
 #include "EngineTestSupport.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioRecorder.h"
@@ -8,6 +9,11 @@
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +107,124 @@ TEST(PulseAudio, PlaysAtOneAndAHalfTimesTheSpeedAndDoublesWithGainTwo)
         level[gain - 1] = rms(heard, a + margin, b - margin);
     }
     EXPECT_NEAR(level[1] / level[0], 2.0, 0.1);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Listens to the sink's monitor in buffers of about 3 ms and notes when a level first arrives
+// there: the arrival of the buffer that holds it. The capture's own delivery (up to a fragment
+// of 20 ms) is included, so the figures are upper bounds.
+class MonitorProbe
+{
+public:
+    explicit MonitorProbe(std::shared_ptr<AudioDevice> device)
+    {
+        AudioQueue::newInput(monoPCM16Format(44100), &MonitorProbe::onInput, this, &m_queue,
+                             std::move(device));
+        for (int i = 0; i < 8 && m_queue; ++i) {
+            AudioQueueBufferRef b = nullptr;
+            m_queue->allocateBuffer(2 * 128, &b);
+            m_queue->enqueueBuffer(b);
+        }
+        EXPECT_TRUE(m_queue && m_queue->start() == noErr);
+    }
+    ~MonitorProbe()
+    {
+        if (m_queue)
+            AudioQueue::dispose(m_queue, true);
+    }
+    void arm(int16_t level)
+    {
+        std::lock_guard lock(m_mutex);
+        m_level = level;
+        m_found = false;
+    }
+    // Seconds from `since` until the armed level was played; -1 if not within a second.
+    double heardAfter(Clock::time_point since)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 1000) {
+            QCoreApplication::processEvents();
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_found)
+                    return std::chrono::duration<double>(m_heardAt - since).count();
+            }
+            QThread::usleep(500);
+        }
+        return -1.0;
+    }
+
+private:
+    static void onInput(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
+                        const AudioTimeStamp*, uint32_t frames, const AudioStreamPacketDescription*)
+    {
+        auto* self = static_cast<MonitorProbe*>(user);
+        const auto now = Clock::now();
+        const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
+        std::lock_guard lock(self->m_mutex);
+        for (uint32_t i = 0; i + 4 <= frames && !self->m_found; ++i) {
+            if (std::all_of(s + i, s + i + 4,
+                            [&](int16_t v) { return std::abs(v - self->m_level) < 60; })) {
+                self->m_heardAt = now;
+                self->m_found = true;
+            }
+        }
+        queue->enqueueBuffer(buffer);
+    }
+
+    AudioQueueRef m_queue = nullptr;
+    std::mutex m_mutex;
+    int16_t m_level = 0;
+    bool m_found = true;
+    Clock::time_point m_heardAt;
+};
+
+} // namespace
+
+TEST(PulseAudio, ScrubMovesReachTheSinkWithinFiftyMilliseconds)
+{
+    ScratchDir dir;
+    const QString clip = dir.file("levels.wav");
+    std::vector<int16_t> levels(4 * 44100, 1000);
+    levels.resize(8 * 44100, -1000);
+    ASSERT_TRUE(writeWav(clip, 44100, levels));
+    // The probe records the sink's monitor itself rather than the remapped microphone.
+    qputenv("PULSE_SOURCE", "sonavell_out.monitor");
+    auto device = connectOrFail();
+    qunsetenv("PULSE_SOURCE");
+    ASSERT_NE(device, nullptr);
+    MonitorProbe probe(device);
+    pumpEvents(300);
+
+    probe.arm(1000);
+    auto t0 = Clock::now();
+    AudioPlayer player(QUrl::fromLocalFile(clip), 1.0, device);
+    player.setIsScrubbing(true);
+    player.playAt(44100);
+    const double fresh = probe.heardAfter(t0);
+    std::vector<double> moves;
+    for (int i = 0; i < 12; ++i) {
+        pumpEvents(60 + 13 * (i % 7)); // somewhere inside a buffer's playing time
+        const bool back = i % 2 == 1;
+        probe.arm(back ? 1000 : -1000);
+        t0 = Clock::now();
+        player.scrubTo(back ? 44100 + 2205 * i : 5 * 44100 + 2205 * i);
+        moves.push_back(probe.heardAfter(t0));
+    }
+    player.setAudioPlayerShouldStopImmediately(true);
+    player.stop();
+    std::sort(moves.begin(), moves.end());
+    std::printf("scrub move -> heard at the monitor: %.1f-%.1f ms, median %.1f ms; fresh start "
+                "%.1f ms\n",
+                moves.front() * 1000, moves.back() * 1000, moves[moves.size() / 2] * 1000,
+                fresh * 1000);
+    EXPECT_GE(fresh, 0.0);
+    EXPECT_EQ(std::count(moves.begin(), moves.end(), -1.0), 0); // every move was heard
+    EXPECT_LE(moves[moves.size() / 2], 0.05);
 }
 
 namespace {

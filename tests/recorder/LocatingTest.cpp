@@ -123,7 +123,10 @@ TEST_F(LocatingTest, AWheelTouchWithNothingPlayingScrubsInSamplesAndStopsAtTheNe
     finger.move(at(200), 1.3);
     EXPECT_FLOAT_EQ(locator(), 1.0f);
     EXPECT_EQ(avc->audioPlayer()->startPos(), 11025u);
-    EXPECT_EQ(avc->audioPlayer()->startingPacketNumber(), 0);
+    // The cursor went back to 0 with the move; the queued buffers may already have been
+    // refilled from there, at most one read each.
+    EXPECT_LE(avc->audioPlayer()->startingPacketNumber(),
+              int64_t(AudioPlayer::kNumberBuffers * avc->audioPlayer()->numPacketsToRead()));
     // The display timer leaves the locator to the user while scrubbing.
     pump(0.3);
     EXPECT_FLOAT_EQ(locator(), 1.0f);
