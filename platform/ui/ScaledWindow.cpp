@@ -33,6 +33,8 @@ ScaledWindow::ScaledWindow(QSize pointSize, QWidget* parent)
     setScene(scene);
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("applicationView"));
+    // The view is no window of its own: closing the real window is closing the last one.
+    m_content->setAttribute(Qt::WA_QuitOnClose, false);
     m_content->resize(pointSize);
     m_proxy = scene->addWidget(m_content);
     // The view only draws what changed inside the application view; nothing is cached at one

@@ -13,6 +13,9 @@ protected:
     void SetUp() override
     {
         RecorderFixture::SetUp();
+        // The first run's tip is answered; keys wait while it is up.
+        ASSERT_EQ(AlertView::visibleAlerts().size(), 1u);
+        AlertView::visibleAlerts().front()->dismissWithClickedButtonIndex(0);
         keys = new KeyboardShortcuts(*app, navigation.get());
         navigation->resize(320, 480);
         navigation->show();

@@ -83,6 +83,7 @@ TEST(ScaledWindowTest, TextIsDrawnAtTheScaleNotStretched)
     QFont font = label->font();
     font.setPixelSize(20);
     label->setFont(font);
+    label->show();
     window.resize(640, 960); // twice the points
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
