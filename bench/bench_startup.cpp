@@ -1,9 +1,9 @@
-// bench_startup [ROUNDS]: starts sonavell and a Qt Widgets hello-world built the same way, in
-// turns, on the offscreen platform, and prints for each the median time from the start of the
-// process to its first painted frame, their ratio, and when sonavell goes idle: the end of the
-// last 50 ms stretch in which it used more than a tenth of a core (read from the kernel's
-// per-thread CPU clocks, so measuring costs the program nothing). sonavell runs over an empty
-// library in a scratch folder with the virtual audio device.
+// bench_startup [ROUNDS [PROGRAM]]: starts sonavell (or PROGRAM, another build of it) and a Qt
+// Widgets hello-world built the same way, in turns, on the offscreen platform, and prints for each
+// the median time from the start of the process to its first painted frame, their ratio, and when
+// sonavell goes idle: the end of the last 50 ms stretch in which it used more than a tenth of a
+// core (read from the kernel's per-thread CPU clocks, so measuring costs the program nothing).
+// sonavell runs over an empty library in a scratch folder with the virtual audio device.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -135,6 +135,7 @@ double median(std::vector<double> values)
 int main(int argc, char* argv[])
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const char* sonavellPath = argc > 2 ? argv[2] : SONAVELL_PATH;
     QTemporaryDir scratch;
     const std::string base = scratch.path().toStdString();
     QDir().mkpath(scratch.filePath(QStringLiteral("config")));
@@ -153,10 +154,10 @@ int main(int argc, char* argv[])
 
     std::vector<double> sonavellFrames, helloFrames, sonavellIdle, helloIdle;
     // A first start of each warms the file cache; it is not counted.
-    runOnce(SONAVELL_PATH, sonavellEnvironment);
+    runOnce(sonavellPath, sonavellEnvironment);
     runOnce(HELLO_PATH, common);
     for (int round = 0; round < rounds; ++round) {
-        if (auto run = runOnce(SONAVELL_PATH, sonavellEnvironment); run && run->firstFrameMs > 0) {
+        if (auto run = runOnce(sonavellPath, sonavellEnvironment); run && run->firstFrameMs > 0) {
             sonavellFrames.push_back(run->firstFrameMs);
             sonavellIdle.push_back(run->idleMs);
         }
