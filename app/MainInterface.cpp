@@ -1,5 +1,7 @@
 #include "MainInterface.h"
 
+#include "KeyboardShortcuts.h"
+
 #include "browser/AppInfoController.h"
 #include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
@@ -7,7 +9,10 @@
 #include "browser/SettingsViewController.h"
 #include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
+#include "platform/ui/AlertLayer.h"
+#include "platform/ui/FirstFrameReport.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScaledWindow.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
 #include "sharing/AddressBookViewController.h"
@@ -19,17 +24,29 @@
 #include <QWidget>
 
 MainInterface::MainInterface(AppDelegate& appDelegate)
-    : m_window(new QWidget)
+    : m_scaledWindow(new ScaledWindow(QSize(kWindowWidth, kWindowHeight)))
+    , m_window(m_scaledWindow->contentView())
 {
-    m_window->setWindowTitle(QStringLiteral("Sonavell"));
-    m_window->setFixedSize(kWindowWidth, kWindowHeight);
+    // The screens live in the application view, laid out in points; the window scales it.
+    m_scaledWindow->setWindowTitle(QStringLiteral("Sonavell"));
+    m_scaledWindow->applyPreferredSize();
     auto* navigation = new NavigationController(m_window);
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(navigation);
+    AlertLayer::setHost(m_window);
 
-    appDelegate.window = m_window;
+    appDelegate.window = m_scaledWindow;
     appDelegate.navigationController = navigation;
+    // The window's title names the screen on top: "Lecture 3 — Sonavell".
+    QObject::connect(navigation, &NavigationController::barTitleChanged, m_scaledWindow,
+                     [window = m_scaledWindow](const QString& title) {
+                         window->setWindowTitle(title.isEmpty()
+                                                    ? QStringLiteral("Sonavell")
+                                                    : title + QStringLiteral(" — Sonavell"));
+                     });
+    new KeyboardShortcuts(appDelegate, m_scaledWindow);
+    FirstFrameReport::install(m_scaledWindow);
 
     // The web sharing server and the export screen that switches it and shows its addresses.
     auto* sharing = new SharingController(&appDelegate, m_window);
@@ -97,5 +114,6 @@ void MainInterface::showSettings()
 
 MainInterface::~MainInterface()
 {
-    delete m_window;
+    AlertLayer::setHost(nullptr);
+    delete m_scaledWindow;
 }

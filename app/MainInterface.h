@@ -3,6 +3,7 @@
 class AppDelegate;
 class Level1ViewController;
 class QWidget;
+class ScaledWindow;
 
 // Builds the application's window and screens and connects them to the application object's
 // fields, the way an interface description would. Screens live for the whole run.
@@ -12,15 +13,19 @@ public:
     explicit MainInterface(AppDelegate& appDelegate);
     ~MainInterface();
 
+    // The top-level window, which scales the application view to its size.
+    ScaledWindow* scaledWindow() const { return m_scaledWindow; }
+    // The application view that holds the screens, in points.
     QWidget* window() const { return m_window; }
     // Shows the settings screen over the category list, as its gear does.
     void showSettings();
 
-    // The window's size in points.
+    // The application view's size in points (its height grows in tall windows).
     static constexpr int kWindowWidth = 320;
     static constexpr int kWindowHeight = 480;
 
 private:
+    ScaledWindow* m_scaledWindow;
     QWidget* m_window;
     Level1ViewController* m_categoryList = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "browser/LibraryFooter.h"
 
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/NavigationBarButton.h"
 
 #include <QLabel>
@@ -8,7 +9,9 @@
 namespace {
 QLabel* makeLabel(QWidget* parent, const QRect& frame, int pixelSize, bool bold)
 {
-    auto* label = new QLabel(parent);
+    // The usage line can be long ("12.3 GB of 456.7 GB free"); it shrinks to fit.
+    auto* label = new FitLabel(parent);
+    label->setMinimumFontSize(9);
     label->setGeometry(frame);
     QFont font = label->font();
     font.setPixelSize(pixelSize);

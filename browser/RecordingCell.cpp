@@ -1,6 +1,7 @@
 #include "browser/RecordingCell.h"
 
 #include "browser/Level2ViewController.h"
+#include "platform/ui/FitLabel.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -17,7 +18,8 @@ constexpr int kPortraitThumbnailHeight = 121;
 
 QLabel* makeLabel(int pixelSize, bool bold, const QColor& colour, Qt::Alignment alignment)
 {
-    auto* label = new QLabel;
+    auto* label = new FitLabel;
+    label->setMinimumFontSize(std::min(pixelSize, 10));
     QFont font = label->font();
     font.setPixelSize(pixelSize);
     font.setBold(bold);

@@ -40,8 +40,16 @@ void MeterView::updateMeters(float level)
     if (!std::isfinite(level))
         level = 0.0f;
     m_currentLevel = level;
+    const qreal oldTop = litTop();
     m_shownFraction = std::clamp(level, 0.0f, 1.0f);
-    update();
+    const qreal newTop = litTop();
+    // Only the band between the old and the new edge of the lit picture changes; redrawing
+    // just that keeps the sweep and the metering ticks cheap in a large window.
+    if (newTop != oldTop) {
+        const int top = int(std::floor(std::min(oldTop, newTop))) - 1;
+        const int bottom = int(std::ceil(std::max(oldTop, newTop))) + 1;
+        update(QRect(0, top, width(), bottom - top + 1));
+    }
     if (level < 0.0f && m_meterTimer)
         stopDemoTimer();
 }

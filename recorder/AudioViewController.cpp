@@ -14,6 +14,7 @@
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BundleImage.h"
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/ImageSlider.h"
 #include "platform/ui/NavigationController.h"
@@ -56,9 +57,12 @@ void setTextColour(QLabel* label, const QColor& colour)
     label->setPalette(palette);
 }
 
-QLabel* makeReadout(QWidget* parent, const QRect& frame, int pointSize)
+QLabel* makeReadout(QWidget* parent, const QRect& frame, int pointSize, int minimumPixels)
 {
-    auto* label = new QLabel(parent);
+    // The read-outs keep their frames; a long text (an hour-long clock, a boost in decibels)
+    // is drawn smaller instead of being cut.
+    auto* label = new FitLabel(parent);
+    label->setMinimumFontSize(minimumPixels);
     label->setGeometry(frame);
     label->setAlignment(Qt::AlignCenter);
     QFont font(QStringLiteral("Trebuchet MS"));
@@ -102,9 +106,9 @@ AudioViewController::AudioViewController(AppDelegate* appDelegate, Environment e
     setPalette(dark);
     m_dbView = new DashboardView(this);
     m_dbView->setDelegate(this);
-    m_statusSign = makeReadout(this, kStatusSignFrame, 40);
-    m_label1 = makeReadout(this, kLabel1Frame, 12);
-    m_label2 = makeReadout(this, kLabel2Frame, 18);
+    m_statusSign = makeReadout(this, kStatusSignFrame, 40, 14);
+    m_label1 = makeReadout(this, kLabel1Frame, 12, 9);
+    m_label2 = makeReadout(this, kLabel2Frame, 18, 10);
     m_qualityImage = new QLabel(this);
     m_qualityImage->setGeometry(kQualityImageFrame);
     m_qualityImage->setAttribute(Qt::WA_TransparentForMouseEvents);

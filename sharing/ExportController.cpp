@@ -1,6 +1,7 @@
 #include "sharing/ExportController.h"
 
 #include "core/AppDelegate.h"
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SwitchControl.h"
@@ -63,7 +64,7 @@ ExportController::ExportController(AppDelegate* appDelegate, QWidget* parent)
     connect(emailButton, &QPushButton::clicked, this, &ExportController::postEmailNotifier);
     sendEmailButton = emailButton;
     layout->addWidget(emailButton);
-    progressLabel = new QLabel(this);
+    progressLabel = new FitLabel(this);
     emailProgressBar = new ProgressView(this);
     layout->addWidget(progressLabel);
     layout->addWidget(emailProgressBar);

@@ -37,5 +37,3 @@ inline constexpr const char* kHelpUrlKey = "help_url";
 // The folder whose pictures (and those of its subfolders) the photo picker offers; the
 // desktop's pictures folder when absent.
 inline constexpr const char* kPicturesPathKey = "pictures_path";
-// Whether playback at 0.75 and 1.5 times keeps the voice's pitch (off when absent).
-inline constexpr const char* kPreservePitchKey = "preserve_pitch";

@@ -1,5 +1,6 @@
 #include "platform/ui/ActionSheet.h"
 
+#include "platform/ui/AlertLayer.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
 #include "platform/ui/Toolbar.h"
@@ -44,9 +45,7 @@ ActionSheet::ActionSheet(const QString& title, Handler clickedButtonAtIndex,
 ActionSheet::~ActionSheet()
 {
     registry().gone(this);
-    // Later: the sheet may go away from inside one of its own buttons' clicks.
-    if (m_overlay)
-        m_overlay->deleteLater();
+    AlertLayer::withdraw(this);
 }
 
 int ActionSheet::addButtonWithTitle(const QString& title)
@@ -70,28 +69,23 @@ void ActionSheet::showInView(QWidget* view)
     qCInfo(lcPlatformUi).noquote()
         << "Action sheet:" << m_title << "-" << m_buttons.join(QStringLiteral(", "));
 
-    if (view && qobject_cast<QApplication*>(QCoreApplication::instance()))
-        buildPanel(view->window());
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        AlertLayer::present(
+            this, view, [this](QWidget* overlay) { buildPanel(overlay); },
+            [this] {
+                if (m_cancelIndex >= 0)
+                    dismissWithClickedButtonIndex(m_cancelIndex);
+            });
 }
 
-void ActionSheet::buildPanel(QWidget* window)
+void ActionSheet::buildPanel(QWidget* overlay)
 {
-    if (m_overlay)
-        m_overlay->deleteLater();
-    // A dimming layer over the whole window keeps touches off the screen below while the
-    // sheet shows; the sheet itself sits at the bottom.
-    auto* overlay = new QWidget(window);
-    m_overlay = overlay;
-    overlay->setObjectName(QStringLiteral("ActionSheetOverlay"));
-    overlay->setAttribute(Qt::WA_StyledBackground);
-    overlay->setStyleSheet(QStringLiteral("#ActionSheetOverlay { background: rgba(0,0,0,110); }"));
-    overlay->setGeometry(window->rect());
-    window->installEventFilter(this);
-
+    // The sheet sits at the bottom of the dimmed application view.
     auto* outer = new QVBoxLayout(overlay);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addStretch(1);
     auto* panel = new QWidget(overlay);
+    m_panel = panel;
     panel->setObjectName(QStringLiteral("ActionSheetPanel"));
     panel->setAttribute(Qt::WA_StyledBackground);
     panel->setStyleSheet(
@@ -113,6 +107,7 @@ void ActionSheet::buildPanel(QWidget* window)
     }
     for (int i = 0; i < m_buttons.size(); ++i) {
         auto* button = new QPushButton(m_buttons[i], panel);
+        button->setObjectName(QStringLiteral("actionSheetButton"));
         button->setFocusPolicy(Qt::NoFocus);
         QString style = QString::fromLatin1(kButtonStyle);
         if (i == m_destructiveIndex)
@@ -131,16 +126,6 @@ void ActionSheet::buildPanel(QWidget* window)
         connect(button, &QPushButton::clicked, this,
                 [this, i] { dismissWithClickedButtonIndex(i); });
     }
-    overlay->show();
-    overlay->raise();
-}
-
-bool ActionSheet::eventFilter(QObject* watched, QEvent* event)
-{
-    // The sheet keeps covering its window when the window changes size.
-    if (event->type() == QEvent::Resize && m_overlay && watched == m_overlay->parentWidget())
-        m_overlay->setGeometry(m_overlay->parentWidget()->rect());
-    return QObject::eventFilter(watched, event);
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index)
@@ -149,8 +134,8 @@ void ActionSheet::dismissWithClickedButtonIndex(int index)
         return;
     m_visible = false;
     registry().gone(this);
-    if (m_overlay)
-        m_overlay->hide();
+    AlertLayer::withdraw(this);
+    m_panel = nullptr;
 
     const QPointer<ActionSheet> self(this);
     // Copies: a handler may delete the sheet, and with it the handlers.

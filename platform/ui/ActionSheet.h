@@ -11,7 +11,9 @@
 class QWidget;
 class Toolbar;
 
-// A non-blocking sheet of choices that rises from the bottom of a window. Buttons are counted
+// A non-blocking sheet of choices at the bottom of the application window, drawn over the dimmed
+// screen by the same layer as alerts (AlertLayer), so it waits while an alert or another sheet
+// is up. Buttons are counted
 // from 0: the destructive button first (when there is one), then the others, then the cancel
 // button. A tap on a button hides the sheet, then the delegate hears clickedButtonAtIndex and
 // after it didDismissWithButtonIndex. Either may delete the sheet.
@@ -41,6 +43,8 @@ public:
     int cancelButtonIndex() const { return m_cancelIndex; }
     int destructiveButtonIndex() const { return m_destructiveIndex; }
     bool isVisible() const { return m_visible; }
+    // The panel drawn in the window while this sheet has its turn (null otherwise).
+    QWidget* panel() const { return m_panel; }
 
     // Shows the sheet over the window that holds view (headless: only recorded).
     void showInView(QWidget* view);
@@ -54,11 +58,8 @@ public:
     static QStringList history();
     static void clearHistory();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void buildPanel(QWidget* window);
+    void buildPanel(QWidget* overlay);
 
     QString m_title;
     Handler m_clicked;
@@ -67,5 +68,5 @@ private:
     int m_cancelIndex = -1;
     int m_destructiveIndex = -1;
     bool m_visible = false;
-    QPointer<QWidget> m_overlay;
+    QPointer<QWidget> m_panel;
 };

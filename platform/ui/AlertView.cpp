@@ -1,16 +1,15 @@
 #include "platform/ui/AlertView.h"
+#include "platform/ui/AlertLayer.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 PresentationRegistry<AlertView>& registry()
@@ -18,6 +17,10 @@ PresentationRegistry<AlertView>& registry()
     static PresentationRegistry<AlertView> alerts;
     return alerts;
 }
+
+// The platform's alert is 284 points wide; a narrower application view gets a narrower one.
+constexpr int kAlertWidth = 284;
+constexpr int kAlertMargin = 8;
 } // namespace
 
 AlertView::AlertView(const QString& title, const QString& message, Delegate delegate,
@@ -34,7 +37,7 @@ AlertView::AlertView(const QString& title, const QString& message, Delegate dele
 AlertView::~AlertView()
 {
     registry().gone(this);
-    delete m_box.data();
+    AlertLayer::withdraw(this);
     delete m_textField.data();
 }
 
@@ -45,7 +48,7 @@ QLineEdit* AlertView::addTextField(const QString& text)
         m_textField->setObjectName(QStringLiteral("alertTextField"));
         m_textField->setStyleSheet(
             QStringLiteral("QLineEdit { background: white; color: black; border: 1px solid #7d828a;"
-                           " padding: 2px 4px; }"));
+                           " padding: 2px 4px; font-size: 15px; }"));
         m_textField->setInputMethodHints(Qt::ImhNoPredictiveText);
     }
     m_textField->setText(text);
@@ -60,58 +63,92 @@ void AlertView::show()
     registry().shown(this, m_title + QStringLiteral(": ") + m_message);
     qCInfo(lcPlatformUi).noquote() << "Alert:" << m_title << "-" << m_message;
 
-    // A real window only where there is a screen; headless runs keep the record alone.
+    // Drawn only where there is a screen; headless runs keep the record alone.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
-    if (m_textField) {
-        showWithTextField();
-        return;
-    }
-    auto* box = new QMessageBox(QMessageBox::NoIcon, m_title, m_message);
-    m_box = box;
-    box->setWindowModality(Qt::NonModal);
-    for (int i = 0; i < m_buttons.size(); ++i) {
-        QAbstractButton* button = box->addButton(m_buttons[i], QMessageBox::AcceptRole);
-        connect(button, &QAbstractButton::clicked, this,
-                [this, i] { dismissWithClickedButtonIndex(i); });
-    }
-    box->show();
+    // Escape answers with the first button: the cancel button when there is one.
+    AlertLayer::present(
+        this, nullptr, [this](QWidget* overlay) { buildPanel(overlay); },
+        [this] {
+            if (!m_buttons.isEmpty())
+                dismissWithClickedButtonIndex(0);
+        });
 }
 
-void AlertView::showWithTextField()
+void AlertView::buildPanel(QWidget* overlay)
 {
-    // The title, the field where the message would be, and the buttons in a row. The field
-    // has the keyboard at once, so the user can type straight away; Return answers with the
-    // last button (OK in a Cancel/OK prompt).
-    auto* dialog = new QDialog(QApplication::activeWindow());
-    m_box = dialog;
-    dialog->setWindowTitle(m_title);
-    dialog->setWindowModality(Qt::WindowModal);
-    auto* column = new QVBoxLayout(dialog);
-    auto* title = new QLabel(m_title, dialog);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    title->setAlignment(Qt::AlignCenter);
-    column->addWidget(title);
-    m_textField->setParent(dialog);
-    m_textField->setFixedWidth(260);
-    column->addWidget(m_textField, 0, Qt::AlignHCenter);
-    auto* buttons = new QDialogButtonBox(dialog);
+    // Centred in the application view: the title, the message (or the text field in its
+    // place), and the buttons, side by side when there are two, else one under the other.
+    auto* panel = new QWidget(overlay);
+    m_panel = panel;
+    panel->setObjectName(QStringLiteral("AlertPanel"));
+    panel->setAttribute(Qt::WA_StyledBackground);
+    panel->setStyleSheet(QStringLiteral(
+        "#AlertPanel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 "
+        "rgba(58,74,112,242), stop:1 rgba(20,30,58,245)); border: 2px solid rgba(236,240,248,220);"
+        " border-radius: 10px; }"
+        " QLabel { color: white; background: transparent; }"
+        " QPushButton { color: white; font-weight: bold; font-size: 16px; min-height: 38px;"
+        " border: 1px solid rgba(10,14,26,230); border-radius: 6px; padding: 0 8px;"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgba(150,162,190,200),"
+        " stop:0.5 rgba(84,98,130,220), stop:1 rgba(60,72,102,230)); }"
+        " QPushButton:pressed { background: rgba(20,26,44,240); }"));
+    panel->setFixedWidth(std::min(kAlertWidth, overlay->width() - 2 * kAlertMargin));
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(8);
+
+    if (!m_title.isEmpty()) {
+        auto* title = new QLabel(m_title, panel);
+        title->setObjectName(QStringLiteral("alertTitle"));
+        title->setWordWrap(true);
+        title->setAlignment(Qt::AlignCenter);
+        QFont bold = title->font();
+        bold.setPixelSize(17);
+        bold.setBold(true);
+        title->setFont(bold);
+        column->addWidget(title);
+    }
+    if (!m_message.isEmpty() && !m_textField) {
+        auto* message = new QLabel(m_message, panel);
+        message->setObjectName(QStringLiteral("alertMessage"));
+        message->setWordWrap(true);
+        message->setAlignment(Qt::AlignCenter);
+        QFont plain = message->font();
+        plain.setPixelSize(15);
+        message->setFont(plain);
+        column->addWidget(message);
+    }
+    if (m_textField) {
+        m_textField->setParent(panel);
+        column->addWidget(m_textField);
+        connect(m_textField, &QLineEdit::returnPressed, this,
+                [this] { dismissWithClickedButtonIndex(int(m_buttons.size()) - 1); });
+    }
+
+    QBoxLayout* buttons =
+        m_buttons.size() == 2 ? static_cast<QBoxLayout*>(new QHBoxLayout) : new QVBoxLayout;
+    buttons->setSpacing(8);
+    column->addSpacing(4);
+    column->addLayout(buttons);
     for (int i = 0; i < m_buttons.size(); ++i) {
-        QPushButton* button = buttons->addButton(m_buttons[i], QDialogButtonBox::ActionRole);
-        button->setAutoDefault(false);
+        auto* button = new QPushButton(m_buttons[i], panel);
+        button->setObjectName(QStringLiteral("alertButton"));
+        button->setFocusPolicy(Qt::NoFocus);
+        buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this,
                 [this, i] { dismissWithClickedButtonIndex(i); });
     }
-    column->addWidget(buttons);
-    connect(m_textField, &QLineEdit::returnPressed, this,
-            [this] { dismissWithClickedButtonIndex(int(m_buttons.size()) - 1); });
-    connect(dialog, &QDialog::rejected, this, [this] { dismissWithClickedButtonIndex(0); });
-    dialog->show();
-    dialog->activateWindow();
-    m_textField->setFocus(Qt::OtherFocusReason);
-    m_textField->selectAll();
+
+    auto* outer = new QVBoxLayout(overlay);
+    outer->setContentsMargins(kAlertMargin, kAlertMargin, kAlertMargin, kAlertMargin);
+    outer->addStretch(1);
+    outer->addWidget(panel, 0, Qt::AlignHCenter);
+    outer->addStretch(1);
+    if (m_textField) {
+        m_textField->setFocus(Qt::OtherFocusReason);
+        m_textField->selectAll();
+    }
 }
 
 void AlertView::dismissWithClickedButtonIndex(int index)
@@ -120,12 +157,13 @@ void AlertView::dismissWithClickedButtonIndex(int index)
         return;
     m_visible = false;
     registry().gone(this);
-    if (m_box) {
-        // The field outlives the window until the alert goes, so the delegate can read it.
-        if (m_textField)
-            m_textField->setParent(nullptr);
-        m_box->hide();
+    // The field outlives the panel until the alert goes, so the delegate can read it.
+    if (m_textField) {
+        m_textField->hide();
+        m_textField->setParent(nullptr);
     }
+    AlertLayer::withdraw(this);
+    m_panel = nullptr;
     if (m_delegate)
         m_delegate(this, index);
     deleteLater();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QLineEdit>
 #include <QObject>
 #include <QPointer>
@@ -10,9 +9,11 @@
 #include <functional>
 #include <vector>
 
-// A non-blocking alert with a title, a message and buttons. Showing it never waits; the
-// delegate hears which button dismissed it. Every alert shown is also recorded, so tests (and
-// headless runs) can read and answer what the user would see.
+// A non-blocking alert with a title, a message and buttons, drawn inside the application window
+// over the dimmed screen (AlertLayer): one at a time, so an alert shown while another is up waits
+// its turn. Showing it never waits; the delegate hears which button dismissed it. Every alert
+// shown is also recorded, so tests (and headless runs) can read and answer what the user would
+// see; an alert counts as showing from show() until it is dismissed, its wait included.
 class AlertView : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     // The cancel button first (index 0), then the others.
     QStringList buttonTitles() const { return m_buttons; }
     bool isVisible() const { return m_visible; }
+    // The panel drawn in the window while this alert has its turn (null otherwise).
+    QWidget* panel() const { return m_panel; }
 
     // Adds a white one-line text field under the message, holding `text`; it takes the keyboard
     // as soon as the alert shows. The field belongs to the alert and lives until it is dismissed
@@ -46,13 +49,13 @@ public:
     static void clearHistory();
 
 private:
-    void showWithTextField();
+    void buildPanel(QWidget* overlay);
 
     QString m_title;
     QString m_message;
     Delegate m_delegate;
     QStringList m_buttons;
     bool m_visible = false;
-    QPointer<QDialog> m_box;
+    QPointer<QWidget> m_panel;
     QPointer<QLineEdit> m_textField;
 };

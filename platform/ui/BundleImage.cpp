@@ -7,8 +7,17 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QPixmapCache>
+#include <QHash>
+#include <QPointer>
 #include <QSet>
+
+namespace {
+struct ImageStore : QObject
+{
+    using QObject::QObject;
+    QHash<QString, QPixmap> images;
+};
+} // namespace
 
 QString BundleImage::imagesDirectory()
 {
@@ -17,10 +26,18 @@ QString BundleImage::imagesDirectory()
 
 QPixmap BundleImage::imageNamed(const QString& name)
 {
-    const QString key = QStringLiteral("BundleImage:") + name;
+    // Every image is decoded once and kept for the run: Qt's shared pixmap cache holds 10 MB,
+    // less than the double-density dashboard pictures together, so it dropped the first of them
+    // while the screen was still being built, and every rebuild of the transport buttons decoded
+    // them again. The whole set is a few dozen pictures. The store goes away with the
+    // application, before the platform that pixmaps need.
+    static QPointer<ImageStore> store;
+    if (!store)
+        store = new ImageStore(QCoreApplication::instance());
+    QHash<QString, QPixmap>& decoded = store->images;
+    if (const auto found = decoded.constFind(name); found != decoded.constEnd())
+        return *found;
     QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap))
-        return pixmap;
 
     const QString dir = imagesDirectory();
     const QFileInfo info(name);
@@ -35,6 +52,6 @@ QPixmap BundleImage::imageNamed(const QString& name)
         }
         return {};
     }
-    QPixmapCache::insert(key, pixmap);
+    decoded.insert(name, pixmap);
     return pixmap;
 }

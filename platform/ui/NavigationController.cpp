@@ -1,5 +1,6 @@
 #include "platform/ui/NavigationController.h"
 
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/ViewController.h"
 
@@ -31,7 +32,8 @@ NavigationController::NavigationController(QWidget* parent)
     m_backButton->setObjectName(QStringLiteral("backButton"));
     connect(m_backButton, &QAbstractButton::clicked, this,
             [this] { popViewControllerAnimated(true); });
-    m_titleLabel = new QLabel(bar);
+    m_titleLabel = new FitLabel(bar);
+    m_titleLabel->setMinimumFontSize(11);
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
     QFont font = m_titleLabel->font();
@@ -131,7 +133,9 @@ void NavigationController::popToViewController(ViewController* controller, bool 
 void NavigationController::updateBar()
 {
     ViewController* top = topViewController();
-    m_titleLabel->setText(top ? top->title() : QString());
+    const QString title = top ? top->title() : QString();
+    const bool titleChanged = title != m_titleLabel->text();
+    m_titleLabel->setText(title);
     // A screen's own left button takes the back button's place.
     QAbstractButton* left = top ? top->leftBarButton() : nullptr;
     const bool canGoBack = m_stack.size() > 1 && !left;
@@ -178,4 +182,6 @@ void NavigationController::updateBar()
         connect(top, &ViewController::rightBarButtonChanged, this, [this] { updateBar(); });
         connect(top, &ViewController::leftBarButtonChanged, this, [this] { updateBar(); });
     }
+    if (titleChanged)
+        emit barTitleChanged(title);
 }

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-class QLabel;
+class FitLabel;
 class NavigationBarButton;
 class QStackedWidget;
 class QHBoxLayout;
@@ -39,6 +39,10 @@ public:
 
     static constexpr int kNavigationBarHeight = 44;
 
+signals:
+    // The title shown in the bar changed (a push, a pop, or the top screen's new title).
+    void barTitleChanged(const QString& title);
+
 private:
     void transition(ViewController* from, ViewController* to, bool animated,
                     const std::function<void()>& changeStack);
@@ -47,7 +51,7 @@ private:
     std::vector<ViewController*> m_stack;
     QStackedWidget* m_pages = nullptr;
     NavigationBarButton* m_backButton = nullptr;
-    QLabel* m_titleLabel = nullptr;
+    FitLabel* m_titleLabel = nullptr;
     QHBoxLayout* m_barLayout = nullptr;
     QWidget* m_leftSlot = nullptr;
     QWidget* m_rightSlot = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/ui/TableViewCell.h"
 
+#include "platform/ui/FitLabel.h"
+
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -18,7 +20,9 @@ TableViewCell::TableViewCell(const QString& reuseIdentifier, QWidget* parent)
 {
     setAutoFillBackground(false);
     m_contentView = new QWidget(this);
-    m_textLabel = new QLabel(m_contentView);
+    auto* textLabel = new FitLabel(m_contentView);
+    textLabel->setMinimumFontSize(12);
+    m_textLabel = textLabel;
     QFont font = m_textLabel->font();
     font.setBold(true);
     font.setPixelSize(18);

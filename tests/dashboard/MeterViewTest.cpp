@@ -101,3 +101,45 @@ TEST(MeterViewTest, LowerPartShowsTheLitPictureAndSettingTheLevelAloneChangesNot
 }
 
 } // namespace
+
+namespace {
+
+// Records the rectangles a widget is asked to repaint.
+struct PaintRecorder : QObject
+{
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+TEST(MeterViewTest, AChangeOfLevelRepaintsOnlyTheBandBetweenTheOldAndTheNewEdge)
+{
+    QWidget window;
+    window.resize(320, 480);
+    MeterView meter(QRect(12, 48, 293, 293), &window);
+    meter.stopDemoTimer();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    meter.updateMeters(0.5f);
+    QCoreApplication::processEvents();
+
+    PaintRecorder recorder;
+    meter.installEventFilter(&recorder);
+    meter.updateMeters(0.55f); // the edge moves from row 146.5 to row 131.85
+    QCoreApplication::processEvents();
+    const QRect band = recorder.painted.boundingRect();
+    EXPECT_LE(band.top(), 131);
+    EXPECT_GE(band.bottom(), 147);
+    EXPECT_LE(band.height(), 22) << "not the whole meter";
+
+    recorder.painted = {};
+    meter.updateMeters(0.55f);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(recorder.painted.isEmpty()) << "the same level draws nothing";
+}
+
+} // namespace

@@ -3,10 +3,12 @@
 // transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the
 // export screen while an upload is 41% done (export-uploading.png), the library screens
 // (categories, a recording list, search results, edit mode, a help page) into
-// OUTDIR/library-<screen>.png, the settings screen (settings.png), and the details screen with a
+// OUTDIR/library-<screen>.png, the settings screen (settings.png), the details screen with a
 // portrait photo, a landscape photo and no photo, and its category picker, into
-// OUTDIR/details-<state>.png. The audio is the virtual device with a manual clock and a 440 Hz
-// tone as the microphone, so the pictures are the same on every run.
+// OUTDIR/details-<state>.png, and the whole window showing the recorder screen and the category
+// list at 360 x 720, 720 x 1440 and 1280 x 800 (OUTDIR/window-<screen>-<size>.png). The audio is
+// the virtual device with a manual clock and a 440 Hz tone as the microphone, so the pictures are
+// the same on every run.
 #include "PushScreenshot.h"
 #include "browser/AppInfoController.h"
 #include "browser/ItemDetailsController.h"
@@ -22,7 +24,9 @@
 #include "platform/audio/VirtualAudioDevice.h"
 #include "platform/system/IdleInhibitor.h"
 #include "platform/system/LocationManager.h"
+#include "platform/ui/AlertLayer.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScaledWindow.h"
 #include "platform/ui/SearchBar.h"
 #include "recorder/AudioViewController.h"
 #include "recorder/RecTimerController.h"
@@ -37,6 +41,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
@@ -72,11 +77,17 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     {
         AppDelegate app(env);
-        QWidget window;
-        window.setFixedSize(320, 480);
+        // The application's window: the screens in a view of 320 x 480 points (or taller),
+        // scaled to the window. Most pictures show the view at one pixel per point.
+        ScaledWindow scaled;
+        scaled.resize(320, 480);
+        QWidget& window = *scaled.contentView();
         auto* navigation = new NavigationController(&window);
-        navigation->setGeometry(0, 0, 320, 480);
-        app.window = &window;
+        auto* column = new QVBoxLayout(&window);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->addWidget(navigation);
+        AlertLayer::setHost(&window);
+        app.window = &scaled;
         app.navigationController = navigation;
         RecTimerController timer;
         app.recTimerController = &timer;
@@ -121,6 +132,22 @@ int main(int argc, char* argv[])
                 exitCode = 1;
             }
         };
+        // The whole window at a phone's size, at double density, and on a desktop.
+        auto shootSizes = [&](const QString& name) {
+            for (const QSize size : {QSize(360, 720), QSize(720, 1440), QSize(1280, 800)}) {
+                scaled.resize(size);
+                QCoreApplication::processEvents();
+                const QString path =
+                    outDir +
+                    QStringLiteral("/%1-%2x%3.png").arg(name).arg(size.width()).arg(size.height());
+                if (!scaled.grab().save(path)) {
+                    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+                    exitCode = 1;
+                }
+            }
+            scaled.resize(320, 480);
+            QCoreApplication::processEvents();
+        };
         TransportView* transport = screen->dbView()->transportView();
         screen->locatorValueChanged(0.0f);
         shoot(QStringLiteral("recorder-idle"));
@@ -131,6 +158,7 @@ int main(int argc, char* argv[])
         screen->dbView()->locatorControl()->setValue(2.6f);
         screen->locatorValueChanged(2.6f);
         shoot(QStringLiteral("recorder-loaded"));
+        shootSizes(QStringLiteral("window-recorder"));
         transport->doPlay();
         run(1.3);
         shoot(QStringLiteral("recorder-playing"));
@@ -206,6 +234,7 @@ int main(int argc, char* argv[])
         app.persist();
         navigation->popToViewController(categoryList, false);
         shoot("library-categories");
+        shootSizes(QStringLiteral("window-categories"));
         categoryList->tableViewDidSelectRowAtIndexPath(categoryList->myTableView(), 5); // Music
         shoot("library-recordings");
         recordingList->searchBarTextDidChange(recordingList->searchBar(), QStringLiteral("ki"));
@@ -258,6 +287,7 @@ int main(int argc, char* argv[])
         showDetails(1, "details-landscape");
         navigation->popViewControllerAnimated(false);
         showDetails(2, "details-no-photo");
+        AlertLayer::setHost(nullptr);
     }
     AudioDevice::setDefaultDevice(nullptr);
     if (!shootPushScreen(outDir))

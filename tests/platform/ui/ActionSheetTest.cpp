@@ -72,7 +72,7 @@ TEST_F(ActionSheetTest, TappingAButtonHidesTheSheetThenTellsTheDelegate)
     EXPECT_EQ(ActionSheet::history(),
               QStringList({"Are you sure you want to delete this recording? [Delete|Cancel]"}));
     EXPECT_TRUE(calls.isEmpty()) << "showing never waits for an answer";
-    auto* overlay = window.findChild<QWidget*>("ActionSheetOverlay");
+    auto* overlay = window.findChild<QWidget*>("AlertLayerOverlay");
     ASSERT_NE(overlay, nullptr);
     window.resize(320, 568);
     EXPECT_EQ(overlay->geometry(), window.rect()) << "the sheet covers the whole window";

@@ -44,3 +44,24 @@ TEST(BundleImageTest, PrefersTheDoubleDensityFileAndKeepsTheSizeInPoints)
 }
 
 } // namespace
+
+namespace {
+
+// The dashboard's double-density pictures together are larger than Qt's shared pixmap cache;
+// none may be decoded a second time when it is asked for again.
+TEST(BundleImageTest, AnImageIsDecodedOnceHoweverManyOthersFollow)
+{
+    sonavell::test::ScratchDir dir;
+    dir.write("images/.keep", {});
+    for (int i = 0; i < 12; ++i)
+        writeImage(dir, QString("large%1.png").arg(i), {1000, 1000}, QColor(i * 20, 0, 0));
+    const QByteArray saved = qgetenv("SONAVELL_RESOURCES");
+    qputenv("SONAVELL_RESOURCES", dir.path().toUtf8());
+    const qint64 first = BundleImage::imageNamed("large0.png").cacheKey();
+    for (int i = 1; i < 12; ++i)
+        EXPECT_FALSE(BundleImage::imageNamed(QString("large%1.png").arg(i)).isNull());
+    EXPECT_EQ(BundleImage::imageNamed("large0.png").cacheKey(), first);
+    qputenv("SONAVELL_RESOURCES", saved);
+}
+
+} // namespace

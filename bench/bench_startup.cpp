@@ -1,0 +1,183 @@
+// bench_startup [ROUNDS [PROGRAM]]: starts sonavell (or PROGRAM, another build of it) and a Qt
+// Widgets hello-world built the same way, in turns, on the offscreen platform, and prints for each
+// the median time from the start of the process to its first painted frame, their ratio, and when
+// sonavell goes idle: the end of the last 50 ms stretch in which it used more than a tenth of a
+// core (read from the kernel's per-thread CPU clocks, so measuring costs the program nothing).
+// sonavell runs over an empty library in a scratch folder with the virtual audio device.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr double kWatchSeconds = 1.5;
+constexpr double kWindowSeconds = 0.05;
+constexpr double kBusyShare = 0.10;
+
+int64_t monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// CPU time of every thread of the process, in nanoseconds.
+int64_t cpuNs(pid_t pid)
+{
+    int64_t total = 0;
+    QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(pid), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (tasks.hasNext()) {
+        QFile stat(tasks.next() + QStringLiteral("/schedstat"));
+        if (stat.open(QIODevice::ReadOnly))
+            total += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
+}
+
+struct Run
+{
+    double firstFrameMs = -1;
+    double idleMs = -1;
+};
+
+std::optional<Run> runOnce(const char* program, const std::vector<std::string>& environment)
+{
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const int64_t start = monotonicNs();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return std::nullopt;
+    if (pid == 0) {
+        dup2(pipeFds[1], STDERR_FILENO);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        for (const std::string& entry : environment)
+            putenv(const_cast<char*>(entry.c_str()));
+        execl(program, program, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+
+    Run run;
+    std::string pending;
+    std::vector<std::pair<int64_t, int64_t>> samples; // (wall ns since start, cpu ns)
+    while (monotonicNs() - start < int64_t(kWatchSeconds * 1e9)) {
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        poll(&fd, 1, 5);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            pending.append(buffer, size_t(n));
+            size_t end;
+            while ((end = pending.find('\n')) != std::string::npos) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                if (line.rfind("first-frame ", 0) == 0 && run.firstFrameMs < 0)
+                    run.firstFrameMs = double(std::stoll(line.substr(12)) - start) / 1e6;
+            }
+        }
+        samples.emplace_back(monotonicNs() - start, cpuNs(pid));
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 500 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        usleep(10000);
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    close(pipeFds[0]);
+
+    // The end of the last busy 50 ms stretch.
+    const int64_t window = int64_t(kWindowSeconds * 1e9);
+    size_t from = 0;
+    run.idleMs = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        while (samples[i].first - samples[from].first > window)
+            ++from;
+        const int64_t wall = samples[i].first - samples[from].first;
+        const int64_t cpu = samples[i].second - samples[from].second;
+        if (wall > window / 2 && double(cpu) > kBusyShare * double(wall))
+            run.idleMs = double(samples[i].first) / 1e6;
+    }
+    return run;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const char* sonavellPath = argc > 2 ? argv[2] : SONAVELL_PATH;
+    QTemporaryDir scratch;
+    const std::string base = scratch.path().toStdString();
+    QDir().mkpath(scratch.filePath(QStringLiteral("config")));
+    QDir().mkpath(scratch.filePath(QStringLiteral("data")));
+    const std::vector<std::string> common = {
+        "QT_QPA_PLATFORM=offscreen",
+        "SONAVELL_REPORT_FIRST_FRAME=1",
+        "XDG_CONFIG_HOME=" + base + "/config",
+        "XDG_DATA_HOME=" + base + "/data",
+    };
+    std::vector<std::string> sonavellEnvironment = common;
+    sonavellEnvironment.push_back("SONAVELL_AUDIO=virtual");
+    sonavellEnvironment.push_back("SONAVELL_DOCUMENTS=" + base + "/Documents");
+    sonavellEnvironment.push_back("SONAVELL_RESOURCES=" SONAVELL_RESOURCE_DIR);
+    sonavellEnvironment.push_back("AVAHI_COMPAT_NOWARN=1");
+
+    std::vector<double> sonavellFrames, helloFrames, sonavellIdle, helloIdle;
+    // A first start of each warms the file cache; it is not counted.
+    runOnce(sonavellPath, sonavellEnvironment);
+    runOnce(HELLO_PATH, common);
+    for (int round = 0; round < rounds; ++round) {
+        if (auto run = runOnce(sonavellPath, sonavellEnvironment); run && run->firstFrameMs > 0) {
+            sonavellFrames.push_back(run->firstFrameMs);
+            sonavellIdle.push_back(run->idleMs);
+        }
+        if (auto run = runOnce(HELLO_PATH, common); run && run->firstFrameMs > 0) {
+            helloFrames.push_back(run->firstFrameMs);
+            helloIdle.push_back(run->idleMs);
+        }
+    }
+    if (sonavellFrames.empty() || helloFrames.empty()) {
+        std::fprintf(stderr, "bench_startup: a program did not report its first frame\n");
+        return 1;
+    }
+    const double sonavell = median(sonavellFrames);
+    const double hello = median(helloFrames);
+    std::printf("GUI start-up to the first frame (median of %d, offscreen)\n", rounds);
+    std::printf("  sonavell            %7.1f ms\n", sonavell);
+    std::printf("  Qt hello-world      %7.1f ms\n", hello);
+    std::printf("  ratio               %7.2f x   (goal <= 2.50 x)\n", sonavell / hello);
+    std::printf("Idle after start (last 50 ms with more than 10%% of a core busy)\n");
+    std::printf("  sonavell            %7.1f ms   (goal <= 300 ms)\n", median(sonavellIdle));
+    std::printf("  Qt hello-world      %7.1f ms\n", median(helloIdle));
+    return 0;
+}
