@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 // The pages are written straight into UTF-8 bytes. Texts made of plain ASCII (nearly all of
@@ -17,15 +18,26 @@ const QString kAllName = QStringLiteral("All");
 // Appends the text HTML-escaped (&, <, >, ") as UTF-8.
 void appendEscaped(QByteArray& out, const QString& text)
 {
-    const qsizetype start = out.size();
+    bool plain = true;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u >= 0x80) {
-            out.truncate(start);
             out += text.toHtmlEscaped().toUtf8();
             return;
         }
-        switch (u) {
+        plain = plain && u != '&' && u != '<' && u != '>' && u != '"';
+    }
+    if (plain) {
+        // One copy of the ASCII text.
+        const qsizetype at = out.size();
+        out.resize(at + text.size());
+        char* p = out.data() + at;
+        for (const QChar c : text)
+            *p++ = char(c.unicode());
+        return;
+    }
+    for (const QChar c : text) {
+        switch (c.unicode()) {
         case '&':
             out += "&amp;";
             break;
@@ -39,7 +51,7 @@ void appendEscaped(QByteArray& out, const QString& text)
             out += "&quot;";
             break;
         default:
-            out += char(u);
+            out += char(c.unicode());
         }
     }
 }
@@ -49,9 +61,12 @@ void appendEscaped(QByteArray& out, const QString& text)
 void appendEncodedPath(QByteArray& out, const QString& path)
 {
     static const char hex[] = "0123456789ABCDEF";
-    auto append = [&out](unsigned char b) {
-        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
-            b == '-' || b == '.' || b == '_' || b == '~' || b == '/') {
+    auto kept = [](unsigned char b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
+               b == '-' || b == '.' || b == '_' || b == '~' || b == '/';
+    };
+    auto append = [&](unsigned char b) {
+        if (kept(b)) {
             out += char(b);
         } else {
             out += '%';
@@ -59,12 +74,15 @@ void appendEncodedPath(QByteArray& out, const QString& path)
             out += hex[b & 15];
         }
     };
-    bool ascii = true;
+    bool plain = true;
     for (const QChar c : path)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii) {
+        plain = plain && c.unicode() < 0x80 && kept((unsigned char)c.unicode());
+    if (plain) {
+        const qsizetype at = out.size();
+        out.resize(at + path.size());
+        char* p = out.data() + at;
         for (const QChar c : path)
-            append((unsigned char)c.unicode());
+            *p++ = char(c.unicode());
         return;
     }
     for (const char b : path.toUtf8())
@@ -76,9 +94,19 @@ QString shownCategory(const QString& name)
     return name == QLatin1String(kAllRecordingsCategory) ? kAllName : name;
 }
 
+// Seconds with one decimal and the letter s ("%0.1fs"), rounded as Qt rounds (a tie such as
+// 0.25 goes up, where the C library would round it to even).
 void appendDuration(QByteArray& out, double seconds)
 {
-    out += QString::asprintf("%0.1fs", seconds).toLatin1();
+    out += QByteArray::number(seconds, 'f', 1);
+    out += 's';
+}
+
+void appendNumber(QByteArray& out, long long number)
+{
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%lld", number);
+    out.append(text, n > 0 ? n : 0);
 }
 
 } // namespace
@@ -126,7 +154,7 @@ QByteArray SharingPages::filesContent(const LibrarySnapshot& library, const QStr
             html += "</td>\n<td>";
             appendDuration(html, recording.duration);
             html += "</td>\n<td>";
-            html += QByteArray::number(size);
+            appendNumber(html, size);
             html += "</td>\n<td>";
             appendEscaped(html, shownCategory(recording.category));
             html += "</td>\n<td>";
