@@ -25,9 +25,6 @@
 
 namespace {
 
-const QString kCategoriesFile = QStringLiteral("categories.plist");
-const QString kRecordingsFile = QStringLiteral("recordings.plist");
-
 template <typename T>
 std::vector<const Archivable*> archivables(const QList<std::shared_ptr<T>>& list)
 {
@@ -73,6 +70,11 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     };
 
     QDir().mkpath(m_env.documentsPath);
+    m_saver = std::make_unique<LibrarySaver>(
+        m_env.documentsPath, [this](const LibrarySaver::Result& result) {
+            QMetaObject::invokeMethod(
+                this, [this, result] { saveFinished(result); }, Qt::QueuedConnection);
+        });
     loadLibrary();
     m_recordingIndex = 0;
 
@@ -163,14 +165,16 @@ void readArchive(const QString& path, const QString& className,
 
 void AppDelegate::loadLibrary()
 {
+    // A library of this process that still writes into the folder finishes first.
+    LibrarySaver::waitForSavesTo(m_env.documentsPath);
     const QDir docs(m_env.documentsPath);
     bool categoriesMissing = true;
     readArchive(
-        docs.filePath(kCategoriesFile), QStringLiteral("Category"),
+        docs.filePath(LibrarySaver::kCategoriesFile), QStringLiteral("Category"),
         [this](KeyedUnarchiver& coder) { m_categories.append(std::make_shared<Category>(coder)); },
         categoriesMissing);
     readArchive(
-        docs.filePath(kRecordingsFile), QStringLiteral("Recording"),
+        docs.filePath(LibrarySaver::kRecordingsFile), QStringLiteral("Recording"),
         [this](KeyedUnarchiver& coder) {
             m_recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
         },
@@ -227,6 +231,7 @@ void AppDelegate::applicationWillTerminate()
 {
     m_terminating = true;
     persist();
+    waitForSaves(); // the program may end as soon as this returns
     const RecordingList unfiltered = recArrayFilter(QString());
     const RecordingList view = recArrayFilter(m_searchText);
     int32_t position = -1;
@@ -237,31 +242,32 @@ void AppDelegate::applicationWillTerminate()
     userDefaults().sync();
 }
 
-bool AppDelegate::writeArchive(const QString& fileName, const QByteArray& data,
-                               QString* error) const
-{
-    const QString path = QDir(m_env.documentsPath).filePath(fileName);
-    if (AtomicFile::write(path, data, error))
-        return true;
-    qCWarning(lcCore).noquote() << "Could not write" << path << ":" << *error
-                                << "- the previous file is kept";
-    return false;
-}
-
 bool AppDelegate::persist()
 {
     m_savePending = false;
-    QString error;
-    const bool saved =
-        writeArchive(kCategoriesFile, dataOfType(QString()), &error) &&
-        writeArchive(kRecordingsFile,
-                     KeyedArchiver::archivedDataWithRootArray(archivables(m_recordings)), &error);
     publishSnapshot();
-    if (saved)
+    m_saver->save(m_snapshot.load());
+    return !m_lastSaveFailed;
+}
+
+bool AppDelegate::waitForSaves()
+{
+    const LibrarySaver::Result last = m_saver->waitUntilIdle();
+    if (last.number > 0)
+        saveFinished(last);
+    return !m_lastSaveFailed;
+}
+
+void AppDelegate::saveFinished(const LibrarySaver::Result& result)
+{
+    if (result.number <= m_lastSaveHandled)
+        return;
+    m_lastSaveHandled = result.number;
+    m_lastSaveFailed = !result.saved;
+    if (result.saved)
         m_saveFailureShown = false;
     else if (!m_saveFailureShown && !m_terminating)
-        showSaveFailedAlert(error);
-    return saved;
+        showSaveFailedAlert(result.error);
 }
 
 void AppDelegate::libraryEdited(bool save)
@@ -348,10 +354,14 @@ void AppDelegate::locationManagerDidUpdateToLocation(LocationManager* manager,
 
 QString AppDelegate::getNewRecordingName() const
 {
+    // Only names in the default form can be taken; the others need not be hashed.
+    const QString prefix = QStringLiteral("New Memo ");
     QSet<QString> names;
-    names.reserve(m_recordings.size());
-    for (const auto& r : m_recordings)
-        names.insert(r->name());
+    for (const auto& r : m_recordings) {
+        const QString& name = r->name();
+        if (name.startsWith(prefix))
+            names.insert(name);
+    }
     for (int n = 1;; ++n) {
         const QString candidate = QStringLiteral("New Memo %1").arg(n);
         if (!names.contains(candidate))
@@ -470,10 +480,11 @@ AppDelegate::RecordingList AppDelegate::recArrayFilter(const QString& filter) co
 
 void AppDelegate::integrityCheck()
 {
-    QSet<QString> known;
+    // The records by file name; the walk tells each known record its file's size on the way.
+    QHash<QString, Recording*> known;
     known.reserve(m_recordings.size());
     for (const auto& r : m_recordings)
-        known.insert(r->filename());
+        known.insert(r->filename(), r.get());
 
     int adopted = 0;
     const QDir root(m_env.documentsPath);
@@ -502,8 +513,11 @@ void AppDelegate::integrityCheck()
                 continue;
             qCInfo(lcCore).noquote()
                 << QStringLiteral("IntegrityCheck: %1").arg(relative.left(relative.size() - 4));
-            if (known.contains(relative))
+            if (const auto found = known.constFind(relative); found != known.constEnd()) {
+                if (*found && (*found)->knownFileSize() < 0)
+                    (*found)->setKnownFileSize(info.size());
                 continue;
+            }
             // Only regular files that really lie inside the documents folder are adopted: not a
             // link to a file elsewhere (a take would overwrite it), not a FIFO or a device.
             if (DocumentPath::kind(info.filePath()) != DocumentPath::Kind::Regular ||
@@ -518,7 +532,7 @@ void AppDelegate::integrityCheck()
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
             readFileFacts(*recording, info.filePath());
-            known.insert(relative);
+            known.insert(relative, nullptr);
             ++adopted;
         }
     };
@@ -628,17 +642,28 @@ void AppDelegate::publishSnapshot()
 {
     auto snapshot = std::make_shared<LibrarySnapshot>();
     m_publishPending = false;
+    snapshot->version = ++m_snapshotVersion;
     snapshot->documentsPath = m_env.documentsPath;
     for (const auto& c : m_categories)
         snapshot->categories.append(c->name());
     snapshot->recordings.reserve(size_t(m_recordings.size()));
     for (const auto& r : m_recordings) {
-        snapshot->recordings.push_back({r->filename(), r->name(), formatDate(r->date()),
-                                        r->duration(), r->category(), r->locationString(),
-                                        r->quality(), r->channels(), r->hideFromWebSharing()});
+        LibrarySnapshot::RecordingEntry& entry = snapshot->recordings.emplace_back(r->entry());
+        entry.dateText = formatDate(r->date());
+        entry.fileSize = fileSizeOf(*r);
     }
     m_snapshot.store(std::move(snapshot));
     emit libraryChanged();
+}
+
+int64_t AppDelegate::fileSizeOf(const Recording& recording) const
+{
+    if (recording.knownFileSize() < 0) {
+        // As a browser would find it: links followed, 0 when there is no file.
+        const QFileInfo info(m_env.documentsPath + QLatin1Char('/') + recording.filename());
+        recording.setKnownFileSize(info.exists() ? info.size() : 0);
+    }
+    return recording.knownFileSize();
 }
 
 LibrarySnapshotPtr AppDelegate::librarySnapshot() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Category.h"
+#include "core/LibrarySaver.h"
 #include "core/LibrarySnapshot.h"
 #include "core/Recording.h"
 #include "platform/system/SettingsKeys.h"
@@ -112,9 +113,13 @@ public:
     // Life cycle.
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
-    // Writes both archives. False when either could not be written: the previous file is then
-    // kept whole, the reason is logged, and the user is told once until a save succeeds again.
+    // Publishes a snapshot and has both archives written from it on the saving thread; returns
+    // at once. A write that fails keeps the previous file whole, logs the reason and tells the
+    // user once until a save succeeds again. The result is false when the last save that has
+    // ended failed (the outcome of this one is known after waitForSaves()).
     bool persist();
+    // Blocks until every save asked for is on disk (or has failed); false when the last failed.
+    bool waitForSaves();
     // The one way an in-place edit of the library (a record's fields, the order of the lists)
     // takes effect: a new snapshot for the web server and, with `save`, the archives written.
     // Both happen once at the end of the current event-loop turn, however many edits it made.
@@ -157,7 +162,11 @@ private:
     std::shared_ptr<Recording> appendNewRecording();
     void publishSnapshot();
     void applyPendingEdits();
-    bool writeArchive(const QString& fileName, const QByteArray& data, QString* error) const;
+    // The outcome of a save, on the main thread; outcomes older than one already handled are
+    // dropped.
+    void saveFinished(const LibrarySaver::Result& result);
+    // The size of the recording's file, measured only when the record does not know it.
+    int64_t fileSizeOf(const Recording& recording) const;
     void showSaveFailedAlert(const QString& reason);
     // Fills in an adopted file's facts from its header.
     void readFileFacts(Recording& recording, const QString& path) const;
@@ -169,6 +178,9 @@ private:
     bool m_publishPending = false;
     bool m_savePending = false;
     bool m_saveFailureShown = false; // the user has been told; cleared by the next good save
+    bool m_lastSaveFailed = false;
+    uint64_t m_lastSaveHandled = 0;
+    uint64_t m_snapshotVersion = 0;
     bool m_terminating = false;
     int32_t m_categoryIndex = 0;
     int32_t m_recordingIndex = 0;
@@ -179,4 +191,6 @@ private:
     QLocale m_dateFormatter;
     mutable QHash<qint64, QString> m_dateTexts; // formatted dates by moment
     std::atomic<std::shared_ptr<const LibrarySnapshot>> m_snapshot;
+    // Last, so that it is the first to go: the pending write completes while the rest stands.
+    std::unique_ptr<LibrarySaver> m_saver;
 };

@@ -49,17 +49,39 @@ Recording::Recording(KeyedUnarchiver& coder, const QString& documentsPath)
 
 void Recording::encodeWithCoder(KeyedArchiver& coder) const
 {
-    coder.encodeString("fileName", m_filename);
-    coder.encodeString("name", m_name);
-    coder.encodeDate("date", m_date);
-    coder.encodeDouble("duration", m_duration);
-    coder.encodeString("category", m_category);
-    coder.encodeObject("location", m_location);
-    coder.encodeString("locationString", m_locationString);
-    coder.encodeString("quality", m_quality);
-    coder.encodeInt32("channels", m_channels);
-    coder.encodeFloat("playtime", m_lastPlayTime);
-    coder.encodeBool("hideweb", m_hideFromWebSharing);
+    encodeEntry(coder, entry());
+}
+
+LibrarySnapshot::RecordingEntry Recording::entry() const
+{
+    LibrarySnapshot::RecordingEntry e;
+    e.filename = m_filename;
+    e.name = m_name;
+    e.duration = m_duration;
+    e.category = m_category;
+    e.locationString = m_locationString;
+    e.quality = m_quality;
+    e.channels = m_channels;
+    e.hideFromWebSharing = m_hideFromWebSharing;
+    e.date = m_date;
+    e.location = m_location;
+    e.lastPlayTime = m_lastPlayTime;
+    return e;
+}
+
+void Recording::encodeEntry(KeyedArchiver& coder, const LibrarySnapshot::RecordingEntry& e)
+{
+    coder.encodeString("fileName", e.filename);
+    coder.encodeString("name", e.name);
+    coder.encodeDate("date", e.date);
+    coder.encodeDouble("duration", e.duration);
+    coder.encodeString("category", e.category);
+    coder.encodeObject("location", e.location);
+    coder.encodeString("locationString", e.locationString);
+    coder.encodeString("quality", e.quality);
+    coder.encodeInt32("channels", e.channels);
+    coder.encodeFloat("playtime", e.lastPlayTime);
+    coder.encodeBool("hideweb", e.hideFromWebSharing);
 }
 
 QString Recording::photoFilename() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LibrarySnapshot.h"
 #include "platform/archive/Archivable.h"
 #include "platform/archive/ArchivedObject.h"
 
@@ -26,13 +27,23 @@ public:
     Recording(KeyedUnarchiver& coder, const QString& documentsPath);
 
     QString filename() const { return m_filename; }
-    void setFilename(const QString& v) { m_filename = v; }
+    void setFilename(const QString& v)
+    {
+        m_filename = v;
+        m_fileSize = -1;
+    }
     QString name() const { return m_name; }
     void setName(const QString& v) { m_name = v; }
     QDateTime date() const { return m_date; }
     void setDate(const QDateTime& v) { m_date = v.toUTC(); }
     double duration() const { return m_duration; }
-    void setDuration(double v) { m_duration = v; }
+    // A new duration means the file was (re)measured, after a take for example: its size is
+    // measured again too.
+    void setDuration(double v)
+    {
+        m_duration = v;
+        m_fileSize = -1;
+    }
     QString category() const { return m_category; }
     void setCategory(const QString& v) { m_category = v; }
     ArchivedObject::Ptr location() const { return m_location; }
@@ -47,6 +58,17 @@ public:
     void setLastPlayTime(float v) { m_lastPlayTime = v; }
     bool hideFromWebSharing() const { return m_hideFromWebSharing; }
     void setHideFromWebSharing(bool v) { m_hideFromWebSharing = v; }
+
+    // The size of the WAV file as last measured, or -1 when it has to be measured (never, or
+    // since the file name or the duration changed). The library keeps it so that the shared
+    // pages need not stat every file.
+    int64_t knownFileSize() const { return m_fileSize; }
+    void setKnownFileSize(int64_t bytes) const { m_fileSize = bytes; }
+
+    // The record's fields as a snapshot entry; dateText and fileSize are left for the caller.
+    LibrarySnapshot::RecordingEntry entry() const;
+    // Writes a snapshot entry exactly as encodeWithCoder writes the record it was taken from.
+    static void encodeEntry(KeyedArchiver& coder, const LibrarySnapshot::RecordingEntry& entry);
 
     // The photo file's name: the file name with its extension replaced by "jpg".
     QString photoFilename() const;
@@ -76,4 +98,5 @@ private:
     int32_t m_channels = 0;
     float m_lastPlayTime = 0;
     bool m_hideFromWebSharing = false;
+    mutable int64_t m_fileSize = -1;
 };

@@ -359,7 +359,8 @@ LibrarySnapshotPtr SharingController::currentLibrary() const
 
 HttpConnection::Answer SharingController::answerForRequest(const QByteArray& request) const
 {
-    return WebRequest(currentLibrary(), m_myDocumentsPath, m_myResourcePath).answer(request);
+    return WebRequest(currentLibrary(), m_myDocumentsPath, m_myResourcePath, &m_pageCache)
+        .answer(request);
 }
 
 QByteArray SharingController::generateCategoriesContent() const

@@ -6,6 +6,7 @@
 #include "platform/net/ListeningSocket.h"
 #include "platform/net/NetService.h"
 #include "platform/net/NetServiceBrowser.h"
+#include "sharing/SharingPageCache.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -145,6 +146,8 @@ private:
     QString m_serviceName;
     QString m_myResourcePath;
     QString m_myDocumentsPath;
+    // The generated part of the library pages for the current snapshot.
+    mutable SharingPageCache m_pageCache;
     QString m_myPublicHostNameURL;
     QString m_myPublicRawURL;
     bool m_sharingOn = false;

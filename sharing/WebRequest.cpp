@@ -1,5 +1,6 @@
 #include "sharing/WebRequest.h"
 
+#include "sharing/SharingPageCache.h"
 #include "sharing/SharingPages.h"
 
 #include "platform/system/DocumentPath.h"
@@ -156,10 +157,12 @@ RangeKind parseRange(const QString& value, qint64 size, qint64& first, qint64& l
 
 } // namespace
 
-WebRequest::WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath)
+WebRequest::WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath,
+                       SharingPageCache* pageCache)
     : m_library(std::move(library))
     , m_documentsPath(std::move(documentsPath))
     , m_resourcePath(std::move(resourcePath))
+    , m_pageCache(pageCache)
 {
 }
 
@@ -232,8 +235,12 @@ HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
     }
     const LibrarySnapshot empty;
     const LibrarySnapshot& library = m_library ? *m_library : empty;
-    body += SharingPages::categoriesContent(library);
-    body += SharingPages::filesContent(library, m_documentsPath, category);
+    if (m_pageCache) {
+        body += m_pageCache->documents(library, m_documentsPath, category);
+    } else {
+        body += SharingPages::categoriesContent(library);
+        body += SharingPages::filesContent(library, m_documentsPath, category);
+    }
     return answerWithHead(QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") +
                               QByteArray::number(body.size()) +
                               QByteArrayLiteral("\r\nContent-Type: text/html\r\n"

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+class SharingPageCache;
+
 // The web server's answer to one request, worked out from the request's bytes, a library
 // snapshot and the two folders alone (no socket). Only "GET <target> HTTP/..." is understood;
 // anything else is a bad request. The target is percent-decoded, split into path components and
@@ -24,8 +26,10 @@ class WebRequest
 {
 public:
     // A null library is taken as an empty one. An empty resourcePath means there is no web
-    // folder: pages have no head and web files are never found.
-    WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath);
+    // folder: pages have no head and web files are never found. With a page cache, the
+    // generated part of a page is taken from it (and kept in it) while the snapshot stays.
+    WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath,
+               SharingPageCache* pageCache = nullptr);
 
     // The complete answer, head and body, with the file to send after them if any.
     HttpConnection::Answer answer(const QByteArray& request) const;
@@ -40,4 +44,5 @@ private:
     LibrarySnapshotPtr m_library;
     QString m_documentsPath;
     QString m_resourcePath;
+    SharingPageCache* m_pageCache = nullptr;
 };

@@ -138,7 +138,7 @@ void HttpConnection::readyWrite()
 
 void HttpConnection::writeSome()
 {
-    qint64 budget = kWriteBudget;
+    qint64 budget = m_useSendfile ? kSendfileBudget : kWriteBudget;
     while (budget > 0) {
         if (m_pendingOffset >= m_pending.size()) {
             m_pending.clear();

@@ -70,6 +70,7 @@ TEST_F(Archives, WrittenFilesHaveTheKeyedArchiveShape)
     auto app = start();
     app->addRecording();
     app->persist();
+    app->waitForSaves();
     QProcess python;
     python.start("/usr/bin/python3", {"-c", R"(
 import plistlib, sys
@@ -148,6 +149,7 @@ TEST_F(Archives, LegacyPhotoBecomesAFileAndLeavesTheArchive)
     const QImage thumb = app->recordings()[0]->getPhotoImage(docs());
     EXPECT_EQ(thumb.size(), QSize(120, 121));
     app->persist();
+    app->waitForSaves();
     EXPECT_FALSE(readFile(docs() + "/recordings.plist").contains("photo"));
 }
 

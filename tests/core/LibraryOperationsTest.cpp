@@ -29,6 +29,7 @@ TEST_F(Library, AddRecordingStampsNamesAndFilesIt)
     // Filed under "*****", it shows in the all-recordings category only.
     app->setCategoryIndex(1);
     EXPECT_TRUE(app->recArrayFilter(QString()).isEmpty());
+    app->waitForSaves();
     EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist"));
 
     // Names count up across categories; a free number is used again, compared exactly.

@@ -35,6 +35,13 @@ QByteArray wav(int rate, int channels, int frames)
     return h + QByteArray(int(dataBytes), '\0');
 }
 
+// Asks for a save and waits for its outcome.
+bool saved(AppDelegate& app)
+{
+    app.persist();
+    return app.waitForSaves();
+}
+
 const QString kSaveFailed = QStringLiteral("Sonavell: Your library could not be saved");
 
 int saveFailedAlerts()
@@ -59,7 +66,7 @@ TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
         auto app = start();
         app->setCategoryIndex(5);
         app->addRecording();
-        ASSERT_TRUE(app->persist());
+        ASSERT_TRUE(saved(*app));
     }
     const QByteArray categories = readFile(docs() + "/categories.plist");
     const QByteArray recordings = readFile(docs() + "/recordings.plist");
@@ -69,7 +76,7 @@ TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
         now = now.addSecs(1);
         app->addRecording();
     }
-    EXPECT_FALSE(app->persist());
+    EXPECT_FALSE(saved(*app));
     EXPECT_EQ(readFile(docs() + "/categories.plist"), categories);
     EXPECT_EQ(readFile(docs() + "/recordings.plist"), recordings);
     EXPECT_EQ(saveFailedAlerts(), 1) << AlertView::history().join('\n').toStdString();
@@ -85,9 +92,9 @@ TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
     EXPECT_TRUE(AlertView::history().isEmpty());
 
     // After a good save, the next failure is told again.
-    EXPECT_TRUE(app->persist());
+    EXPECT_TRUE(saved(*app));
     disk.fill();
-    EXPECT_FALSE(app->persist());
+    EXPECT_FALSE(saved(*app));
     EXPECT_EQ(saveFailedAlerts(), 1);
     AlertView::clearHistory();
     app->applicationWillTerminate(); // fails too, but says nothing at quit
@@ -98,7 +105,8 @@ TEST_F(LibrarySafety, AWriteThatFailsHalfWayKeepsThePreviousArchive)
 {
     auto app = start();
     app->addRecording();
-    const QByteArray saved = readFile(docs() + "/recordings.plist");
+    app->waitForSaves();
+    const QByteArray before = readFile(docs() + "/recordings.plist");
     for (int i = 0; i < 200; ++i) {
         now = now.addSecs(1);
         app->mutableRecordings().append(std::make_shared<Recording>(
@@ -106,12 +114,12 @@ TEST_F(LibrarySafety, AWriteThatFailsHalfWayKeepsThePreviousArchive)
     }
     {
         FileSizeLimit limit(16 * 1024);
-        EXPECT_FALSE(app->persist());
+        EXPECT_FALSE(saved(*app));
     }
-    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), before);
     EXPECT_EQ(saveFailedAlerts(), 1);
     EXPECT_TRUE(AlertView::history().last().contains("File too large"));
-    EXPECT_TRUE(app->persist());
+    EXPECT_TRUE(saved(*app));
 }
 
 TEST_F(LibrarySafety, EntriesThatAreNotRecordsAreSetAsideWithTheReadableOnesKept)
@@ -152,6 +160,7 @@ TEST_F(LibrarySafety, InPlaceEditsArePublishedAndSavedOncePerTurn)
 {
     auto app = start();
     app->addRecording();
+    app->waitForSaves();
     const QByteArray saved = readFile(docs() + "/recordings.plist");
     QSignalSpy published(app.get(), &AppDelegate::libraryChanged);
     auto take = app->recordings()[0];

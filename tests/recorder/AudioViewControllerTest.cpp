@@ -80,8 +80,9 @@ TEST_F(RecorderFixture, ATakeWritesItsLengthQualityAndPlaceWhenItStops)
     EXPECT_TRUE(transport()->hasPlayMode());
     EXPECT_FALSE(transport()->recording());
 
-    // Saved and shared by the end of the turn: a kill now loses none of it.
+    // Saved and shared by the end of the turn: a kill once the write is out loses none of it.
     QCoreApplication::processEvents();
+    app->waitForSaves();
     const auto saved = savedRecording(docs(), current()->filename());
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->duration(), current()->duration());

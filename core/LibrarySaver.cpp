@@ -1,0 +1,163 @@
+#include "core/LibrarySaver.h"
+
+#include "core/Category.h"
+#include "core/CoreLog.h"
+#include "core/Recording.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/system/AtomicFile.h"
+
+#include <QDir>
+
+const QString LibrarySaver::kCategoriesFile = QStringLiteral("categories.plist");
+const QString LibrarySaver::kRecordingsFile = QStringLiteral("recordings.plist");
+
+namespace {
+
+// A snapshot entry in the shape the archiver takes: it writes itself as the record it came from.
+class ArchivableEntry : public Archivable
+{
+public:
+    explicit ArchivableEntry(const LibrarySnapshot::RecordingEntry& entry)
+        : m_entry(&entry)
+    {
+    }
+    QString archiveClassName() const override { return QStringLiteral("Recording"); }
+    void encodeWithCoder(KeyedArchiver& coder) const override
+    {
+        Recording::encodeEntry(coder, *m_entry);
+    }
+
+private:
+    const LibrarySnapshot::RecordingEntry* m_entry;
+};
+
+// The savers alive in this process.
+std::mutex& registryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::vector<LibrarySaver*>& registry()
+{
+    static std::vector<LibrarySaver*> savers;
+    return savers;
+}
+
+} // namespace
+
+LibrarySaver::LibrarySaver(QString documentsPath, std::function<void(const Result&)> finished)
+    : m_documentsPath(std::move(documentsPath))
+    , m_finished(std::move(finished))
+{
+    m_thread = std::thread([this] { run(); });
+    std::lock_guard lock(registryMutex());
+    registry().push_back(this);
+}
+
+void LibrarySaver::waitForSavesTo(const QString& documentsPath)
+{
+    std::lock_guard lock(registryMutex());
+    for (LibrarySaver* saver : registry())
+        if (saver->m_documentsPath == documentsPath)
+            saver->waitUntilIdle();
+}
+
+LibrarySaver::~LibrarySaver()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+    std::lock_guard lock(registryMutex());
+    std::erase(registry(), this);
+}
+
+uint64_t LibrarySaver::save(LibrarySnapshotPtr snapshot)
+{
+    uint64_t number;
+    {
+        std::lock_guard lock(m_mutex);
+        number = ++m_lastNumber;
+        m_waiting = std::move(snapshot);
+        m_waitingNumber = number;
+    }
+    m_wake.notify_one();
+    return number;
+}
+
+LibrarySaver::Result LibrarySaver::waitUntilIdle()
+{
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_waiting && !m_writing; });
+    return m_last;
+}
+
+void LibrarySaver::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_waiting || m_stop; });
+        if (!m_waiting)
+            return; // stopped with nothing left to write
+        const LibrarySnapshotPtr snapshot = std::move(m_waiting);
+        const uint64_t number = m_waitingNumber;
+        m_waiting.reset();
+        m_writing = true;
+        lock.unlock();
+        const Result result = write(number, *snapshot);
+        if (m_finished)
+            m_finished(result);
+        lock.lock();
+        m_last = result;
+        m_writing = false;
+        m_idle.notify_all();
+    }
+}
+
+LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshot& library) const
+{
+    Result result;
+    result.number = number;
+    const QDir docs(m_documentsPath);
+    const std::pair<QString, QByteArray> files[] = {{kCategoriesFile, categoriesArchive(library)},
+                                                    {kRecordingsFile, recordingsArchive(library)}};
+    for (const auto& [name, data] : files) {
+        const QString path = docs.filePath(name);
+        if (!AtomicFile::write(path, data, &result.error)) {
+            qCWarning(lcCore).noquote() << "Could not write" << path << ":" << result.error
+                                        << "- the previous file is kept";
+            result.saved = false;
+            break;
+        }
+    }
+    return result;
+}
+
+QByteArray LibrarySaver::categoriesArchive(const LibrarySnapshot& library)
+{
+    std::vector<Category> categories;
+    categories.reserve(size_t(library.categories.size()));
+    for (const QString& name : library.categories)
+        categories.emplace_back(name);
+    std::vector<const Archivable*> objects;
+    objects.reserve(categories.size());
+    for (const Category& category : categories)
+        objects.push_back(&category);
+    return KeyedArchiver::archivedDataWithRootArray(objects);
+}
+
+QByteArray LibrarySaver::recordingsArchive(const LibrarySnapshot& library)
+{
+    std::vector<ArchivableEntry> entries;
+    entries.reserve(library.recordings.size());
+    for (const auto& entry : library.recordings)
+        entries.emplace_back(entry);
+    std::vector<const Archivable*> objects;
+    objects.reserve(entries.size());
+    for (const ArchivableEntry& entry : entries)
+        objects.push_back(&entry);
+    return KeyedArchiver::archivedDataWithRootArray(objects);
+}

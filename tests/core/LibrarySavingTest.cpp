@@ -1,0 +1,116 @@
+// The archives are written on the saving thread: same bytes as the records archive themselves,
+// in order, the newest state last, and never lost at quit. Snapshots carry the files' sizes.
+#include "LibraryFixture.h"
+#include "core/LibrarySaver.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+std::vector<const Archivable*> archivables(const AppDelegate::RecordingList& list)
+{
+    std::vector<const Archivable*> result;
+    for (const auto& r : list)
+        result.push_back(r.get());
+    return result;
+}
+
+} // namespace
+
+using LibrarySaving = LibraryFixture;
+
+TEST_F(LibrarySaving, TheSavedArchivesAreTheRecordsOwnArchives)
+{
+    auto app = start();
+    for (int i = 0; i < 3; ++i) {
+        now = now.addSecs(1);
+        app->setCategoryIndex(i);
+        app->addRecording();
+    }
+    auto r = app->recordings()[1];
+    r->setName(QStringLiteral("Tschüß & <more>"));
+    r->setDuration(125.25);
+    r->setLocationString(QStringLiteral("Malmö M 211 19 SE"));
+    r->setQuality(QStringLiteral("MQ"));
+    r->setChannels(2);
+    r->setLastPlayTime(12.5f);
+    r->setHideFromWebSharing(true);
+    r->setDate(QDateTime(QDate(2009, 4, 15), QTime(9, 30, 12, 250)));
+    app->mutableCategories()[2]->setName(QStringLiteral("Geschäft"));
+    app->persist();
+    ASSERT_TRUE(app->waitForSaves());
+
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), archiveOf(archivables(app->recordings())));
+    EXPECT_EQ(readFile(docs() + "/categories.plist"), app->dataOfType(QString()));
+    // No temporary file is left beside them.
+    EXPECT_EQ(QDir(docs()).entryList(QDir::Files),
+              (QStringList{"categories.plist", "recordings.plist"}));
+}
+
+TEST_F(LibrarySaving, ManyQuickChangesEndWithTheLastOneOnDiskEvenWithoutWaiting)
+{
+    {
+        auto app = start();
+        for (int i = 0; i < 60; ++i) {
+            now = now.addSecs(1);
+            app->addRecording();
+            app->recordings().last()->setName(QStringLiteral("Take %1").arg(i));
+            app->libraryEdited(true);
+        }
+        app->deleteRecording(0);
+        // Destroyed with writes still queued: the last one completes first.
+    }
+    QStringList expected;
+    for (int i = 1; i < 60; ++i)
+        expected << QStringLiteral("Take %1").arg(i);
+    auto reloaded = start();
+    EXPECT_EQ(names(reloaded->recordings()), expected);
+}
+
+TEST_F(LibrarySaving, QuitWaitsForTheLastWrite)
+{
+    auto app = launch();
+    app->addRecording();
+    app->recordings().last()->setName(QStringLiteral("Said at the door"));
+    app->applicationWillTerminate();
+    // Read straight from the disk, with the application still alive: nothing is pending.
+    LibrarySnapshot fromDisk;
+    fromDisk.recordings.push_back(app->recordings().last()->entry());
+    fromDisk.categories = {};
+    for (const auto& c : app->categories())
+        fromDisk.categories << c->name();
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), LibrarySaver::recordingsArchive(fromDisk));
+    EXPECT_EQ(readFile(docs() + "/categories.plist"), LibrarySaver::categoriesArchive(fromDisk));
+}
+
+TEST_F(LibrarySaving, SnapshotsCarryFileSizesMeasuredAgainWhenATakeEnds)
+{
+    dir.write("Documents/known.wav", QByteArray(1000, 'x'));
+    {
+        auto app = start(); // adopts known.wav
+        app->addRecording();
+    }
+    auto app = start();
+    ASSERT_EQ(app->recordings().size(), 2);
+    auto known = app->recordings()[0];
+    auto take = app->recordings()[1];
+    ASSERT_EQ(known->filename(), "known.wav");
+    EXPECT_EQ(known->knownFileSize(), 1000) << "told by the start-up walk";
+    EXPECT_EQ(app->librarySnapshot()->recordings[0].fileSize, 1000);
+    EXPECT_EQ(app->librarySnapshot()->recordings[1].fileSize, 0) << "no file yet";
+
+    // The take is written, then its length is set: the next snapshot measures it.
+    dir.write("Documents/" + take->filename(), QByteArray(4444, 'y'));
+    app->libraryEdited(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app->librarySnapshot()->recordings[1].fileSize, 0) << "not measured again";
+    take->setDuration(2.5);
+    app->libraryEdited(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app->librarySnapshot()->recordings[1].fileSize, 4444);
+    const uint64_t version = app->librarySnapshot()->version;
+    app->persist();
+    EXPECT_GT(app->librarySnapshot()->version, version) << "every snapshot has a new number";
+}
