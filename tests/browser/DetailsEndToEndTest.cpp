@@ -8,6 +8,7 @@
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/VirtualAudioDevice.h"
 #include "platform/system/IdleInhibitor.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/ImagePickerController.h"
 #include "platform/ui/NavigationBarButton.h"
@@ -136,6 +137,10 @@ TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
     tap(details->categoryDoneButton());
     EXPECT_EQ(details->modalViewController(), nullptr);
     EXPECT_EQ(details->categoryOfRecordingL()->text(), "Ideas");
+
+    // The first run's tip, still waiting for an answer, would keep the sheet from being drawn.
+    for (AlertView* alert : AlertView::visibleAlerts())
+        alert->dismissWithClickedButtonIndex(0);
 
     // A photo: the sheet, From Library, the picture, Choose.
     tap(details->photoPickerButton());
