@@ -457,14 +457,22 @@ AppDelegate::recordingsForCategoryWithTextFilter(const QString& name, const QStr
 {
     const bool all = name == QLatin1String(kAllRecordingsCategory);
     RecordingList result;
+    if (all && filter.isEmpty())
+        return m_recordings;
     for (const auto& r : m_recordings) {
-        if (!all && r->category() != name)
+        const Recording& recording = *r;
+        if (!all && recording.category() != name)
             continue;
-        if (filter.isEmpty() || r->name().contains(filter, Qt::CaseInsensitive) ||
-            (!r->locationString().isNull() &&
-             r->locationString().contains(filter, Qt::CaseInsensitive)) ||
-            formatDate(r->date()).contains(filter, Qt::CaseInsensitive) ||
-            makeTimeStringFromSamps(r->duration(), 0, 1).contains(filter, Qt::CaseInsensitive))
+        if (filter.isEmpty()) {
+            result.append(r);
+            continue;
+        }
+        // Every text is read in place (no copies); the derived ones are kept in the record.
+        const auto matches = [&](const QString& text) {
+            return text.contains(filter, Qt::CaseInsensitive);
+        };
+        if (matches(recording.nameRef()) || matches(recording.locationStringRef()) ||
+            matches(dateTextOf(recording)) || matches(durationTextOf(recording)))
             result.append(r);
     }
     return result;
@@ -648,9 +656,15 @@ void AppDelegate::publishSnapshot()
         snapshot->categories.append(c->name());
     snapshot->recordings.reserve(size_t(m_recordings.size()));
     for (const auto& r : m_recordings) {
-        LibrarySnapshot::RecordingEntry& entry = snapshot->recordings.emplace_back(r->entry());
-        entry.dateText = formatDate(r->date());
-        entry.fileSize = fileSizeOf(*r);
+        // A record that has not changed since the last snapshot shares its entry.
+        const int64_t fileSize = fileSizeOf(*r);
+        if (!r->sharedEntry()) {
+            auto entry = std::make_shared<LibrarySnapshot::RecordingEntry>(r->entry());
+            entry->dateText = dateTextOf(*r);
+            entry->fileSize = fileSize;
+            r->setSharedEntry(std::move(entry));
+        }
+        snapshot->recordings.push_back(r->sharedEntry());
     }
     m_snapshot.store(std::move(snapshot));
     emit libraryChanged();
@@ -664,6 +678,20 @@ int64_t AppDelegate::fileSizeOf(const Recording& recording) const
         recording.setKnownFileSize(info.exists() ? info.size() : 0);
     }
     return recording.knownFileSize();
+}
+
+const QString& AppDelegate::dateTextOf(const Recording& recording) const
+{
+    if (!recording.dateText())
+        recording.setDateText(formatDate(recording.date()));
+    return *recording.dateText();
+}
+
+const QString& AppDelegate::durationTextOf(const Recording& recording) const
+{
+    if (!recording.durationText())
+        recording.setDurationText(makeTimeStringFromSamps(recording.duration(), 0, 1));
+    return *recording.durationText();
 }
 
 LibrarySnapshotPtr AppDelegate::librarySnapshot() const

@@ -167,6 +167,10 @@ private:
     void saveFinished(const LibrarySaver::Result& result);
     // The size of the recording's file, measured only when the record does not know it.
     int64_t fileSizeOf(const Recording& recording) const;
+    // The texts the filter searches besides the name and the place, made once per record and
+    // again only after the date or the duration changes.
+    const QString& dateTextOf(const Recording& recording) const;
+    const QString& durationTextOf(const Recording& recording) const;
     void showSaveFailedAlert(const QString& reason);
     // Fills in an adopted file's facts from its header.
     void readFileFacts(Recording& recording, const QString& path) const;

@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 class KeyedUnarchiver;
 
@@ -31,11 +33,22 @@ public:
     {
         m_filename = v;
         m_fileSize = -1;
+        m_entry.reset();
     }
     QString name() const { return m_name; }
-    void setName(const QString& v) { m_name = v; }
+    const QString& nameRef() const { return m_name; }
+    void setName(const QString& v)
+    {
+        m_name = v;
+        m_entry.reset();
+    }
     QDateTime date() const { return m_date; }
-    void setDate(const QDateTime& v) { m_date = v.toUTC(); }
+    void setDate(const QDateTime& v)
+    {
+        m_date = v.toUTC();
+        m_dateText.reset();
+        m_entry.reset();
+    }
     double duration() const { return m_duration; }
     // A new duration means the file was (re)measured, after a take for example: its size is
     // measured again too.
@@ -43,27 +56,80 @@ public:
     {
         m_duration = v;
         m_fileSize = -1;
+        m_durationText.reset();
+        m_entry.reset();
     }
     QString category() const { return m_category; }
-    void setCategory(const QString& v) { m_category = v; }
+    void setCategory(const QString& v)
+    {
+        m_category = v;
+        m_entry.reset();
+    }
     ArchivedObject::Ptr location() const { return m_location; }
-    void setLocation(const ArchivedObject::Ptr& v) { m_location = v; }
+    void setLocation(const ArchivedObject::Ptr& v)
+    {
+        m_location = v;
+        m_entry.reset();
+    }
     QString locationString() const { return m_locationString; }
-    void setLocationString(const QString& v) { m_locationString = v; }
+    const QString& locationStringRef() const { return m_locationString; }
+    void setLocationString(const QString& v)
+    {
+        m_locationString = v;
+        m_entry.reset();
+    }
     QString quality() const { return m_quality; }
-    void setQuality(const QString& v) { m_quality = v; }
+    void setQuality(const QString& v)
+    {
+        m_quality = v;
+        m_entry.reset();
+    }
     int32_t channels() const { return m_channels; }
-    void setChannels(int32_t v) { m_channels = v; }
+    void setChannels(int32_t v)
+    {
+        m_channels = v;
+        m_entry.reset();
+    }
     float lastPlayTime() const { return m_lastPlayTime; }
-    void setLastPlayTime(float v) { m_lastPlayTime = v; }
+    void setLastPlayTime(float v)
+    {
+        m_lastPlayTime = v;
+        m_entry.reset();
+    }
     bool hideFromWebSharing() const { return m_hideFromWebSharing; }
-    void setHideFromWebSharing(bool v) { m_hideFromWebSharing = v; }
+    void setHideFromWebSharing(bool v)
+    {
+        m_hideFromWebSharing = v;
+        m_entry.reset();
+    }
 
     // The size of the WAV file as last measured, or -1 when it has to be measured (never, or
     // since the file name or the duration changed). The library keeps it so that the shared
     // pages need not stat every file.
     int64_t knownFileSize() const { return m_fileSize; }
-    void setKnownFileSize(int64_t bytes) const { m_fileSize = bytes; }
+    void setKnownFileSize(int64_t bytes) const
+    {
+        if (bytes != m_fileSize)
+            m_entry.reset();
+        m_fileSize = bytes;
+    }
+
+    // Texts the library derives from the record for filtering and for its snapshots, kept from
+    // one use to the next: each setter drops what it makes stale. Null until first stored.
+    const std::optional<QString>& dateText() const { return m_dateText; }
+    void setDateText(const QString& text) const { m_dateText = text; }
+    const std::optional<QString>& durationText() const { return m_durationText; }
+    void setDurationText(const QString& text) const { m_durationText = text; }
+    // The record's last snapshot entry (with its date text and file size), shared by every
+    // snapshot until the record changes; null when it has to be made again.
+    const std::shared_ptr<const LibrarySnapshot::RecordingEntry>& sharedEntry() const
+    {
+        return m_entry;
+    }
+    void setSharedEntry(std::shared_ptr<const LibrarySnapshot::RecordingEntry> entry) const
+    {
+        m_entry = std::move(entry);
+    }
 
     // The record's fields as a snapshot entry; dateText and fileSize are left for the caller.
     LibrarySnapshot::RecordingEntry entry() const;
@@ -99,4 +165,7 @@ private:
     float m_lastPlayTime = 0;
     bool m_hideFromWebSharing = false;
     mutable int64_t m_fileSize = -1;
+    mutable std::optional<QString> m_dateText;
+    mutable std::optional<QString> m_durationText;
+    mutable std::shared_ptr<const LibrarySnapshot::RecordingEntry> m_entry;
 };

@@ -84,6 +84,48 @@ TEST_F(Library, FiltersByNamePlaceDateAndDuration)
     EXPECT_TRUE(app->recArrayFilter(QStringLiteral("REC2009")).isEmpty());
 }
 
+TEST_F(Library, KeptTextsAndEntriesFollowEveryEdit)
+{
+    auto app = start();
+    app->addRecording();
+    now = now.addSecs(1);
+    app->addRecording();
+    auto edited = app->recordings()[0];
+    auto untouched = app->recordings()[1];
+    edited->setDuration(125);
+    app->setCategoryIndex(0);
+    EXPECT_EQ(names(app->recArrayFilter(QStringLiteral("02m 05s"))), QStringList{"New Memo 1"});
+
+    // A new duration or date is searched at once, the old text no longer.
+    edited->setDuration(3661);
+    EXPECT_TRUE(app->recArrayFilter(QStringLiteral("02m 05s")).isEmpty());
+    EXPECT_EQ(names(app->recArrayFilter(QStringLiteral("1h 01m"))), QStringList{"New Memo 1"});
+    const QDateTime later = QDateTime(QDate(2011, 3, 2), QTime(17, 45), Qt::UTC);
+    const QString laterText = app->formatDate(later);
+    ASSERT_NE(laterText, app->formatDate(untouched->date()));
+    edited->setDate(later);
+    EXPECT_EQ(names(app->recArrayFilter(laterText)), QStringList{"New Memo 1"});
+
+    // A snapshot shares the entries of records that did not change since the last one; an
+    // edited record gets a new entry with every field, the date text and the file size current.
+    app->persist();
+    const LibrarySnapshotPtr first = app->librarySnapshot();
+    dir.write("Documents/" + edited->filename(), "twelve bytes");
+    edited->setName(QStringLiteral("Renamed"));
+    edited->setDuration(2); // the file is measured again
+    app->persist();
+    const LibrarySnapshotPtr second = app->librarySnapshot();
+    EXPECT_EQ(first->recordings.shared(1), second->recordings.shared(1));
+    EXPECT_NE(first->recordings.shared(0), second->recordings.shared(0));
+    EXPECT_EQ(first->recordings[0].name, "New Memo 1") << "a published snapshot never changes";
+    EXPECT_EQ(second->recordings[0].name, "Renamed");
+    EXPECT_EQ(second->recordings[0].duration, 2);
+    EXPECT_EQ(second->recordings[0].dateText, laterText);
+    EXPECT_EQ(second->recordings[0].fileSize, 12);
+    app->waitForSaves();
+    EXPECT_EQ(start()->recordings()[0]->name(), "Renamed");
+}
+
 TEST_F(Library, DeleteRecordingRemovesItsFilesAndRecord)
 {
     auto app = start();

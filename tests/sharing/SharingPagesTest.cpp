@@ -204,8 +204,10 @@ TEST(SharingPages, BytesAreThoseOfTheFirstWriterWithSizesFromTheSnapshotOrTheDis
             << category.toStdString();
         // ...and carried in the snapshot, as the application's snapshots do.
         LibrarySnapshot sized = library;
-        for (auto& e : sized.recordings)
-            e.fileSize = QFileInfo(documents.path() + "/" + e.filename).size();
+        for (size_t i = 0; i < sized.recordings.size(); ++i)
+            sized.recordings[i].fileSize =
+                QFileInfo(documents.path() + "/" + sized.recordings[i].filename).size();
+        ASSERT_EQ(library.recordings.front().fileSize, -1) << "the copy's changes stay its own";
         EXPECT_EQ(SharingPages::categoriesContent(sized) +
                       SharingPages::filesContent(sized, QStringLiteral("/nonexistent"), category),
                   expected)
