@@ -60,6 +60,9 @@ void AlertView::show()
     if (m_visible)
         return;
     m_visible = true;
+    // An alert nobody owns goes with the application when it is still up at quit.
+    if (!parent())
+        setParent(QCoreApplication::instance());
     registry().shown(this, m_title + QStringLiteral(": ") + m_message);
     qCInfo(lcPlatformUi).noquote() << "Alert:" << m_title << "-" << m_message;
 
