@@ -12,6 +12,7 @@
 #include "platform/audio/AudioFile.h"
 #include "platform/audio/PulseAudioDevice.h"
 #include "platform/audio/VirtualAudioDevice.h"
+#include "support/MonitorProbe.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -336,82 +337,7 @@ void scrubLatency(const QTemporaryDir& dir)
     }
 }
 
-// Listens to the sink's monitor through an input queue of small buffers and notes when a level
-// first arrives: the arrival of the buffer holding it. The capture's own delivery (up to a
-// fragment of 20 ms) is included, so the figures are upper bounds.
-class MonitorProbe
-{
-public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit MonitorProbe(std::shared_ptr<AudioDevice> device)
-    {
-        AudioQueue::newInput(monoPCM16Format(44100), &MonitorProbe::onInput, this, &m_queue,
-                             std::move(device));
-        if (!m_queue)
-            return;
-        for (int i = 0; i < 8; ++i) {
-            AudioQueueBufferRef b = nullptr;
-            m_queue->allocateBuffer(2 * 128, &b); // about 3 ms each
-            m_queue->enqueueBuffer(b);
-        }
-        m_queue->start();
-    }
-    ~MonitorProbe()
-    {
-        if (m_queue)
-            AudioQueue::dispose(m_queue, true);
-    }
-    bool running() const { return m_queue != nullptr; }
-    void arm(int16_t level)
-    {
-        std::lock_guard lock(m_mutex);
-        m_level = level;
-        m_found = false;
-    }
-    // Seconds from `since` until the level was played; -1 when it was not within the time-out.
-    double waitHeard(Clock::time_point since, int timeoutMs)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents();
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_found)
-                    return std::chrono::duration<double>(m_heardAt - since).count();
-            }
-            QThread::usleep(500);
-        }
-        return -1.0;
-    }
-
-private:
-    static void onInput(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
-                        const AudioTimeStamp*, uint32_t frames, const AudioStreamPacketDescription*)
-    {
-        auto* self = static_cast<MonitorProbe*>(user);
-        const auto now = Clock::now();
-        const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
-        std::lock_guard lock(self->m_mutex);
-        for (uint32_t i = 0; i + 4 <= frames && !self->m_found; ++i) {
-            bool level = true;
-            for (uint32_t k = i; k < i + 4; ++k)
-                level = level && std::abs(s[k] - self->m_level) < 60;
-            if (level) {
-                self->m_heardAt = now;
-                self->m_found = true;
-            }
-        }
-        queue->enqueueBuffer(buffer);
-    }
-
-    AudioQueueRef m_queue = nullptr;
-    std::mutex m_mutex;
-    int16_t m_level = 0;
-    bool m_found = true;
-    Clock::time_point m_heardAt;
-};
+using sonavell::test::MonitorProbe;
 
 void scrubLatencyPulse(const QTemporaryDir& dir)
 {

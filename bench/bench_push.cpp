@@ -46,19 +46,6 @@ bool waitUntil(const std::function<bool()>& condition, int ms)
     return condition();
 }
 
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 // Runs a program to its end with its output discarded; its exit code (-1 when it did not run).
 int quietly(const QString& program, const QStringList& arguments)
 {

@@ -48,19 +48,6 @@ void pump(int ms)
     }
 }
 
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 // CPU time in nanoseconds that the threads of a process have run, from the scheduler's
 // accounting. For this process (`pid` 0) the benchmark's own main thread, which only starts curl
 // and waits, is left out: what remains is the server's service thread.

@@ -6,6 +6,7 @@
 #include "audio/AudioRecorder.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/audio/PulseAudioDevice.h"
+#include "support/MonitorProbe.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
@@ -109,81 +110,8 @@ TEST(PulseAudio, PlaysAtOneAndAHalfTimesTheSpeedAndDoublesWithGainTwo)
     EXPECT_NEAR(level[1] / level[0], 2.0, 0.1);
 }
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Listens to the sink's monitor in buffers of about 3 ms and notes when a level first arrives
-// there: the arrival of the buffer that holds it. The capture's own delivery (up to a fragment
-// of 20 ms) is included, so the figures are upper bounds.
-class MonitorProbe
-{
-public:
-    explicit MonitorProbe(std::shared_ptr<AudioDevice> device)
-    {
-        AudioQueue::newInput(monoPCM16Format(44100), &MonitorProbe::onInput, this, &m_queue,
-                             std::move(device));
-        for (int i = 0; i < 8 && m_queue; ++i) {
-            AudioQueueBufferRef b = nullptr;
-            m_queue->allocateBuffer(2 * 128, &b);
-            m_queue->enqueueBuffer(b);
-        }
-        EXPECT_TRUE(m_queue && m_queue->start() == noErr);
-    }
-    ~MonitorProbe()
-    {
-        if (m_queue)
-            AudioQueue::dispose(m_queue, true);
-    }
-    void arm(int16_t level)
-    {
-        std::lock_guard lock(m_mutex);
-        m_level = level;
-        m_found = false;
-    }
-    // Seconds from `since` until the armed level was played; -1 if not within a second.
-    double heardAfter(Clock::time_point since)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 1000) {
-            QCoreApplication::processEvents();
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_found)
-                    return std::chrono::duration<double>(m_heardAt - since).count();
-            }
-            QThread::usleep(500);
-        }
-        return -1.0;
-    }
-
-private:
-    static void onInput(void* user, AudioQueueRef queue, AudioQueueBufferRef buffer,
-                        const AudioTimeStamp*, uint32_t frames, const AudioStreamPacketDescription*)
-    {
-        auto* self = static_cast<MonitorProbe*>(user);
-        const auto now = Clock::now();
-        const auto* s = static_cast<const int16_t*>(buffer->mAudioData);
-        std::lock_guard lock(self->m_mutex);
-        for (uint32_t i = 0; i + 4 <= frames && !self->m_found; ++i) {
-            if (std::all_of(s + i, s + i + 4,
-                            [&](int16_t v) { return std::abs(v - self->m_level) < 60; })) {
-                self->m_heardAt = now;
-                self->m_found = true;
-            }
-        }
-        queue->enqueueBuffer(buffer);
-    }
-
-    AudioQueueRef m_queue = nullptr;
-    std::mutex m_mutex;
-    int16_t m_level = 0;
-    bool m_found = true;
-    Clock::time_point m_heardAt;
-};
-
-} // namespace
+using sonavell::test::MonitorProbe;
+using Clock = MonitorProbe::Clock;
 
 TEST(PulseAudio, ScrubMovesReachTheSinkWithinFiftyMilliseconds)
 {
@@ -198,6 +126,7 @@ TEST(PulseAudio, ScrubMovesReachTheSinkWithinFiftyMilliseconds)
     qunsetenv("PULSE_SOURCE");
     ASSERT_NE(device, nullptr);
     MonitorProbe probe(device);
+    EXPECT_TRUE(probe.running());
     pumpEvents(300);
 
     probe.arm(1000);
@@ -205,7 +134,7 @@ TEST(PulseAudio, ScrubMovesReachTheSinkWithinFiftyMilliseconds)
     AudioPlayer player(QUrl::fromLocalFile(clip), 1.0, device);
     player.setIsScrubbing(true);
     player.playAt(44100);
-    const double fresh = probe.heardAfter(t0);
+    const double fresh = probe.waitHeard(t0, 1000);
     std::vector<double> moves;
     for (int i = 0; i < 12; ++i) {
         pumpEvents(60 + 13 * (i % 7)); // somewhere inside a buffer's playing time
@@ -213,7 +142,7 @@ TEST(PulseAudio, ScrubMovesReachTheSinkWithinFiftyMilliseconds)
         probe.arm(back ? 1000 : -1000);
         t0 = Clock::now();
         player.scrubTo(back ? 44100 + 2205 * i : 5 * 44100 + 2205 * i);
-        moves.push_back(probe.heardAfter(t0));
+        moves.push_back(probe.waitHeard(t0, 1000));
     }
     player.setAudioPlayerShouldStopImmediately(true);
     player.stop();

@@ -1,6 +1,7 @@
 // The library browser as a person uses it, through the real widgets on the offscreen platform:
 // from the recorder screen back to the category list, into a category, a search, a memo opened
 // on the recorder screen, and back.
+#include "EndToEndFixture.h"
 #include "browser/AppInfoController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
@@ -23,20 +24,8 @@
 
 using sonavell::test::MouseFinger;
 
-class BrowserEndToEnd : public LibraryFixture
+class BrowserEndToEnd : public EndToEndFixture
 {
-protected:
-    void SetUp() override
-    {
-        LibraryFixture::SetUp();
-        AudioDevice::setDefaultDevice(
-            std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual));
-    }
-    void TearDown() override
-    {
-        LibraryFixture::TearDown();
-        AudioDevice::setDefaultDevice(nullptr);
-    }
 };
 
 TEST_F(BrowserEndToEnd, FromTheRecorderToAMemoFoundBySearchAndBack)

@@ -1,6 +1,7 @@
 // The details screen as a person uses it, through the real widgets on the offscreen platform:
 // from the recording list's detail button through a rename, a category change and a photo from
 // the pictures folder to the recorder screen.
+#include "EndToEndFixture.h"
 #include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
@@ -26,20 +27,8 @@
 
 using sonavell::test::MouseFinger;
 
-class DetailsEndToEnd : public LibraryFixture
+class DetailsEndToEnd : public EndToEndFixture
 {
-protected:
-    void SetUp() override
-    {
-        LibraryFixture::SetUp();
-        AudioDevice::setDefaultDevice(
-            std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual));
-    }
-    void TearDown() override
-    {
-        LibraryFixture::TearDown();
-        AudioDevice::setDefaultDevice(nullptr);
-    }
 };
 
 TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
