@@ -1,7 +1,9 @@
 // Web sharing benchmark, against nginx from Debian started here on 127.0.0.1 with its own
 // configuration (sendfile on) and, for the download, Python's http.server:
-// - a 200 MB WAV downloaded over loopback with curl: throughput (best of a few runs) and the
-//   server's CPU time per download, with their ratios to nginx's;
+// - a 200 MB WAV downloaded over loopback with curl: throughput (best of the runs) and the
+//   server's CPU time per download (median of the runs), with their ratios to nginx's; the two
+//   servers take turns, so that the load of a shared machine falls on both alike
+//   (`--download-only` stops after this part);
 // - the page "/Category/All" of a library of 10,000 recordings: the time to build it from a new
 //   snapshot and from the page cache, and the time to fetch it over TCP, beside nginx serving
 //   the same bytes from a static file.
@@ -32,7 +34,7 @@
 namespace {
 
 constexpr qint64 kFileBytes = 200LL * 1024 * 1024;
-constexpr int kRuns = 3;
+constexpr int kRuns = 9;
 constexpr int kRecordings = 10000;
 
 // Figures measured on the 2-core development machine before this work.
@@ -114,30 +116,75 @@ struct Download
 {
     double mbPerSecond = -1; // best run
     double cpuMs = -1;       // server CPU per download, median
+    double cpuMinMs = -1;
+    double cpuMaxMs = -1;
+    std::vector<double> cpu;
 };
 
-// kRuns downloads with curl; the server's CPU is read from `serverPid` (0: this process).
+// One download with curl, adding its throughput and the server's CPU time (read from
+// `serverPid`, 0: this process) to `into`; false when it failed.
+bool downloadOnce(const QString& url, qint64 serverPid, Download& into)
+{
+    const double before = cpuNanoseconds(serverPid);
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                QStringLiteral("-w"), QStringLiteral("%{size_download} %{time_total}"), url});
+    curl.waitForFinished(300000);
+    const double used = cpuNanoseconds(serverPid) - before;
+    const QList<QByteArray> fields = curl.readAllStandardOutput().split(' ');
+    if (curl.exitCode() != 0 || fields.size() != 2 || fields[0].toLongLong() != kFileBytes)
+        return false;
+    into.mbPerSecond =
+        std::max(into.mbPerSecond, fields[0].toDouble() / (1024.0 * 1024.0) / fields[1].toDouble());
+    into.cpu.push_back(used / 1e6);
+    return true;
+}
+
+void summarise(Download& d)
+{
+    if (d.cpu.empty())
+        return;
+    std::sort(d.cpu.begin(), d.cpu.end());
+    d.cpuMs = d.cpu[d.cpu.size() / 2];
+    d.cpuMinMs = d.cpu.front();
+    d.cpuMaxMs = d.cpu.back();
+}
+
+// One untimed download from each server (so that both start with the file cached and their
+// connections warm), then kRuns from each, taking turns and swapping who goes first every run,
+// so that the load of a shared machine falls on both alike.
+void downloadBoth(const QString& oursUrl, const QString& peerUrl, qint64 peerPid, Download& ours,
+                  Download& peer)
+{
+    Download warmUp;
+    bool oursOk = downloadOnce(oursUrl, 0, warmUp);
+    bool peerOk = !peerUrl.isEmpty() && downloadOnce(peerUrl, peerPid, warmUp);
+    for (int run = 0; run < kRuns; ++run) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == (run % 2 == 0))
+                oursOk = oursOk && downloadOnce(oursUrl, 0, ours);
+            else
+                peerOk = peerOk && downloadOnce(peerUrl, peerPid, peer);
+        }
+    }
+    if (!oursOk)
+        ours = Download();
+    if (!peerOk)
+        peer = Download();
+    summarise(ours);
+    summarise(peer);
+}
+
+// kRuns downloads from one server.
 Download download(const QString& url, qint64 serverPid)
 {
     Download result;
-    std::vector<double> cpu;
     for (int run = 0; run < kRuns; ++run) {
-        const double before = cpuNanoseconds(serverPid);
-        QProcess curl;
-        curl.start(QStringLiteral("curl"),
-                   {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                    QStringLiteral("-w"), QStringLiteral("%{size_download} %{time_total}"), url});
-        curl.waitForFinished(300000);
-        const double used = cpuNanoseconds(serverPid) - before;
-        const QList<QByteArray> fields = curl.readAllStandardOutput().split(' ');
-        if (curl.exitCode() != 0 || fields.size() != 2 || fields[0].toLongLong() != kFileBytes)
+        if (!downloadOnce(url, serverPid, result))
             return Download();
-        result.mbPerSecond = std::max(result.mbPerSecond, fields[0].toDouble() / (1024.0 * 1024.0) /
-                                                              fields[1].toDouble());
-        cpu.push_back(used / 1e6);
     }
-    std::sort(cpu.begin(), cpu.end());
-    result.cpuMs = cpu[cpu.size() / 2];
+    summarise(result);
     return result;
 }
 
@@ -250,18 +297,21 @@ int main(int argc, char** argv)
         pump(10);
     Nginx nginx(dir.path(), documents);
 
-    std::printf("Download of a 200 MB WAV over loopback with curl (%d runs; server CPU is the "
-                "median per download)\n",
+    std::printf("Download of a 200 MB WAV over loopback with curl (%d runs each, taking "
+                "turns; server CPU is the median per download)\n",
                 kRuns);
-    const Download ours =
-        download(QStringLiteral("http://127.0.0.1:%1/Documents/big.wav").arg(server.tcpPort()), 0);
+    Download ours;
     Download peer;
-    if (nginx.running())
-        peer = download(QStringLiteral("http://127.0.0.1:%1/big.wav").arg(nginx.port), nginx.pid());
-    else
+    if (!nginx.running())
         std::printf("  nginx could not be started (is it installed?)\n");
+    downloadBoth(QStringLiteral("http://127.0.0.1:%1/Documents/big.wav").arg(server.tcpPort()),
+                 nginx.running() ? QStringLiteral("http://127.0.0.1:%1/big.wav").arg(nginx.port)
+                                 : QString(),
+                 nginx.pid(), ours, peer);
     printRatio("throughput", ours.mbPerSecond, peer.mbPerSecond, "MB/s", 0.9, false);
     printRatio("server CPU per download", ours.cpuMs, peer.cpuMs, "ms  ", 1.2, true);
+    std::printf("  server CPU range over the runs     sonavell %.1f-%.1f ms   nginx %.1f-%.1f ms\n",
+                ours.cpuMinMs, ours.cpuMaxMs, peer.cpuMinMs, peer.cpuMaxMs);
 
     const quint16 pyPort = freePort();
     QProcess python;
@@ -277,6 +327,10 @@ int main(int argc, char** argv)
     python.waitForFinished();
     // Its threads end with each request, so their CPU time cannot be read afterwards.
     std::printf("  python3 http.server: %.1f MB/s\n", py.mbPerSecond);
+    if (app.arguments().contains(QStringLiteral("--download-only"))) {
+        server.toggleSharing(false);
+        return 0;
+    }
 
     // A library of 10,000 recordings; the snapshot carries the file sizes, as the application's
     // does.

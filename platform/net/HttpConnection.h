@@ -77,6 +77,10 @@ public:
     // The same with sendfile, which costs this process no copying: larger turns mean fewer
     // trips through the event loop per file.
     static constexpr qint64 kSendfileBudget = 2 * 1024 * 1024;
+    // File answers at least this long are sent through a larger socket send buffer (of this
+    // size, where the system allows more than its own tuning would reach).
+    static constexpr qint64 kLongAnswer = 4 * 1024 * 1024;
+    static constexpr qint64 kLongAnswerSendBuffer = 4 * 1024 * 1024;
 
 private:
     void readyRead();
