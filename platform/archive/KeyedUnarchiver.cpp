@@ -254,8 +254,7 @@ plist_t KeyedUnarchiver::resolve(plist_t node) const
     if (uid == 0 || uid >= m_objectCount)
         return nullptr;
     plist_t entry = m_objectTable[uid];
-    if (plist_get_node_type(entry) == PLIST_STRING &&
-        PlistNodes::stringValue(entry) == QLatin1String("$null"))
+    if (PlistNodes::stringEquals(entry, "$null"))
         return nullptr;
     return entry;
 }
@@ -267,9 +266,16 @@ QString KeyedUnarchiver::classNameOf(plist_t entry) const
     plist_t classEntry = resolve(plist_dict_get_item(entry, "$class"));
     if (!classEntry || plist_get_node_type(classEntry) != PLIST_DICT)
         return {};
+    // Every record of a class names the same class entry; its name is read once.
+    const auto known = m_classNames.constFind(classEntry);
+    if (known != m_classNames.constEnd())
+        return *known;
     plist_t name = plist_dict_get_item(classEntry, "$classname");
-    return name && plist_get_node_type(name) == PLIST_STRING ? PlistNodes::stringValue(name)
-                                                             : QString();
+    const QString result = name && plist_get_node_type(name) == PLIST_STRING
+                               ? PlistNodes::stringValue(name)
+                               : QString();
+    m_classNames.insert(classEntry, result);
+    return result;
 }
 
 int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& element)
@@ -343,8 +349,9 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
     // Dates beyond a few thousand years are damage, not data.
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11)
         return {};
+    static const QTimeZone utc = QTimeZone::utc(); // made once: each one costs a lookup
     return QDateTime::fromMSecsSinceEpoch(
-        kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), QTimeZone::utc());
+        kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), utc);
 }
 
 double KeyedUnarchiver::decodeDouble(const char* key) const
@@ -420,8 +427,7 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
         return nullptr;
     plist_t entry = m_objectTable[index];
-    if (plist_get_node_type(entry) == PLIST_STRING &&
-        PlistNodes::stringValue(entry) == QLatin1String("$null"))
+    if (PlistNodes::stringEquals(entry, "$null"))
         return nullptr;
 
     m_foreignPath.push_back(index);
