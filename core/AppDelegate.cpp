@@ -74,8 +74,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 {
     // The shared date formatter: short date and short time in the user's locale.
     m_dateFormatter = QLocale();
-    m_shortDateTimeFormat = m_dateFormatter.dateTimeFormat(QLocale::ShortFormat);
-    m_shortFormatShowsZone = formatShowsZone(m_shortDateTimeFormat);
+    m_shortFormatShowsZone = formatShowsZone(m_dateFormatter.dateTimeFormat(QLocale::ShortFormat));
 
     if (!m_env.userDefaults)
         m_env.userDefaults = std::make_shared<QSettings>();
@@ -132,7 +131,7 @@ QString AppDelegate::formatDate(const QDateTime& date) const
     // time, which knows the name.
     const QDateTime local = m_shortFormatShowsZone ? QDateTime() : LocalTime::fromMoment(date);
     const QString text = local.isValid()
-                             ? m_dateFormatter.toString(local, m_shortDateTimeFormat)
+                             ? m_dateFormatter.toString(local, QLocale::ShortFormat)
                              : m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
     m_dateTexts.insert(key, text);
     return text;

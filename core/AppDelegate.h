@@ -193,8 +193,7 @@ private:
     bool m_foundLocation = false;
     QString m_locationString;
     QLocale m_dateFormatter;
-    QString m_shortDateTimeFormat; // the formatter's short date and time format
-    bool m_shortFormatShowsZone = false;
+    bool m_shortFormatShowsZone = false;        // the short date and time format names the zone
     mutable QHash<qint64, QString> m_dateTexts; // formatted dates by moment
     std::atomic<std::shared_ptr<const LibrarySnapshot>> m_snapshot;
     // Last, so that it is the first to go: the pending write completes while the rest stands.

@@ -57,9 +57,9 @@ bool binaryStructureIsSound(const QByteArray& data)
     auto offsetOf = [&](uint64_t index) {
         return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
     };
-    // The references held by container object `index`, or false when it is malformed.
+    // Appends the references held by container object `index` to `out`, or returns false when
+    // it is malformed.
     auto children = [&](uint64_t index, std::vector<uint64_t>& out) {
-        out.clear();
         uint64_t at = offsetOf(index);
         if (at >= tableOffset)
             return false;
@@ -89,44 +89,48 @@ bool binaryStructureIsSound(const QByteArray& data)
         return true;
     };
 
-    // Depth-first with an explicit stack; each object is finished once.
+    // Depth-first with an explicit stack; each object is finished once. The references of the
+    // containers on the stack share one buffer, so a frame costs no allocation of its own.
     std::vector<uint8_t> state(count, 0); // 0 new, 1 on the stack, 2 done
     std::vector<int> depth(count, 1);
     struct Frame
     {
         uint64_t index;
-        std::vector<uint64_t> refs;
-        size_t next = 0;
+        size_t begin; // the frame's references are refs[begin, end)
+        size_t end;
+        size_t next;
     };
+    std::vector<uint64_t> refs;
     std::vector<Frame> stack;
-    stack.push_back({top, {}});
-    if (!children(top, stack.back().refs))
+    if (!children(top, refs))
         return false;
+    stack.push_back({top, 0, refs.size(), 0});
     state[top] = 1;
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.next < frame.refs.size()) {
-            const uint64_t child = frame.refs[frame.next++];
+        if (frame.next < frame.end - frame.begin) {
+            const uint64_t child = refs[frame.begin + frame.next++];
             if (state[child] == 1)
                 return false; // a container inside itself
             if (state[child] == 0) {
                 if (int(stack.size()) >= kMaxNesting)
                     return false;
-                Frame next{child, {}};
-                if (!children(child, next.refs))
+                const size_t begin = refs.size();
+                if (!children(child, refs))
                     return false;
                 state[child] = 1;
-                stack.push_back(std::move(next));
+                stack.push_back({child, begin, refs.size(), 0});
             }
             continue;
         }
         int deepest = 0;
-        for (uint64_t child : frame.refs)
-            deepest = std::max(deepest, depth[child]);
+        for (size_t i = frame.begin; i < frame.end; ++i)
+            deepest = std::max(deepest, depth[refs[i]]);
         depth[frame.index] = deepest + 1;
         if (depth[frame.index] > kMaxNesting)
             return false;
         state[frame.index] = 2;
+        refs.resize(frame.begin);
         stack.pop_back();
     }
     return true;
