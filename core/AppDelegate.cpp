@@ -53,6 +53,12 @@ QString setAside(const QString& path)
     return {};
 }
 
+// The names whose sizes the integrity check needs.
+bool isWavName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".wav"));
+}
+
 // Whether a date-time format string has a time-zone field ("t" outside quoted text).
 bool formatShowsZone(const QString& format)
 {
@@ -91,6 +97,11 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
             QMetaObject::invokeMethod(
                 this, [this, result] { saveFinished(result); }, Qt::QueuedConnection);
         });
+    // Listing the folder and measuring its WAV files is system-call work that does not depend on
+    // the archives, so it overlaps with reading them.
+    m_documentsListing = std::async(std::launch::async, [path = m_env.documentsPath] {
+        return FolderListing(path, isWavName);
+    });
     loadLibrary();
     m_recordingIndex = 0;
 
@@ -523,8 +534,9 @@ void AppDelegate::integrityCheck()
     // the entries with their types, and the sizes of the WAV files on the way.
     std::function<void(const QString&)> walk = [&](const QString& relativeDir) {
         const QString dirPath = relativeDir.isEmpty() ? root.path() : root.filePath(relativeDir);
-        const FolderListing listing(
-            dirPath, [](const QString& name) { return name.endsWith(QLatin1String(".wav")); });
+        const FolderListing listing = relativeDir.isEmpty() && m_documentsListing.valid()
+                                          ? m_documentsListing.get()
+                                          : FolderListing(dirPath, isWavName);
         for (const FolderListing::Entry& info : listing.entries()) {
             const QString& name = info.name;
             const QString relative =
