@@ -7,6 +7,8 @@
 #include "platform/audio/AudioFile.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/DocumentPath.h"
+#include "platform/system/FolderListing.h"
+#include "platform/system/LocalTime.h"
 #include "platform/system/LocationManager.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
@@ -51,6 +53,25 @@ QString setAside(const QString& path)
     return {};
 }
 
+// The names whose sizes the integrity check needs.
+bool isWavName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".wav"));
+}
+
+// Whether a date-time format string has a time-zone field ("t" outside quoted text).
+bool formatShowsZone(const QString& format)
+{
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char('t'))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(Environment environment, QObject* parent)
@@ -59,6 +80,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 {
     // The shared date formatter: short date and short time in the user's locale.
     m_dateFormatter = QLocale();
+    m_shortFormatShowsZone = formatShowsZone(m_dateFormatter.dateTimeFormat(QLocale::ShortFormat));
 
     if (!m_env.userDefaults)
         m_env.userDefaults = std::make_shared<QSettings>();
@@ -75,6 +97,11 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
             QMetaObject::invokeMethod(
                 this, [this, result] { saveFinished(result); }, Qt::QueuedConnection);
         });
+    // Listing the folder and measuring its WAV files is system-call work that does not depend on
+    // the archives, so it overlaps with reading them.
+    m_documentsListing = std::async(std::launch::async, [path = m_env.documentsPath] {
+        return FolderListing(path, isWavName);
+    });
     loadLibrary();
     m_recordingIndex = 0;
 
@@ -110,7 +137,13 @@ QString AppDelegate::formatDate(const QDateTime& date) const
     auto found = m_dateTexts.constFind(key);
     if (found != m_dateTexts.constEnd())
         return *found;
-    const QString text = m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
+    // The local fields come from the C library's loaded time zone; Qt's own conversion reads
+    // the zone file again for every date. A format that shows the zone's name needs Qt's local
+    // time, which knows the name.
+    const QDateTime local = m_shortFormatShowsZone ? QDateTime() : LocalTime::fromMoment(date);
+    const QString text = local.isValid()
+                             ? m_dateFormatter.toString(local, QLocale::ShortFormat)
+                             : m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
     m_dateTexts.insert(key, text);
     return text;
 }
@@ -497,38 +530,40 @@ void AppDelegate::integrityCheck()
     int adopted = 0;
     const QDir root(m_env.documentsPath);
     // Depth-first walk by relative path. Bundles ("rtfd") are skipped whole; symbolic links to
-    // folders are not followed, so a link loop cannot trap the walk.
+    // folders are not followed, so a link loop cannot trap the walk. One listing per folder gives
+    // the entries with their types, and the sizes of the WAV files on the way.
     std::function<void(const QString&)> walk = [&](const QString& relativeDir) {
-        const QDir dir(relativeDir.isEmpty() ? root.path() : root.filePath(relativeDir));
-        const QFileInfoList entries = dir.entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QFileInfo& info : entries) {
-            const QString relative = relativeDir.isEmpty()
-                                         ? info.fileName()
-                                         : relativeDir + QLatin1Char('/') + info.fileName();
-            const QString suffix = info.fileName().contains(QLatin1Char('.'))
-                                       ? info.fileName().section(QLatin1Char('.'), -1)
-                                       : QString();
+        const QString dirPath = relativeDir.isEmpty() ? root.path() : root.filePath(relativeDir);
+        const FolderListing listing = relativeDir.isEmpty() && m_documentsListing.valid()
+                                          ? m_documentsListing.get()
+                                          : FolderListing(dirPath, isWavName);
+        for (const FolderListing::Entry& info : listing.entries()) {
+            const QString& name = info.name;
+            const QString relative =
+                relativeDir.isEmpty() ? name : relativeDir + QLatin1Char('/') + name;
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            const QStringView suffix = dot >= 0 ? QStringView(name).mid(dot + 1) : QStringView();
             if (suffix == QLatin1String("rtfd"))
                 continue;
-            if (info.isDir()) {
+            if (info.isDir) {
                 // Folders are searched, never adopted; linked folders are not followed.
-                if (!info.isSymLink())
+                if (!info.isSymLink)
                     walk(relative);
                 continue;
             }
             if (suffix != QLatin1String("wav"))
                 continue;
             qCInfo(lcCore).noquote()
-                << QStringLiteral("IntegrityCheck: %1").arg(relative.left(relative.size() - 4));
+                << QString(QLatin1String("IntegrityCheck: ") + relative.chopped(4));
             if (const auto found = known.constFind(relative); found != known.constEnd()) {
                 if (*found && (*found)->knownFileSize() < 0)
-                    (*found)->setKnownFileSize(info.size());
+                    (*found)->setKnownFileSize(info.size);
                 continue;
             }
             // Only regular files that really lie inside the documents folder are adopted: not a
             // link to a file elsewhere (a take would overwrite it), not a FIFO or a device.
-            if (DocumentPath::kind(info.filePath()) != DocumentPath::Kind::Regular ||
+            const QString filePath = QDir(dirPath).filePath(name);
+            if (DocumentPath::kind(filePath) != DocumentPath::Kind::Regular ||
                 DocumentPath::resolve(m_env.documentsPath, relative).isEmpty()) {
                 qCWarning(lcCore).noquote() << "Not adopting" << relative
                                             << "- not a regular file inside the documents folder";
@@ -539,7 +574,7 @@ void AppDelegate::integrityCheck()
             m_recordingIndex = int32_t(m_recordings.size()) - 1;
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
-            readFileFacts(*recording, info.filePath());
+            readFileFacts(*recording, filePath);
             known.insert(relative, nullptr);
             ++adopted;
         }
@@ -650,6 +685,7 @@ void AppDelegate::publishSnapshot()
 {
     auto snapshot = std::make_shared<LibrarySnapshot>();
     m_publishPending = false;
+    LocalTime::readZone(); // once here rather than for every date formatted below
     snapshot->version = ++m_snapshotVersion;
     snapshot->documentsPath = m_env.documentsPath;
     for (const auto& c : m_categories)

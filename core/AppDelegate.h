@@ -4,6 +4,7 @@
 #include "core/LibrarySaver.h"
 #include "core/LibrarySnapshot.h"
 #include "core/Recording.h"
+#include "platform/system/FolderListing.h"
 #include "platform/system/SettingsKeys.h"
 
 #include <QDateTime>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 
 class QSettings;
@@ -193,6 +195,10 @@ private:
     bool m_foundLocation = false;
     QString m_locationString;
     QLocale m_dateFormatter;
+    // The documents folder, listed on a worker thread while start-up reads the archives; the
+    // integrity check takes it instead of listing the folder itself.
+    std::future<FolderListing> m_documentsListing;
+    bool m_shortFormatShowsZone = false;        // the short date and time format names the zone
     mutable QHash<qint64, QString> m_dateTexts; // formatted dates by moment
     std::atomic<std::shared_ptr<const LibrarySnapshot>> m_snapshot;
     // Last, so that it is the first to go: the pending write completes while the rest stands.

@@ -57,9 +57,9 @@ bool binaryStructureIsSound(const QByteArray& data)
     auto offsetOf = [&](uint64_t index) {
         return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
     };
-    // The references held by container object `index`, or false when it is malformed.
+    // Appends the references held by container object `index` to `out`, or returns false when
+    // it is malformed.
     auto children = [&](uint64_t index, std::vector<uint64_t>& out) {
-        out.clear();
         uint64_t at = offsetOf(index);
         if (at >= tableOffset)
             return false;
@@ -89,44 +89,48 @@ bool binaryStructureIsSound(const QByteArray& data)
         return true;
     };
 
-    // Depth-first with an explicit stack; each object is finished once.
+    // Depth-first with an explicit stack; each object is finished once. The references of the
+    // containers on the stack share one buffer, so a frame costs no allocation of its own.
     std::vector<uint8_t> state(count, 0); // 0 new, 1 on the stack, 2 done
     std::vector<int> depth(count, 1);
     struct Frame
     {
         uint64_t index;
-        std::vector<uint64_t> refs;
-        size_t next = 0;
+        size_t begin; // the frame's references are refs[begin, end)
+        size_t end;
+        size_t next;
     };
+    std::vector<uint64_t> refs;
     std::vector<Frame> stack;
-    stack.push_back({top, {}});
-    if (!children(top, stack.back().refs))
+    if (!children(top, refs))
         return false;
+    stack.push_back({top, 0, refs.size(), 0});
     state[top] = 1;
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.next < frame.refs.size()) {
-            const uint64_t child = frame.refs[frame.next++];
+        if (frame.next < frame.end - frame.begin) {
+            const uint64_t child = refs[frame.begin + frame.next++];
             if (state[child] == 1)
                 return false; // a container inside itself
             if (state[child] == 0) {
                 if (int(stack.size()) >= kMaxNesting)
                     return false;
-                Frame next{child, {}};
-                if (!children(child, next.refs))
+                const size_t begin = refs.size();
+                if (!children(child, refs))
                     return false;
                 state[child] = 1;
-                stack.push_back(std::move(next));
+                stack.push_back({child, begin, refs.size(), 0});
             }
             continue;
         }
         int deepest = 0;
-        for (uint64_t child : frame.refs)
-            deepest = std::max(deepest, depth[child]);
+        for (size_t i = frame.begin; i < frame.end; ++i)
+            deepest = std::max(deepest, depth[refs[i]]);
         depth[frame.index] = deepest + 1;
         if (depth[frame.index] > kMaxNesting)
             return false;
         state[frame.index] = 2;
+        refs.resize(frame.begin);
         stack.pop_back();
     }
     return true;
@@ -254,8 +258,7 @@ plist_t KeyedUnarchiver::resolve(plist_t node) const
     if (uid == 0 || uid >= m_objectCount)
         return nullptr;
     plist_t entry = m_objectTable[uid];
-    if (plist_get_node_type(entry) == PLIST_STRING &&
-        PlistNodes::stringValue(entry) == QLatin1String("$null"))
+    if (PlistNodes::stringEquals(entry, "$null"))
         return nullptr;
     return entry;
 }
@@ -267,9 +270,16 @@ QString KeyedUnarchiver::classNameOf(plist_t entry) const
     plist_t classEntry = resolve(plist_dict_get_item(entry, "$class"));
     if (!classEntry || plist_get_node_type(classEntry) != PLIST_DICT)
         return {};
+    // Every record of a class names the same class entry; its name is read once.
+    const auto known = m_classNames.constFind(classEntry);
+    if (known != m_classNames.constEnd())
+        return *known;
     plist_t name = plist_dict_get_item(classEntry, "$classname");
-    return name && plist_get_node_type(name) == PLIST_STRING ? PlistNodes::stringValue(name)
-                                                             : QString();
+    const QString result = name && plist_get_node_type(name) == PLIST_STRING
+                               ? PlistNodes::stringValue(name)
+                               : QString();
+    m_classNames.insert(classEntry, result);
+    return result;
 }
 
 int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& element)
@@ -343,8 +353,9 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
     // Dates beyond a few thousand years are damage, not data.
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11)
         return {};
+    static const QTimeZone utc = QTimeZone::utc(); // made once: each one costs a lookup
     return QDateTime::fromMSecsSinceEpoch(
-        kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), QTimeZone::utc());
+        kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), utc);
 }
 
 double KeyedUnarchiver::decodeDouble(const char* key) const
@@ -420,8 +431,7 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
         return nullptr;
     plist_t entry = m_objectTable[index];
-    if (plist_get_node_type(entry) == PLIST_STRING &&
-        PlistNodes::stringValue(entry) == QLatin1String("$null"))
+    if (PlistNodes::stringEquals(entry, "$null"))
         return nullptr;
 
     m_foreignPath.push_back(index);

@@ -61,6 +61,7 @@ private:
     std::vector<void*> m_objectTable; // the items of m_objects, by index
     void* m_current = nullptr;
     QString m_error;
+    mutable QHash<void*, QString> m_classNames; // class names by class entry
     QHash<uint64_t, ArchivedObject::Ptr> m_foreign;
     std::vector<uint64_t> m_foreignPath; // references being copied, for cycle detection
 };

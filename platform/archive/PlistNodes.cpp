@@ -40,11 +40,14 @@ std::vector<std::pair<QByteArray, void*>> PlistNodes::dictItems(void* dict)
 
 QString PlistNodes::stringValue(void* node)
 {
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    QString result = QString::fromUtf8(text ? text : "");
-    free(text);
-    return result;
+    // Read in place, up to the first NUL as a copied value would end.
+    const char* text = plist_get_string_ptr(node, nullptr);
+    return QString::fromUtf8(text ? text : "");
+}
+
+bool PlistNodes::stringEquals(void* node, const char* text)
+{
+    return plist_get_node_type(node) == PLIST_STRING && plist_string_val_compare(node, text) == 0;
 }
 
 int64_t PlistNodes::integerValue(void* node)

@@ -17,6 +17,8 @@ public:
     static std::vector<void*> arrayItems(void* array);
     static std::vector<std::pair<QByteArray, void*>> dictItems(void* dict);
     static QString stringValue(void* node);
+    // Whether `node` is a string node holding exactly `text`.
+    static bool stringEquals(void* node, const char* text);
     // Scalars; each expects a node of its own type. Integers are read as the signed 64-bit
     // numbers that archives hold.
     static int64_t integerValue(void* node);

@@ -1,6 +1,8 @@
 #include "LibraryFixture.h"
+#include "platform/system/LocalTime.h"
 
 #include <QDir>
+#include <QTimeZone>
 
 namespace {
 const QStringList kDefaultCategories = {"*****",    "Business", "Ideas",    "Interviews",
@@ -180,4 +182,35 @@ TEST_F(Startup, UndecodableArchivesAreSetAsideNeverOverwritten)
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readFile(docs() + "/" + aside[0]), garbage);
     EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
+}
+
+TEST_F(Startup, IntegrityCheckAdoptsInNameOrderAndShowsLocalDates)
+{
+    // Files are adopted as the walk meets them: by name, case-sensitive, a folder's files at the
+    // folder's place.
+    for (const char* name : {"b.wav", "a.wav", "B.wav", "Z/x.wav", "Z/a.wav", "c/d.wav"})
+        dir.write(QStringLiteral("Documents/") + QString::fromLatin1(name), "x");
+    auto app = start();
+    QStringList adopted;
+    for (const auto& r : app->recordings())
+        adopted << r->filename();
+    EXPECT_EQ(adopted, (QStringList{"B.wav", "Z/a.wav", "Z/x.wav", "a.wav", "b.wav", "c/d.wav"}));
+
+    // Dates read as the short local date and time, also either side of a change of summer time.
+    const QByteArray zone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    LocalTime::readZone();
+    const QTimeZone utc = QTimeZone::utc();
+    for (const QDateTime& date : {QDateTime(QDate(2021, 3, 28), QTime(0, 59, 59), utc),
+                                  QDateTime(QDate(2021, 3, 28), QTime(1, 0, 0), utc),
+                                  QDateTime(QDate(2021, 10, 31), QTime(0, 30, 0), utc),
+                                  QDateTime(QDate(2021, 10, 31), QTime(1, 30, 0), utc)})
+        EXPECT_EQ(app->formatDate(date),
+                  QLocale().toString(date.toLocalTime(), QLocale::ShortFormat));
+    if (hadZone)
+        qputenv("TZ", zone);
+    else
+        qunsetenv("TZ");
+    LocalTime::readZone();
 }
