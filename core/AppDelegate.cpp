@@ -13,6 +13,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 
+#include <QByteArrayMatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -70,6 +72,92 @@ bool formatShowsZone(const QString& format)
             return true;
     }
     return false;
+}
+
+// Writes `text` case-folded one UTF-16 unit at a time, as a case-insensitive QString search
+// compares it, as Latin-1 bytes from `out` on; returns the end of what it wrote. Returns null
+// when a unit or its folded form lies outside Latin-1: such text is searched as QString.
+char* writeFoldedLatin1(char* out, QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        char32_t folded;
+        if (unit < 0x80)
+            folded = unit >= 'A' && unit <= 'Z' ? unit + 32 : unit;
+        else if (unit < 0x100 && (folded = QChar::toCaseFolded(char32_t(unit))) < 0x100)
+            ;
+        else
+            return nullptr;
+        *out++ = char(folded);
+    }
+    return out;
+}
+
+// A time as makeTimeStringFromSamps shows it, in ASCII. Written digit by digit rather than
+// with a printf because the filter formats the duration of every record.
+struct TimeText
+{
+    char text[64];
+    int length;
+};
+
+// Writes a non-negative number with at least `digits` digits, zero-padded, like "%0*lld".
+char* writeNumber(char* out, long long value, int digits)
+{
+    char reversed[24];
+    int n = 0;
+    do {
+        reversed[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n < digits)
+        reversed[n++] = '0';
+    while (n > 0)
+        *out++ = reversed[--n];
+    return out;
+}
+
+TimeText formatTime(double samples, int16_t unitsMode, double sampleRate)
+{
+    double x = samples;
+    const bool negative = x < 0;
+    if (negative)
+        x = -x;
+    const double total = std::ceil(x / sampleRate * 1000.0);
+    // Non-finite input (a zero rate, say) has no meaningful time; it shows as zero.
+    const long long t = std::isfinite(total) && total < 9.0e15 ? (long long)total : 0;
+    const long long h = t / 3600000;
+    const long long m = (t - 3600000 * h) / 60000;
+    const long long s = (t - 3600000 * h - 60000 * m) / 1000;
+    const long long f = t - 3600000 * h - 60000 * m - 1000 * s;
+    TimeText result{};
+    char* out = result.text;
+    if (negative)
+        *out++ = '-';
+    const auto unit = [&](long long value, int digits, char after) {
+        out = writeNumber(out, value, digits);
+        *out++ = after;
+    };
+    if (unitsMode == 1) { // "h:mm:ss.fff"
+        unit(h, 1, ':');
+        unit(m, 2, ':');
+        unit(s, 2, '.');
+        out = writeNumber(out, f, 3);
+    } else if (h != 0) { // "1h 02m 03s"
+        unit(h, 1, 'h');
+        *out++ = ' ';
+        unit(m, 2, 'm');
+        *out++ = ' ';
+        unit(s, 2, 's');
+    } else if (m != 0) { // "02m 03s"
+        unit(m, 2, 'm');
+        *out++ = ' ';
+        unit(s, 2, 's');
+    } else { // "3s"
+        unit(s, 1, 's');
+    }
+    result.length = int(out - result.text);
+    return result;
 }
 
 } // namespace
@@ -492,12 +580,26 @@ AppDelegate::recordingsForCategoryWithTextFilter(const QString& name, const QStr
     RecordingList result;
     if (all && filter.isEmpty())
         return m_recordings;
+    // Records whose texts are all Latin-1 are searched byte-wise in their folded key: without
+    // surrogates a case-insensitive search compares the texts' folded units, so the result is
+    // the same. NUL separates the texts in a key; a filter holding NUL, or text beyond Latin-1,
+    // is searched in the texts themselves.
+    QByteArray foldedFilter(filter.size(), Qt::Uninitialized);
+    if (!writeFoldedLatin1(foldedFilter.data(), filter) || foldedFilter.contains('\0'))
+        foldedFilter.clear();
+    const QByteArrayMatcher matcher(foldedFilter);
     for (const auto& r : m_recordings) {
         const Recording& recording = *r;
         if (!all && recording.category() != name)
             continue;
         if (filter.isEmpty()) {
             result.append(r);
+            continue;
+        }
+        const Recording::SearchKey& key = searchKeyOf(recording);
+        if (key.latin1 && !foldedFilter.isEmpty()) {
+            if (matcher.indexIn(key.folded) >= 0)
+                result.append(r);
             continue;
         }
         // Every text is read in place (no copies); the derived ones are kept in the record.
@@ -610,26 +712,8 @@ void AppDelegate::readFileFacts(Recording& recording, const QString& path) const
 
 QString AppDelegate::makeTimeStringFromSamps(double samples, int16_t unitsMode, double sampleRate)
 {
-    const char* sign = "";
-    double x = samples;
-    if (x < 0) {
-        sign = "-";
-        x = -x;
-    }
-    const double total = std::ceil(x / sampleRate * 1000.0);
-    // Non-finite input (a zero rate, say) has no meaningful time; it shows as zero.
-    const long long t = std::isfinite(total) && total < 9.0e15 ? (long long)total : 0;
-    const long long h = t / 3600000;
-    const long long m = (t - 3600000 * h) / 60000;
-    const long long s = (t - 3600000 * h - 60000 * m) / 1000;
-    const long long f = t - 3600000 * h - 60000 * m - 1000 * s;
-    if (unitsMode == 1)
-        return QString::asprintf("%s%lld:%02lld:%02lld.%03lld", sign, h, m, s, f);
-    if (h != 0)
-        return QString::asprintf("%s%lldh %02lldm %02llds", sign, h, m, s);
-    if (m != 0)
-        return QString::asprintf("%s%02lldm %02llds", sign, m, s);
-    return QString::asprintf("%s%llds", sign, s);
+    const TimeText time = formatTime(samples, unitsMode, sampleRate);
+    return QString::fromLatin1(time.text, time.length);
 }
 
 QString AppDelegate::getSizeString(uint64_t bytes)
@@ -699,6 +783,9 @@ void AppDelegate::publishSnapshot()
             entry->dateText = dateTextOf(*r);
             entry->fileSize = fileSize;
             r->setSharedEntry(std::move(entry));
+            // The filter's key is made while the record's texts are at hand: a first search
+            // of a large library then reads keys only.
+            searchKeyOf(*r);
         }
         snapshot->recordings.push_back(r->sharedEntry());
     }
@@ -721,6 +808,34 @@ const QString& AppDelegate::dateTextOf(const Recording& recording) const
     if (!recording.dateText())
         recording.setDateText(formatDate(recording.date()));
     return *recording.dateText();
+}
+
+const Recording::SearchKey& AppDelegate::searchKeyOf(const Recording& recording) const
+{
+    if (!recording.searchKey()) {
+        // The duration text is ASCII and already folded; it is copied straight into the key.
+        const TimeText duration = formatTime(recording.duration(), 0, 1);
+        const QString* texts[] = {&recording.nameRef(), &recording.locationStringRef(),
+                                  &dateTextOf(recording)};
+        Recording::SearchKey key;
+        key.folded.resize(texts[0]->size() + texts[1]->size() + texts[2]->size() + duration.length +
+                          4);
+        char* out = key.folded.data();
+        for (const QString* text : texts) {
+            if (!(out = writeFoldedLatin1(out, *text)))
+                break;
+            *out++ = '\0';
+        }
+        key.latin1 = out != nullptr;
+        if (key.latin1) {
+            out = std::copy_n(duration.text, duration.length, out);
+            *out = '\0';
+        } else {
+            key.folded = QByteArray();
+        }
+        recording.setSearchKey(std::move(key));
+    }
+    return *recording.searchKey();
 }
 
 const QString& AppDelegate::durationTextOf(const Recording& recording) const

@@ -173,6 +173,8 @@ private:
     // again only after the date or the duration changes.
     const QString& dateTextOf(const Recording& recording) const;
     const QString& durationTextOf(const Recording& recording) const;
+    // The record's key for the byte-wise search, made once like the texts above.
+    const Recording::SearchKey& searchKeyOf(const Recording& recording) const;
     void showSaveFailedAlert(const QString& reason);
     // Fills in an adopted file's facts from its header.
     void readFileFacts(Recording& recording, const QString& path) const;

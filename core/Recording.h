@@ -40,6 +40,7 @@ public:
     void setName(const QString& v)
     {
         m_name = v;
+        m_searchKey.reset();
         m_entry.reset();
     }
     QDateTime date() const { return m_date; }
@@ -47,6 +48,7 @@ public:
     {
         m_date = v.toUTC();
         m_dateText.reset();
+        m_searchKey.reset();
         m_entry.reset();
     }
     double duration() const { return m_duration; }
@@ -57,6 +59,7 @@ public:
         m_duration = v;
         m_fileSize = -1;
         m_durationText.reset();
+        m_searchKey.reset();
         m_entry.reset();
     }
     QString category() const { return m_category; }
@@ -76,6 +79,7 @@ public:
     void setLocationString(const QString& v)
     {
         m_locationString = v;
+        m_searchKey.reset();
         m_entry.reset();
     }
     QString quality() const { return m_quality; }
@@ -120,6 +124,16 @@ public:
     void setDateText(const QString& text) const { m_dateText = text; }
     const std::optional<QString>& durationText() const { return m_durationText; }
     void setDurationText(const QString& text) const { m_durationText = text; }
+    // The four texts the filter searches (name, place, date and duration text), for a byte-wise
+    // search: when all four are Latin-1, case-folded and joined by NUL bytes; otherwise `latin1`
+    // is false and the texts themselves are searched.
+    struct SearchKey
+    {
+        bool latin1 = false;
+        QByteArray folded;
+    };
+    const std::optional<SearchKey>& searchKey() const { return m_searchKey; }
+    void setSearchKey(SearchKey key) const { m_searchKey = std::move(key); }
     // The record's last snapshot entry (with its date text and file size), shared by every
     // snapshot until the record changes; null when it has to be made again.
     const std::shared_ptr<const LibrarySnapshot::RecordingEntry>& sharedEntry() const
@@ -167,5 +181,6 @@ private:
     mutable int64_t m_fileSize = -1;
     mutable std::optional<QString> m_dateText;
     mutable std::optional<QString> m_durationText;
+    mutable std::optional<SearchKey> m_searchKey;
     mutable std::shared_ptr<const LibrarySnapshot::RecordingEntry> m_entry;
 };

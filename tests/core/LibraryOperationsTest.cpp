@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 
 using Library = LibraryFixture;
@@ -82,6 +83,98 @@ TEST_F(Library, FiltersByNamePlaceDateAndDuration)
         app->recordingsForCategoryWithTextFilter(QStringLiteral("Ideas"), QStringLiteral("Ideas"))
             .isEmpty());
     EXPECT_TRUE(app->recArrayFilter(QStringLiteral("REC2009")).isEmpty());
+}
+
+// Latin-1 records are searched in a folded byte key, the rest in their texts: either way the
+// result must be that of a case-insensitive search of each text, for every kind of text.
+TEST_F(Library, FilterMatchesCaseInsensitiveSearchOfEveryText)
+{
+    auto app = start();
+    const QStringList texts = {"Kitchen",
+                               "KITCHEN SINK",
+                               "Zürich",
+                               "ZÜRICH",
+                               "Straße",
+                               "STRASSE",
+                               "µ-law",
+                               "Μ Greek",
+                               "İstanbul",
+                               "ÿes",
+                               "Ÿ",
+                               "tab\tname",
+                               "",
+                               QString(),
+                               QString::fromUcs4(U"\U00010400 Deseret"),
+                               QString::fromUcs4(U"x\U00010428y"),
+                               QString::fromUtf16(u"lone \xdc00 low"),
+                               "\u212a kelvin",
+                               "long \u017f s"};
+    for (int i = 0; i < texts.size(); ++i) {
+        app->addRecording();
+        now = now.addSecs(61);
+        auto r = app->recordings().last();
+        r->setName(texts[i]);
+        r->setLocationString(texts[(i * 7 + 3) % texts.size()]);
+        r->setDuration(i * 631);
+    }
+    app->setCategoryIndex(0);
+    const QStringList needles = {"kitchen",
+                                 "ü",
+                                 "Ü",
+                                 "zür",
+                                 "ß",
+                                 "ss",
+                                 "µ",
+                                 "μ",
+                                 "Μ",
+                                 "\u212a",
+                                 "k",
+                                 "\u017f",
+                                 "s",
+                                 "S",
+                                 "ÿ",
+                                 "Ÿ",
+                                 "İ",
+                                 "i",
+                                 "\t",
+                                 " ",
+                                 "05s",
+                                 "h 10m",
+                                 QString::fromUcs4(U"\U00010428"),
+                                 QString::fromUcs4(U"\U00010400"),
+                                 QString::fromUtf16(u"\xdc28"),
+                                 QString::fromUtf16(u"\xdc00"),
+                                 QString(QChar(0)),
+                                 QString("n") + QChar(0),
+                                 app->formatDate(app->recordings()[4]->date()).toUpper()};
+    const auto reference = [&](const QString& needle) {
+        QStringList found;
+        for (const auto& r : app->recordings()) {
+            const QString fields[] = {r->name(), r->locationString(), app->formatDate(r->date()),
+                                      AppDelegate::makeTimeStringFromSamps(r->duration(), 0, 1)};
+            if (std::any_of(std::begin(fields), std::end(fields), [&](const QString& f) {
+                    return f.contains(needle, Qt::CaseInsensitive);
+                }))
+                found << r->name();
+        }
+        return found;
+    };
+    const auto checkAll = [&] {
+        for (const QString& needle : needles)
+            EXPECT_EQ(names(app->recArrayFilter(needle)), reference(needle))
+                << "needle " << needle.toStdString();
+    };
+    checkAll();
+    // Edits are searched at once: names and places swap between Latin-1 and other text.
+    auto& all = app->recordings();
+    all[0]->setName(QStringLiteral("Μικρό"));
+    all[2]->setName(QStringLiteral("plain kitchen"));
+    all[7]->setLocationString(QStringLiteral("Zürich ZH"));
+    all[8]->setLocationString(QStringLiteral("Zurich"));
+    all[5]->setDuration(3725);
+    all[6]->setDate(QDateTime(QDate(2011, 3, 2), QTime(17, 45), Qt::UTC));
+    checkAll();
+    EXPECT_TRUE(names(app->recArrayFilter(QStringLiteral("1H 02M 05S"))).contains(all[5]->name()));
 }
 
 TEST_F(Library, KeptTextsAndEntriesFollowEveryEdit)
