@@ -8,23 +8,55 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QImage>
 #include <QPointer>
 #include <QSet>
 
+#include <future>
+#include <thread>
+#include <utility>
+#include <vector>
+
 namespace {
+
+struct DecodedImage
+{
+    QImage image;
+    bool doubleDensity = false;
+};
+
+// Reads "name@2x" when it exists and can be read, otherwise "name". QImage, unlike QPixmap,
+// may be decoded on any thread.
+DecodedImage decode(const QString& dir, const QString& name)
+{
+    DecodedImage decoded;
+    if (dir.isEmpty())
+        return decoded;
+    const QFileInfo info(name);
+    const QString doubleName = info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
+    if (decoded.image.load(dir + QLatin1Char('/') + doubleName)) {
+        decoded.doubleDensity = true;
+        return decoded;
+    }
+    decoded.image.load(dir + QLatin1Char('/') + name);
+    return decoded;
+}
+
 struct ImageStore : QObject
 {
     using QObject::QObject;
+    ~ImageStore() override
+    {
+        // A worker may still be decoding images nobody asked for yet; it finishes on its own.
+        for (std::thread& worker : workers)
+            worker.join();
+    }
     QHash<QString, QPixmap> images;
+    QHash<QString, std::shared_future<DecodedImage>> pending;
+    std::vector<std::thread> workers;
 };
-} // namespace
 
-QString BundleImage::imagesDirectory()
-{
-    return Bundle::resourceDirectory(QStringLiteral("images"));
-}
-
-QPixmap BundleImage::imageNamed(const QString& name)
+ImageStore& imageStore()
 {
     // Every image is decoded once and kept for the run: Qt's shared pixmap cache holds 10 MB,
     // less than the double-density dashboard pictures together, so it dropped the first of them
@@ -34,17 +66,55 @@ QPixmap BundleImage::imageNamed(const QString& name)
     static QPointer<ImageStore> store;
     if (!store)
         store = new ImageStore(QCoreApplication::instance());
-    QHash<QString, QPixmap>& decoded = store->images;
-    if (const auto found = decoded.constFind(name); found != decoded.constEnd())
+    return *store;
+}
+
+} // namespace
+
+QString BundleImage::imagesDirectory()
+{
+    return Bundle::resourceDirectory(QStringLiteral("images"));
+}
+
+void BundleImage::preload(const QStringList& names)
+{
+    ImageStore& store = imageStore();
+    std::vector<std::pair<QString, std::promise<DecodedImage>>> jobs;
+    for (const QString& name : names) {
+        if (store.images.contains(name) || store.pending.contains(name))
+            continue;
+        std::promise<DecodedImage> promise;
+        store.pending.insert(name, promise.get_future().share());
+        jobs.emplace_back(name, std::move(promise));
+    }
+    if (jobs.empty())
+        return;
+    store.workers.emplace_back([dir = imagesDirectory(), jobs = std::move(jobs)]() mutable {
+        for (auto& [name, promise] : jobs) {
+            try {
+                promise.set_value(decode(dir, name));
+            } catch (...) {
+                promise.set_value(DecodedImage{}); // no memory for it: reported as missing
+            }
+        }
+    });
+}
+
+QPixmap BundleImage::imageNamed(const QString& name)
+{
+    ImageStore& store = imageStore();
+    if (const auto found = store.images.constFind(name); found != store.images.constEnd())
         return *found;
-    QPixmap pixmap;
 
     const QString dir = imagesDirectory();
-    const QFileInfo info(name);
-    const QString doubleName = info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
-    if (!dir.isEmpty() && pixmap.load(dir + QLatin1Char('/') + doubleName)) {
-        pixmap.setDevicePixelRatio(2.0);
-    } else if (dir.isEmpty() || !pixmap.load(dir + QLatin1Char('/') + name)) {
+    DecodedImage decoded;
+    if (const auto job = store.pending.find(name); job != store.pending.end()) {
+        decoded = job->get(); // waits while the worker is still on it
+        store.pending.erase(job);
+    } else {
+        decoded = decode(dir, name);
+    }
+    if (decoded.image.isNull()) {
         static QSet<QString> reported;
         if (!reported.contains(name)) {
             reported.insert(name);
@@ -52,6 +122,10 @@ QPixmap BundleImage::imageNamed(const QString& name)
         }
         return {};
     }
-    decoded.insert(name, pixmap);
+    // Converted where it lies, the way QPixmap::load does it, so the pixels are the same.
+    QPixmap pixmap = QPixmap::fromImage(std::move(decoded.image));
+    if (decoded.doubleDensity)
+        pixmap.setDevicePixelRatio(2.0);
+    store.images.insert(name, pixmap);
     return pixmap;
 }
