@@ -12,7 +12,9 @@
 #include <QPointer>
 #include <QSet>
 
+#include <atomic>
 #include <future>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -42,6 +44,18 @@ DecodedImage decode(const QString& dir, const QString& name)
     return decoded;
 }
 
+// One image to decode ahead. Whoever claims it first decodes it: the worker, or the main thread
+// when it needs the image before the worker has got to it (a worker that gets no core on a busy
+// machine then costs nothing but the thread).
+struct DecodeJob
+{
+    QString dir;
+    QString name;
+    std::atomic<bool> claimed{false};
+    std::promise<DecodedImage> promise;
+    std::shared_future<DecodedImage> result = promise.get_future().share();
+};
+
 struct ImageStore : QObject
 {
     using QObject::QObject;
@@ -52,7 +66,7 @@ struct ImageStore : QObject
             worker.join();
     }
     QHash<QString, QPixmap> images;
-    QHash<QString, std::shared_future<DecodedImage>> pending;
+    QHash<QString, std::shared_ptr<DecodeJob>> pending;
     std::vector<std::thread> workers;
 };
 
@@ -79,22 +93,27 @@ QString BundleImage::imagesDirectory()
 void BundleImage::preload(const QStringList& names)
 {
     ImageStore& store = imageStore();
-    std::vector<std::pair<QString, std::promise<DecodedImage>>> jobs;
+    const QString dir = imagesDirectory();
+    std::vector<std::shared_ptr<DecodeJob>> jobs;
     for (const QString& name : names) {
         if (store.images.contains(name) || store.pending.contains(name))
             continue;
-        std::promise<DecodedImage> promise;
-        store.pending.insert(name, promise.get_future().share());
-        jobs.emplace_back(name, std::move(promise));
+        auto job = std::make_shared<DecodeJob>();
+        job->dir = dir;
+        job->name = name;
+        store.pending.insert(name, job);
+        jobs.push_back(std::move(job));
     }
     if (jobs.empty())
         return;
-    store.workers.emplace_back([dir = imagesDirectory(), jobs = std::move(jobs)]() mutable {
-        for (auto& [name, promise] : jobs) {
+    store.workers.emplace_back([jobs = std::move(jobs)] {
+        for (const std::shared_ptr<DecodeJob>& job : jobs) {
+            if (job->claimed.exchange(true))
+                continue; // the main thread took it
             try {
-                promise.set_value(decode(dir, name));
+                job->promise.set_value(decode(job->dir, job->name));
             } catch (...) {
-                promise.set_value(DecodedImage{}); // no memory for it: reported as missing
+                job->promise.set_value(DecodedImage{}); // no memory for it: reported as missing
             }
         }
     });
@@ -108,9 +127,13 @@ QPixmap BundleImage::imageNamed(const QString& name)
 
     const QString dir = imagesDirectory();
     DecodedImage decoded;
-    if (const auto job = store.pending.find(name); job != store.pending.end()) {
-        decoded = job->get(); // waits while the worker is still on it
-        store.pending.erase(job);
+    if (const auto found = store.pending.find(name); found != store.pending.end()) {
+        const std::shared_ptr<DecodeJob> job = *found;
+        store.pending.erase(found);
+        if (!job->claimed.exchange(true))
+            decoded = decode(job->dir, job->name);
+        else
+            decoded = job->result.get(); // waits while the worker is still on it
     } else {
         decoded = decode(dir, name);
     }
