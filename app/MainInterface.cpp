@@ -92,7 +92,7 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     appDelegate.audioViewController = recorder;
     appDelegate.audioViewScreen = recorder;
 
-    // Screens three taps or more away from the first one are built after the first frame: the
+    // Screens two taps or more away from the first one are built after the first frame: the
     // push and e-mail screens behind the export screen, and the details screen behind a
     // recording row. Until then their buttons do nothing, as when a screen is missing.
     AfterFirstPaint::run(m_scaledWindow, [this, &appDelegate, exportScreen, recordingList] {
