@@ -9,6 +9,7 @@
 #include "browser/SettingsViewController.h"
 #include "browser/WWWViewController.h"
 #include "core/AppDelegate.h"
+#include "platform/ui/AfterFirstPaint.h"
 #include "platform/ui/AlertLayer.h"
 #include "platform/ui/FirstFrameReport.h"
 #include "platform/ui/NavigationController.h"
@@ -58,15 +59,8 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
         sharing, &SharingController::urlDataChanged, exportScreen, [sharing, exportScreen] {
             exportScreen->urlDataIsReady(sharing->myPublicHostNameURL(), sharing->myPublicRawURL());
         });
-    // The push screen, presented by the export screen.
-    exportScreen->setReloBrowserController(new RELO_BrowserController(&appDelegate, m_window));
     appDelegate.sharingController = sharing;
     appDelegate.exportController = exportScreen;
-
-    // The e-mail composition screen, pushed from the export screen's e-mail button.
-    auto* emailScreen = new AddressBookViewController(&appDelegate, m_window);
-    emailScreen->hide();
-    appDelegate.abViewController = emailScreen;
 
     // The timer recording settings, pushed from the recorder screen's record toolbar.
     auto* recTimer = new RecTimerController(m_window);
@@ -83,11 +77,6 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     // The category list is the root screen; the recording list opens from it.
     auto* recordingList = new Level2ViewController(&appDelegate, m_window);
     recordingList->hide();
-    // The details screen, opened by a recording row's detail button.
-    auto* details = new ItemDetailsController(&appDelegate, m_window);
-    details->hide();
-    appDelegate.itemDetailsController = details;
-    recordingList->setItemDetailsController(details);
     auto* categoryList = new Level1ViewController(&appDelegate, recordingList, m_window);
     navigation->pushViewController(categoryList, false);
     m_categoryList = categoryList;
@@ -102,6 +91,31 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     recorder->hide();
     appDelegate.audioViewController = recorder;
     appDelegate.audioViewScreen = recorder;
+
+    // Screens two taps or more away from the first one are built after the first frame: the
+    // push and e-mail screens behind the export screen, and the details screen behind a
+    // recording row. Until then their buttons do nothing, as when a screen is missing.
+    AfterFirstPaint::run(m_scaledWindow, [this, &appDelegate, exportScreen, recordingList] {
+        buildLaterScreens(appDelegate, exportScreen, recordingList);
+    });
+}
+
+void MainInterface::buildLaterScreens(AppDelegate& appDelegate, ExportController* exportScreen,
+                                      Level2ViewController* recordingList)
+{
+    // The push screen, presented by the export screen.
+    exportScreen->setReloBrowserController(new RELO_BrowserController(&appDelegate, m_window));
+
+    // The e-mail composition screen, pushed from the export screen's e-mail button.
+    auto* emailScreen = new AddressBookViewController(&appDelegate, m_window);
+    emailScreen->hide();
+    appDelegate.abViewController = emailScreen;
+
+    // The details screen, opened by a recording row's detail button.
+    auto* details = new ItemDetailsController(&appDelegate, m_window);
+    details->hide();
+    appDelegate.itemDetailsController = details;
+    recordingList->setItemDetailsController(details);
 }
 
 void MainInterface::showSettings()

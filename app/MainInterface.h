@@ -1,12 +1,15 @@
 #pragma once
 
 class AppDelegate;
+class ExportController;
 class Level1ViewController;
+class Level2ViewController;
 class QWidget;
 class ScaledWindow;
 
 // Builds the application's window and screens and connects them to the application object's
-// fields, the way an interface description would. Screens live for the whole run.
+// fields, the way an interface description would. Screens live for the whole run; those far
+// from the first screen are built once the window has shown its first frame.
 class MainInterface
 {
 public:
@@ -25,6 +28,9 @@ public:
     static constexpr int kWindowHeight = 480;
 
 private:
+    void buildLaterScreens(AppDelegate& appDelegate, ExportController* exportScreen,
+                           Level2ViewController* recordingList);
+
     ScaledWindow* m_scaledWindow;
     QWidget* m_window;
     Level1ViewController* m_categoryList = nullptr;

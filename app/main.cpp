@@ -4,9 +4,11 @@
 #include "AppLog.h"
 #include "MainInterface.h"
 #include "core/AppDelegate.h"
+#include "dashboard/DashboardView.h"
 #include "dashboard/TransportView.h"
 #include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
+#include "platform/ui/BundleImage.h"
 #include "platform/ui/SwitchControl.h"
 #include "recorder/AudioViewController.h"
 #include "sharing/ExportController.h"
@@ -136,6 +138,9 @@ int main(int argc, char* argv[])
         QStringLiteral("Open on the settings screen (the category list's gear)."));
     parser.addOption(settingsOption);
     parser.process(app);
+    // The recorder screen's pictures are decoded on a worker thread while the library loads and
+    // the other screens are built, instead of one after another on the main thread.
+    BundleImage::preload(DashboardView::startupImageNames());
 
     QuitSignals quitSignals;
 

@@ -95,6 +95,31 @@ DashboardView::DashboardView(QWidget* parent)
 
 DashboardView::~DashboardView() = default;
 
+QStringList DashboardView::startupImageNames()
+{
+    // The transport's buttons and sliders in the record layout, the background, the two meters,
+    // the wheel and its shadow, then the toolbar's quality and the playback speed's pictures.
+    return {QStringLiteral("record.png"),
+            QStringLiteral("record_pressed.png"),
+            QStringLiteral("sludgebutton.png"),
+            QStringLiteral("slider_blue.png"),
+            QStringLiteral("slider_gray.png"),
+            QStringLiteral("slider_thumb.png"),
+            QStringLiteral("slider_lvthumb.png"),
+            QStringLiteral("shuttletoggle.png"),
+            QStringLiteral("volume_toggle.png"),
+            QStringLiteral("dbbackground.png"),
+            QStringLiteral("meters_lit.png"),
+            QStringLiteral("meter_unlit.png"),
+            QStringLiteral("displaycircle_filled.png"),
+            QStringLiteral("displaycircle.png"),
+            QStringLiteral("Oval.png"),
+            QStringLiteral("jog.png"),
+            QStringLiteral("Shadow.png"),
+            QStringLiteral("LQ.png"),
+            QStringLiteral("1x.png")};
+}
+
 void DashboardView::setupDashboardViews()
 {
     m_transportView = new TransportView(this);

@@ -5,6 +5,7 @@
 
 #include <QPointF>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
@@ -66,6 +67,10 @@ class DashboardView : public TouchView
 public:
     // 320 × 436 points: the window below the navigation bar.
     explicit DashboardView(QWidget* parent = nullptr);
+
+    // The pictures a new dashboard draws, in the order it loads them: the recorder screen is the
+    // first screen shown, so these are worth decoding while the rest of the window is built.
+    static QStringList startupImageNames();
     ~DashboardView() override;
 
     TransportView* transportView() const { return m_transportView; }

@@ -8,23 +8,69 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QImage>
 #include <QPointer>
 #include <QSet>
 
+#include <atomic>
+#include <future>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
+
 namespace {
+
+struct DecodedImage
+{
+    QImage image;
+    bool doubleDensity = false;
+};
+
+// Reads "name@2x" when it exists and can be read, otherwise "name". QImage, unlike QPixmap,
+// may be decoded on any thread.
+DecodedImage decode(const QString& dir, const QString& name)
+{
+    DecodedImage decoded;
+    if (dir.isEmpty())
+        return decoded;
+    const QFileInfo info(name);
+    const QString doubleName = info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
+    if (decoded.image.load(dir + QLatin1Char('/') + doubleName)) {
+        decoded.doubleDensity = true;
+        return decoded;
+    }
+    decoded.image.load(dir + QLatin1Char('/') + name);
+    return decoded;
+}
+
+// One image to decode ahead. Whoever claims it first decodes it: the worker, or the main thread
+// when it needs the image before the worker has got to it (a worker that gets no core on a busy
+// machine then costs nothing but the thread).
+struct DecodeJob
+{
+    QString dir;
+    QString name;
+    std::atomic<bool> claimed{false};
+    std::promise<DecodedImage> promise;
+    std::shared_future<DecodedImage> result = promise.get_future().share();
+};
+
 struct ImageStore : QObject
 {
     using QObject::QObject;
+    ~ImageStore() override
+    {
+        // A worker may still be decoding images nobody asked for yet; it finishes on its own.
+        for (std::thread& worker : workers)
+            worker.join();
+    }
     QHash<QString, QPixmap> images;
+    QHash<QString, std::shared_ptr<DecodeJob>> pending;
+    std::vector<std::thread> workers;
 };
-} // namespace
 
-QString BundleImage::imagesDirectory()
-{
-    return Bundle::resourceDirectory(QStringLiteral("images"));
-}
-
-QPixmap BundleImage::imageNamed(const QString& name)
+ImageStore& imageStore()
 {
     // Every image is decoded once and kept for the run: Qt's shared pixmap cache holds 10 MB,
     // less than the double-density dashboard pictures together, so it dropped the first of them
@@ -34,17 +80,64 @@ QPixmap BundleImage::imageNamed(const QString& name)
     static QPointer<ImageStore> store;
     if (!store)
         store = new ImageStore(QCoreApplication::instance());
-    QHash<QString, QPixmap>& decoded = store->images;
-    if (const auto found = decoded.constFind(name); found != decoded.constEnd())
+    return *store;
+}
+
+} // namespace
+
+QString BundleImage::imagesDirectory()
+{
+    return Bundle::resourceDirectory(QStringLiteral("images"));
+}
+
+void BundleImage::preload(const QStringList& names)
+{
+    ImageStore& store = imageStore();
+    const QString dir = imagesDirectory();
+    std::vector<std::shared_ptr<DecodeJob>> jobs;
+    for (const QString& name : names) {
+        if (store.images.contains(name) || store.pending.contains(name))
+            continue;
+        auto job = std::make_shared<DecodeJob>();
+        job->dir = dir;
+        job->name = name;
+        store.pending.insert(name, job);
+        jobs.push_back(std::move(job));
+    }
+    if (jobs.empty())
+        return;
+    store.workers.emplace_back([jobs = std::move(jobs)] {
+        for (const std::shared_ptr<DecodeJob>& job : jobs) {
+            if (job->claimed.exchange(true))
+                continue; // the main thread took it
+            try {
+                job->promise.set_value(decode(job->dir, job->name));
+            } catch (...) {
+                job->promise.set_value(DecodedImage{}); // no memory for it: reported as missing
+            }
+        }
+    });
+}
+
+QPixmap BundleImage::imageNamed(const QString& name)
+{
+    ImageStore& store = imageStore();
+    if (const auto found = store.images.constFind(name); found != store.images.constEnd())
         return *found;
-    QPixmap pixmap;
 
     const QString dir = imagesDirectory();
-    const QFileInfo info(name);
-    const QString doubleName = info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
-    if (!dir.isEmpty() && pixmap.load(dir + QLatin1Char('/') + doubleName)) {
-        pixmap.setDevicePixelRatio(2.0);
-    } else if (dir.isEmpty() || !pixmap.load(dir + QLatin1Char('/') + name)) {
+    DecodedImage decoded;
+    if (const auto found = store.pending.find(name); found != store.pending.end()) {
+        const std::shared_ptr<DecodeJob> job = *found;
+        store.pending.erase(found);
+        if (!job->claimed.exchange(true))
+            decoded = decode(job->dir, job->name);
+        else
+            decoded = job->result.get(); // waits while the worker is still on it
+    } else {
+        decoded = decode(dir, name);
+    }
+    if (decoded.image.isNull()) {
         static QSet<QString> reported;
         if (!reported.contains(name)) {
             reported.insert(name);
@@ -52,6 +145,10 @@ QPixmap BundleImage::imageNamed(const QString& name)
         }
         return {};
     }
-    decoded.insert(name, pixmap);
+    // Converted where it lies, the way QPixmap::load does it, so the pixels are the same.
+    QPixmap pixmap = QPixmap::fromImage(std::move(decoded.image));
+    if (decoded.doubleDensity)
+        pixmap.setDevicePixelRatio(2.0);
+    store.images.insert(name, pixmap);
     return pixmap;
 }

@@ -5,6 +5,8 @@
 #include "platform/ui/Toolbar.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -149,6 +151,21 @@ TEST_F(DashboardViewTest, ToolbarWithoutItemsIsLeftAloneAndTheOtherStaysShown)
     EXPECT_TRUE(dashboard.transportView()->hasPlayMode());
     EXPECT_TRUE(dashboard.recordToolbar()->isVisible());
     EXPECT_FALSE(dashboard.playToolbar()->isVisible());
+}
+
+// The pictures decoded ahead of a new dashboard are ones it loads: a name that matches no
+// shipped file would be decoded for nothing and leave the real picture to the main thread.
+TEST(DashboardViewImagesTest, StartupPicturesAreShippedImages)
+{
+    const QDir images(BundleImage::imagesDirectory());
+    ASSERT_FALSE(images.path().isEmpty());
+    const QStringList names = DashboardView::startupImageNames();
+    EXPECT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        const QFileInfo info(name);
+        const QString doubleName = info.completeBaseName() + "@2x." + info.suffix();
+        EXPECT_TRUE(images.exists(name) || images.exists(doubleName)) << name.toStdString();
+    }
 }
 
 } // namespace

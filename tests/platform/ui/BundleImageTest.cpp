@@ -65,3 +65,53 @@ TEST(BundleImageTest, AnImageIsDecodedOnceHoweverManyOthersFollow)
 }
 
 } // namespace
+
+namespace {
+
+// Images with every alpha from clear to opaque, so a different conversion to the screen's
+// premultiplied format would show in the pixels.
+void writeTranslucentImage(const sonavell::test::ScratchDir& dir, const QString& name, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y, QColor(x * 7 % 256, y * 13 % 256, 90, (x + y) % 256));
+    ASSERT_TRUE(image.save(dir.file("images/" + name)));
+}
+
+// Decoded on the worker thread, an image is the same pixmap QPixmap::load makes of the file,
+// at the same density, and later requests get that one pixmap; names without a file stay null.
+TEST(BundleImageTest, PreloadedImagesAreThoseLoadedOnTheSpot)
+{
+    sonavell::test::ScratchDir dir;
+    dir.write("images/.keep", {});
+    writeTranslucentImage(dir, "pre_wheel.png", {40, 30});
+    writeTranslucentImage(dir, "pre_wheel@2x.png", {80, 60});
+    writeTranslucentImage(dir, "pre_plain.png", {300, 200});
+    const QByteArray saved = qgetenv("SONAVELL_RESOURCES");
+    qputenv("SONAVELL_RESOURCES", dir.path().toUtf8());
+
+    BundleImage::preload({"pre_wheel.png", "pre_plain.png", "pre_missing.png", "pre_wheel.png"});
+    // Asked for out of order: the second waits for nothing, the first for its turn.
+    const QPixmap plain = BundleImage::imageNamed("pre_plain.png");
+    const QPixmap wheel = BundleImage::imageNamed("pre_wheel.png");
+
+    QPixmap expectedWheel;
+    ASSERT_TRUE(expectedWheel.load(dir.file("images/pre_wheel@2x.png")));
+    QPixmap expectedPlain;
+    ASSERT_TRUE(expectedPlain.load(dir.file("images/pre_plain.png")));
+    EXPECT_EQ(wheel.devicePixelRatio(), 2.0);
+    EXPECT_EQ(wheel.deviceIndependentSize(), QSizeF(40, 30));
+    EXPECT_EQ(wheel.toImage(), expectedWheel.toImage());
+    EXPECT_EQ(plain.devicePixelRatio(), 1.0);
+    EXPECT_EQ(plain.toImage(), expectedPlain.toImage());
+    EXPECT_TRUE(BundleImage::imageNamed("pre_missing.png").isNull());
+
+    // Preloading again decodes nothing anew.
+    BundleImage::preload({"pre_wheel.png", "pre_plain.png"});
+    EXPECT_EQ(BundleImage::imageNamed("pre_wheel.png").cacheKey(), wheel.cacheKey());
+    EXPECT_EQ(BundleImage::imageNamed("pre_plain.png").cacheKey(), plain.cacheKey());
+    qputenv("SONAVELL_RESOURCES", saved);
+}
+
+} // namespace

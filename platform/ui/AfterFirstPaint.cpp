@@ -1,0 +1,62 @@
+#include "platform/ui/AfterFirstPaint.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+// Lives with the window: the work is dropped with it.
+class FirstPaintWatcher : public QObject
+{
+public:
+    FirstPaintWatcher(QWidget* window, std::function<void()> work, int fallbackMs)
+        : QObject(window)
+        , m_window(window)
+        , m_work(std::move(work))
+    {
+        // Paint events go to the widget that paints (a graphics view's viewport, say), so the
+        // application's events are watched for any widget of the window.
+        QCoreApplication::instance()->installEventFilter(this);
+        QTimer::singleShot(fallbackMs, this, [this] { finish(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !m_painted && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == m_window) {
+            m_painted = true;
+            QCoreApplication::instance()->removeEventFilter(this);
+            // After the paint and the flush to the screen that follows it.
+            QTimer::singleShot(0, this, [this] { finish(); });
+        }
+        return false;
+    }
+
+private:
+    void finish()
+    {
+        if (!m_work)
+            return;
+        QCoreApplication::instance()->removeEventFilter(this);
+        const std::function<void()> work = std::move(m_work);
+        m_work = nullptr;
+        deleteLater();
+        work();
+    }
+
+    QWidget* m_window;
+    std::function<void()> m_work;
+    bool m_painted = false;
+};
+
+} // namespace
+
+void AfterFirstPaint::run(QWidget* window, std::function<void()> work, int fallbackMs)
+{
+    if (!window || !work)
+        return;
+    new FirstPaintWatcher(window, std::move(work), fallbackMs);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+// Runs work once a window has shown its first frame, for what that frame does not need (screens
+// nobody sees at start), so that building it does not hold the frame up. The work runs on the
+// event loop's next turn after the window's first paint, or after fallbackMs when the window is
+// not painted by then (hidden, minimised, no display). It runs once, and not at all when the
+// window goes away first.
+class AfterFirstPaint
+{
+public:
+    static void run(QWidget* window, std::function<void()> work, int fallbackMs = 1000);
+};
