@@ -13,6 +13,7 @@
 #include <QSet>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <thread>
@@ -53,8 +54,24 @@ struct DecodeJob
     QString name;
     std::atomic<bool> claimed{false};
     std::promise<DecodedImage> promise;
-    std::shared_future<DecodedImage> result = promise.get_future().share();
+    // Taken once, by the main thread: the image moves out, so the pixmap adopts its pixels
+    // instead of copying them.
+    std::future<DecodedImage> result = promise.get_future();
 };
+
+// Decodes a claimed job and hands the image to whoever takes it. Premultiplied here, the
+// conversion a pixmap of a translucent image makes, so the main thread only adopts the pixels.
+void fulfil(DecodeJob& job)
+{
+    try {
+        DecodedImage decoded = decode(job.dir, job.name);
+        if (decoded.image.format() == QImage::Format_ARGB32)
+            decoded.image.convertTo(QImage::Format_ARGB32_Premultiplied);
+        job.promise.set_value(std::move(decoded));
+    } catch (...) {
+        job.promise.set_value(DecodedImage{}); // no memory for it: reported as missing
+    }
+}
 
 struct ImageStore : QObject
 {
@@ -108,13 +125,8 @@ void BundleImage::preload(const QStringList& names)
         return;
     store.workers.emplace_back([jobs = std::move(jobs)] {
         for (const std::shared_ptr<DecodeJob>& job : jobs) {
-            if (job->claimed.exchange(true))
-                continue; // the main thread took it
-            try {
-                job->promise.set_value(decode(job->dir, job->name));
-            } catch (...) {
-                job->promise.set_value(DecodedImage{}); // no memory for it: reported as missing
-            }
+            if (!job->claimed.exchange(true)) // else the main thread took it
+                fulfil(*job);
         }
     });
 }
@@ -130,10 +142,19 @@ QPixmap BundleImage::imageNamed(const QString& name)
     if (const auto found = store.pending.find(name); found != store.pending.end()) {
         const std::shared_ptr<DecodeJob> job = *found;
         store.pending.erase(found);
-        if (!job->claimed.exchange(true))
+        if (!job->claimed.exchange(true)) {
             decoded = decode(job->dir, job->name);
-        else
-            decoded = job->result.get(); // waits while the worker is still on it
+        } else {
+            // While the worker is still on this image, the main thread decodes others that
+            // nobody has claimed yet, rather than wait idle.
+            for (const auto& other : std::as_const(store.pending)) {
+                if (job->result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+                    break;
+                if (!other->claimed.exchange(true))
+                    fulfil(*other);
+            }
+            decoded = job->result.get();
+        }
     } else {
         decoded = decode(dir, name);
     }

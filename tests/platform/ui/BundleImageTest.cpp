@@ -114,4 +114,28 @@ TEST(BundleImageTest, PreloadedImagesAreThoseLoadedOnTheSpot)
     qputenv("SONAVELL_RESOURCES", saved);
 }
 
+// Asked for in the order they were preloaded, the main thread soon reaches the image the worker
+// is on and decodes later ones meanwhile: whoever decodes an image, its pixels are the same.
+TEST(BundleImageTest, ImagesDecodedByEitherThreadAreThoseLoadedOnTheSpot)
+{
+    sonavell::test::ScratchDir dir;
+    dir.write("images/.keep", {});
+    QStringList names;
+    for (int i = 0; i < 16; ++i) {
+        names << QStringLiteral("many_%1.png").arg(i);
+        writeTranslucentImage(dir, names.last(), {400 + i, 300});
+    }
+    const QByteArray saved = qgetenv("SONAVELL_RESOURCES");
+    qputenv("SONAVELL_RESOURCES", dir.path().toUtf8());
+    BundleImage::preload(names);
+    for (const QString& name : names) {
+        QPixmap expected;
+        ASSERT_TRUE(expected.load(dir.file("images/" + name)));
+        const QImage got = BundleImage::imageNamed(name).toImage();
+        EXPECT_EQ(got.format(), expected.toImage().format()) << name.toStdString();
+        EXPECT_EQ(got, expected.toImage()) << name.toStdString();
+    }
+    qputenv("SONAVELL_RESOURCES", saved);
+}
+
 } // namespace
