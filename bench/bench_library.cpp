@@ -130,33 +130,11 @@ int run(int count, const Before& before, int rounds, bool startupOnly)
     std::printf("\nlibrary: %d recordings, recordings.plist %lld bytes, %d WAV files\n", count,
                 QFileInfo(archive).size(), count);
 
-    if (startupOnly) {
-        // Start-up alone, for profiling: the library is loaded `rounds` times and dropped.
-        std::vector<double> startup, startupCpu;
-        for (int round = 0; round < rounds; ++round) {
-            const double cpu = threadCpuMs();
-            QElapsedTimer t;
-            t.start();
-            auto library = std::make_unique<AppDelegate>(env);
-            startup.push_back(t.nsecsElapsed() / 1e6);
-            startupCpu.push_back(threadCpuMs() - cpu);
-            if (library->recordings().size() != count) {
-                std::fprintf(stderr, "library did not load whole: %lld\n",
-                             (long long)library->recordings().size());
-                return 1;
-            }
-        }
-        printFigure("start-up (decode + integrity check)", median(startup), 1000, before.startup,
-                    median(startupCpu));
-        return 0;
-    }
-
-    std::vector<double> startupCpu, filterCpu, longestCpu;
-    std::vector<double> startup, filter, persist, saved, add, rename, remove, addCategory,
-        removeCategory, quit;
-    for (int round = 0; round < rounds; ++round) {
+    std::vector<double> startup, startupCpu;
+    // Loads the library, timing it; null when it did not load whole.
+    const auto timedStartup = [&]() -> std::unique_ptr<AppDelegate> {
+        const double cpu = threadCpuMs();
         QElapsedTimer t;
-        double cpu = threadCpuMs();
         t.start();
         auto library = std::make_unique<AppDelegate>(env);
         startup.push_back(t.nsecsElapsed() / 1e6);
@@ -164,10 +142,32 @@ int run(int count, const Before& before, int rounds, bool startupOnly)
         if (library->recordings().size() != count) {
             std::fprintf(stderr, "library did not load whole: %lld\n",
                          (long long)library->recordings().size());
-            return 1;
+            return nullptr;
         }
+        return library;
+    };
+
+    if (startupOnly) {
+        // Start-up alone, for profiling: the library is loaded `rounds` times and dropped.
+        for (int round = 0; round < rounds; ++round) {
+            if (!timedStartup())
+                return 1;
+        }
+        printFigure("start-up (decode + integrity check)", median(startup), 1000, before.startup,
+                    median(startupCpu));
+        return 0;
+    }
+
+    std::vector<double> filterCpu, longestCpu;
+    std::vector<double> filter, persist, saved, add, rename, remove, addCategory, removeCategory,
+        quit;
+    for (int round = 0; round < rounds; ++round) {
+        auto library = timedStartup();
+        if (!library)
+            return 1;
         library->setCategoryIndex(0);
-        cpu = threadCpuMs();
+        QElapsedTimer t;
+        double cpu = threadCpuMs();
         t.restart();
         const auto found = library->recArrayFilter(QStringLiteral("kitchen"));
         filter.push_back(t.nsecsElapsed() / 1e6);
@@ -253,8 +253,8 @@ int main(int argc, char** argv)
     const int startupRounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     int status = 0;
     if (only == 0 || only == 10000)
-        status |= run(10000, Before{547.7, 13.7, 111.0}, startupOnly ? startupRounds : 5,
-                      startupOnly);
+        status |=
+            run(10000, Before{547.7, 13.7, 111.0}, startupOnly ? startupRounds : 5, startupOnly);
     if (only == 0 || only == 100000)
         status |= run(100000, Before{10056.2, 363.3, 1346.4}, startupOnly ? startupRounds : 3,
                       startupOnly);
