@@ -13,6 +13,16 @@ const QString LibrarySaver::kRecordingsFile = QStringLiteral("recordings.plist")
 
 namespace {
 
+// Archives the items, in order, as the root array of a keyed archive.
+template <typename T> QByteArray archiveOf(const std::vector<T>& items)
+{
+    std::vector<const Archivable*> objects;
+    objects.reserve(items.size());
+    for (const T& item : items)
+        objects.push_back(&item);
+    return KeyedArchiver::archivedDataWithRootArray(objects);
+}
+
 // A snapshot entry in the shape the archiver takes: it writes itself as the record it came from.
 class ArchivableEntry : public Archivable
 {
@@ -142,11 +152,7 @@ QByteArray LibrarySaver::categoriesArchive(const LibrarySnapshot& library)
     categories.reserve(size_t(library.categories.size()));
     for (const QString& name : library.categories)
         categories.emplace_back(name);
-    std::vector<const Archivable*> objects;
-    objects.reserve(categories.size());
-    for (const Category& category : categories)
-        objects.push_back(&category);
-    return KeyedArchiver::archivedDataWithRootArray(objects);
+    return archiveOf(categories);
 }
 
 QByteArray LibrarySaver::recordingsArchive(const LibrarySnapshot& library)
@@ -155,9 +161,5 @@ QByteArray LibrarySaver::recordingsArchive(const LibrarySnapshot& library)
     entries.reserve(library.recordings.size());
     for (const auto& entry : library.recordings)
         entries.emplace_back(entry);
-    std::vector<const Archivable*> objects;
-    objects.reserve(entries.size());
-    for (const ArchivableEntry& entry : entries)
-        objects.push_back(&entry);
-    return KeyedArchiver::archivedDataWithRootArray(objects);
+    return archiveOf(entries);
 }

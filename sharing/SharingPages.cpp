@@ -13,6 +13,16 @@
 
 namespace {
 
+// Appends text known to be ASCII, one byte per character, in one copy.
+void appendAscii(QByteArray& out, const QString& text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* p = out.data() + at;
+    for (const QChar c : text)
+        *p++ = char(c.unicode());
+}
+
 const QString kAllName = QStringLiteral("All");
 
 // Appends the text HTML-escaped (&, <, >, ") as UTF-8.
@@ -28,12 +38,7 @@ void appendEscaped(QByteArray& out, const QString& text)
         plain = plain && u != '&' && u != '<' && u != '>' && u != '"';
     }
     if (plain) {
-        // One copy of the ASCII text.
-        const qsizetype at = out.size();
-        out.resize(at + text.size());
-        char* p = out.data() + at;
-        for (const QChar c : text)
-            *p++ = char(c.unicode());
+        appendAscii(out, text);
         return;
     }
     for (const QChar c : text) {
@@ -78,11 +83,7 @@ void appendEncodedPath(QByteArray& out, const QString& path)
     for (const QChar c : path)
         plain = plain && c.unicode() < 0x80 && kept((unsigned char)c.unicode());
     if (plain) {
-        const qsizetype at = out.size();
-        out.resize(at + path.size());
-        char* p = out.data() + at;
-        for (const QChar c : path)
-            *p++ = char(c.unicode());
+        appendAscii(out, path);
         return;
     }
     for (const char b : path.toUtf8())

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,6 +23,16 @@ FolderListing::FolderListing(const QString& folder,
             continue;
         Entry entry;
         entry.name = QFile::decodeName(name);
+        // The entry's target, links followed: looked up at most once per entry.
+        struct stat target
+        {
+        };
+        std::optional<bool> targetFound;
+        const auto followTarget = [&] {
+            if (!targetFound)
+                targetFound = ::fstatat(fd, name, &target, 0) == 0;
+            return *targetFound;
+        };
         if (item->d_type == DT_DIR) {
             entry.isDir = true;
         } else if (item->d_type == DT_LNK || item->d_type == DT_UNKNOWN) {
@@ -31,17 +42,10 @@ FolderListing::FolderListing(const QString& folder,
             entry.isSymLink =
                 item->d_type == DT_LNK ||
                 (::fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode));
-            struct stat target
-            {
-            };
-            entry.isDir = ::fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            entry.isDir = followTarget() && S_ISDIR(target.st_mode);
         }
-        if (!entry.isDir && wantsSize && wantsSize(entry.name)) {
-            struct stat target
-            {
-            };
-            entry.size = ::fstatat(fd, name, &target, 0) == 0 ? int64_t(target.st_size) : 0;
-        }
+        if (!entry.isDir && wantsSize && wantsSize(entry.name))
+            entry.size = followTarget() ? int64_t(target.st_size) : 0;
         m_entries.push_back(std::move(entry));
     }
     ::closedir(dir);
