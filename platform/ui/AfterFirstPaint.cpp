@@ -19,7 +19,8 @@ public:
         // Paint events go to the widget that paints (a graphics view's viewport, say), so the
         // application's events are watched for any widget of the window.
         QCoreApplication::instance()->installEventFilter(this);
-        QTimer::singleShot(fallbackMs, this, [this] { finish(); });
+        if (fallbackMs >= 0)
+            QTimer::singleShot(fallbackMs, this, [this] { finish(); });
     }
 
 protected:

@@ -7,8 +7,8 @@ class QWidget;
 // Runs work once a window has shown its first frame, for what that frame does not need (screens
 // nobody sees at start), so that building it does not hold the frame up. The work runs on the
 // event loop's next turn after the window's first paint, or after fallbackMs when the window is
-// not painted by then (hidden, minimised, no display). It runs once, and not at all when the
-// window goes away first.
+// not painted by then (hidden, minimised, no display; a negative fallbackMs waits for the paint
+// alone). It runs once, and not at all when the window goes away first.
 class AfterFirstPaint
 {
 public:
