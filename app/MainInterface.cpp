@@ -67,13 +67,6 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     recTimer->hide();
     appDelegate.recTimerController = recTimer;
 
-    // The help list and its page screen, opened from the recorder screen's info button.
-    auto* helpPage = new WWWViewController(m_window);
-    helpPage->hide();
-    auto* help = new AppInfoController(appDelegate.userDefaults(), helpPage, m_window);
-    help->hide();
-    appDelegate.appInfoController = help;
-
     // The category list is the root screen; the recording list opens from it.
     auto* recordingList = new Level2ViewController(&appDelegate, m_window);
     recordingList->hide();
@@ -92,9 +85,10 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     appDelegate.audioViewController = recorder;
     appDelegate.audioViewScreen = recorder;
 
-    // Screens two taps or more away from the first one are built after the first frame: the
-    // push and e-mail screens behind the export screen, and the details screen behind a
-    // recording row. Until then their buttons do nothing, as when a screen is missing.
+    // Screens that the first frame does not show and that cost time to build come after it: the
+    // help screens (their page view sets up networking), the push and e-mail screens behind the
+    // export screen, and the details screen behind a recording row. Until then their buttons do
+    // nothing, as when a screen is missing.
     AfterFirstPaint::run(m_scaledWindow, [this, &appDelegate, exportScreen, recordingList] {
         buildLaterScreens(appDelegate, exportScreen, recordingList);
     });
@@ -103,6 +97,13 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
 void MainInterface::buildLaterScreens(AppDelegate& appDelegate, ExportController* exportScreen,
                                       Level2ViewController* recordingList)
 {
+    // The help list and its page screen, opened from the recorder screen's info button.
+    auto* helpPage = new WWWViewController(m_window);
+    helpPage->hide();
+    auto* help = new AppInfoController(appDelegate.userDefaults(), helpPage, m_window);
+    help->hide();
+    appDelegate.appInfoController = help;
+
     // The push screen, presented by the export screen.
     exportScreen->setReloBrowserController(new RELO_BrowserController(&appDelegate, m_window));
 
