@@ -17,6 +17,9 @@ public:
     // screens built meanwhile on the main thread find them ready: imageNamed() then only waits
     // for the rest of an image still being decoded. Names already decoded or on their way are
     // skipped. The images directory is read now, as imageNamed() would read it.
+    // Images found unchanged in the user's decoded picture cache are taken from it at once.
+    // When any had to be decoded, the whole set is written to the cache, on a worker thread,
+    // once the last of them has been asked for.
     static void preload(const QStringList& names);
 
     // The images directory: SONAVELL_RESOURCES + "/images" when set, otherwise next to the

@@ -1,7 +1,10 @@
 #include "platform/ui/BundleImage.h"
+#include "platform/ui/DecodedImageCache.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
 #include <QImage>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +138,80 @@ TEST(BundleImageTest, ImagesDecodedByEitherThreadAreThoseLoadedOnTheSpot)
         EXPECT_EQ(got.format(), expected.toImage().format()) << name.toStdString();
         EXPECT_EQ(got, expected.toImage()) << name.toStdString();
     }
+    qputenv("SONAVELL_RESOURCES", saved);
+}
+
+} // namespace
+
+namespace {
+
+// The decoded picture cache, kept in a private home folder for the test.
+struct PrivateCache
+{
+    sonavell::test::ScratchDir home;
+    QByteArray savedHome = qgetenv("HOME");
+    PrivateCache() { qputenv("HOME", home.path().toUtf8()); }
+    ~PrivateCache() { qputenv("HOME", savedHome); }
+    QString path() const
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/decoded-images";
+    }
+};
+
+// Once a preloaded set has been decoded, it is written to the cache as the pixmaps hold it; the
+// next preload takes a picture from the cache only while its files are those it was made from.
+TEST(BundleImageTest, PreloadedPicturesComeFromTheCacheWhileTheirFilesStayTheSame)
+{
+    PrivateCache cache;
+    sonavell::test::ScratchDir dir;
+    dir.write("images/.keep", {});
+    writeTranslucentImage(dir, "cached_wheel.png", {40, 30});
+    writeTranslucentImage(dir, "cached_wheel@2x.png", {80, 60});
+    writeImage(dir, "cached_plain.png", {30, 20}, Qt::darkGreen);
+    const QByteArray saved = qgetenv("SONAVELL_RESOURCES");
+    qputenv("SONAVELL_RESOURCES", dir.path().toUtf8());
+    const QString images = dir.file("images");
+
+    const QStringList names = {"cached_wheel.png", "cached_plain.png", "cached_missing.png"};
+    BundleImage::preload(names);
+    std::vector<QPixmap> pixmaps;
+    for (const QString& name : names)
+        pixmaps.push_back(BundleImage::imageNamed(name));
+    ASSERT_TRUE(sonavell::test::waitFor([&] { return QFile::exists(cache.path()); }));
+    const std::vector<DecodedImageCache::Entry> written =
+        DecodedImageCache::read(cache.path(), images);
+    ASSERT_EQ(written.size(), 3u);
+    for (size_t i = 0; i < written.size(); ++i) {
+        SCOPED_TRACE(names[int(i)].toStdString());
+        EXPECT_EQ(written[i].name, names[int(i)]);
+        EXPECT_EQ(written[i].image.format(), pixmaps[i].toImage().format());
+        EXPECT_EQ(written[i].image, pixmaps[i].toImage());
+        EXPECT_EQ(written[i].doubleDensity, pixmaps[i].devicePixelRatio() == 2.0);
+    }
+    EXPECT_TRUE(written[0].doubleDensity);
+    EXPECT_TRUE(written[2].image.isNull());
+
+    // Two new names: the cache holds a stand-in picture for each, one made from the files as
+    // they are, the other from a plain file that has since been given a double-density one.
+    writeImage(dir, "fresh.png", {6, 4}, Qt::blue);
+    writeImage(dir, "stale.png", {6, 4}, Qt::blue);
+    QImage standIn(12, 8, QImage::Format_ARGB32_Premultiplied);
+    standIn.fill(Qt::magenta);
+    const DecodedImageCache::Source absent;
+    ASSERT_TRUE(DecodedImageCache::write(
+        cache.path(), images,
+        {{"fresh.png", absent, DecodedImageCache::sourceOf(images + "/fresh.png"), standIn, false},
+         {"stale.png", absent, DecodedImageCache::sourceOf(images + "/stale.png"), standIn,
+          false}}));
+    writeImage(dir, "stale@2x.png", {12, 8}, Qt::red);
+
+    BundleImage::preload({"fresh.png", "stale.png"});
+    const QPixmap fresh = BundleImage::imageNamed("fresh.png");
+    EXPECT_EQ(fresh.toImage(), standIn);
+    EXPECT_EQ(fresh.devicePixelRatio(), 1.0);
+    const QPixmap stale = BundleImage::imageNamed("stale.png");
+    EXPECT_EQ(stale.devicePixelRatio(), 2.0);
+    EXPECT_EQ(stale.toImage().pixelColor(0, 0), QColor(Qt::red));
     qputenv("SONAVELL_RESOURCES", saved);
 }
 
