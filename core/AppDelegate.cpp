@@ -323,8 +323,12 @@ void AppDelegate::setRecordings(const RecordingList& recordings)
 void AppDelegate::applicationDidFinishLaunching()
 {
     QSettings& defaults = userDefaults();
-    m_recordingIndex = defaults.value(QLatin1String(kRestoreIndexKey), 0).toInt();
-    m_categoryIndex = defaults.value(QLatin1String(kRestoreCategoryKey), 0).toInt();
+    bool indexStored = false;
+    bool categoryStored = false;
+    m_recordingIndex = defaults.value(QLatin1String(kRestoreIndexKey)).toInt(&indexStored);
+    m_categoryIndex = defaults.value(QLatin1String(kRestoreCategoryKey)).toInt(&categoryStored);
+    const int32_t storedIndex = m_recordingIndex;
+    const int32_t storedCategory = m_categoryIndex;
     m_searchText = QString();
     if (uint32_t(m_categoryIndex) >= uint32_t(m_categories.size())) {
         m_categoryIndex = 0;
@@ -339,9 +343,14 @@ void AppDelegate::applicationDidFinishLaunching()
         window->activateWindow();
     }
 
-    defaults.setValue(QLatin1String(kRestoreIndexKey), m_recordingIndex);
-    defaults.setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
-    defaults.sync();
+    // Written back when they were missing, unreadable or out of range. Values already stored
+    // are not written again: that would be a synced file write before the first frame.
+    if (!indexStored || !categoryStored || storedIndex != m_recordingIndex ||
+        storedCategory != m_categoryIndex) {
+        defaults.setValue(QLatin1String(kRestoreIndexKey), m_recordingIndex);
+        defaults.setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
+        defaults.sync();
+    }
 
     // The user starts on the recorder screen, with the category list one step back.
     if (navigationController && audioViewScreen)

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QTimeZone>
 
+#include <filesystem>
+
 namespace {
 const QStringList kDefaultCategories = {"*****",    "Business", "Ideas",    "Interviews",
                                         "Lectures", "Music",    "Personal", "To Do"};
@@ -84,6 +86,11 @@ TEST_F(Startup, RestoresAndClampsTheSelection)
             settings->setValue("RestoreCategory", c.category);
         if (c.index.isValid())
             settings->setValue("RestoreIndex", c.index);
+        // A second name for the settings file as it stands: a write replaces the file.
+        settings->sync();
+        const std::string file = settings->fileName().toStdString();
+        std::filesystem::remove(file + ".before");
+        std::filesystem::create_hard_link(file, file + ".before");
         auto restored = launch();
         EXPECT_EQ(restored->categoryIndex(), c.expectCategory) << c.category.toInt();
         EXPECT_EQ(restored->recordingIndex(), c.expectIndex) << c.index.toInt();
@@ -91,6 +98,12 @@ TEST_F(Startup, RestoresAndClampsTheSelection)
         // The clamped values are written back at once.
         EXPECT_EQ(settings->value("RestoreCategory").toInt(), c.expectCategory);
         EXPECT_EQ(settings->value("RestoreIndex").toInt(), c.expectIndex);
+        // Values that stand as they were stored are not written again.
+        const bool kept = c.category.isValid() && c.index.isValid() &&
+                          c.category.toInt() == c.expectCategory &&
+                          c.index.toInt() == c.expectIndex;
+        EXPECT_EQ(std::filesystem::equivalent(file, file + ".before"), kept)
+            << c.category.toInt() << " " << c.index.toInt();
     }
 }
 
