@@ -9,9 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <string>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -39,9 +38,32 @@ bool xmlNestingWithinLimit(const QByteArray& data)
     return true;
 }
 
-// XML property lists write references as {"CF$UID": n}; this turns them into reference nodes
-// in place. Returns the replacement for `node`, or null when it stays as it is.
-plist_t convertXmlReferences(plist_t node)
+// Text that is not UTF-8 (a hand-made file in another encoding) is stored as it has always
+// been read, each bad sequence a replacement character: the binary form would cut it short at
+// the first bad byte instead. Nothing when `text` is fine as it is.
+std::optional<QByteArray> repairedUtf8(const char* text)
+{
+    const QByteArray bytes(text);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return std::nullopt;
+    QByteArray repaired = QString::fromUtf8(bytes).toUtf8();
+    if (repaired == bytes)
+        return std::nullopt;
+    return repaired;
+}
+
+void repairString(plist_t node)
+{
+    if (plist_get_node_type(node) != PLIST_STRING)
+        return;
+    if (const auto repaired = repairedUtf8(plist_get_string_ptr(node, nullptr)))
+        plist_set_string_val(node, repaired->constData());
+}
+
+// Prepares a parsed XML property list for the binary form. XML property lists write references
+// as {"CF$UID": n}; this turns them into reference nodes in place, and repairs text that is not
+// UTF-8. Returns the replacement for `node`, or null when it stays as it is.
+plist_t prepareXmlTree(plist_t node)
 {
     if (plist_get_node_type(node) == PLIST_ARRAY) {
         // Replacing items one by one would walk the array each time; a new array is built
@@ -51,7 +73,8 @@ plist_t convertXmlReferences(plist_t node)
         replacements.reserve(items.size());
         bool changed = false;
         for (plist_t item : items) {
-            replacements.push_back(convertXmlReferences(item));
+            repairString(item);
+            replacements.push_back(prepareXmlTree(item));
             changed = changed || replacements.back();
         }
         if (!changed)
@@ -74,8 +97,13 @@ plist_t convertXmlReferences(plist_t node)
             return plist_new_uid(std::min<uint64_t>(value, UINT32_MAX));
         }
     }
-    for (const auto& [key, value] : PlistNodes::dictItems(node)) {
-        if (plist_t replacement = convertXmlReferences(value))
+    for (auto [key, value] : PlistNodes::dictItems(node)) {
+        if (const auto repaired = repairedUtf8(key.constData())) {
+            plist_set_key_val(plist_dict_item_get_key(value), repaired->constData());
+            key = *repaired;
+        }
+        repairString(value);
+        if (plist_t replacement = prepareXmlTree(value))
             plist_dict_set_item(node, key.constData(), replacement);
     }
     return nullptr;
@@ -102,7 +130,11 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
             plist_from_xml(data.constData(), uint32_t(data.size()), &root);
         binary.clear();
         if (root) {
-            convertXmlReferences(root);
+            // A root that changed (an array holding references) is replaced, not leaked.
+            if (plist_t converted = prepareXmlTree(root)) {
+                plist_free(root);
+                root = converted;
+            }
             char* bytes = nullptr;
             uint32_t length = 0;
             plist_to_bin(root, &bytes, &length);

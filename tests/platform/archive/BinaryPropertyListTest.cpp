@@ -261,6 +261,11 @@ TEST(BinaryPropertyList, DamagedFilesAreRefused)
         plist_free(root);
         EXPECT_EQ(KeyedUnarchiver(file).errorString(), "not a property list") << what;
     }
+    // An XML file whose root array holds references is no archive (and is not leaked).
+    EXPECT_EQ(
+        KeyedUnarchiver("<plist version=\"1.0\"><array>" + uid(1).toUtf8() + "</array></plist>")
+            .errorString(),
+        "not a property list");
     // Objects nothing refers to are not read, and were never checked.
     BinaryPropertyList plist;
     EXPECT_TRUE(plist.load(binaryPlist({bytes({0xA1, 1}), bytes({0x10, 3}), bytes({0x70})})));
@@ -324,6 +329,11 @@ TEST(BinaryPropertyList, XmlArchiveReadsLikeItsBinaryForm)
     EXPECT_TRUE(ArchivedObject::equivalent(fromBinary.location, expected));
     plist_free(converted);
     plist_free(tree);
+
+    // A hand-made file in Latin-1 reads as it always did: bad bytes become replacement
+    // characters, and the rest of the text stays.
+    const QByteArray latin1 = QByteArray(xml).replace("memo", "Z\xFCrich Hbf");
+    EXPECT_EQ(read(latin1).plain, QString::fromUtf8("Z\xFCrich Hbf"));
 }
 
 TEST(BinaryPropertyList, MutatedArchivesAreReadSafely)
