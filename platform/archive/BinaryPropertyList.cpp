@@ -210,8 +210,8 @@ bool BinaryPropertyList::load(const QByteArray& data)
         stack.pop_back();
     }
 
-    m_data = data;
-    m_bytes = bytes;
+    m_data = data; // shares the bytes checked above
+    m_bytes = reinterpret_cast<const uchar*>(m_data.constData());
     m_tableOffset = tableOffset;
     m_offsetSize = offsetSize;
     m_refSize = refSize;
