@@ -78,7 +78,7 @@ QString fromUtf16BigEndian(const uchar* p, uint64_t units)
 
 } // namespace
 
-bool BinaryPropertyList::load(const QByteArray& data)
+bool BinaryPropertyList::load(const QByteArray& data, int maxNesting)
 {
     *this = BinaryPropertyList();
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
@@ -189,7 +189,7 @@ bool BinaryPropertyList::load(const QByteArray& data)
             if (state[child] == 1)
                 return false; // a container inside itself
             if (state[child] == 0) {
-                if (int(stack.size()) >= kMaxNesting)
+                if (int(stack.size()) >= maxNesting)
                     return false;
                 const size_t begin = refs.size();
                 if (!check(child, refs))
@@ -203,7 +203,7 @@ bool BinaryPropertyList::load(const QByteArray& data)
         for (size_t i = frame.begin; i < frame.end; ++i)
             deepest = std::max(deepest, depth[refs[i]]);
         depth[frame.index] = deepest + 1;
-        if (depth[frame.index] > kMaxNesting)
+        if (depth[frame.index] > maxNesting)
             return false;
         state[frame.index] = 2;
         refs.resize(frame.begin);

@@ -20,8 +20,8 @@ public:
     using Index = uint64_t;
     static constexpr Index kNone = ~Index(0);
 
-    // Containers nested deeper than this are refused: readers of the objects recurse once per
-    // level, and keyed archives nest a handful of levels.
+    // Containers nested deeper than this are refused unless load() is told otherwise: readers
+    // of the objects recurse once per level, and keyed archives nest a handful of levels.
     static constexpr int kMaxNesting = 128;
 
     enum class Type : uint8_t
@@ -38,9 +38,10 @@ public:
         Dictionary,
     };
 
-    // Takes a shallow (implicitly shared) copy of `data` and checks it. False when it is not a
-    // sound binary property list; the reader then holds nothing.
-    bool load(const QByteArray& data);
+    // Takes a shallow (implicitly shared) copy of `data` and checks it, with containers nested
+    // at most `maxNesting` deep. False when it is not a sound binary property list; the reader
+    // then holds nothing.
+    bool load(const QByteArray& data, int maxNesting = kMaxNesting);
 
     Index top() const { return m_top; }
     Type type(Index object) const;

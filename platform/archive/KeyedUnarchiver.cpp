@@ -19,9 +19,10 @@ constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 // Foreign objects nested deeper than this are cut off: no real location object comes close,
 // and it bounds the work a hostile archive can cause.
 constexpr int kMaxForeignDepth = 32;
-// The XML parser recurses once per element, so a hostile file nested thousands deep would
-// exhaust the stack: anything nested deeper than the binary reader accepts is refused before
-// it is parsed.
+// Property-list parsers recurse once per nesting level, so a hostile file nested thousands
+// deep would exhaust the stack. Keyed archives nest a handful of levels; anything deeper than
+// this is refused before it is parsed. (An XML file may hold twice as many elements: each
+// container is one element, and the converted file gets the same allowance.)
 constexpr int kMaxNesting = BinaryPropertyList::kMaxNesting;
 
 bool xmlNestingWithinLimit(const QByteArray& data)
@@ -122,7 +123,9 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         return;
     }
     QByteArray binary = data;
+    int maxNesting = kMaxNesting;
     if (!plist_is_binary(data.constData(), uint32_t(data.size()))) {
+        maxNesting = 2 * kMaxNesting;
         // XML archives are rare (old or hand-made files): they are parsed, their references
         // converted, and then read through the binary form like every other archive.
         plist_t root = nullptr;
@@ -144,7 +147,7 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
             plist_to_bin_free(bytes);
         }
     }
-    if (!m_plist.load(binary) ||
+    if (!m_plist.load(binary, maxNesting) ||
         m_plist.type(m_plist.top()) != BinaryPropertyList::Type::Dictionary) {
         m_error = QStringLiteral("not a property list");
         return;

@@ -334,6 +334,15 @@ TEST(BinaryPropertyList, XmlArchiveReadsLikeItsBinaryForm)
     // characters, and the rest of the text stays.
     const QByteArray latin1 = QByteArray(xml).replace("memo", "Z\xFCrich Hbf");
     EXPECT_EQ(read(latin1).plain, QString::fromUtf8("Z\xFCrich Hbf"));
+
+    // XML files keep the nesting they were always allowed, twice the binary form's.
+    const QByteArray deep =
+        xmlArchive(uid(2), "<dict><key>$class</key>" + uid(3) + "<key>location</key>" + uid(4) +
+                               "</dict><dict><key>$classname</key><string>Recording</string></dict>"
+                               "<dict><key>path</key>" +
+                               QString("<array>").repeated(200) +
+                               QString("</array>").repeated(200) + "</dict>");
+    EXPECT_TRUE(read(deep).location);
 }
 
 TEST(BinaryPropertyList, MutatedArchivesAreReadSafely)
