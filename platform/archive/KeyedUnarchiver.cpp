@@ -357,7 +357,9 @@ void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) cons
     }
     default: {
         // A value is copied through a property list of its own, so that libplist decodes its
-        // bytes itself and the copy is exactly the node it has always made of them.
+        // bytes itself and the copy is exactly the node it has always made of them. (The
+        // structure check refuses every value libplist would refuse, so this always parses;
+        // should it not, the entry still gets a value rather than a hole.)
         const QByteArray one = m_plist.standalone(object);
         plist_t node = nullptr;
         plist_from_bin(one.constData(), uint32_t(one.size()), &node);
