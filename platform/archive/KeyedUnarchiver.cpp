@@ -9,9 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <string>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -20,121 +19,11 @@ constexpr qint64 kReferenceDateMSecs = 978307200000LL;
 // Foreign objects nested deeper than this are cut off: no real location object comes close,
 // and it bounds the work a hostile archive can cause.
 constexpr int kMaxForeignDepth = 32;
-// Far beyond any real library (10,000 recordings take about 2 MB).
-
 // Property-list parsers recurse once per nesting level, so a hostile file nested thousands
 // deep would exhaust the stack. Keyed archives nest a handful of levels; anything deeper than
-// this is refused before it is parsed.
-constexpr int kMaxNesting = 128;
-
-uint64_t readBigEndian(const uchar* p, int size)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < size; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-// Checks the object table of a binary property list: every offset and reference in range,
-// no container containing itself, nesting at most kMaxNesting. Works without recursion.
-bool binaryStructureIsSound(const QByteArray& data)
-{
-    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
-    const uint64_t size = uint64_t(data.size());
-    if (size < 8 + 32)
-        return false;
-    const uchar* trailer = bytes + size - 32;
-    const int offsetSize = trailer[6];
-    const int refSize = trailer[7];
-    const uint64_t count = readBigEndian(trailer + 8, 8);
-    const uint64_t top = readBigEndian(trailer + 16, 8);
-    const uint64_t tableOffset = readBigEndian(trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 ||
-        count > size || top >= count || tableOffset >= size ||
-        (size - tableOffset) / uint64_t(offsetSize) < count)
-        return false;
-
-    auto offsetOf = [&](uint64_t index) {
-        return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
-    };
-    // Appends the references held by container object `index` to `out`, or returns false when
-    // it is malformed.
-    auto children = [&](uint64_t index, std::vector<uint64_t>& out) {
-        uint64_t at = offsetOf(index);
-        if (at >= tableOffset)
-            return false;
-        const uchar marker = bytes[at++];
-        const int type = marker >> 4;
-        if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
-            return true; // not a container
-        uint64_t n = marker & 0x0F;
-        if (n == 0x0F) {
-            if (at >= tableOffset || (bytes[at] >> 4) != 0x1)
-                return false;
-            const int width = 1 << (bytes[at] & 0x0F);
-            if (width > 8 || at + 1 + width > tableOffset)
-                return false;
-            n = readBigEndian(bytes + at + 1, width);
-            at += 1 + width;
-        }
-        const uint64_t refs = type == 0xD ? n * 2 : n;
-        if (n > count * 2 || (tableOffset - at) / uint64_t(refSize) < refs)
-            return false;
-        for (uint64_t i = 0; i < refs; ++i) {
-            const uint64_t ref = readBigEndian(bytes + at + i * refSize, refSize);
-            if (ref >= count)
-                return false;
-            out.push_back(ref);
-        }
-        return true;
-    };
-
-    // Depth-first with an explicit stack; each object is finished once. The references of the
-    // containers on the stack share one buffer, so a frame costs no allocation of its own.
-    std::vector<uint8_t> state(count, 0); // 0 new, 1 on the stack, 2 done
-    std::vector<int> depth(count, 1);
-    struct Frame
-    {
-        uint64_t index;
-        size_t begin; // the frame's references are refs[begin, end)
-        size_t end;
-        size_t next;
-    };
-    std::vector<uint64_t> refs;
-    std::vector<Frame> stack;
-    if (!children(top, refs))
-        return false;
-    stack.push_back({top, 0, refs.size(), 0});
-    state[top] = 1;
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next < frame.end - frame.begin) {
-            const uint64_t child = refs[frame.begin + frame.next++];
-            if (state[child] == 1)
-                return false; // a container inside itself
-            if (state[child] == 0) {
-                if (int(stack.size()) >= kMaxNesting)
-                    return false;
-                const size_t begin = refs.size();
-                if (!children(child, refs))
-                    return false;
-                state[child] = 1;
-                stack.push_back({child, begin, refs.size(), 0});
-            }
-            continue;
-        }
-        int deepest = 0;
-        for (size_t i = frame.begin; i < frame.end; ++i)
-            deepest = std::max(deepest, depth[refs[i]]);
-        depth[frame.index] = deepest + 1;
-        if (depth[frame.index] > kMaxNesting)
-            return false;
-        state[frame.index] = 2;
-        refs.resize(frame.begin);
-        stack.pop_back();
-    }
-    return true;
-}
+// this is refused before it is parsed. (An XML file may hold twice as many elements: each
+// container is one element, and the converted file gets the same allowance.)
+constexpr int kMaxNesting = BinaryPropertyList::kMaxNesting;
 
 bool xmlNestingWithinLimit(const QByteArray& data)
 {
@@ -150,9 +39,32 @@ bool xmlNestingWithinLimit(const QByteArray& data)
     return true;
 }
 
-// XML property lists write references as {"CF$UID": n}; this turns them into reference nodes
-// in place. Returns the replacement for `node`, or null when it stays as it is.
-plist_t convertXmlReferences(plist_t node)
+// Text that is not UTF-8 (a hand-made file in another encoding) is stored as it has always
+// been read, each bad sequence a replacement character: the binary form would cut it short at
+// the first bad byte instead. Nothing when `text` is fine as it is.
+std::optional<QByteArray> repairedUtf8(const char* text)
+{
+    const QByteArray bytes(text);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return std::nullopt;
+    QByteArray repaired = QString::fromUtf8(bytes).toUtf8();
+    if (repaired == bytes)
+        return std::nullopt;
+    return repaired;
+}
+
+void repairString(plist_t node)
+{
+    if (plist_get_node_type(node) != PLIST_STRING)
+        return;
+    if (const auto repaired = repairedUtf8(plist_get_string_ptr(node, nullptr)))
+        plist_set_string_val(node, repaired->constData());
+}
+
+// Prepares a parsed XML property list for the binary form. XML property lists write references
+// as {"CF$UID": n}; this turns them into reference nodes in place, and repairs text that is not
+// UTF-8. Returns the replacement for `node`, or null when it stays as it is.
+plist_t prepareXmlTree(plist_t node)
 {
     if (plist_get_node_type(node) == PLIST_ARRAY) {
         // Replacing items one by one would walk the array each time; a new array is built
@@ -162,7 +74,8 @@ plist_t convertXmlReferences(plist_t node)
         replacements.reserve(items.size());
         bool changed = false;
         for (plist_t item : items) {
-            replacements.push_back(convertXmlReferences(item));
+            repairString(item);
+            replacements.push_back(prepareXmlTree(item));
             changed = changed || replacements.back();
         }
         if (!changed)
@@ -180,11 +93,18 @@ plist_t convertXmlReferences(plist_t node)
         if (ref && plist_get_node_type(ref) == PLIST_UINT) {
             uint64_t value = 0;
             plist_get_uint_val(ref, &value);
-            return plist_new_uid(value);
+            // A reference beyond 32 bits names no object either way, and the binary form
+            // holds at most 32 bits.
+            return plist_new_uid(std::min<uint64_t>(value, UINT32_MAX));
         }
     }
-    for (const auto& [key, value] : PlistNodes::dictItems(node)) {
-        if (plist_t replacement = convertXmlReferences(value))
+    for (auto [key, value] : PlistNodes::dictItems(node)) {
+        if (const auto repaired = repairedUtf8(key.constData())) {
+            plist_set_key_val(plist_dict_item_get_key(value), repaired->constData());
+            key = *repaired;
+        }
+        repairString(value);
+        if (plist_t replacement = prepareXmlTree(value))
             plist_dict_set_item(node, key.constData(), replacement);
     }
     return nullptr;
@@ -202,82 +122,82 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         m_error = QStringLiteral("the file is too large to be an archive");
         return;
     }
-    const bool binary = plist_is_binary(data.constData(), uint32_t(data.size()));
-    if (binary ? !binaryStructureIsSound(data) : !xmlNestingWithinLimit(data)) {
+    QByteArray binary = data;
+    int maxNesting = kMaxNesting;
+    if (!plist_is_binary(data.constData(), uint32_t(data.size()))) {
+        maxNesting = 2 * kMaxNesting;
+        // XML archives are rare (old or hand-made files): they are parsed, their references
+        // converted, and then read through the binary form like every other archive.
+        plist_t root = nullptr;
+        if (xmlNestingWithinLimit(data))
+            plist_from_xml(data.constData(), uint32_t(data.size()), &root);
+        binary.clear();
+        if (root) {
+            // A root that changed (an array holding references) is replaced, not leaked.
+            if (plist_t converted = prepareXmlTree(root)) {
+                plist_free(root);
+                root = converted;
+            }
+            char* bytes = nullptr;
+            uint32_t length = 0;
+            plist_to_bin(root, &bytes, &length);
+            plist_free(root);
+            if (bytes)
+                binary = QByteArray(bytes, qsizetype(length));
+            plist_to_bin_free(bytes);
+        }
+    }
+    if (!m_plist.load(binary, maxNesting) ||
+        m_plist.type(m_plist.top()) != BinaryPropertyList::Type::Dictionary) {
         m_error = QStringLiteral("not a property list");
         return;
     }
-    if (binary)
-        plist_from_bin(data.constData(), uint32_t(data.size()), &m_root);
-    else {
-        plist_from_xml(data.constData(), uint32_t(data.size()), &m_root);
-        if (m_root)
-            convertXmlReferences(m_root);
-    }
-    if (!m_root || plist_get_node_type(m_root) != PLIST_DICT) {
-        m_error = QStringLiteral("not a property list");
-        return;
-    }
-    plist_t archiver = plist_dict_get_item(m_root, "$archiver");
-    if (!archiver || plist_get_node_type(archiver) != PLIST_STRING ||
-        PlistNodes::stringValue(archiver) != QLatin1String("NSKeyedArchiver")) {
+    const Index root = m_plist.top();
+    const Index archiver = m_plist.valueForKey(root, "$archiver");
+    if (m_plist.type(archiver) != BinaryPropertyList::Type::String ||
+        m_plist.string(archiver) != QLatin1String("NSKeyedArchiver")) {
         m_error = QStringLiteral("not a keyed archive");
         return;
     }
-    m_objects = plist_dict_get_item(m_root, "$objects");
-    if (!m_objects || plist_get_node_type(m_objects) != PLIST_ARRAY) {
+    m_objects = m_plist.valueForKey(root, "$objects");
+    if (m_plist.type(m_objects) != BinaryPropertyList::Type::Array) {
         m_error = QStringLiteral("the archive has no object list");
         return;
     }
-    m_objectTable = PlistNodes::arrayItems(m_objects);
-    m_objectCount = uint32_t(m_objectTable.size());
-    plist_t top = plist_dict_get_item(m_root, "$top");
-    plist_t rootRef =
-        top && plist_get_node_type(top) == PLIST_DICT ? plist_dict_get_item(top, "root") : nullptr;
-    plist_t rootArray = rootRef ? resolve(rootRef) : nullptr;
-    plist_t items = rootArray && plist_get_node_type(rootArray) == PLIST_DICT
-                        ? plist_dict_get_item(rootArray, "NS.objects")
-                        : nullptr;
-    if (!items || plist_get_node_type(items) != PLIST_ARRAY)
+    m_objectCount = m_plist.count(m_objects);
+    const Index rootArray = resolve(m_plist.valueForKey(m_plist.valueForKey(root, "$top"), "root"));
+    const Index items = m_plist.valueForKey(rootArray, "NS.objects");
+    if (m_plist.type(items) != BinaryPropertyList::Type::Array)
         m_error = QStringLiteral("the archive's root object is not an array");
 }
 
-KeyedUnarchiver::~KeyedUnarchiver()
-{
-    m_foreign.clear();
-    if (m_root)
-        plist_free(m_root);
-}
+KeyedUnarchiver::~KeyedUnarchiver() = default;
 
-plist_t KeyedUnarchiver::resolve(plist_t node) const
+KeyedUnarchiver::Index KeyedUnarchiver::resolve(Index node) const
 {
-    if (!node || plist_get_node_type(node) != PLIST_UID)
-        return nullptr;
-    uint64_t uid = 0;
-    plist_get_uid_val(node, &uid);
+    if (m_plist.type(node) != BinaryPropertyList::Type::Uid)
+        return BinaryPropertyList::kNone;
+    const uint64_t uid = m_plist.uid(node);
     if (uid == 0 || uid >= m_objectCount)
-        return nullptr;
-    plist_t entry = m_objectTable[uid];
-    if (PlistNodes::stringEquals(entry, "$null"))
-        return nullptr;
+        return BinaryPropertyList::kNone;
+    const Index entry = m_plist.item(m_objects, uid);
+    if (m_plist.stringEquals(entry, "$null"))
+        return BinaryPropertyList::kNone;
     return entry;
 }
 
-QString KeyedUnarchiver::classNameOf(plist_t entry) const
+QString KeyedUnarchiver::classNameOf(Index entry) const
 {
-    if (!entry || plist_get_node_type(entry) != PLIST_DICT)
+    if (m_plist.type(entry) != BinaryPropertyList::Type::Dictionary)
         return {};
-    plist_t classEntry = resolve(plist_dict_get_item(entry, "$class"));
-    if (!classEntry || plist_get_node_type(classEntry) != PLIST_DICT)
+    const Index classEntry = resolve(m_plist.valueForKey(entry, "$class"));
+    if (m_plist.type(classEntry) != BinaryPropertyList::Type::Dictionary)
         return {};
     // Every record of a class names the same class entry; its name is read once.
     const auto known = m_classNames.constFind(classEntry);
     if (known != m_classNames.constEnd())
         return *known;
-    plist_t name = plist_dict_get_item(classEntry, "$classname");
-    const QString result = name && plist_get_node_type(name) == PLIST_STRING
-                               ? PlistNodes::stringValue(name)
-                               : QString();
+    const QString result = m_plist.string(m_plist.valueForKey(classEntry, "$classname"));
     m_classNames.insert(classEntry, result);
     return result;
 }
@@ -286,67 +206,62 @@ int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& 
 {
     if (!isValid())
         return 0;
-    plist_t top = plist_dict_get_item(m_root, "$top");
-    plist_t items = plist_dict_get_item(resolve(plist_dict_get_item(top, "root")), "NS.objects");
+    const Index items = m_plist.valueForKey(
+        resolve(m_plist.valueForKey(m_plist.valueForKey(m_plist.top(), "$top"), "root")),
+        "NS.objects");
+    const uint64_t count = m_plist.count(items);
     int visited = 0;
-    for (plist_t item : PlistNodes::arrayItems(items)) {
-        plist_t entry = resolve(item);
+    for (uint64_t i = 0; i < count; ++i) {
+        const Index entry = resolve(m_plist.item(items, i));
         const QString className = classNameOf(entry);
         // An entry that is not an archived object is still reported, with no class name, so
         // that the caller knows something was skipped.
-        m_current = className.isEmpty() ? nullptr : entry;
+        m_current = className.isEmpty() ? BinaryPropertyList::kNone : entry;
         element(className);
-        m_current = nullptr;
+        m_current = BinaryPropertyList::kNone;
         ++visited;
     }
     return visited;
 }
 
-plist_t KeyedUnarchiver::value(const char* key) const
+KeyedUnarchiver::Index KeyedUnarchiver::value(const char* key) const
 {
-    return m_current ? plist_dict_get_item(m_current, key) : nullptr;
+    return m_plist.valueForKey(m_current, key);
 }
 
 bool KeyedUnarchiver::containsValueForKey(const char* key) const
 {
-    return value(key) != nullptr;
+    return value(key) != BinaryPropertyList::kNone;
 }
 
-QString KeyedUnarchiver::stringFromEntry(plist_t entry) const
+QString KeyedUnarchiver::stringFromEntry(Index entry) const
 {
-    if (!entry)
+    switch (m_plist.type(entry)) {
+    case BinaryPropertyList::Type::String:
+        return m_plist.string(entry);
+    case BinaryPropertyList::Type::Dictionary:
+        // Mutable strings are archived as {"NS.string": ..., "$class": NSMutableString}.
+        return m_plist.string(m_plist.valueForKey(entry, "NS.string"));
+    default:
         return {};
-    if (plist_get_node_type(entry) == PLIST_STRING)
-        return PlistNodes::stringValue(entry);
-    // Mutable strings are archived as {"NS.string": ..., "$class": NSMutableString}.
-    if (plist_get_node_type(entry) == PLIST_DICT) {
-        plist_t text = plist_dict_get_item(entry, "NS.string");
-        if (text && plist_get_node_type(text) == PLIST_STRING)
-            return PlistNodes::stringValue(text);
     }
-    return {};
 }
 
 QString KeyedUnarchiver::decodeString(const char* key) const
 {
-    plist_t node = value(key);
-    if (node && plist_get_node_type(node) == PLIST_STRING) // a string stored in place
-        return PlistNodes::stringValue(node);
+    const Index node = value(key);
+    if (m_plist.type(node) == BinaryPropertyList::Type::String) // a string stored in place
+        return m_plist.string(node);
     return stringFromEntry(resolve(node));
 }
 
 QDateTime KeyedUnarchiver::decodeDate(const char* key) const
 {
-    plist_t entry = resolve(value(key));
-    if (!entry)
+    const Index entry = resolve(value(key));
+    const Index time = m_plist.valueForKey(entry, "NS.time");
+    if (m_plist.type(time) == BinaryPropertyList::Type::Boolean)
         return {};
-    plist_t time =
-        plist_get_node_type(entry) == PLIST_DICT ? plist_dict_get_item(entry, "NS.time") : nullptr;
-    if (!time)
-        return {};
-    if (plist_get_node_type(time) == PLIST_BOOLEAN)
-        return {};
-    const std::optional<double> number = PlistNodes::numberValue(time);
+    const std::optional<double> number = m_plist.number(time);
     if (!number)
         return {};
     const double seconds = *number;
@@ -360,8 +275,7 @@ QDateTime KeyedUnarchiver::decodeDate(const char* key) const
 
 double KeyedUnarchiver::decodeDouble(const char* key) const
 {
-    plist_t node = value(key);
-    return node ? PlistNodes::numberValue(node).value_or(0.0) : 0.0;
+    return m_plist.number(value(key)).value_or(0.0);
 }
 
 float KeyedUnarchiver::decodeFloat(const char* key) const
@@ -375,11 +289,11 @@ float KeyedUnarchiver::decodeFloat(const char* key) const
 
 int32_t KeyedUnarchiver::decodeInt32(const char* key) const
 {
-    plist_t node = value(key);
-    if (node &&
-        plist_get_node_type(node) == PLIST_UINT) // keeps the low 32 bits, as a 32-bit read does
-        return int32_t(uint32_t(PlistNodes::integerValue(node)));
-    const double v = decodeDouble(key);
+    const Index node = value(key);
+    // An integer keeps its low 32 bits, as a 32-bit read does.
+    if (m_plist.type(node) == BinaryPropertyList::Type::Integer)
+        return int32_t(uint32_t(m_plist.integer(node)));
+    const double v = m_plist.number(node).value_or(0.0);
     if (!std::isfinite(v))
         return 0;
     return int32_t(std::clamp(v, double(std::numeric_limits<int32_t>::min()),
@@ -393,31 +307,65 @@ bool KeyedUnarchiver::decodeBool(const char* key) const
 
 QByteArray KeyedUnarchiver::decodeData(const char* key) const
 {
-    plist_t node = value(key);
-    plist_t entry = node && plist_get_node_type(node) == PLIST_DATA ? node : resolve(node);
-    if (!entry)
+    const Index node = value(key);
+    Index entry = m_plist.type(node) == BinaryPropertyList::Type::Data ? node : resolve(node);
+    if (m_plist.type(entry) == BinaryPropertyList::Type::Dictionary) // NSMutableData
+        entry = m_plist.valueForKey(entry, "NS.data");
+    if (m_plist.type(entry) != BinaryPropertyList::Type::Data)
         return {};
-    if (plist_get_node_type(entry) == PLIST_DICT) // NSMutableData: {"NS.data": <data>}
-        entry = plist_dict_get_item(entry, "NS.data");
-    if (!entry || plist_get_node_type(entry) != PLIST_DATA)
-        return {};
-    char* bytes = nullptr;
-    uint64_t length = 0;
-    plist_get_data_val(entry, &bytes, &length);
-    QByteArray result(bytes, qsizetype(length));
-    free(bytes);
-    return result;
+    return m_plist.data(entry);
 }
 
 ArchivedObject::Ptr KeyedUnarchiver::decodeObject(const char* key)
 {
-    plist_t node = value(key);
-    if (!node || plist_get_node_type(node) != PLIST_UID || !resolve(node))
+    const Index node = value(key);
+    if (resolve(node) == BinaryPropertyList::kNone)
         return nullptr;
-    uint64_t uid = 0;
-    plist_get_uid_val(node, &uid);
     m_foreignPath.clear();
-    return foreignObject(uid, 0);
+    return foreignObject(m_plist.uid(node), 0);
+}
+
+void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) const
+{
+    switch (m_plist.type(object)) {
+    case BinaryPropertyList::Type::Uid: {
+        const uint64_t k = m_plist.uid(object);
+        if (k == 0)
+            return plist_new_uid(0);
+        refs.push_back(k);
+        return plist_new_uid(refs.size());
+    }
+    case BinaryPropertyList::Type::Array: {
+        // Nesting is bounded by the structure check, and so is this recursion.
+        plist_t array = plist_new_array();
+        const uint64_t count = m_plist.count(object);
+        for (uint64_t i = 0; i < count; ++i)
+            plist_array_append_item(array, plistCopy(m_plist.item(object, i), refs));
+        return array;
+    }
+    case BinaryPropertyList::Type::Dictionary: {
+        plist_t dict = plist_new_dict();
+        const uint64_t count = m_plist.count(object);
+        for (uint64_t i = 0; i < count; ++i) {
+            const QByteArray key = m_plist.stringUtf8(m_plist.key(object, i));
+            // Of repeated keys the first counts, as it does for every lookup.
+            if (plist_dict_get_item(dict, key.constData()))
+                continue;
+            plist_dict_set_item(dict, key.constData(), plistCopy(m_plist.value(object, i), refs));
+        }
+        return dict;
+    }
+    default: {
+        // A value is copied through a property list of its own, so that libplist decodes its
+        // bytes itself and the copy is exactly the node it has always made of them. (The
+        // structure check refuses every value libplist would refuse, so this always parses;
+        // should it not, the entry still gets a value rather than a hole.)
+        const QByteArray one = m_plist.standalone(object);
+        plist_t node = nullptr;
+        plist_from_bin(one.constData(), uint32_t(one.size()), &node);
+        return node ? node : plist_new_string("");
+    }
+    }
 }
 
 ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
@@ -430,21 +378,15 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     // A reference back to an object still being copied would make a cycle: it becomes null.
     if (std::find(m_foreignPath.begin(), m_foreignPath.end(), index) != m_foreignPath.end())
         return nullptr;
-    plist_t entry = m_objectTable[index];
-    if (PlistNodes::stringEquals(entry, "$null"))
+    const Index entry = m_plist.item(m_objects, index);
+    if (m_plist.stringEquals(entry, "$null"))
         return nullptr;
 
     m_foreignPath.push_back(index);
-    plist_t copy = plist_copy(entry);
     // Every reference in the copy is numbered by its place among the copy's references; the
     // objects they named become the children, in that order.
     std::vector<uint64_t> refs;
-    PlistNodes::mapReferences(copy, [&](uint64_t k) -> uint64_t {
-        if (k == 0)
-            return 0;
-        refs.push_back(k);
-        return refs.size();
-    });
+    plist_t copy = plistCopy(entry, refs);
     std::vector<ArchivedObject::Ptr> children;
     children.reserve(refs.size());
     for (uint64_t ref : refs)

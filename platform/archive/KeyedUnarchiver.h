@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/archive/ArchivedObject.h"
+#include "platform/archive/BinaryPropertyList.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -49,19 +50,23 @@ public:
     ArchivedObject::Ptr decodeObject(const char* key); // null when absent
 
 private:
-    void* value(const char* key) const;
-    void* resolve(void* node) const; // follows a reference; null for $null or invalid
-    QString stringFromEntry(void* entry) const;
-    QString classNameOf(void* entry) const;
+    using Index = BinaryPropertyList::Index;
+    Index value(const char* key) const;
+    Index resolve(Index node) const; // follows a reference; kNone for $null or invalid
+    QString stringFromEntry(Index entry) const;
+    QString classNameOf(Index entry) const;
     ArchivedObject::Ptr foreignObject(uint64_t index, int depth);
+    // A libplist copy of `object` in which every reference is renumbered by its place among
+    // the references met so far; the original values are appended to `refs`.
+    void* plistCopy(Index object, std::vector<uint64_t>& refs) const;
 
-    void* m_root = nullptr;
-    void* m_objects = nullptr;
-    uint32_t m_objectCount = 0;
-    std::vector<void*> m_objectTable; // the items of m_objects, by index
-    void* m_current = nullptr;
+    // Binary archives are read in place; XML archives are converted to the binary form first.
+    BinaryPropertyList m_plist;
+    Index m_objects = BinaryPropertyList::kNone;
+    uint64_t m_objectCount = 0;
+    Index m_current = BinaryPropertyList::kNone;
     QString m_error;
-    mutable QHash<void*, QString> m_classNames; // class names by class entry
+    mutable QHash<Index, QString> m_classNames; // class names by class entry
     QHash<uint64_t, ArchivedObject::Ptr> m_foreign;
     std::vector<uint64_t> m_foreignPath; // references being copied, for cycle detection
 };
