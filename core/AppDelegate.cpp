@@ -169,6 +169,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     // The shared date formatter: short date and short time in the user's locale.
     m_dateFormatter = QLocale();
     m_shortFormatShowsZone = formatShowsZone(m_dateFormatter.dateTimeFormat(QLocale::ShortFormat));
+    m_shortDateFormat = CompiledDateFormat::shortFormat(m_dateFormatter);
 
     if (!m_env.userDefaults)
         m_env.userDefaults = std::make_shared<QSettings>();
@@ -228,10 +229,15 @@ QString AppDelegate::formatDate(const QDateTime& date) const
     // The local fields come from the C library's loaded time zone; Qt's own conversion reads
     // the zone file again for every date. A format that shows the zone's name needs Qt's local
     // time, which knows the name.
+    // The usual numeric formats are written from the fields directly (QLocale reads the format
+    // again for every date).
     const QDateTime local = m_shortFormatShowsZone ? QDateTime() : LocalTime::fromMoment(date);
-    const QString text = local.isValid()
-                             ? m_dateFormatter.toString(local, QLocale::ShortFormat)
-                             : m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
+    QString text;
+    if (local.isValid())
+        text = m_shortDateFormat.format(local.date(), local.time());
+    if (text.isNull())
+        text = local.isValid() ? m_dateFormatter.toString(local, QLocale::ShortFormat)
+                               : m_dateFormatter.toString(date.toLocalTime(), QLocale::ShortFormat);
     m_dateTexts.insert(key, text);
     return text;
 }

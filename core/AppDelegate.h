@@ -4,6 +4,7 @@
 #include "core/LibrarySaver.h"
 #include "core/LibrarySnapshot.h"
 #include "core/Recording.h"
+#include "platform/system/CompiledDateFormat.h"
 #include "platform/system/FolderListing.h"
 #include "platform/system/SettingsKeys.h"
 
@@ -197,6 +198,7 @@ private:
     bool m_foundLocation = false;
     QString m_locationString;
     QLocale m_dateFormatter;
+    CompiledDateFormat m_shortDateFormat; // its short date and time format, read once
     // The documents folder, listed on a worker thread while start-up reads the archives; the
     // integrity check takes it instead of listing the folder itself.
     std::future<FolderListing> m_documentsListing;
