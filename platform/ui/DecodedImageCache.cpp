@@ -50,9 +50,7 @@ std::shared_ptr<Mapping> mapFile(const QString& path)
     if (fd < 0)
         return nullptr;
     auto mapping = std::make_shared<Mapping>();
-    struct stat info
-    {
-    };
+    struct stat info; // filled in by a successful call
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         void* data =
             mmap(nullptr, size_t(info.st_size), PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
@@ -134,9 +132,7 @@ quint64 aligned(quint64 offset)
 
 DecodedImageCache::Source DecodedImageCache::sourceOf(const QString& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info; // filled in by a successful call
     if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
     return {int64_t(info.st_size),
