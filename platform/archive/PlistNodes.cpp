@@ -71,20 +71,6 @@ bool PlistNodes::boolValue(void* node)
     return v != 0;
 }
 
-std::optional<double> PlistNodes::numberValue(void* node)
-{
-    switch (plist_get_node_type(node)) {
-    case PLIST_REAL:
-        return realValue(node);
-    case PLIST_UINT:
-        return double(integerValue(node));
-    case PLIST_BOOLEAN:
-        return boolValue(node) ? 1.0 : 0.0;
-    default:
-        return std::nullopt;
-    }
-}
-
 void PlistNodes::mapReferences(void* node, const std::function<uint64_t(uint64_t)>& map)
 {
     switch (plist_get_node_type(node)) {

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -24,8 +23,6 @@ public:
     static int64_t integerValue(void* node);
     static double realValue(void* node);
     static bool boolValue(void* node);
-    // A real, integer or boolean node as a double; nothing for any other node.
-    static std::optional<double> numberValue(void* node);
     // Replaces every reference (UID) inside `node` by map(old value), in document order.
     static void mapReferences(void* node, const std::function<uint64_t(uint64_t)>& map);
 };
