@@ -169,8 +169,8 @@ WebRequest::WebRequest(LibrarySnapshotPtr library, QString documentsPath, QStrin
 HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
 {
     // A head longer than the connection reads is refused whole, never answered from a part.
-    const qsizetype headEnd = request.indexOf("\r\n\r\n");
-    if ((headEnd < 0 ? request.size() : headEnd + 4) > HttpConnection::kHeadLimit)
+    const qsizetype headLength = HttpConnection::headLength(request);
+    if ((headLength < 0 ? request.size() : headLength) > HttpConnection::kHeadLimit)
         return badRequest();
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(request);

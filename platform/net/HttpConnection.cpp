@@ -41,6 +41,18 @@ int longAnswerSendBuffer()
 
 } // namespace
 
+qsizetype HttpConnection::headLength(const QByteArray& bytes)
+{
+    // A blank line is a line feed followed by another line feed, or by CR LF.
+    for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1)) {
+        if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            return i + 2;
+        if (i + 2 < bytes.size() && bytes[i + 1] == '\r' && bytes[i + 2] == '\n')
+            return i + 3;
+    }
+    return -1;
+}
+
 HttpConnection::HttpConnection(int socketDescriptor, QObject* parent)
     : QObject(parent)
     , m_fd(socketDescriptor)
@@ -121,7 +133,7 @@ void HttpConnection::readyRead()
             break; // the peer closed or the read failed: answer what has arrived
         m_request.append(buffer, n);
         m_lastProgress.restart();
-        if (m_request.contains("\r\n\r\n") || m_request.size() > kHeadLimit)
+        if (m_request.size() > kHeadLimit || headLength(m_request) >= 0)
             break;
     }
     deliverRequest();

@@ -15,13 +15,13 @@ class QSocketNotifier;
 // that created it (which must run an event loop).
 //
 // The connection reads one request head, however many segments it arrives in: it reads until the
-// blank line that ends the head, until more than kHeadLimit bytes have arrived, or until
-// kHeadTimeoutMs has passed, and hands what it has to onRequest. The answer given to send() is
-// written without blocking: the head and body from memory, then an optional stretch of a file
-// (with sendfile, or read and send where that fails), one bounded chunk at a time, so that many
-// connections make progress side by side and a peer that stops reading holds up nobody else. When
-// the answer is out the connection half-closes and drains what the peer still sends, so that the
-// final close never resets an answer the peer has not read yet; then onFinished runs.
+// blank line that ends the head (see headLength), until more than kHeadLimit bytes have arrived,
+// or until kHeadTimeoutMs has passed, and hands what it has to onRequest. The answer given to
+// send() is written without blocking: the head and body from memory, then an optional stretch of
+// a file (with sendfile, or read and send where that fails), one bounded chunk at a time, so that
+// many connections make progress side by side and a peer that stops reading holds up nobody else.
+// When the answer is out the connection half-closes and drains what the peer still sends, so that
+// the final close never resets an answer the peer has not read yet; then onFinished runs.
 //
 // The owner closes the connection (close()) from onFinished, on a stall, or at shut-down.
 class HttpConnection : public QObject
@@ -61,6 +61,12 @@ public:
     void send(Answer answer);
     // Closes the descriptor; safe to call more than once.
     void close();
+
+    // The length of the request head at the start of bytes, up to and including the first blank
+    // line, or -1 while no blank line has arrived. Lines may end in CR LF or in a bare LF, as
+    // simple clients and hand-typed requests send them: the head ends at "\r\n\r\n", "\n\n",
+    // "\r\n\n" or "\n\r\n", whichever comes first.
+    static qsizetype headLength(const QByteArray& bytes);
 
     int fileDescriptor() const { return m_fd; }
     State state() const { return m_state; }

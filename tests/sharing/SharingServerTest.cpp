@@ -241,3 +241,20 @@ TEST_F(SharingServer, AHeadArrivingInPiecesIsReadWholeUpToItsLimit)
     EXPECT_GE(timer.elapsed(), 4500);
     EXPECT_TRUE(servesNotes(port));
 }
+
+// Simple clients and hand-typed requests end their lines in bare line feeds: the blank line still
+// ends the head, so the answer comes at once rather than when the time for the head runs out.
+TEST_F(SharingServer, HeadsEndingInBareLineFeedsAreAnsweredAtOnce)
+{
+    const quint16 port = fixture.start().tcpPort();
+    for (const QByteArray& request :
+         {QByteArray("GET /Documents/notes.txt HTTP/1.0\n\n"),
+          QByteArray("GET /Documents/notes.txt HTTP/1.0\r\n\n"),
+          QByteArray("GET /Documents/notes.txt HTTP/1.1\r\nHost: x\n\r\n")}) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(exchange(port, request), fileHead(15, "text/plain") + "not a recording")
+            << request.toStdString();
+        EXPECT_LT(timer.elapsed(), 500) << request.toStdString();
+    }
+}

@@ -166,3 +166,19 @@ TEST(HttpConnection, AFileShorterThanPromisedEndsTheAnswerShortInsteadOfHanging)
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(got == kHead + contents.mid(100));
 }
+
+// A head ends at its first blank line, whether its lines end in CR LF or in bare line feeds (as
+// simple clients send them); a lone carriage return does not end a line.
+TEST(HttpConnection, TheHeadEndsAtTheFirstBlankLineOfEitherKind)
+{
+    EXPECT_EQ(HttpConnection::headLength("GET / HTTP/1.1\r\nHost: a\r\n\r\n"), 27);
+    EXPECT_EQ(HttpConnection::headLength("GET / HTTP/1.0\n\n"), 16);
+    EXPECT_EQ(HttpConnection::headLength("GET / HTTP/1.0\r\n\n"), 17);
+    EXPECT_EQ(HttpConnection::headLength("GET / HTTP/1.0\n\r\n"), 17);
+    EXPECT_EQ(HttpConnection::headLength("GET / HTTP/1.0\nHost: a\n\nmore\r\n\r\n"), 24);
+    for (const QByteArray& unfinished :
+         {QByteArray(), QByteArray("GET / HTTP/1.1"), QByteArray("GET / HTTP/1.1\r\nHost: a\r\n"),
+          QByteArray("GET / HTTP/1.1\r\nHost: a\r\n\r"), QByteArray("GET / HTTP/1.1\r\r\n"),
+          QByteArray("GET / HTTP/1.1\r\n\r\r\n")})
+        EXPECT_EQ(HttpConnection::headLength(unfinished), -1) << unfinished.toStdString();
+}
