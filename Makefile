@@ -8,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DSONAVELL_WERROR=ON
 endif
 
-.PHONY: deps configure build run test test-asan bench package test-package format clean
+.PHONY: deps configure build run test test-asan bench package test-package format check-format clean
 
 deps:
 	@scripts/install-deps
@@ -45,8 +45,15 @@ package: build
 test-package: package
 	@scripts/test-package $(BUILD_DIR)
 
+# The tracked C++ sources, as clang-format (with the committed .clang-format) writes them.
+SOURCES = git ls-files -z '*.cpp' '*.h'
+
 format:
-	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	@$(SOURCES) | xargs -0 clang-format -i
+
+# Fails, naming every line that differs, when a tracked source is not formatted (run by CI).
+check-format: deps
+	@$(SOURCES) | xargs -0 clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)
