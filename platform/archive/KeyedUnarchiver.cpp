@@ -128,9 +128,7 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
         maxNesting = 2 * kMaxNesting;
         // XML archives are rare (old or hand-made files): they are parsed, their references
         // converted, and then read through the binary form like every other archive.
-        plist_t root = nullptr;
-        if (xmlNestingWithinLimit(data))
-            plist_from_xml(data.constData(), uint32_t(data.size()), &root);
+        plist_t root = xmlNestingWithinLimit(data) ? PlistNodes::fromXml(data) : nullptr;
         binary.clear();
         if (root) {
             // A root that changed (an array holding references) is replaced, not leaked.

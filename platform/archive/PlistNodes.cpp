@@ -3,6 +3,19 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <locale.h>
+
+void* PlistNodes::fromXml(const QByteArray& text)
+{
+    // The C locale is in force on this thread, and only while libplist parses.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(nullptr);
+    plist_t root = nullptr;
+    plist_from_xml(text.constData(), uint32_t(text.size()), &root);
+    if (cLocale)
+        uselocale(previous);
+    return root;
+}
 
 std::vector<void*> PlistNodes::arrayItems(void* array)
 {

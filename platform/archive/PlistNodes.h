@@ -8,11 +8,15 @@
 #include <utility>
 #include <vector>
 
-// Walking libplist trees. (Looking an array item up by index walks the array from its start,
-// so every loop over a container goes through these.)
+// Reading and walking libplist trees. (Looking an array item up by index walks the array from
+// its start, so every loop over a container goes through these.)
 class PlistNodes
 {
 public:
+    // The tree of an XML property list, or null when it is not one; the caller frees it. Real
+    // numbers are read the same under every locale (libplist reads them with the C library's
+    // number functions, which follow the locale: under a decimal comma "12.25" would be 12).
+    static void* fromXml(const QByteArray& text);
     static std::vector<void*> arrayItems(void* array);
     static std::vector<std::pair<QByteArray, void*>> dictItems(void* dict);
     static QString stringValue(void* node);

@@ -6,10 +6,16 @@
 #include "platform/archive/PlistNodes.h"
 #include "platform/archive/XmlArchive.h"
 
+#include "support/TestEnvironment.h"
+
+#include <QProcess>
+
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <clocale>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -274,8 +280,7 @@ TEST(BinaryPropertyList, DamagedFilesAreRefused)
 TEST(BinaryPropertyList, XmlArchiveReadsLikeItsBinaryForm)
 {
     const QByteArray xml = sampleXml();
-    plist_t tree = nullptr;
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &tree);
+    plist_t tree = PlistNodes::fromXml(xml);
     plist_t converted = withReferences(tree);
     const QByteArray binary = binaryOf(converted);
 
@@ -345,13 +350,69 @@ TEST(BinaryPropertyList, XmlArchiveReadsLikeItsBinaryForm)
     EXPECT_TRUE(read(deep).location);
 }
 
+// A German number format for LC_NUMERIC while it lives (decimal comma), as the program has for
+// many of its users: the machine's own de_DE locale, or one made for the test with localedef
+// where the machine has the locale sources but has not generated it.
+class DecimalCommaNumbers
+{
+public:
+    DecimalCommaNumbers()
+    {
+        m_saved = std::setlocale(LC_NUMERIC, nullptr);
+        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+            return;
+        QProcess localedef;
+        localedef.start(QStringLiteral("localedef"),
+                        {"-i", "de_DE", "-f", "UTF-8", m_folder.file("de_DE.UTF-8")});
+        if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0)
+            return;
+        m_savedPath = qgetenv("LOCPATH");
+        m_hadPath = qEnvironmentVariableIsSet("LOCPATH");
+        qputenv("LOCPATH", m_folder.path().toUtf8());
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+    ~DecimalCommaNumbers()
+    {
+        std::setlocale(LC_NUMERIC, m_saved.c_str());
+        if (m_hadPath)
+            qputenv("LOCPATH", m_savedPath);
+        else
+            qunsetenv("LOCPATH");
+    }
+    bool inForce() const { return std::string(std::localeconv()->decimal_point) == ","; }
+
+private:
+    sonavell::test::ScratchDir m_folder;
+    std::string m_saved;
+    QByteArray m_savedPath;
+    bool m_hadPath = false;
+};
+
+// The real numbers of an XML archive keep their fractions under a locale with a decimal comma,
+// and the program's locale is left as it was.
+TEST(BinaryPropertyList, XmlArchiveNumbersReadTheSameInEveryLocale)
+{
+    DecimalCommaNumbers german;
+    if (!german.inForce())
+        GTEST_SKIP() << "no de_DE locale here, and none could be made (package locales)";
+    KeyedUnarchiver coder(sampleXml());
+    ASSERT_TRUE(coder.isValid()) << coder.errorString().toStdString();
+    int read = 0;
+    coder.decodeRootArray([&](const QString&) {
+        ++read;
+        EXPECT_EQ(coder.decodeDouble("duration"), 12.25);
+        EXPECT_EQ(coder.decodeDate("date").toMSecsSinceEpoch(), 978307200000LL + 600000000500LL);
+        EXPECT_EQ(coder.decodeObject("location")->numberForKey("lat"), 43.45);
+    });
+    EXPECT_EQ(read, 1);
+    EXPECT_TRUE(german.inForce());
+}
+
 TEST(BinaryPropertyList, MutatedArchivesAreReadSafely)
 {
     // Random damage to a real archive: whatever libplist refused is refused, and whatever is
     // accepted decodes without reading outside the file (the sanitizer build checks that).
-    plist_t tree = nullptr;
-    const QByteArray xml = sampleXml();
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &tree);
+    plist_t tree = PlistNodes::fromXml(sampleXml());
     plist_t converted = withReferences(tree);
     const QByteArray original = binaryOf(converted);
     plist_free(converted);
