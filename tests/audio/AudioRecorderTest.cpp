@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
+#include <cstring>
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -170,7 +172,7 @@ TEST(AudioRecorder, NeverOverwritesWhatItCannotExtend)
     Controller n(dir.file("no-such-folder/take.wav"));
     n.start(11025, device);
     EXPECT_TRUE(n.states.empty());
-    EXPECT_EQ(n.recorder->setupFailure(), "No such file or directory");
+    EXPECT_EQ(n.recorder->setupFailure(), QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 TEST(AudioRecorder, AWriteStallOfTenSecondsLosesNoFrame)

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QtEndian>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 using sonavell::test::uid;
@@ -80,7 +82,8 @@ TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
     EXPECT_EQ(readFile(docs() + "/categories.plist"), categories);
     EXPECT_EQ(readFile(docs() + "/recordings.plist"), recordings);
     EXPECT_EQ(saveFailedAlerts(), 1) << AlertView::history().join('\n').toStdString();
-    EXPECT_TRUE(AlertView::history().last().contains("No space left on device"));
+    EXPECT_TRUE(
+        AlertView::history().last().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))));
 
     // The next start finds the library as it was last saved, nothing recovered or defaulted.
     AlertView::clearHistory();
@@ -118,7 +121,7 @@ TEST_F(LibrarySafety, AWriteThatFailsHalfWayKeepsThePreviousArchive)
     }
     EXPECT_EQ(readFile(docs() + "/recordings.plist"), before);
     EXPECT_EQ(saveFailedAlerts(), 1);
-    EXPECT_TRUE(AlertView::history().last().contains("File too large"));
+    EXPECT_TRUE(AlertView::history().last().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
     EXPECT_TRUE(saved(*app));
 }
 

@@ -509,7 +509,8 @@ TEST_F(RecorderFixture, ATakeIntoAReadOnlyFolderIsRefusedAtOnce)
     EXPECT_FALSE(transport()->recording());
     EXPECT_EQ(avc->bargraphTimer(), nullptr);
     EXPECT_EQ(AlertView::history(),
-              QStringList{"Sonavell: The recording could not be saved: Read-only file system."});
+              QStringList{"Sonavell: The recording could not be saved: " +
+                          QString::fromLocal8Bit(std::strerror(EROFS)) + "."});
     ::umount2(QFile::encodeName(docs()).constData(), MNT_DETACH);
 }
 

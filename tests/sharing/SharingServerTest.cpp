@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -205,7 +207,9 @@ TEST_F(SharingServer, BindFailureIsReportedAndTheSwitchStaysUsable)
     server.toggleSharing(true);
     EXPECT_TRUE(waitFor([&] { return !server.isServiceThreadRunning(); }, 3000));
     const std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_NE(log.find("bind failure: Address already in use"), std::string::npos) << log;
+    EXPECT_NE(log.find(std::string("bind failure: ") + std::strerror(EADDRINUSE)),
+              std::string::npos)
+        << log;
     EXPECT_EQ(server.tcpPort(), 0);
 
     // Once the port is free, switching off and on again serves.
