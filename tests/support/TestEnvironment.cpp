@@ -26,9 +26,10 @@ void ScratchDir::write(const QString& name, const QByteArray& bytes) const
     const QString path = file(name);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
+    // A short write (a small or full temporary folder) stops the test here, by name, rather
+    // than failing it later for a reason that is hard to see.
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(f.errorString()));
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
