@@ -24,6 +24,9 @@ QLabel* makeLabel(int pixelSize, bool bold, const QColor& colour, Qt::Alignment 
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     label->setFont(font);
+    // Inside a table's viewport a label would draw in the Text role (the viewport's background
+    // is Base); it draws in WindowText, the colour given here.
+    label->setForegroundRole(QPalette::WindowText);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -41,9 +44,11 @@ RecordingCell::RecordingCell(const QString& reuseIdentifier, QWidget* parent)
     m_photo = new QLabel;
     m_photo->setAlignment(Qt::AlignCenter);
     m_name = makeLabel(16, true, Qt::black, Qt::AlignLeft);
-    m_date = makeLabel(12, false, Qt::gray, Qt::AlignRight);
-    m_place = makeLabel(12, false, Qt::gray, Qt::AlignLeft);
-    m_duration = makeLabel(12, false, Qt::gray, Qt::AlignRight);
+    // The date, place and length in a grey that still reads on white (about 5:1).
+    const QColor secondary(112, 112, 117);
+    m_date = makeLabel(12, false, secondary, Qt::AlignRight);
+    m_place = makeLabel(12, false, secondary, Qt::AlignLeft);
+    m_duration = makeLabel(12, false, secondary, Qt::AlignRight);
     addTaggedView(Level2ViewController::kPhotoTag, m_photo);
     addTaggedView(Level2ViewController::kNameTag, m_name);
     addTaggedView(Level2ViewController::kDateTag, m_date);

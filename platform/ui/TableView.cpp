@@ -52,11 +52,8 @@ TableView::TableView(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setPalette(listPalette());
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    viewport()->setPalette(palette);
 
     m_deleteButton = new QPushButton(tr("Delete"), viewport());
     m_deleteButton->setObjectName(QStringLiteral("deleteConfirmationButton"));
@@ -75,6 +72,35 @@ TableView::TableView(QWidget* parent)
 }
 
 TableView::~TableView() = default;
+
+QPalette TableView::listPalette()
+{
+    const QColor text(Qt::black);
+    const QColor white(Qt::white);
+    const QColor disabledText(128, 128, 128);
+    QPalette palette;
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, text);
+    for (const auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase})
+        palette.setColor(role, white);
+    palette.setColor(QPalette::Button, QColor(239, 239, 239));
+    palette.setColor(QPalette::Light, white);
+    palette.setColor(QPalette::Midlight, QColor(227, 227, 227));
+    palette.setColor(QPalette::Mid, QColor(160, 160, 160));
+    palette.setColor(QPalette::Dark, QColor(120, 120, 120));
+    palette.setColor(QPalette::Shadow, QColor(70, 70, 70));
+    palette.setColor(QPalette::BrightText, white);
+    palette.setColor(QPalette::Highlight, QColor(8, 116, 227));
+    palette.setColor(QPalette::HighlightedText, white);
+    palette.setColor(QPalette::Link, QColor(36, 112, 216));
+    palette.setColor(QPalette::LinkVisited, QColor(110, 60, 170));
+    palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, disabledText);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, disabledText);
+    return palette;
+}
 
 void TableView::setRowHeight(int height)
 {

@@ -75,6 +75,11 @@ public:
     explicit TableView(QWidget* parent = nullptr);
     ~TableView() override;
 
+    // The colours of every list: dark text on white rows, whatever the desktop's theme. A table
+    // sets all of them on itself, so no row, label or field takes a dark theme's light text onto
+    // the white it paints.
+    static QPalette listPalette();
+
     void setDataSource(TableViewDataSource* dataSource) { m_dataSource = dataSource; }
     void setDelegate(TableViewDelegate* delegate) { m_delegate = delegate; }
 

@@ -27,6 +27,9 @@ TableViewCell::TableViewCell(const QString& reuseIdentifier, QWidget* parent)
     font.setBold(true);
     font.setPixelSize(18);
     m_textLabel->setFont(font);
+    // In WindowText, which setSelected() turns white on the selection's blue (a label in a
+    // table's viewport would otherwise draw in Text).
+    m_textLabel->setForegroundRole(QPalette::WindowText);
     m_textLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_contentView->setAttribute(Qt::WA_TransparentForMouseEvents);
 }

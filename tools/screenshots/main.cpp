@@ -3,7 +3,9 @@
 // transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the
 // export screen while an upload is 41% done (export-uploading.png), the library screens
 // (categories, a recording list, search results, edit mode, a help page) into
-// OUTDIR/library-<screen>.png, the settings screen (settings.png), the details screen with a
+// OUTDIR/library-<screen>.png, the settings screen (settings.png), the category list, a
+// recording list and the settings under a dark desktop theme (library-categories-dark.png,
+// library-recordings-dark.png, settings-dark.png), the details screen with a
 // portrait photo, a landscape photo and no photo, and its category picker, into
 // OUTDIR/details-<state>.png, and the whole window showing the recorder screen and the category
 // list at 360 x 720, 720 x 1440 and 1280 x 800 (OUTDIR/window-<screen>-<size>.png). The audio is
@@ -32,6 +34,7 @@
 #include "recorder/RecTimerController.h"
 #include "sharing/AddressBookViewController.h"
 #include "sharing/ExportController.h"
+#include "support/DarkPalette.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -131,6 +134,14 @@ int main(int argc, char* argv[])
                 std::fprintf(stderr, "could not write %s\n", qPrintable(path));
                 exitCode = 1;
             }
+        };
+        // The screen as it is, under a dark desktop theme: the lists keep their dark text on
+        // white.
+        auto shootDark = [&](const QString& name) {
+            const QPalette light = QApplication::palette();
+            QApplication::setPalette(sonavell::test::darkDesktopPalette());
+            shoot(name);
+            QApplication::setPalette(light);
         };
         // The whole window at a phone's size, at double density, and on a desktop.
         auto shootSizes = [&](const QString& name) {
@@ -234,9 +245,11 @@ int main(int argc, char* argv[])
         app.persist();
         navigation->popToViewController(categoryList, false);
         shoot("library-categories");
+        shootDark("library-categories-dark");
         shootSizes(QStringLiteral("window-categories"));
         categoryList->tableViewDidSelectRowAtIndexPath(categoryList->myTableView(), 5); // Music
         shoot("library-recordings");
+        shootDark("library-recordings-dark");
         recordingList->searchBarTextDidChange(recordingList->searchBar(), QStringLiteral("ki"));
         recordingList->searchBar()->setText(QStringLiteral("ki"));
         shoot("library-search");
@@ -257,6 +270,8 @@ int main(int argc, char* argv[])
         navigation->popToViewController(categoryList, false);
         categoryList->openSettings(false);
         shoot("settings");
+
+        shootDark("settings-dark");
 
         // The details screen: a memo with a portrait photo, one with a landscape photo (hidden
         // from web sharing), one without, and the category picker. The WAV files are sparse, so
