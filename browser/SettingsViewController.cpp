@@ -3,9 +3,12 @@
 #include "browser/BrowserLog.h"
 #include "browser/SettingsCell.h"
 #include "core/AppDelegate.h"
+#include "platform/audio/AudioDevice.h"
 #include "platform/system/LocationManager.h"
 #include "platform/system/SettingsKeys.h"
+#include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/SettingsTextField.h"
 #include "platform/ui/SwitchControl.h"
 
@@ -18,23 +21,33 @@
 
 namespace {
 
+enum class RowKind
+{
+    Switch,
+    Text,
+    Choice, // a value picked from a sheet
+};
+
 struct RowInfo
 {
     const char* key;
     const char* title;
-    bool isSwitch;
+    RowKind kind;
 };
 
 constexpr RowInfo kRows[SettingsViewController::RowCount] = {
-    {kAutoLocationStampKey, QT_TRANSLATE_NOOP("SettingsViewController", "Location stamping"), true},
+    {kAutoLocationStampKey, QT_TRANSLATE_NOOP("SettingsViewController", "Location stamping"),
+     RowKind::Switch},
     {kPreservePitchKey, QT_TRANSLATE_NOOP("SettingsViewController", "Keep pitch at other speeds"),
-     true},
-    {kEmailSubjectKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail subject"), false},
-    {kEmailBodyKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail text"), false},
-    {kUploadUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Upload server"), false},
-    {kHelpUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Help site"), false},
-    {kPicturesPathKey, QT_TRANSLATE_NOOP("SettingsViewController", "Pictures"), false},
-    {kContactsPathKey, QT_TRANSLATE_NOOP("SettingsViewController", "Contacts"), false},
+     RowKind::Switch},
+    {kInputDeviceKey, QT_TRANSLATE_NOOP("SettingsViewController", "Microphone"), RowKind::Choice},
+    {kEmailSubjectKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail subject"),
+     RowKind::Text},
+    {kEmailBodyKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail text"), RowKind::Text},
+    {kUploadUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Upload server"), RowKind::Text},
+    {kHelpUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Help site"), RowKind::Text},
+    {kPicturesPathKey, QT_TRANSLATE_NOOP("SettingsViewController", "Pictures"), RowKind::Text},
+    {kContactsPathKey, QT_TRANSLATE_NOOP("SettingsViewController", "Contacts"), RowKind::Text},
 };
 
 QString homeShortened(const QString& path)
@@ -93,6 +106,7 @@ SettingsViewController::SettingsViewController(AppDelegate* appDelegate, QWidget
         QString(),
         QString(),
         QString(),
+        QString(),
         tr("http://host:8025"),
         tr("Pages that come with it"),
         pictures,
@@ -100,11 +114,26 @@ SettingsViewController::SettingsViewController(AppDelegate* appDelegate, QWidget
     };
     for (int row = 0; row < RowCount; ++row) {
         QWidget* control = nullptr;
-        if (kRows[row].isSwitch) {
+        if (kRows[row].kind == RowKind::Switch) {
             auto* toggle = new SwitchControl;
             connect(toggle, &SwitchControl::valueChanged, this,
                     [this, row](SwitchControl* sender) { switchChanged(row, sender->isOn()); });
             control = toggle;
+        } else if (kRows[row].kind == RowKind::Choice) {
+            // The chosen value, in the colour of a text field's value; a tap on the row
+            // offers the choice.
+            auto* value = new FitLabel;
+            value->setMinimumFontSize(11);
+            QFont f = value->font();
+            f.setPixelSize(15);
+            value->setFont(f);
+            value->setForegroundRole(QPalette::WindowText);
+            QPalette palette = value->palette();
+            palette.setColor(QPalette::WindowText, QColor(0x38, 0x54, 0x87));
+            value->setPalette(palette);
+            value->setAttribute(Qt::WA_TransparentForMouseEvents);
+            m_inputDeviceLabel = value;
+            control = value;
         } else {
             auto* field = new SettingsTextField;
             field->setPlaceholderText(placeholders[row]);
@@ -131,6 +160,11 @@ SwitchControl* SettingsViewController::switchForRow(int row) const
 {
     return row >= 0 && row < RowCount ? qobject_cast<SwitchControl*>(m_cells[row]->control())
                                       : nullptr;
+}
+
+QString SettingsViewController::inputDeviceText() const
+{
+    return m_inputDeviceLabel->text();
 }
 
 SettingsTextField* SettingsViewController::textFieldForRow(int row) const
@@ -203,6 +237,59 @@ void SettingsViewController::loadValues()
         else if (SettingsTextField* field = textFieldForRow(row))
             field->setStoredText(storedText(value));
     }
+    showInputDevice();
+}
+
+QList<AudioInputSource> SettingsViewController::inputSources() const
+{
+    const std::shared_ptr<AudioDevice> device = AudioDevice::defaultDevice();
+    return device ? device->inputSources() : QList<AudioInputSource>();
+}
+
+void SettingsViewController::showInputDevice()
+{
+    const QString chosen =
+        m_appDelegate->userDefaults().value(QLatin1String(kInputDeviceKey)).toString();
+    if (chosen.isEmpty()) {
+        m_inputDeviceLabel->setText(tr("Default input"));
+        return;
+    }
+    for (const AudioInputSource& source : inputSources()) {
+        if (source.name == chosen) {
+            m_inputDeviceLabel->setText(source.description);
+            return;
+        }
+    }
+    // Unplugged: takes record from the default input until it is back.
+    m_inputDeviceLabel->setText(tr("%1 (not connected)").arg(chosen));
+}
+
+void SettingsViewController::chooseInputDevice()
+{
+    // The sheet offers the sources there are now; each button stands for its source by name,
+    // so a device plugged in or out while the sheet shows cannot shift what a button means.
+    const QList<AudioInputSource> sources = inputSources();
+    QStringList titles{tr("Default input")};
+    QStringList names{QString()};
+    for (const AudioInputSource& source : sources) {
+        titles << source.description;
+        names << source.name;
+    }
+    auto* sheet =
+        new ActionSheet(tr("Record from"), nullptr, tr("Cancel"), QString(), titles, this);
+    sheet->setDidDismissWithButtonIndex([this, names](ActionSheet* shown, int index) {
+        shown->deleteLater();
+        if (index < 0 || index >= names.size())
+            return; // Cancel
+        QSettings& settings = m_appDelegate->userDefaults();
+        if (names[index].isEmpty())
+            settings.remove(QLatin1String(kInputDeviceKey));
+        else
+            settings.setValue(QLatin1String(kInputDeviceKey), names[index]);
+        settings.sync();
+        showInputDevice();
+    });
+    sheet->showInView(this);
 }
 
 void SettingsViewController::switchChanged(int row, bool on)
@@ -270,6 +357,10 @@ TableViewCellEditingStyle SettingsViewController::tableViewEditingStyleForRowAtI
 void SettingsViewController::tableViewDidSelectRowAtIndexPath(TableView* table, int row)
 {
     table->deselectRowAtIndexPath(row, false);
+    if (row == InputDeviceRow) {
+        chooseInputDevice();
+        return;
+    }
     // A tap beside a text field still means the field.
     if (SettingsTextField* field = textFieldForRow(row))
         field->setFocus(Qt::MouseFocusReason);

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "platform/audio/AudioDevice.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 
 #include <array>
 
 class AppDelegate;
+class FitLabel;
 class SettingsCell;
 class SettingsTextField;
 class SwitchControl;
 
 // The settings screen: the user's settings that the other screens read, each on a row of its
-// own — location stamping and pitch keeping as switches; the e-mail subject and text, the
+// own — location stamping and pitch keeping as switches; the microphone takes record from,
+// picked from the sound server's inputs on a sheet; the e-mail subject and text, the
 // upload server, the help site, the pictures folder and the contacts file or folder as text
 // fields. A switch is written as it is flipped, a text when its editing ends (and, for the
 // field being edited, when the screen is left). An address or a path that cannot work is
@@ -27,6 +30,7 @@ public:
     {
         LocationStampRow,
         PreservePitchRow,
+        InputDeviceRow,
         EmailSubjectRow,
         EmailBodyRow,
         UploadUrlRow,
@@ -41,10 +45,15 @@ public:
     TableView* tableView() const { return m_tableView; }
     // The settings key a row writes.
     static const char* keyForRow(int row);
-    // The row's control: a switch for the first two rows, a text field for the others (null
-    // for the other kind).
+    // The row's control: a switch for the first two rows, a text field for those after the
+    // microphone row (null for the other kind).
     SwitchControl* switchForRow(int row) const;
     SettingsTextField* textFieldForRow(int row) const;
+    // What the microphone row shows: the chosen input's description, "Default input", or the
+    // chosen input's name with "(not connected)" while it is unplugged.
+    QString inputDeviceText() const;
+    // Offers the inputs there are now on a sheet; the one picked is stored for the next takes.
+    void chooseInputDevice();
 
     // Checks a text for a row and brings it into the form that is stored (an address without a
     // scheme gets "http://", "~" becomes the home folder). Returns why the text cannot be
@@ -64,10 +73,13 @@ public:
 
 private:
     void loadValues();
+    QList<AudioInputSource> inputSources() const;
+    void showInputDevice();
     void switchChanged(int row, bool on);
     void textCommitted(int row, SettingsTextField* field, const QString& text);
 
     AppDelegate* m_appDelegate;
     TableView* m_tableView = nullptr;
+    FitLabel* m_inputDeviceLabel = nullptr;
     std::array<SettingsCell*, RowCount> m_cells{};
 };

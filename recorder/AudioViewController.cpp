@@ -6,6 +6,7 @@
 #include "audio/AudioRecorder.h"
 #include "core/AppDelegate.h"
 #include "dashboard/MeterView.h"
+#include "platform/audio/AudioDevice.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/system/Bundle.h"
 #include "platform/system/DocumentPath.h"
@@ -420,6 +421,10 @@ void AudioViewController::configureAndStartRecording()
                    .arg(m_refusedFileName));
         return;
     }
+    // The microphone chosen on the settings screen, read for every take so that a change
+    // there holds from the next one.
+    AudioDevice::setInputSourceName(
+        m_appDelegate->userDefaults().value(QLatin1String(kInputDeviceKey)).toString());
     auto recorder = std::make_unique<AudioRecorder>(m_soundFileURL, m_recordQuality);
     if (!recorder->queueObject()) {
         qCWarning(lcRecorder).noquote() << "Could not record into" << m_soundFileURL.toLocalFile();

@@ -8,6 +8,7 @@
 namespace {
 std::mutex g_defaultMutex;
 std::shared_ptr<AudioDevice> g_defaultDevice;
+QString g_inputSourceName; // guarded by g_defaultMutex
 } // namespace
 
 std::shared_ptr<AudioDevice> AudioDevice::defaultDevice()
@@ -29,4 +30,16 @@ void AudioDevice::setDefaultDevice(std::shared_ptr<AudioDevice> device)
 {
     std::lock_guard lock(g_defaultMutex);
     g_defaultDevice = std::move(device);
+}
+
+void AudioDevice::setInputSourceName(const QString& name)
+{
+    std::lock_guard lock(g_defaultMutex);
+    g_inputSourceName = name;
+}
+
+QString AudioDevice::inputSourceName()
+{
+    std::lock_guard lock(g_defaultMutex);
+    return g_inputSourceName;
 }

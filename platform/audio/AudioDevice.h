@@ -2,9 +2,18 @@
 
 #include "platform/audio/AudioDeviceStream.h"
 
+#include <QList>
 #include <QString>
 
 #include <memory>
+
+// A capture source the sound server offers: its name (what a take is recorded from, stable
+// while the device is plugged in) and the description people read.
+struct AudioInputSource
+{
+    QString name;
+    QString description;
+};
 
 // A source of captured audio and a sink for played audio: the sound server, or a virtual device
 // for tests and for machines without sound.
@@ -24,6 +33,14 @@ public:
     // Whether streams can be opened now. A sound server that is not running (yet, or any more)
     // makes the device unavailable until it answers again.
     virtual bool isAvailable() const { return true; }
+    // The capture sources there are now, in the server's order; empty when the device cannot
+    // say (the virtual device has only its one generator).
+    virtual QList<AudioInputSource> inputSources() const { return {}; }
+
+    // The capture source every stream opened later records from, by name; empty for the
+    // server's default source. A source that is not there records from the default instead.
+    static void setInputSourceName(const QString& name);
+    static QString inputSourceName();
 
     // The device the program uses: the sound server, which the device keeps trying to reach
     // while it does not answer; or, only when SONAVELL_AUDIO=virtual, a virtual device running

@@ -54,6 +54,28 @@ private:
 };
 
 constexpr int kStreamTimeoutMs = 3000;
+constexpr int kQueryTimeoutMs = 1000;
+
+// What the server and its mixers show for us: the application's name, id and icon.
+void nameApplication(pa_proplist* properties)
+{
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Sonavell");
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, SONAVELL_APP_ID);
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, SONAVELL_APP_ID);
+}
+
+// Runs a query, with the main loop locked, until its operation is done or the time runs out.
+bool waitForOperation(pa_threaded_mainloop* loop, pa_operation* op)
+{
+    if (!op)
+        return false;
+    const bool done = waitLocked(
+        loop, kQueryTimeoutMs, [op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; });
+    if (!done)
+        pa_operation_cancel(op);
+    pa_operation_unref(op);
+    return done;
+}
 constexpr pa_usec_t kRetryIntervalUsec = 500 * 1000;
 
 } // namespace
@@ -62,12 +84,13 @@ class PulseAudioDevice::Stream : public AudioDeviceStream
 {
 public:
     Stream(pa_threaded_mainloop* loop, pa_context* context, const pa_sample_spec& spec,
-           AudioInputHandler* input, AudioOutputHandler* output)
+           AudioInputHandler* input, AudioOutputHandler* output, QByteArray source = {})
         : m_loop(loop)
         , m_context(pa_context_ref(context))
         , m_spec(spec)
         , m_input(input)
         , m_output(output)
+        , m_source(std::move(source))
     {
     }
     ~Stream() override
@@ -90,8 +113,13 @@ public:
         }
         if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
             return false;
-        m_stream = pa_stream_new(m_context, m_input ? "Sonavell recording" : "Sonavell playback",
-                                 &m_spec, nullptr);
+        pa_proplist* properties = pa_proplist_new();
+        nameApplication(properties);
+        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, m_input ? "production" : "music");
+        m_stream = pa_stream_new_with_proplist(m_context,
+                                               m_input ? "Sonavell recording" : "Sonavell playback",
+                                               &m_spec, nullptr, properties);
+        pa_proplist_free(properties);
         if (!m_stream)
             return false;
         pa_stream_set_state_callback(m_stream, &Stream::stateCallback, this);
@@ -104,7 +132,8 @@ public:
         if (m_input) {
             attr.fragsize = uint32_t(pa_usec_to_bytes(20 * 1000, &m_spec));
             pa_stream_set_read_callback(m_stream, &Stream::readCallback, this);
-            rc = pa_stream_connect_record(m_stream, nullptr, &attr, flags);
+            rc = pa_stream_connect_record(
+                m_stream, m_source.isEmpty() ? nullptr : m_source.constData(), &attr, flags);
         } else {
             attr.tlength = uint32_t(pa_usec_to_bytes(60 * 1000, &m_spec));
             attr.minreq = uint32_t(pa_usec_to_bytes(10 * 1000, &m_spec));
@@ -281,6 +310,7 @@ private:
     const pa_sample_spec m_spec;
     AudioInputHandler* const m_input;
     AudioOutputHandler* const m_output;
+    const QByteArray m_source; // the capture source by name; empty for the default
     pa_stream* m_stream = nullptr;
     pa_operation* m_drainOp = nullptr;
     bool m_stopped = false;
@@ -340,7 +370,11 @@ std::shared_ptr<PulseAudioDevice> PulseAudioDevice::open(int timeoutMs)
 
 bool PulseAudioDevice::startContext()
 {
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Sonavell");
+    pa_proplist* properties = pa_proplist_new();
+    nameApplication(properties);
+    m_context =
+        pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Sonavell", properties);
+    pa_proplist_free(properties);
     if (!m_context) {
         m_lastError = QStringLiteral("cannot create a PulseAudio context");
         m_settled = true;
@@ -471,7 +505,61 @@ std::unique_ptr<AudioDeviceStream> PulseAudioDevice::openInput(double sampleRate
     LoopLock lock(m_loop);
     if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return nullptr;
-    return std::make_unique<Stream>(m_loop, m_context, spec, handler, nullptr);
+    return std::make_unique<Stream>(m_loop, m_context, spec, handler, nullptr, captureSource());
+}
+
+QByteArray PulseAudioDevice::captureSource()
+{
+    const QString wanted = AudioDevice::inputSourceName();
+    if (wanted.isEmpty())
+        return {};
+    const QByteArray name = wanted.toUtf8();
+    bool found = false;
+    const bool answered =
+        waitForOperation(m_loop, pa_context_get_source_info_by_name(
+                                     m_context, name.constData(),
+                                     [](pa_context*, const pa_source_info* info, int, void* data) {
+                                         if (info)
+                                             *static_cast<bool*>(data) = true;
+                                     },
+                                     &found));
+    if (found) {
+        m_missingSourceReported.clear();
+        return name;
+    }
+    if (m_missingSourceReported != wanted) {
+        m_missingSourceReported = wanted;
+        qCWarning(lcPlatformAudio).noquote()
+            << (answered ? "The chosen input device \"" + wanted +
+                               "\" is not there; recording from the default input instead."
+                         : "The sound server did not say whether the input device \"" + wanted +
+                               "\" is there; recording from the default input instead.");
+    }
+    return {};
+}
+
+QList<AudioInputSource> PulseAudioDevice::inputSources() const
+{
+    QList<AudioInputSource> sources;
+    LoopLock lock(m_loop);
+    if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
+        return sources;
+    waitForOperation(
+        m_loop, pa_context_get_source_info_list(
+                    m_context,
+                    [](pa_context*, const pa_source_info* info, int, void* data) {
+                        // A sink's monitor records what is played, not a
+                        // microphone: it is left out of the choice.
+                        if (!info || info->monitor_of_sink != PA_INVALID_INDEX)
+                            return;
+                        const QString name = QString::fromUtf8(info->name);
+                        const QString description = info->description && *info->description
+                                                        ? QString::fromUtf8(info->description)
+                                                        : name;
+                        static_cast<QList<AudioInputSource>*>(data)->append({name, description});
+                    },
+                    &sources));
+    return sources;
 }
 
 std::unique_ptr<AudioDeviceStream> PulseAudioDevice::openOutput(uint32_t channels,

@@ -17,6 +17,12 @@ struct timeval;
 // streams run at the rate the caller asks for (signed 16-bit); playback streams run at the
 // server's own rate in float, so the caller converts any other rate itself.
 //
+// The connection and every stream name the application (its id and icon, as the desktop entry
+// does); takes carry the media role "production" and playback "music", so the server's own
+// policies (ducking, routing) and mixers treat them as such. Takes record from the source named
+// by AudioDevice::inputSourceName(), or from the server's default when it names none or one that
+// is not there (said once in the log until the name is found again).
+//
 // The device outlives the server: when the server goes away (or is not there at start), its
 // streams are reported lost, the device becomes unavailable, and it tries to connect again
 // every half second until the server answers; streams opened after that work as before.
@@ -39,6 +45,7 @@ public:
     double outputSampleRate() const override { return m_outputRate.load(); }
     QString name() const override { return QStringLiteral("pulseaudio"); }
     bool isAvailable() const override { return m_available.load(); }
+    QList<AudioInputSource> inputSources() const override;
     // Waits until the device is connected, up to the time-out; whether it is.
     bool waitUntilAvailable(int timeoutMs) const;
 
@@ -51,6 +58,8 @@ private:
     bool startContext();
     void dropContext();
     void scheduleRetry();
+    // With the main loop locked: the source a take records from, empty for the default one.
+    QByteArray captureSource();
     static void contextStateCallback(pa_context* context, void* user);
     static void retryCallback(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
                               void* user);
@@ -64,4 +73,5 @@ private:
     bool m_wasConnected = false;
     bool m_reportedDown = false;
     QString m_lastError;
+    QString m_missingSourceReported; // the chosen source last found missing, said once
 };

@@ -10,6 +10,9 @@ inline constexpr const char* kAutoLocationStampKey = "auto_location_stamp";
 // Whether the play speeds keep the memo's pitch (a time-stretcher makes the speed); off, the
 // pitch changes with the speed.
 inline constexpr const char* kPreservePitchKey = "preserve_pitch";
+// The sound server's capture source every take records from, by its name; the server's default
+// source when absent (or when the named one is not there).
+inline constexpr const char* kInputDeviceKey = "input_device";
 // Every change of the volume slider is stored under this key.
 inline constexpr const char* kOutputVolumeKey = "output_volume";
 // The place-name service for location stamps: its base address and the account name.

@@ -2,8 +2,10 @@
 // finished, and its length and quality are in the library it writes on the way out.
 #include "core/AppDelegate.h"
 #include "core/Recording.h"
+#include "support/PulseControl.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
@@ -51,4 +53,48 @@ TEST(ExecutableOnTheSoundServer, ATakeRunningAtSigtermIsFinishedBeforeTheLibrary
     EXPECT_EQ(take->quality(), "LQ");
     EXPECT_GT(take->duration(), 1.5);
     EXPECT_LT(take->duration(), 3.0);
+}
+
+TEST(ExecutableOnTheSoundServer, TakesRecordFromTheMicrophoneChosenInTheSettings)
+{
+    using namespace sonavell::test;
+    PulseModule headset{"module-null-source",
+                        {"source_name=sonavell_take_headset", "description=Take_Headset"}};
+    ASSERT_TRUE(headset.isLoaded());
+    ScratchDir dir;
+    {
+        QDir().mkpath(dir.file("config/Sonavell"));
+        QSettings settings(dir.file("config/Sonavell/Sonavell.conf"), QSettings::IniFormat);
+        settings.setValue("input_device", "sonavell_take_headset");
+    }
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.file("config"));
+    env.insert("XDG_DATA_HOME", dir.file("data"));
+    env.remove("SONAVELL_AUDIO");
+    env.remove("SONAVELL_DOCUMENTS");
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(qEnvironmentVariable("SONAVELL_BUILD_DIR") + "/app/sonavell",
+                  {"-platform", "offscreen", "--documents", dir.file("Documents"), "--record"});
+    QByteArray output;
+    while (!output.contains("recording just started.") && process.waitForReadyRead(30000))
+        output += process.readAll();
+    ASSERT_TRUE(output.contains("recording just started.")) << output.toStdString();
+
+    QList<QJsonObject> takes;
+    waitFor(
+        [&] {
+            takes = pactlEntriesWith("source-outputs", "application.id", "org.sonavell.Sonavell");
+            return !takes.isEmpty();
+        },
+        5000);
+    ASSERT_EQ(takes.size(), 1);
+    EXPECT_EQ(takes.front().value("source").toInt(), pulseSourceIndex("sonavell_take_headset"));
+    EXPECT_EQ(takes.front().value("properties").toObject().value("media.role").toString(),
+              "production");
+
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << output.toStdString();
 }

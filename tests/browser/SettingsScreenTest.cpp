@@ -4,7 +4,9 @@
 #include "BrowserTestSupport.h"
 
 #include "browser/SettingsViewController.h"
+#include "platform/audio/VirtualAudioDevice.h"
 #include "platform/system/SettingsKeys.h"
+#include "platform/ui/ActionSheet.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/SettingsTextField.h"
 #include "platform/ui/SwitchControl.h"
@@ -14,6 +16,14 @@
 #include <QTest>
 
 namespace {
+
+// A sound server with the inputs a test plugs in and out.
+class DeviceWithInputs : public VirtualAudioDevice
+{
+public:
+    QList<AudioInputSource> inputSources() const override { return sources; }
+    QList<AudioInputSource> sources;
+};
 
 class SettingsScreen : public BrowserFixture
 {
@@ -197,4 +207,50 @@ TEST_F(SettingsScreen, AddressesAndFoldersAreCheckedAndARefusalKeepsTheStoredVal
     EXPECT_EQ(stored(kPicturesPathKey).toString(), QDir::homePath());
 
     EXPECT_EQ(AlertView::history().size(), 4) << AlertView::history().join('\n').toStdString();
+}
+
+TEST_F(SettingsScreen, TheMicrophoneIsPickedFromTheInputsThereAreAndKeptByName)
+{
+    auto device = std::make_shared<DeviceWithInputs>();
+    device->sources = {{"alsa_input.usb-headset", "USB Headset"},
+                       {"bluez_input.earbuds", "Ana's Earbuds"}};
+    AudioDevice::setDefaultDevice(device);
+    struct Restore
+    {
+        ~Restore() { AudioDevice::setDefaultDevice(nullptr); }
+    } restore;
+    ActionSheet::clearHistory();
+
+    open();
+    EXPECT_EQ(screen->inputDeviceText(), "Default input");
+    screen->tableViewDidSelectRowAtIndexPath(screen->tableView(),
+                                             SettingsViewController::InputDeviceRow);
+    ASSERT_EQ(ActionSheet::visibleSheets().size(), 1u);
+    ActionSheet* sheet = ActionSheet::visibleSheets().front();
+    EXPECT_EQ(sheet->buttonTitles(),
+              QStringList({"Default input", "USB Headset", "Ana's Earbuds", "Cancel"}));
+    // The headset is unplugged while the sheet shows: the earbuds' button still means them.
+    device->sources.removeFirst();
+    sheet->dismissWithClickedButtonIndex(2);
+    EXPECT_EQ(stored(kInputDeviceKey).toString(), "bluez_input.earbuds");
+    EXPECT_EQ(screen->inputDeviceText(), "Ana's Earbuds");
+
+    // Cancel keeps the choice; gone from the server, the row says so by the stored name.
+    screen->tableViewDidSelectRowAtIndexPath(screen->tableView(),
+                                             SettingsViewController::InputDeviceRow);
+    ActionSheet::visibleSheets().front()->dismissWithClickedButtonIndex(2);
+    EXPECT_EQ(stored(kInputDeviceKey).toString(), "bluez_input.earbuds");
+    device->sources.clear();
+    leave();
+    open();
+    EXPECT_EQ(screen->inputDeviceText(), "bluez_input.earbuds (not connected)");
+
+    // "Default input" removes the setting, so the server's default applies again.
+    screen->tableViewDidSelectRowAtIndexPath(screen->tableView(),
+                                             SettingsViewController::InputDeviceRow);
+    EXPECT_EQ(ActionSheet::visibleSheets().front()->buttonTitles(),
+              QStringList({"Default input", "Cancel"}));
+    ActionSheet::visibleSheets().front()->dismissWithClickedButtonIndex(0);
+    EXPECT_FALSE(stored(kInputDeviceKey).isValid());
+    EXPECT_EQ(screen->inputDeviceText(), "Default input");
 }
