@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QIcon>
 #include <QSettings>
 
 #include <cstdio>
@@ -110,6 +111,14 @@ int main(int argc, char* argv[])
                              "serves the library until the program is interrupted\n");
     }
     QApplication app(argc, argv);
+    // The window's icon (on X11 its _NET_WM_ICON, which docks and switchers show): the icon
+    // theme's application icon, else the same artwork built into the program.
+    QIcon icon = QIcon::fromTheme(QStringLiteral(SONAVELL_APP_ID));
+    if (icon.isNull()) {
+        for (const int size : {16, 24, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/icons/%1x%1/apps/" SONAVELL_APP_ID ".png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -21,8 +21,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Sonavell developers <maintainers@sonave
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SONAVELL_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not linked, but needed to be useful: a sound server, the Bonjour daemon for web sharing and
-# pushes, the Wayland platform of phone shells, and a browser opener for the help's links.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, avahi-daemon, qt6-wayland, xdg-utils")
+# pushes, the Wayland platform of phone shells, a browser opener for the help's links, and the
+# positioning plugin with the GeoClue service it asks, for the place stamps.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pulseaudio | pipewire-pulse, avahi-daemon, qt6-wayland, xdg-utils, libqt6positioning6-plugins, geoclue-2.0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
