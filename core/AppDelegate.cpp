@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 namespace {
@@ -46,10 +47,17 @@ QString asideName(const QString& path)
 }
 
 // Moves an archive that cannot be read out of the way, so that nothing written later replaces
-// it. Returns the new name, or an empty string when even the move failed.
+// it. A symbolic link is moved itself (renamed, never copied or followed), so that its target
+// stays as it is. Returns the new name, or an empty string when even the move failed.
 QString setAside(const QString& path)
 {
     const QString target = asideName(path);
+    if (QFileInfo(path).isSymLink()) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(path).toStdString(),
+                                QFile::encodeName(target).toStdString(), error);
+        return error ? QString() : target;
+    }
     if (QFile::rename(path, target) || QFile::copy(path, target))
         return target;
     return {};
@@ -244,22 +252,29 @@ QString AppDelegate::formatDate(const QDateTime& date) const
 
 namespace {
 
-// Reads one archive file. A missing file leaves `missing` set. A file that exists but is not a
-// readable archive is set aside under a new name and counts as missing; a file some of whose
-// entries cannot be read as `className` records keeps a copy aside and yields the entries that
-// could be read.
-void readArchive(const QString& path, const QString& className,
+// Reads the archive file `name` of the documents folder. A missing file leaves `missing` set. A
+// file that exists but is not a readable archive is set aside under a new name and counts as
+// missing (elements already handed to `element` are then to be dropped); so is a name that
+// leads outside the folder, whose link is moved aside and whose target is never read. A file
+// some of whose entries cannot be read as `className` records keeps a copy aside and yields the
+// entries that could be read.
+void readArchive(const QString& folder, const QString& name, const QString& className,
                  const std::function<void(KeyedUnarchiver&)>& element, bool& missing)
 {
     missing = true;
+    const QString path = QDir(folder).filePath(name);
     QFile file(path);
-    if (!file.exists())
+    if (!file.exists() && !QFileInfo(path).isSymLink())
         return;
     auto refuse = [&](const QString& reason) {
         const QString aside = setAside(path);
         qCWarning(lcCore).noquote()
             << "Cannot read" << path << "(" + reason + "); set aside as" << aside;
     };
+    // Like every other file of the folder, an archive is used only where it really lies inside
+    // it: a link to a file elsewhere would be read, and its target replaced by the next save.
+    if (DocumentPath::resolve(folder, name).isEmpty())
+        return refuse(QStringLiteral("it leads outside the documents folder"));
     if (DocumentPath::kind(path) != DocumentPath::Kind::Regular)
         return refuse(QStringLiteral("not a regular file"));
     // The size is checked before anything is read: an oversized file is not an archive.
@@ -274,12 +289,17 @@ void readArchive(const QString& path, const QString& className,
         return refuse(coder.errorString());
     missing = false;
     int skipped = 0;
-    coder.decodeRootArray([&](const QString& name) {
-        if (name == className)
+    coder.decodeRootArray([&](const QString& entryClass) {
+        if (entryClass == className)
             element(coder);
         else
             ++skipped;
     });
+    // A stored object too large to copy makes the whole archive unreadable.
+    if (!coder.isValid()) {
+        missing = true;
+        return refuse(coder.errorString());
+    }
     if (skipped > 0) {
         const QString copy = asideName(path);
         QFile::copy(path, copy);
@@ -294,18 +314,26 @@ void AppDelegate::loadLibrary()
 {
     // A library of this process that still writes into the folder finishes first.
     LibrarySaver::waitForSavesTo(m_env.documentsPath);
-    const QDir docs(m_env.documentsPath);
+    // The records are kept only when their whole archive could be read.
     bool categoriesMissing = true;
+    CategoryList categories;
     readArchive(
-        docs.filePath(LibrarySaver::kCategoriesFile), QStringLiteral("Category"),
-        [this](KeyedUnarchiver& coder) { m_categories.append(std::make_shared<Category>(coder)); },
+        m_env.documentsPath, LibrarySaver::kCategoriesFile, QStringLiteral("Category"),
+        [&categories](KeyedUnarchiver& coder) {
+            categories.append(std::make_shared<Category>(coder));
+        },
         categoriesMissing);
+    if (!categoriesMissing)
+        m_categories = std::move(categories);
+    RecordingList recordings;
     readArchive(
-        docs.filePath(LibrarySaver::kRecordingsFile), QStringLiteral("Recording"),
-        [this](KeyedUnarchiver& coder) {
-            m_recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
+        m_env.documentsPath, LibrarySaver::kRecordingsFile, QStringLiteral("Recording"),
+        [this, &recordings](KeyedUnarchiver& coder) {
+            recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
         },
         m_recordingsMissing);
+    if (!m_recordingsMissing)
+        m_recordings = std::move(recordings);
 }
 
 void AppDelegate::setCategories(const CategoryList& categories)

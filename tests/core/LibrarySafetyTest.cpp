@@ -1,4 +1,5 @@
 #include "LibraryFixture.h"
+#include "platform/archive/ExpandingArchive.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/archive/XmlArchive.h"
 #include "support/SmallDisk.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+using sonavell::test::expandingArchive;
 using sonavell::test::uid;
 using sonavell::test::xmlArchive;
 
@@ -157,6 +159,67 @@ TEST_F(LibrarySafety, AnArchiveOverTheSizeLimitIsRefusedUnread)
     EXPECT_EQ(app->categories().size(), 8) << "the defaults";
     EXPECT_FALSE(QFile::exists(docs() + "/categories.plist"));
     EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
+}
+
+TEST_F(LibrarySafety, AnArchiveWhoseObjectsExpandBeyondTheBoundIsSetAside)
+{
+    // Under a kilobyte that would expand to tens of millions of values (and, written back,
+    // to a file a hundred thousand times its size).
+    const QByteArray bomb = expandingArchive(24, 1);
+    dir.write("Documents/recordings.plist", bomb);
+    auto app = start();
+    EXPECT_TRUE(app->recordings().isEmpty()) << "nothing partial is kept";
+    EXPECT_EQ(app->recordingIndex(), -1) << "started as with no archive";
+    const QStringList aside = QDir(docs()).entryList({"recordings.plist.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(docs() + "/" + aside[0]), bomb);
+
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_LT(readFile(docs() + "/recordings.plist").size(), 4096);
+}
+
+TEST_F(LibrarySafety, ArchivesAreUsedOnlyWhereTheyLieInsideTheFolder)
+{
+    const Recording outsider(QStringLiteral("Outside"), QStringLiteral("20090101000000"), QString(),
+                             now);
+    const QByteArray foreign = archiveOf({&outsider});
+    dir.write("elsewhere/recordings.plist", foreign);
+    QDir().mkpath(docs());
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/recordings.plist"), docs() + "/recordings.plist"));
+    // A dangling link: writing through it would create a file wherever it points.
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/categories.plist"), docs() + "/categories.plist"));
+
+    auto app = start();
+    EXPECT_TRUE(app->recordings().isEmpty()) << "the file outside is not read";
+    EXPECT_EQ(app->recordingIndex(), -1);
+    EXPECT_EQ(app->categories().size(), 8) << "the defaults";
+    for (const char* name : {"recordings.plist", "categories.plist"}) {
+        const QStringList aside = QDir(docs()).entryList(
+            {QString::fromLatin1(name) + ".unreadable-*"}, QDir::Files | QDir::System);
+        ASSERT_EQ(aside.size(), 1) << name;
+        EXPECT_TRUE(QFileInfo(docs() + "/" + aside[0]).isSymLink()) << "the link itself moved";
+    }
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_EQ(readFile(dir.file("elsewhere/recordings.plist")), foreign) << "target untouched";
+    EXPECT_FALSE(QFileInfo::exists(dir.file("elsewhere/categories.plist")));
+    EXPECT_FALSE(QFileInfo(docs() + "/recordings.plist").isSymLink());
+
+    // A link made while the program runs is not written through either: the save fails.
+    QFile::remove(docs() + "/recordings.plist");
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/recordings.plist"), docs() + "/recordings.plist"));
+    app->addRecording();
+    EXPECT_FALSE(app->waitForSaves());
+    EXPECT_EQ(readFile(dir.file("elsewhere/recordings.plist")), foreign);
+    EXPECT_EQ(saveFailedAlerts(), 1);
+    app.reset();
+
+    // A link that stays inside the folder is an archive like any other.
+    QFile::remove(docs() + "/recordings.plist");
+    dir.write("Documents/library/kept.plist", foreign);
+    ASSERT_TRUE(QFile::link(docs() + "/library/kept.plist", docs() + "/recordings.plist"));
+    EXPECT_EQ(names(start()->recordings()), QStringList{"Outside"});
 }
 
 TEST_F(LibrarySafety, InPlaceEditsArePublishedAndSavedOncePerTurn)
