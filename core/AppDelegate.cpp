@@ -2,6 +2,7 @@
 
 #include "core/CoreLog.h"
 #include "core/ReverseGeo.h"
+#include "core/WavLayout.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/audio/AudioFile.h"
@@ -61,6 +62,53 @@ QString setAside(const QString& path)
     if (QFile::rename(path, target) || QFile::copy(path, target))
         return target;
     return {};
+}
+
+// Whether a recording's file of `fileSize` bytes may hold more audio than its record says: the
+// bytes its duration takes at the record's rate and channel count (8000 Hz, one channel when the
+// record does not say), after the smallest header. Checked from the size alone, so that the
+// files of consistent records are not opened at start-up.
+bool mayHoldMoreThanRecorded(const Recording& recording, qint64 fileSize)
+{
+    constexpr qint64 kSmallestHeader = 44;
+    const QString& quality = recording.quality();
+    const double rate = quality == QLatin1String("LQ")   ? 11025
+                        : quality == QLatin1String("MQ") ? 22050
+                        : quality == QLatin1String("HQ") ? 44100
+                                                         : 8000;
+    const double frameBytes = 2.0 * std::max(1, int(recording.channels()));
+    const double duration = recording.duration();
+    const double recorded = duration > 0 ? duration * rate * frameBytes : 0.0;
+    return double(fileSize - kSmallestHeader) > recorded + frameBytes;
+}
+
+// After a take that ended without closing its file (the process killed mid-take), the record
+// keeps the duration it had when the take began and the file's header may declare less audio
+// than the file holds. The length is taken from the audio present, and a stale header is
+// brought up to date so that playback finds all of it. Only a regular file inside the documents
+// folder is read or written. True when the record changed.
+bool correctLength(Recording& recording, const QString& documentsPath, const QString& relative)
+{
+    const QString path = DocumentPath::resolve(documentsPath, relative);
+    if (path.isEmpty() || DocumentPath::kind(path) != DocumentPath::Kind::Regular)
+        return false;
+    const std::optional<WavLayout> layout = WavLayout::read(path);
+    if (!layout || !(layout->seconds() > recording.duration() + 0.5 / layout->sampleRate()))
+        return false;
+    if (layout->headerIsStale()) {
+        QString error;
+        if (layout->repair(path, &error))
+            qCInfo(lcCore).noquote()
+                << "IntegrityCheck:" << relative << "- header updated to the audio the file holds";
+        else
+            qCWarning(lcCore).noquote()
+                << "IntegrityCheck:" << relative << "- cannot update its header:" << error;
+    }
+    qCInfo(lcCore).noquote() << "IntegrityCheck:" << relative << "holds" << layout->seconds()
+                             << "s of audio, its record said" << recording.duration()
+                             << "s; the record now says so";
+    recording.setDuration(layout->seconds());
+    return true;
 }
 
 // The names whose sizes the integrity check needs.
@@ -673,6 +721,7 @@ void AppDelegate::integrityCheck()
         known.insert(r->filename(), r.get());
 
     int adopted = 0;
+    int corrected = 0;
     const QDir root(m_env.documentsPath);
     // Depth-first walk by relative path. Bundles ("rtfd") are skipped whole; symbolic links to
     // folders are not followed, so a link loop cannot trap the walk. One listing per folder gives
@@ -701,8 +750,12 @@ void AppDelegate::integrityCheck()
             qCInfo(lcCore).noquote()
                 << QString(QLatin1String("IntegrityCheck: ") + relative.chopped(4));
             if (const auto found = known.constFind(relative); found != known.constEnd()) {
-                if (*found && (*found)->knownFileSize() < 0)
-                    (*found)->setKnownFileSize(info.size);
+                Recording* record = *found;
+                if (record && mayHoldMoreThanRecorded(*record, info.size) &&
+                    correctLength(*record, m_env.documentsPath, relative))
+                    ++corrected;
+                if (record && record->knownFileSize() < 0)
+                    record->setKnownFileSize(info.size);
                 continue;
             }
             // Only regular files that really lie inside the documents folder are adopted: not a
@@ -720,16 +773,19 @@ void AppDelegate::integrityCheck()
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
             readFileFacts(*recording, filePath);
+            // A file whose take was cut short may hold more than its header says.
+            if (mayHoldMoreThanRecorded(*recording, info.size))
+                correctLength(*recording, m_env.documentsPath, relative);
             known.insert(relative, nullptr);
             ++adopted;
         }
     };
     walk(QString());
 
-    if (adopted > 0) {
+    if (adopted > 0 || corrected > 0)
         persist();
+    if (adopted > 0)
         showRecoveredFilesAlert();
-    }
 }
 
 void AppDelegate::readFileFacts(Recording& recording, const QString& path) const
