@@ -2,6 +2,7 @@
 
 #include "core/CoreLog.h"
 #include "core/ReverseGeo.h"
+#include "core/WavLayout.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/audio/AudioFile.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 namespace {
@@ -46,13 +48,67 @@ QString asideName(const QString& path)
 }
 
 // Moves an archive that cannot be read out of the way, so that nothing written later replaces
-// it. Returns the new name, or an empty string when even the move failed.
+// it. A symbolic link is moved itself (renamed, never copied or followed), so that its target
+// stays as it is. Returns the new name, or an empty string when even the move failed.
 QString setAside(const QString& path)
 {
     const QString target = asideName(path);
+    if (QFileInfo(path).isSymLink()) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(path).toStdString(),
+                                QFile::encodeName(target).toStdString(), error);
+        return error ? QString() : target;
+    }
     if (QFile::rename(path, target) || QFile::copy(path, target))
         return target;
     return {};
+}
+
+// Whether a recording's file of `fileSize` bytes may hold more audio than its record says: the
+// bytes its duration takes at the record's rate and channel count (8000 Hz, one channel when the
+// record does not say), after the smallest header. Checked from the size alone, so that the
+// files of consistent records are not opened at start-up.
+bool mayHoldMoreThanRecorded(const Recording& recording, qint64 fileSize)
+{
+    constexpr qint64 kSmallestHeader = 44;
+    const QString& quality = recording.quality();
+    const double rate = quality == QLatin1String("LQ")   ? 11025
+                        : quality == QLatin1String("MQ") ? 22050
+                        : quality == QLatin1String("HQ") ? 44100
+                                                         : 8000;
+    const double frameBytes = 2.0 * std::max(1, int(recording.channels()));
+    const double duration = recording.duration();
+    const double recorded = duration > 0 ? duration * rate * frameBytes : 0.0;
+    return double(fileSize - kSmallestHeader) > recorded + frameBytes;
+}
+
+// After a take that ended without closing its file (the process killed mid-take), the record
+// keeps the duration it had when the take began and the file's header may declare less audio
+// than the file holds. The length is taken from the audio present, and a stale header is
+// brought up to date so that playback finds all of it. Only a regular file inside the documents
+// folder is read or written. True when the record changed.
+bool correctLength(Recording& recording, const QString& documentsPath, const QString& relative)
+{
+    const QString path = DocumentPath::resolve(documentsPath, relative);
+    if (path.isEmpty() || DocumentPath::kind(path) != DocumentPath::Kind::Regular)
+        return false;
+    const std::optional<WavLayout> layout = WavLayout::read(path);
+    if (!layout || !(layout->seconds() > recording.duration() + 0.5 / layout->sampleRate()))
+        return false;
+    if (layout->headerIsStale()) {
+        QString error;
+        if (layout->repair(path, &error))
+            qCInfo(lcCore).noquote()
+                << "IntegrityCheck:" << relative << "- header updated to the audio the file holds";
+        else
+            qCWarning(lcCore).noquote()
+                << "IntegrityCheck:" << relative << "- cannot update its header:" << error;
+    }
+    qCInfo(lcCore).noquote() << "IntegrityCheck:" << relative << "holds" << layout->seconds()
+                             << "s of audio, its record said" << recording.duration()
+                             << "s; the record now says so";
+    recording.setDuration(layout->seconds());
+    return true;
 }
 
 // The names whose sizes the integrity check needs.
@@ -244,22 +300,29 @@ QString AppDelegate::formatDate(const QDateTime& date) const
 
 namespace {
 
-// Reads one archive file. A missing file leaves `missing` set. A file that exists but is not a
-// readable archive is set aside under a new name and counts as missing; a file some of whose
-// entries cannot be read as `className` records keeps a copy aside and yields the entries that
-// could be read.
-void readArchive(const QString& path, const QString& className,
+// Reads the archive file `name` of the documents folder. A missing file leaves `missing` set. A
+// file that exists but is not a readable archive is set aside under a new name and counts as
+// missing (elements already handed to `element` are then to be dropped); so is a name that
+// leads outside the folder, whose link is moved aside and whose target is never read. A file
+// some of whose entries cannot be read as `className` records keeps a copy aside and yields the
+// entries that could be read.
+void readArchive(const QString& folder, const QString& name, const QString& className,
                  const std::function<void(KeyedUnarchiver&)>& element, bool& missing)
 {
     missing = true;
+    const QString path = QDir(folder).filePath(name);
     QFile file(path);
-    if (!file.exists())
+    if (!file.exists() && !QFileInfo(path).isSymLink())
         return;
     auto refuse = [&](const QString& reason) {
         const QString aside = setAside(path);
         qCWarning(lcCore).noquote()
             << "Cannot read" << path << "(" + reason + "); set aside as" << aside;
     };
+    // Like every other file of the folder, an archive is used only where it really lies inside
+    // it: a link to a file elsewhere would be read, and its target replaced by the next save.
+    if (DocumentPath::resolve(folder, name).isEmpty())
+        return refuse(QStringLiteral("it leads outside the documents folder"));
     if (DocumentPath::kind(path) != DocumentPath::Kind::Regular)
         return refuse(QStringLiteral("not a regular file"));
     // The size is checked before anything is read: an oversized file is not an archive.
@@ -274,12 +337,17 @@ void readArchive(const QString& path, const QString& className,
         return refuse(coder.errorString());
     missing = false;
     int skipped = 0;
-    coder.decodeRootArray([&](const QString& name) {
-        if (name == className)
+    coder.decodeRootArray([&](const QString& entryClass) {
+        if (entryClass == className)
             element(coder);
         else
             ++skipped;
     });
+    // A stored object too large to copy makes the whole archive unreadable.
+    if (!coder.isValid()) {
+        missing = true;
+        return refuse(coder.errorString());
+    }
     if (skipped > 0) {
         const QString copy = asideName(path);
         QFile::copy(path, copy);
@@ -294,18 +362,26 @@ void AppDelegate::loadLibrary()
 {
     // A library of this process that still writes into the folder finishes first.
     LibrarySaver::waitForSavesTo(m_env.documentsPath);
-    const QDir docs(m_env.documentsPath);
+    // The records are kept only when their whole archive could be read.
     bool categoriesMissing = true;
+    CategoryList categories;
     readArchive(
-        docs.filePath(LibrarySaver::kCategoriesFile), QStringLiteral("Category"),
-        [this](KeyedUnarchiver& coder) { m_categories.append(std::make_shared<Category>(coder)); },
+        m_env.documentsPath, LibrarySaver::kCategoriesFile, QStringLiteral("Category"),
+        [&categories](KeyedUnarchiver& coder) {
+            categories.append(std::make_shared<Category>(coder));
+        },
         categoriesMissing);
+    if (!categoriesMissing)
+        m_categories = std::move(categories);
+    RecordingList recordings;
     readArchive(
-        docs.filePath(LibrarySaver::kRecordingsFile), QStringLiteral("Recording"),
-        [this](KeyedUnarchiver& coder) {
-            m_recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
+        m_env.documentsPath, LibrarySaver::kRecordingsFile, QStringLiteral("Recording"),
+        [this, &recordings](KeyedUnarchiver& coder) {
+            recordings.append(std::make_shared<Recording>(coder, m_env.documentsPath));
         },
         m_recordingsMissing);
+    if (!m_recordingsMissing)
+        m_recordings = std::move(recordings);
 }
 
 void AppDelegate::setCategories(const CategoryList& categories)
@@ -645,6 +721,7 @@ void AppDelegate::integrityCheck()
         known.insert(r->filename(), r.get());
 
     int adopted = 0;
+    int corrected = 0;
     const QDir root(m_env.documentsPath);
     // Depth-first walk by relative path. Bundles ("rtfd") are skipped whole; symbolic links to
     // folders are not followed, so a link loop cannot trap the walk. One listing per folder gives
@@ -673,8 +750,12 @@ void AppDelegate::integrityCheck()
             qCInfo(lcCore).noquote()
                 << QString(QLatin1String("IntegrityCheck: ") + relative.chopped(4));
             if (const auto found = known.constFind(relative); found != known.constEnd()) {
-                if (*found && (*found)->knownFileSize() < 0)
-                    (*found)->setKnownFileSize(info.size);
+                Recording* record = *found;
+                if (record && mayHoldMoreThanRecorded(*record, info.size) &&
+                    correctLength(*record, m_env.documentsPath, relative))
+                    ++corrected;
+                if (record && record->knownFileSize() < 0)
+                    record->setKnownFileSize(info.size);
                 continue;
             }
             // Only regular files that really lie inside the documents folder are adopted: not a
@@ -692,16 +773,19 @@ void AppDelegate::integrityCheck()
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
             readFileFacts(*recording, filePath);
+            // A file whose take was cut short may hold more than its header says.
+            if (mayHoldMoreThanRecorded(*recording, info.size))
+                correctLength(*recording, m_env.documentsPath, relative);
             known.insert(relative, nullptr);
             ++adopted;
         }
     };
     walk(QString());
 
-    if (adopted > 0) {
+    if (adopted > 0 || corrected > 0)
         persist();
+    if (adopted > 0)
         showRecoveredFilesAlert();
-    }
 }
 
 void AppDelegate::readFileFacts(Recording& recording, const QString& path) const

@@ -5,8 +5,11 @@
 #include "core/Recording.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/DocumentPath.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 const QString LibrarySaver::kCategoriesFile = QStringLiteral("categories.plist");
 const QString LibrarySaver::kRecordingsFile = QStringLiteral("recordings.plist");
@@ -136,6 +139,17 @@ LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshot&
                                                     {kRecordingsFile, recordingsArchive(library)}};
     for (const auto& [name, data] : files) {
         const QString path = docs.filePath(name);
+        // Never written through a link that leads out of the folder (one made while the
+        // program runs): the file it points to is not the library's.
+        if (QFileInfo(path).isSymLink() && DocumentPath::resolve(m_documentsPath, name).isEmpty()) {
+            result.error =
+                QCoreApplication::translate("LibrarySaver", "%1 leads outside the documents folder")
+                    .arg(name);
+            qCWarning(lcCore).noquote() << "Not writing" << path << ":" << result.error
+                                        << "- the file it leads to is left as it is";
+            result.saved = false;
+            break;
+        }
         if (!AtomicFile::write(path, data, &result.error)) {
             qCWarning(lcCore).noquote() << "Could not write" << path << ":" << result.error
                                         << "- the previous file is kept";

@@ -145,6 +145,7 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data)
             plist_to_bin_free(bytes);
         }
     }
+    m_archiveBytes = uint64_t(binary.size());
     if (!m_plist.load(binary, maxNesting) ||
         m_plist.type(m_plist.top()) != BinaryPropertyList::Type::Dictionary) {
         m_error = QStringLiteral("not a property list");
@@ -209,7 +210,7 @@ int KeyedUnarchiver::decodeRootArray(const std::function<void(const QString&)>& 
         "NS.objects");
     const uint64_t count = m_plist.count(items);
     int visited = 0;
-    for (uint64_t i = 0; i < count; ++i) {
+    for (uint64_t i = 0; i < count && isValid(); ++i) {
         const Index entry = resolve(m_plist.item(items, i));
         const QString className = classNameOf(entry);
         // An entry that is not an archived object is still reported, with no class name, so
@@ -317,15 +318,42 @@ QByteArray KeyedUnarchiver::decodeData(const char* key) const
 ArchivedObject::Ptr KeyedUnarchiver::decodeObject(const char* key)
 {
     const Index node = value(key);
-    if (resolve(node) == BinaryPropertyList::kNone)
+    if (!isValid() || resolve(node) == BinaryPropertyList::kNone)
         return nullptr;
     m_foreignPath.clear();
+    m_objectNodes = 0;
+    m_objectBytes = 0;
     return foreignObject(m_plist.uid(node), 0);
 }
 
-void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) const
+bool KeyedUnarchiver::spend(uint64_t bytes)
 {
-    switch (m_plist.type(object)) {
+    ++m_objectNodes;
+    ++m_totalNodes;
+    m_objectBytes += bytes;
+    m_totalBytes += bytes;
+    if (m_objectNodes <= kMaxForeignNodes && m_objectBytes <= kMaxForeignBytes &&
+        m_totalNodes <= kMaxForeignNodes + m_archiveBytes &&
+        m_totalBytes <= kMaxForeignBytes + m_archiveBytes)
+        return true;
+    if (isValid())
+        m_error = QStringLiteral("a stored object expands beyond the size an archive may hold");
+    return false;
+}
+
+void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs)
+{
+    // Every value copied counts against the bounds before it is made, so a container that the
+    // file names from many places stops the copy instead of filling the memory.
+    const BinaryPropertyList::Type type = m_plist.type(object);
+    const bool container =
+        type == BinaryPropertyList::Type::Array || type == BinaryPropertyList::Type::Dictionary;
+    QByteArray one;
+    if (!container && type != BinaryPropertyList::Type::Uid)
+        one = m_plist.standalone(object);
+    if (!spend(uint64_t(one.size())))
+        return nullptr;
+    switch (type) {
     case BinaryPropertyList::Type::Uid: {
         const uint64_t k = m_plist.uid(object);
         if (k == 0)
@@ -337,8 +365,14 @@ void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) cons
         // Nesting is bounded by the structure check, and so is this recursion.
         plist_t array = plist_new_array();
         const uint64_t count = m_plist.count(object);
-        for (uint64_t i = 0; i < count; ++i)
-            plist_array_append_item(array, plistCopy(m_plist.item(object, i), refs));
+        for (uint64_t i = 0; i < count; ++i) {
+            plist_t item = plistCopy(m_plist.item(object, i), refs);
+            if (!item) {
+                plist_free(array);
+                return nullptr;
+            }
+            plist_array_append_item(array, item);
+        }
         return array;
     }
     case BinaryPropertyList::Type::Dictionary: {
@@ -349,7 +383,14 @@ void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) cons
             // Of repeated keys the first counts, as it does for every lookup.
             if (plist_dict_get_item(dict, key.constData()))
                 continue;
-            plist_dict_set_item(dict, key.constData(), plistCopy(m_plist.value(object, i), refs));
+            // The key's text counts as well as its value.
+            plist_t value =
+                spend(uint64_t(key.size())) ? plistCopy(m_plist.value(object, i), refs) : nullptr;
+            if (!value) {
+                plist_free(dict);
+                return nullptr;
+            }
+            plist_dict_set_item(dict, key.constData(), value);
         }
         return dict;
     }
@@ -358,7 +399,6 @@ void* KeyedUnarchiver::plistCopy(Index object, std::vector<uint64_t>& refs) cons
         // bytes itself and the copy is exactly the node it has always made of them. (The
         // structure check refuses every value libplist would refuse, so this always parses;
         // should it not, the entry still gets a value rather than a hole.)
-        const QByteArray one = m_plist.standalone(object);
         plist_t node = nullptr;
         plist_from_bin(one.constData(), uint32_t(one.size()), &node);
         return node ? node : plist_new_string("");
@@ -387,9 +427,14 @@ ArchivedObject::Ptr KeyedUnarchiver::foreignObject(uint64_t index, int depth)
     plist_t copy = plistCopy(entry, refs);
     std::vector<ArchivedObject::Ptr> children;
     children.reserve(refs.size());
-    for (uint64_t ref : refs)
-        children.push_back(foreignObject(ref, depth + 1));
+    for (size_t i = 0; copy && i < refs.size() && isValid(); ++i)
+        children.push_back(foreignObject(refs[i], depth + 1));
     m_foreignPath.pop_back();
+    // Past the bounds the archive is not read at all: nothing partial is kept.
+    if (!isValid()) {
+        plist_free(copy);
+        return nullptr;
+    }
 
     auto object = std::make_shared<const ArchivedObject>(copy, std::move(children));
     m_foreign.insert(index, object);

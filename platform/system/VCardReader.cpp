@@ -1,6 +1,7 @@
 #include "platform/system/VCardReader.h"
 
 #include <QByteArrayList>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -248,9 +249,16 @@ std::vector<VCardReader::Person> VCardReader::read(const QByteArray& input)
                 person.name = fn.isEmpty() ? n : fn;
                 std::stable_sort(emails.begin(), emails.end(),
                                  [](const auto& a, const auto& b) { return a.first < b.first; });
-                for (const auto& [rank, address] : emails)
-                    if (!person.emails.contains(address))
+                // An address given twice is listed once, where it first appears; a set keeps
+                // this linear for cards with many addresses.
+                QSet<QString> seen;
+                seen.reserve(qsizetype(emails.size()));
+                for (const auto& [rank, address] : emails) {
+                    if (!seen.contains(address)) {
+                        seen.insert(address);
                         person.emails << address;
+                    }
+                }
                 if (person.name.isEmpty() && !person.emails.isEmpty())
                     person.name = person.emails.first();
                 if (!person.name.isEmpty())

@@ -1,6 +1,8 @@
 #include "LibraryFixture.h"
+#include "platform/archive/ExpandingArchive.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/archive/XmlArchive.h"
+#include "platform/audio/AudioFile.h"
 #include "support/SmallDisk.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+using sonavell::test::expandingArchive;
 using sonavell::test::uid;
 using sonavell::test::xmlArchive;
 
@@ -159,6 +162,67 @@ TEST_F(LibrarySafety, AnArchiveOverTheSizeLimitIsRefusedUnread)
     EXPECT_EQ(QDir(docs()).entryList({"categories.plist.unreadable-*"}).size(), 1);
 }
 
+TEST_F(LibrarySafety, AnArchiveWhoseObjectsExpandBeyondTheBoundIsSetAside)
+{
+    // Under a kilobyte that would expand to tens of millions of values (and, written back,
+    // to a file a hundred thousand times its size).
+    const QByteArray bomb = expandingArchive(24, 1);
+    dir.write("Documents/recordings.plist", bomb);
+    auto app = start();
+    EXPECT_TRUE(app->recordings().isEmpty()) << "nothing partial is kept";
+    EXPECT_EQ(app->recordingIndex(), -1) << "started as with no archive";
+    const QStringList aside = QDir(docs()).entryList({"recordings.plist.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(docs() + "/" + aside[0]), bomb);
+
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_LT(readFile(docs() + "/recordings.plist").size(), 4096);
+}
+
+TEST_F(LibrarySafety, ArchivesAreUsedOnlyWhereTheyLieInsideTheFolder)
+{
+    const Recording outsider(QStringLiteral("Outside"), QStringLiteral("20090101000000"), QString(),
+                             now);
+    const QByteArray foreign = archiveOf({&outsider});
+    dir.write("elsewhere/recordings.plist", foreign);
+    QDir().mkpath(docs());
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/recordings.plist"), docs() + "/recordings.plist"));
+    // A dangling link: writing through it would create a file wherever it points.
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/categories.plist"), docs() + "/categories.plist"));
+
+    auto app = start();
+    EXPECT_TRUE(app->recordings().isEmpty()) << "the file outside is not read";
+    EXPECT_EQ(app->recordingIndex(), -1);
+    EXPECT_EQ(app->categories().size(), 8) << "the defaults";
+    for (const char* name : {"recordings.plist", "categories.plist"}) {
+        const QStringList aside = QDir(docs()).entryList(
+            {QString::fromLatin1(name) + ".unreadable-*"}, QDir::Files | QDir::System);
+        ASSERT_EQ(aside.size(), 1) << name;
+        EXPECT_TRUE(QFileInfo(docs() + "/" + aside[0]).isSymLink()) << "the link itself moved";
+    }
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_EQ(readFile(dir.file("elsewhere/recordings.plist")), foreign) << "target untouched";
+    EXPECT_FALSE(QFileInfo::exists(dir.file("elsewhere/categories.plist")));
+    EXPECT_FALSE(QFileInfo(docs() + "/recordings.plist").isSymLink());
+
+    // A link made while the program runs is not written through either: the save fails.
+    QFile::remove(docs() + "/recordings.plist");
+    ASSERT_TRUE(QFile::link(dir.file("elsewhere/recordings.plist"), docs() + "/recordings.plist"));
+    app->addRecording();
+    EXPECT_FALSE(app->waitForSaves());
+    EXPECT_EQ(readFile(dir.file("elsewhere/recordings.plist")), foreign);
+    EXPECT_EQ(saveFailedAlerts(), 1);
+    app.reset();
+
+    // A link that stays inside the folder is an archive like any other.
+    QFile::remove(docs() + "/recordings.plist");
+    dir.write("Documents/library/kept.plist", foreign);
+    ASSERT_TRUE(QFile::link(docs() + "/library/kept.plist", docs() + "/recordings.plist"));
+    EXPECT_EQ(names(start()->recordings()), QStringList{"Outside"});
+}
+
 TEST_F(LibrarySafety, InPlaceEditsArePublishedAndSavedOncePerTurn)
 {
     auto app = start();
@@ -247,4 +311,68 @@ TEST_F(LibrarySafety, DeleteNeverReachesOutsideTheDocumentsFolder)
     app->deleteRecording(0);
     EXPECT_FALSE(QFileInfo(docs() + "/alias.wav").isSymLink()) << "the link is removed";
     EXPECT_TRUE(QFile::exists(docs() + "/real.data")) << "its target is not";
+}
+
+TEST_F(LibrarySafety, TakesCutShortGetTheirLengthFromTheAudioPresent)
+{
+    // Records as a take leaves them: made when it began, the file written after that.
+    struct Take
+    {
+        const char* file;
+        const char* quality;
+        double recorded;
+        QByteArray bytes;
+    };
+    const QByteArray list("LIST\x04\0\0\0INFO", 12);
+    const Take takes[] = {
+        // Killed before the header was first brought up to date: it declares no audio.
+        {"zero.wav", "LQ", 0.0, wav(11025, 1, 0) + QByteArray(44100, '\0')},
+        // Killed between a write and the header update after it.
+        {"stale.wav", "MQ", 0.0, wav(22050, 1, 22050) + QByteArray(2 * 22050 + 1, '\0')},
+        // Killed after the header update, before the record was saved (an append, say).
+        {"current.wav", "MQ", 1.0, wav(22050, 1, 44100)},
+        // Consistent ones, and a chunk after the audio that is not audio.
+        {"fine.wav", "LQ", 2.0, wav(11025, 1, 22050)},
+        {"listed.wav", "LQ", 0.0, wav(11025, 1, 11025) + list},
+        {"shorter.wav", "LQ", 60.0, wav(11025, 1, 11025)},
+    };
+    {
+        auto app = start();
+        for (const Take& take : takes) {
+            app->addRecording();
+            auto r = app->recordings().last();
+            r->setFilename(QString::fromLatin1(take.file));
+            r->setQuality(QString::fromLatin1(take.quality));
+            r->setChannels(1);
+            r->setDuration(take.recorded);
+        }
+        ASSERT_TRUE(saved(*app));
+    }
+    for (const Take& take : takes)
+        dir.write(QStringLiteral("Documents/") + take.file, take.bytes);
+
+    const QMap<QString, double> expected{{"zero.wav", 2.0},    {"stale.wav", 2.0},
+                                         {"current.wav", 2.0}, {"fine.wav", 2.0},
+                                         {"listed.wav", 1.0},  {"shorter.wav", 60.0}};
+    auto durations = [](const AppDelegate& app) {
+        QMap<QString, double> result;
+        for (const auto& r : app.recordings())
+            result[r->filename()] = r->duration();
+        return result;
+    };
+    EXPECT_EQ(durations(*start()), expected);
+    EXPECT_EQ(durations(*start()), expected) << "and saved";
+
+    // Playback finds all the audio; files that were right are untouched.
+    for (const auto& [file, frames] : {std::pair{"zero.wav", 22050}, {"stale.wav", 44100}}) {
+        std::unique_ptr<AudioFile> audio;
+        ASSERT_EQ(AudioFile::openURL(docs() + "/" + file, AudioFile::kReadPermission, &audio),
+                  noErr);
+        EXPECT_EQ(audio->audioDataPacketCount(), frames) << file;
+    }
+    const QByteArray stale = readFile(docs() + "/stale.wav");
+    EXPECT_EQ(qFromLittleEndian<quint32>(stale.constData() + 40), 88200u) << "whole frames";
+    EXPECT_EQ(stale.size(), takes[1].bytes.size()) << "the audio itself is kept";
+    for (const int i : {2, 3, 4, 5})
+        EXPECT_EQ(readFile(docs() + "/" + takes[i].file), takes[i].bytes) << takes[i].file;
 }

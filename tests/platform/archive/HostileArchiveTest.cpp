@@ -1,6 +1,7 @@
 // Archives built to hurt the reader: foreign object graphs with cycles, nesting deep enough to
-// exhaust the stack, containers that hold themselves.
+// exhaust the stack, containers that hold themselves, containers named from many places.
 #include "platform/archive/Archivable.h"
+#include "platform/archive/ExpandingArchive.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/archive/XmlArchive.h"
@@ -9,6 +10,7 @@
 
 namespace {
 
+using sonavell::test::expandingArchive;
 using sonavell::test::uid;
 using sonavell::test::xmlArchive;
 
@@ -102,4 +104,61 @@ TEST(HostileArchives, DeepNestingIsRefusedBeforeParsing)
     // A container that holds itself: an array at offset 8 whose one element is object 0.
     const QByteArray loop = QByteArray("bplist00\xA1\x00\x08", 11) + trailer(1, 1, 1, 10);
     EXPECT_FALSE(KeyedUnarchiver(loop).isValid());
+}
+
+TEST(HostileArchives, SharedContainersExpandOnlyWithinTheBounds)
+{
+    // Decodes every record's location: how many records were reached, how many locations were
+    // copied, and whether the archive stayed readable.
+    struct Outcome
+    {
+        int visited = 0;
+        int copied = 0;
+        bool valid = false;
+        QString error;
+        ArchivedObject::Ptr first;
+    };
+    auto decode = [](const QByteArray& data) {
+        KeyedUnarchiver coder(data);
+        Outcome out;
+        out.visited = coder.decodeRootArray([&](const QString&) {
+            if (auto location = coder.decodeObject("location")) {
+                ++out.copied;
+                if (!out.first)
+                    out.first = location;
+            }
+        });
+        out.valid = coder.isValid();
+        out.error = coder.errorString();
+        return out;
+    };
+
+    // 8191 values: within the bound, copied and written back whole.
+    const Outcome fits = decode(expandingArchive(12, 1));
+    EXPECT_TRUE(fits.valid);
+    ASSERT_TRUE(fits.first);
+    EXPECT_EQ(fits.first->className(), "CLLocation");
+    const Holder holder(fits.first);
+    const QByteArray written = KeyedArchiver::archivedDataWithRootArray({&holder});
+    KeyedUnarchiver reread(written);
+    reread.decodeRootArray([&](const QString&) {
+        EXPECT_TRUE(ArchivedObject::equivalent(reread.decodeObject("location"), fits.first));
+    });
+
+    // 2^25 values from a file of under a kilobyte: refused after the first ten thousand, and the
+    // archive is no longer valid.
+    const QByteArray bomb = expandingArchive(24, 1);
+    EXPECT_LT(bomb.size(), 1024);
+    const Outcome burst = decode(bomb);
+    EXPECT_FALSE(burst.valid);
+    EXPECT_EQ(burst.copied, 0);
+    EXPECT_TRUE(burst.error.contains("expands")) << burst.error.toStdString();
+
+    // Many records whose foreign objects each stay within the bound, but together would expand
+    // to a hundred times the file: the archive is refused part-way, without reading the rest.
+    const QByteArray many = expandingArchive(12, 300);
+    const Outcome spread = decode(many);
+    EXPECT_FALSE(spread.valid);
+    EXPECT_LT(spread.visited, 300);
+    EXPECT_LT(spread.copied * 8192, many.size() + int(KeyedUnarchiver::kMaxForeignNodes));
 }

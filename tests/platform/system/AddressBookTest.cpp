@@ -4,9 +4,17 @@
 #include "platform/system/AddressBook.h"
 #include "platform/system/VCardReader.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QStandardPaths>
+#include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <iostream>
+
+#include <sys/stat.h>
 
 using sonavell::test::ScratchDir;
 using Person = VCardReader::Person;
@@ -106,4 +114,85 @@ TEST(AddressBook, ReadsThePhonesStoreTheContactsFolderAndTheSetting)
         names << person.name;
     // In the language's order, whatever the case, the same person once.
     EXPECT_EQ(names, (QStringList{"adam", "Bea", "Carl", "Ed", "zoë"}));
+}
+
+TEST(VCardReader, ManyAddressesAreListedOnceInTheirFirstPlace)
+{
+    // 100,000 addresses in one card, each written twice, the preferred ones in between.
+    QByteArray card = "BEGIN:VCARD\nVERSION:3.0\nFN:Many\n";
+    constexpr int kDistinct = 50000;
+    for (int i = 0; i < 2 * kDistinct; ++i) {
+        const int n = i % kDistinct;
+        card += n % 10000 == 5 ? "EMAIL;PREF=1:" : "EMAIL:";
+        card += "a" + QByteArray::number(n) + "@example.org\n";
+    }
+    card += "END:VCARD\n";
+    QElapsedTimer timer;
+    timer.start();
+    const auto people = VCardReader::read(card);
+    std::cout << "[ figure ] 100,000 addresses read in " << timer.elapsed() << " ms\n";
+    ASSERT_EQ(people.size(), 1u);
+    const QStringList& emails = people[0].emails;
+    ASSERT_EQ(emails.size(), kDistinct);
+    // The preferred ones first, then the rest in the order they first appear.
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(emails[k], QStringLiteral("a%1@example.org").arg(k * 10000 + 5));
+    EXPECT_EQ(emails[5], "a0@example.org");
+    EXPECT_EQ(emails[10], "a6@example.org") << "a5 was moved ahead";
+    EXPECT_EQ(emails.last(), QStringLiteral("a%1@example.org").arg(kDistinct - 1));
+}
+
+TEST(AddressBook, ReadsOnlyRegularFilesAndNoMoreThanTheBound)
+{
+    ScratchDir store;
+    store.write("contacts/good.vcf",
+                "BEGIN:VCARD\nVERSION:3.0\nFN:Good\nEMAIL:good@example.org\nEND:VCARD\n");
+    // A device and a FIFO dressed as contact files: reading either would never end.
+    ASSERT_TRUE(QFile::link("/dev/zero", store.file("contacts/x.vcf")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(store.file("contacts/y.vcf")).constData(), 0600), 0);
+    // A sparse file over the bound.
+    QFile big(store.file("contacts/big.vcf"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(AddressBook::kMaxFileBytes + 1));
+    big.close();
+
+    std::vector<Person> people;
+    EXPECT_NO_THROW(people =
+                        AddressBook::load({store.file("contacts"), store.file("contacts/x.vcf"),
+                                           store.file("contacts/y.vcf")}));
+    ASSERT_EQ(people.size(), 1u);
+    EXPECT_EQ(people[0].name, "Good");
+}
+
+TEST(AddressBook, LoadsInTheBackgroundAndAnswersOnTheReceiversThread)
+{
+    ScratchDir store;
+    store.write("contacts/a.vcf",
+                "BEGIN:VCARD\nVERSION:3.0\nFN:Ann\nEMAIL:ann@example.org\nEND:VCARD\n");
+    QObject receiver;
+    std::vector<Person> people;
+    bool done = false;
+    QThread* answeredOn = nullptr;
+    AddressBook::loadInBackground({store.file("contacts")}, &receiver,
+                                  [&](std::vector<Person> result) {
+                                      people = std::move(result);
+                                      answeredOn = QThread::currentThread();
+                                      done = true;
+                                  });
+    EXPECT_FALSE(done) << "never from inside the call";
+    ASSERT_TRUE(sonavell::test::waitFor([&] { return done; }));
+    EXPECT_EQ(answeredOn, receiver.thread());
+    ASSERT_EQ(people.size(), 1u);
+    EXPECT_EQ(people[0].emails, QStringList{"ann@example.org"});
+
+    // A receiver that goes first is not called.
+    bool late = false;
+    {
+        QObject shortLived;
+        AddressBook::loadInBackground({store.file("contacts")}, &shortLived,
+                                      [&](std::vector<Person>) { late = true; });
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    sonavell::test::pumpEvents(50);
+    EXPECT_FALSE(late);
 }
