@@ -123,16 +123,27 @@ PeoplePickerNavigationController* AddressBookViewController::picker() const
 
 void AddressBookViewController::showPicker()
 {
-    if (picker())
+    if (picker() || m_readingAddressBook)
         return;
-    std::vector<AddressBook::Person> people;
     if (m_env.addressBook) {
-        people = m_env.addressBook();
-    } else {
-        const QString path =
-            appDelegate->userDefaults().value(QLatin1String(kContactsPathKey)).toString();
-        people = AddressBook::load(AddressBook::defaultSources(path));
+        presentPicker(m_env.addressBook());
+        return;
     }
+    // The vCard files are read on a worker, so a large address book or a slow disk never holds
+    // the screen; the picker comes up when they are read, unless the screen has been left.
+    const QString path =
+        appDelegate->userDefaults().value(QLatin1String(kContactsPathKey)).toString();
+    m_readingAddressBook = true;
+    AddressBook::loadInBackground(AddressBook::defaultSources(path), this,
+                                  [this](std::vector<AddressBook::Person> people) {
+                                      m_readingAddressBook = false;
+                                      if (isVisible())
+                                          presentPicker(std::move(people));
+                                  });
+}
+
+void AddressBookViewController::presentPicker(std::vector<AddressBook::Person> people)
+{
     PeoplePickerNavigationController::Delegate delegate;
     delegate.didCancel = [this](PeoplePickerNavigationController* picker) {
         peoplePickerNavigationControllerDidCancel(picker);

@@ -49,6 +49,8 @@ public:
 
     void viewWillAppear(bool animated) override;
 
+    // Offers the address book's people in a picker: the injected ones at once, else those of the
+    // usual places and the contacts setting once they are read (off the main thread).
     void showPicker();
     void peoplePickerNavigationControllerDidCancel(PeoplePickerNavigationController* picker);
     bool peoplePickerNavigationControllerShouldContinueAfterSelectingPerson(
@@ -72,6 +74,7 @@ public:
     IdleInhibitor* idleInhibitor() const { return m_idleInhibitor; }
 
 private:
+    void presentPicker(std::vector<AddressBook::Person> people);
     void showError(const QString& message);
     void releaseUploader();
 
@@ -87,6 +90,7 @@ private:
     QPushButton* m_sendButton = nullptr;
     Uploader* m_myUploader = nullptr;
     QPointer<PeoplePickerNavigationController> m_picker;
+    bool m_readingAddressBook = false; // a tap while the files are read starts no second read
     std::unique_ptr<IdleInhibitor> m_ownIdleInhibitor;
     IdleInhibitor* m_idleInhibitor = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "platform/ui/PeoplePickerNavigationController.h"
 #include "sharing/Uploader.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -95,6 +96,32 @@ TEST(EmailScreen, ThePickerGivesTheFirstAddressOrNotAvailable)
     EXPECT_EQ(f.emailScreen->emailTo()->text(), QStringLiteral("ann@work.example"));
     // The picker covers the screen without making it appear again.
     EXPECT_EQ(f.emailScreen->messageSubject()->text(), QStringLiteral("kept"));
+}
+
+TEST(EmailScreen, ThePickerOffersTheContactsFileReadOffTheMainThread)
+{
+    EmailFixture f("RIFF");
+    ScratchDir contacts;
+    contacts.write("people/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\n"
+                                     "EMAIL:ann@work.example\r\nEND:VCARD\r\n");
+    // A name that leads to an endless device sits beside it.
+    ASSERT_TRUE(QFile::link("/dev/zero", contacts.file("people/zero.vcf")));
+    f.settings().setValue(kContactsPathKey, contacts.file("people"));
+    f.openEmailScreen();
+
+    f.emailScreen->addressBookButton()->click();
+    f.emailScreen->addressBookButton()->click(); // a second tap while reading opens no second
+    ASSERT_TRUE(waitFor([&] { return f.emailScreen->picker() != nullptr; }, 5000));
+    EXPECT_TRUE(f.emailScreen->picker()->visibleNames().contains("Ann Lee"))
+        << f.emailScreen->picker()->visibleNames().join(", ").toStdString();
+    f.emailScreen->picker()->cancelButton()->click();
+    EXPECT_TRUE(waitFor([&] { return !f.emailScreen->picker(); }, 2000));
+
+    // Left before the files are read: no picker comes up over another screen.
+    f.emailScreen->addressBookButton()->click();
+    f.navigation->popViewControllerAnimated(false);
+    pumpEvents(500);
+    EXPECT_FALSE(f.emailScreen->picker());
 }
 
 TEST(EmailScreen, SendRefusesWhatCannotBeSentAndStaysOnTheScreen)
