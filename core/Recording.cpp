@@ -86,9 +86,14 @@ void Recording::encodeEntry(KeyedArchiver& coder, const LibrarySnapshot::Recordi
 
 QString Recording::photoFilename() const
 {
-    const qsizetype dot = m_filename.lastIndexOf(QLatin1Char('.'));
-    const qsizetype slash = m_filename.lastIndexOf(QLatin1Char('/'));
-    const QString base = dot > slash + 1 ? m_filename.left(dot) : m_filename;
+    return photoFilenameFor(m_filename);
+}
+
+QString Recording::photoFilenameFor(const QString& filename)
+{
+    const qsizetype dot = filename.lastIndexOf(QLatin1Char('.'));
+    const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
+    const QString base = dot > slash + 1 ? filename.left(dot) : filename;
     return base + QStringLiteral(".jpg");
 }
 

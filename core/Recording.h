@@ -152,6 +152,8 @@ public:
 
     // The photo file's name: the file name with its extension replaced by "jpg".
     QString photoFilename() const;
+    // The photo's file name for a recording whose WAV file has this name.
+    static QString photoFilenameFor(const QString& filename);
     // A thumbnail of the photo (120 x 121 for portrait photos, 120 x 90 otherwise), or a null
     // image when the photo is missing or unreadable.
     QImage getPhotoImage(const QString& documentsPath) const;

@@ -3,8 +3,10 @@
 #include "sharing/SharingPageCache.h"
 #include "sharing/SharingPages.h"
 
+#include "core/Recording.h"
 #include "platform/system/DocumentPath.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -211,7 +213,8 @@ HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
     if (rooted && components.size() == 3 && components[1] == QLatin1String("Category"))
         return pageAnswer(QStringLiteral("index.html"), components[2]);
     if (rooted && components.size() >= 2 && components[1] == QLatin1String("Documents")) {
-        if (m_documentsPath.isEmpty() || components.size() == 2)
+        if (m_documentsPath.isEmpty() || components.size() == 2 ||
+            isPrivateDocument(components.mid(2).join('/')))
             return notFound();
         return fileAnswer(m_documentsPath, components.mid(2).join('/'), decodedPath, rangeHeader);
     }
@@ -221,6 +224,28 @@ HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
     if (names.isEmpty())
         return notFound();
     return fileAnswer(web, names.join(QLatin1Char('/')), decodedPath, rangeHeader);
+}
+
+bool WebRequest::isPrivateDocument(const QString& name) const
+{
+    const QString path = regularFileInside(m_documentsPath, name);
+    if (path.isEmpty())
+        return false; // not served anyway
+    const QString relative =
+        QDir(QFileInfo(m_documentsPath).canonicalFilePath()).relativeFilePath(path);
+    // The archives hold every memo's name, hidden ones too; so do the copies set aside and the
+    // files a save writes before it renames them.
+    for (const QLatin1String archive :
+         {QLatin1String("recordings.plist"), QLatin1String("categories.plist")})
+        if (relative.startsWith(archive))
+            return true;
+    if (m_library) {
+        for (const auto& recording : m_library->recordings)
+            if (recording.hideFromWebSharing &&
+                relative == Recording::photoFilenameFor(recording.filename))
+                return true;
+    }
+    return false;
 }
 
 HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,

@@ -35,6 +35,9 @@ public:
     HttpConnection::Answer answer(const QByteArray& request) const;
 
 private:
+    // Whether `name` under "/Documents/" leads to a file a browser must not get: the library's
+    // archives (and their copies) or the photo of a memo hidden from web sharing.
+    bool isPrivateDocument(const QString& name) const;
     // The page: the web folder's file `headName`, then the generated documents.
     HttpConnection::Answer pageAnswer(const QString& headName, const QString& category) const;
     // The file `name` of `folder` (the documents or the web folder), whole or a range of it.

@@ -5,6 +5,7 @@
 #include "platform/net/ListeningSocket.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -261,4 +262,34 @@ TEST_F(SharingServer, HeadsEndingInBareLineFeedsAreAnsweredAtOnce)
             << request.toStdString();
         EXPECT_LT(timer.elapsed(), 500) << request.toStdString();
     }
+}
+
+TEST_F(SharingServer, TheArchivesAndHiddenMemosPhotosAreNotServed)
+{
+    auto hidden = recordingEntry("secret.wav", "Salary talk", "K\u00fcche");
+    hidden.hideFromWebSharing = true;
+    fixture.library->recordings = {recordingEntry("a.wav", "Gr\u00fc\u00dfe", "K\u00fcche"),
+                                   hidden};
+    for (const char* name :
+         {"recordings.plist", "categories.plist", "recordings.plist.unreadable-20261209-101500",
+          "secret.jpg", "a.jpg", "secret.wav"})
+        fixture.documents.write(QString::fromLatin1(name), "Salary talk");
+    ASSERT_TRUE(
+        QFile::link(fixture.documents.file("secret.jpg"), fixture.documents.file("alias.jpg")));
+    const quint16 port = fixture.start().tcpPort();
+    ASSERT_NE(port, 0);
+
+    const QByteArray notFound = exchange(port, "GET /Documents/missing.txt HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(notFound.startsWith("HTTP/1.1 404 Not Found\r\n"));
+    for (const char* path :
+         {"/Documents/recordings.plist", "/Documents/categories.plist",
+          "/Documents/recordings.plist.unreadable-20261209-101500", "/Documents/secret.jpg",
+          "/Documents/alias.jpg", "/Documents/./secret.jpg", "/Documents/%72ecordings.plist"})
+        EXPECT_EQ(exchange(port, QByteArray("GET ") + path + " HTTP/1.1\r\n\r\n"), notFound)
+            << path;
+    // A shown memo's photo is served; so is a hidden memo's sound, by its file name.
+    EXPECT_EQ(exchange(port, "GET /Documents/a.jpg HTTP/1.1\r\n\r\n"),
+              fileHead(11, "text/plain") + "Salary talk");
+    EXPECT_TRUE(exchange(port, "GET /Documents/secret.wav HTTP/1.1\r\n\r\n")
+                    .startsWith("HTTP/1.1 200 OK\r\n"));
 }
