@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -102,12 +103,23 @@ int UploadServer::bind(const std::string& host, int port)
 
 bool UploadServer::listen()
 {
-    return m_server->listen_after_bind();
+    const bool ok = m_stopRequested || m_server->listen_after_bind();
+    m_listenEnded = true;
+    return ok;
 }
 
 void UploadServer::stop()
 {
-    m_server->stop();
+    m_stopRequested = true;
+    // cpp-httplib ignores a stop before it listens: one that comes early (a signal right after
+    // the start) waits until the server listens, or until listen() has seen the request.
+    while (!m_listenEnded) {
+        if (m_server->is_running()) {
+            m_server->stop();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 std::filesystem::path UploadServer::spoolFile(const std::string& name) const

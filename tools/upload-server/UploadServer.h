@@ -2,6 +2,7 @@
 
 #include "MailSender.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -73,6 +74,8 @@ private:
     Settings m_settings;
     MailSender m_sender;
     std::unique_ptr<httplib::Server> m_server;
+    std::atomic<bool> m_stopRequested = false;
+    std::atomic<bool> m_listenEnded = false;
     std::mutex m_mutex;
     std::map<std::string, Upload> m_uploads;
     std::map<std::string, std::deque<Clock::time_point>> m_mailsByClient;
