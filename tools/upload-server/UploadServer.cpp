@@ -5,9 +5,9 @@
 #include <httplib.h>
 
 #include <sys/random.h>
+#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -64,17 +64,16 @@ bool isIssuedNameForm(const std::string& name)
 
 } // namespace
 
-UploadServer::UploadServer(Settings settings, MailSender sender)
+UploadServer::UploadServer(Settings settings, SpoolFolder spool, MailSender sender)
     : m_settings(std::move(settings))
+    , m_spool(std::move(spool))
     , m_sender(std::move(sender))
     , m_server(std::make_unique<httplib::Server>())
 {
     // Spool files left by an earlier run belong to names nobody holds any more.
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_settings.spoolDir, ec)) {
-        const std::string file = entry.path().filename().string();
+    for (const std::string& file : m_spool.entries()) {
         if (file.size() == 36 && file.ends_with(".wav") && isIssuedNameForm(file.substr(0, 32)))
-            std::filesystem::remove(entry.path(), ec);
+            m_spool.remove(file);
     }
 
     m_server->set_payload_max_length(kMaxRequestBytes);
@@ -122,15 +121,14 @@ void UploadServer::stop()
     }
 }
 
-std::filesystem::path UploadServer::spoolFile(const std::string& name) const
+std::string UploadServer::spoolFile(const std::string& name)
 {
-    return m_settings.spoolDir / (name + ".wav");
+    return name + ".wav";
 }
 
 void UploadServer::forget(const std::string& name)
 {
-    std::error_code ec;
-    std::filesystem::remove(spoolFile(name), ec);
+    m_spool.remove(spoolFile(name));
     m_uploads.erase(name);
 }
 
@@ -138,8 +136,7 @@ void UploadServer::expire(Clock::time_point now)
 {
     for (auto it = m_uploads.begin(); it != m_uploads.end();) {
         if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing) {
-            std::error_code ec;
-            std::filesystem::remove(spoolFile(it->first), ec);
+            m_spool.remove(spoolFile(it->first));
             it = m_uploads.erase(it);
         } else {
             ++it;
@@ -192,10 +189,9 @@ void UploadServer::part(const httplib::Request& request, httplib::Response& resp
         answer(response, 413, "ERROR: the recording is too large to be mailed");
         return;
     }
-    std::ofstream out(spoolFile(name), std::ios::binary | std::ios::app);
-    out.write(file.content.data(), std::streamsize(file.content.size()));
-    out.close();
-    if (!out) {
+    std::string error;
+    if (!m_spool.append(spoolFile(name), file.content, upload->inode, error)) {
+        std::fprintf(stderr, "upload %s dropped: %s\n", name.c_str(), error.c_str());
         forget(name);
         answer(response, 500, "ERROR: the upload could not be stored");
         return;
@@ -256,6 +252,16 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
             answer(response, 429, "ERROR: too many mails from this address; try again later");
             return;
         }
+        // The mail reads the file the parts were written to, not whatever its name may lead
+        // to later.
+        mail.attachmentFd = m_spool.openForReading(spoolFile(name), upload->inode);
+        if (mail.attachmentFd < 0) {
+            std::fprintf(stderr, "upload %s dropped: its spool file is gone or replaced\n",
+                         name.c_str());
+            forget(name);
+            answer(response, 500, "ERROR: the upload could not be read");
+            return;
+        }
         sent.push_back(now);
         upload->mailing = true;
         mail.attachmentName = upload->attachmentName;
@@ -264,10 +270,10 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
     mail.replyTo = replyTo;
     mail.subject = subject;
     mail.text = text;
-    mail.attachmentPath = spoolFile(name).string();
 
     std::string error;
     const bool sent = m_sender.send(mail, error);
+    ::close(mail.attachmentFd);
     {
         std::lock_guard lock(m_mutex);
         forget(name);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "MailSender.h"
+#include "SpoolFolder.h"
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,7 +35,6 @@ public:
 
     struct Settings
     {
-        std::filesystem::path spoolDir;
         int maxMailsPerHour = 20;
         std::chrono::seconds nameLifetime{3600};
     };
@@ -42,7 +43,7 @@ public:
     static constexpr size_t kMaxRequestBytes = 64 * 1024;
     static constexpr size_t kMaxOpenUploads = 1000;
 
-    UploadServer(Settings settings, MailSender sender);
+    UploadServer(Settings settings, SpoolFolder spool, MailSender sender);
     ~UploadServer();
 
     // Binds to the address; port 0 picks a free one. Returns the port, or -1.
@@ -57,6 +58,7 @@ private:
         Clock::time_point issued;
         std::string attachmentName; // the recording's own file name, from its first part
         uint64_t size = 0;
+        ino_t inode = 0; // the spool file, once the first part has created it
         bool mailing = false;
     };
 
@@ -68,10 +70,11 @@ private:
     void expire(Clock::time_point now);
     // The upload a "fileName" field names (the issued name followed by "wav"). Holds m_mutex.
     Upload* find(const std::string& fileNameField, std::string& name);
-    std::filesystem::path spoolFile(const std::string& name) const;
+    static std::string spoolFile(const std::string& name);
     void forget(const std::string& name);
 
     Settings m_settings;
+    SpoolFolder m_spool;
     MailSender m_sender;
     std::unique_ptr<httplib::Server> m_server;
     std::atomic<bool> m_stopRequested = false;

@@ -2,6 +2,7 @@
 // recording in parts under a name it issued, and mails it through an SMTP smarthost.
 #include "MailAddress.h"
 #include "MailSender.h"
+#include "SpoolFolder.h"
 #include "UploadServer.h"
 
 #include <curl/curl.h>
@@ -36,8 +37,9 @@ const char* kUsage =
     "  --from ADDRESS           the sender of the mails (default: --smtp-user when it is an\n"
     "                           address, else sonavell@HOSTNAME); the user's own address is\n"
     "                           set as Reply-To\n"
-    "  --spool DIR              where uploads are kept until mailed (default: a private folder\n"
-    "                           in /tmp)\n"
+    "  --spool DIR              where uploads are kept until mailed: a folder of this user's,\n"
+    "                           closed to others (default: sonavell-upload-server in\n"
+    "                           $XDG_RUNTIME_DIR, or in $XDG_STATE_HOME or ~/.local/state)\n"
     "  --max-per-hour N         mails per client address and hour (default 20)\n"
     "  --help                   this text\n";
 
@@ -87,6 +89,7 @@ int main(int argc, char* argv[])
     MailSender::Settings smtp;
     std::string passwordFile;
     UploadServer::Settings settings;
+    std::filesystem::path spoolPath;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&](std::string& out) {
@@ -120,7 +123,7 @@ int main(int argc, char* argv[])
         } else if (option == "--spool") {
             if (!value(text))
                 return usageError("--spool needs a folder");
-            settings.spoolDir = text;
+            spoolPath = text;
         } else if (option == "--max-per-hour") {
             char* end = nullptr;
             if (!value(text) ||
@@ -155,16 +158,12 @@ int main(int argc, char* argv[])
         }
     }
 
-    std::error_code ec;
-    if (settings.spoolDir.empty())
-        settings.spoolDir = std::filesystem::temp_directory_path() /
-                            ("sonavell-upload-" + std::to_string(getuid()));
-    std::filesystem::create_directories(settings.spoolDir, ec);
-    std::filesystem::permissions(settings.spoolDir, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace, ec);
-    if (!std::filesystem::is_directory(settings.spoolDir)) {
-        std::fprintf(stderr, "sonavell-upload-server: cannot use the spool folder %s\n",
-                     settings.spoolDir.c_str());
+    if (spoolPath.empty())
+        spoolPath = SpoolFolder::defaultPath();
+    SpoolFolder spool;
+    std::string spoolError;
+    if (!spool.open(spoolPath, spoolError)) {
+        std::fprintf(stderr, "sonavell-upload-server: %s\n", spoolError.c_str());
         return 1;
     }
 
@@ -178,7 +177,7 @@ int main(int argc, char* argv[])
     sigaddset(&quit, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &quit, nullptr);
 
-    UploadServer server(settings, MailSender(smtp));
+    UploadServer server(settings, std::move(spool), MailSender(smtp));
     const int bound = server.bind(host, port);
     if (bound < 0) {
         std::fprintf(stderr, "sonavell-upload-server: cannot listen on %s:%d\n", host.c_str(),

@@ -6,7 +6,13 @@
 #include "platform/net/UrlLoader.h"
 #include "sharing/Uploader.h"
 
+#include <QFileInfo>
+#include <QProcessEnvironment>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sonavell::test;
 
@@ -216,4 +222,137 @@ TEST(UploadServer, ExplainsItsOptions)
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE(process.readAllStandardOutput().contains("--max-per-hour"));
+}
+
+namespace {
+
+// The server started with an environment of its own and no --spool: where it keeps uploads
+// by default. `exitCode` is set when it ends at once.
+struct StartedServer
+{
+    int port = 0;
+    int exitCode = -1;
+    QByteArray errors;
+};
+
+StartedServer startServer(const QString& smtpUrl, const QStringList& options,
+                          const QMap<QString, QString>& environment)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name :
+         {QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("XDG_STATE_HOME")})
+        env.remove(name);
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        env.insert(it.key(), it.value());
+    process.setProcessEnvironment(env);
+    process.start(UploadServerProcess::program(),
+                  QStringList{"--listen", "127.0.0.1:0", "--smtp", smtpUrl} + options);
+    StartedServer started;
+    started.port =
+        readPort(process, QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:(\\d+)")));
+    if (started.port == 0) {
+        process.waitForFinished(10000);
+        started.exitCode = process.exitCode();
+    }
+    started.errors = process.readAllStandardError();
+    process.terminate();
+    process.waitForFinished(5000);
+    return started;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
+                                                                      : mode_t(0);
+}
+
+} // namespace
+
+TEST(UploadServer, SpoolsOnlyInAPrivateFolderOfItsOwn)
+{
+    SmtpSink smtp;
+    ScratchDir dir;
+    // By default: a folder of its own in the runtime folder, else in the state folder.
+    StartedServer started =
+        startServer(smtp.url(), {}, {{"XDG_RUNTIME_DIR", dir.file("run")}, {"HOME", dir.path()}});
+    EXPECT_GT(started.port, 0) << started.errors.toStdString();
+    EXPECT_EQ(modeOf(dir.file("run/sonavell-upload-server")), mode_t(0700));
+    started = startServer(smtp.url(), {}, {{"HOME", dir.path()}});
+    EXPECT_GT(started.port, 0) << started.errors.toStdString();
+    EXPECT_EQ(modeOf(dir.file(".local/state/sonavell-upload-server")), mode_t(0700));
+
+    // Folders another user could change under it are refused, and left as they are.
+    dir.write("open/x", "");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file("open")).constData(), 0777), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.file("private")));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file("private")).constData(), 0700), 0);
+    ASSERT_TRUE(QFile::link(dir.file("private"), dir.file("link")));
+    std::vector<std::pair<QString, QByteArray>> refused{{dir.file("open"), "open to other users"},
+                                                        {dir.file("link"), "symbolic link"}};
+    if (::geteuid() == 0) {
+        // Someone else's folder, as the old default in /tmp could be.
+        ASSERT_TRUE(QDir().mkpath(dir.file("theirs")));
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.file("theirs")).constData(), 0700), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(dir.file("theirs")).constData(), 65534, 65534), 0);
+        refused.emplace_back(dir.file("theirs"), "belongs to user 65534");
+        // The default folder, taken by someone else before the server's first start.
+        ASSERT_TRUE(QDir().mkpath(dir.file("run2/sonavell-upload-server")));
+        ASSERT_EQ(::chown(QFile::encodeName(dir.file("run2/sonavell-upload-server")).constData(),
+                          65534, 65534),
+                  0);
+        started = startServer(smtp.url(), {}, {{"XDG_RUNTIME_DIR", dir.file("run2")}});
+        EXPECT_EQ(started.exitCode, 1);
+        EXPECT_TRUE(started.errors.contains("belongs to user 65534")) << started.errors.data();
+    }
+    for (const auto& [folder, reason] : refused) {
+        const mode_t before = modeOf(folder);
+        started = startServer(smtp.url(), {"--spool", folder}, {});
+        EXPECT_EQ(started.exitCode, 1) << folder.toStdString();
+        EXPECT_TRUE(started.errors.contains(reason)) << started.errors.data();
+        EXPECT_TRUE(started.errors.contains(QFile::encodeName(folder))) << started.errors.data();
+        EXPECT_EQ(modeOf(folder), before) << folder.toStdString();
+    }
+}
+
+TEST(UploadServer, NeverWritesOrMailsThroughALinkInItsSpool)
+{
+    SmtpSink smtp;
+    UploadServerProcess server(smtp.url());
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+    Client client(server);
+    ScratchDir dir;
+    dir.write("victim", "precious");
+    auto plantLink = [&](const QString& name) {
+        const QString file = server.spoolDir() + "/" + name + ".wav";
+        QFile::remove(file);
+        return QFile::link(dir.file("victim"), file);
+    };
+    auto victim = [&] {
+        QFile file(dir.file("victim"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    // A link in place of an upload's file before its first part, ...
+    const QString first = client.name();
+    ASSERT_TRUE(plantLink(first));
+    EXPECT_EQ(client.part(first, "RIFFpart").status, 500);
+    // ... before a later part, ...
+    const QString second = client.name();
+    ASSERT_TRUE(client.part(second, "RIFF").ok);
+    ASSERT_TRUE(plantLink(second));
+    EXPECT_EQ(client.part(second, "more").status, 500);
+    // ... or before the mail.
+    const QString third = client.name();
+    ASSERT_TRUE(client.part(third, "RIFF").ok);
+    ASSERT_TRUE(plantLink(third));
+    EXPECT_EQ(client.mail(third, "ann@example.org").status, 500);
+
+    EXPECT_EQ(victim(), "precious");
+    for (const QString& name : {first, second})
+        EXPECT_EQ(client.mail(name, "ann@example.org").status, 403) << name.toStdString();
+    EXPECT_TRUE(smtp.mails().isEmpty());
 }
