@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <thread>
@@ -128,20 +129,37 @@ std::string UploadServer::spoolFile(const std::string& name)
 
 void UploadServer::forget(const std::string& name)
 {
+    const auto it = m_uploads.find(name);
+    if (it == m_uploads.end())
+        return;
     m_spool.remove(spoolFile(name));
-    m_uploads.erase(name);
+    m_spoolBytes -= it->second.size;
+    m_uploads.erase(it);
 }
 
 void UploadServer::expire(Clock::time_point now)
 {
     for (auto it = m_uploads.begin(); it != m_uploads.end();) {
-        if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing) {
-            m_spool.remove(spoolFile(it->first));
-            it = m_uploads.erase(it);
-        } else {
-            ++it;
-        }
+        const auto next = std::next(it);
+        if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing)
+            forget(it->first);
+        it = next;
     }
+}
+
+size_t UploadServer::namesOf(const std::string& client) const
+{
+    return size_t(std::count_if(m_uploads.begin(), m_uploads.end(),
+                                [&](const auto& entry) { return entry.second.client == client; }));
+}
+
+uint64_t UploadServer::bytesOf(const std::string& client) const
+{
+    uint64_t bytes = 0;
+    for (const auto& [name, upload] : m_uploads)
+        if (upload.client == client)
+            bytes += upload.size;
+    return bytes;
 }
 
 UploadServer::Upload* UploadServer::find(const std::string& fileNameField, std::string& name)
@@ -153,7 +171,7 @@ UploadServer::Upload* UploadServer::find(const std::string& fileNameField, std::
     return it == m_uploads.end() ? nullptr : &it->second;
 }
 
-void UploadServer::randomName(const httplib::Request&, httplib::Response& response)
+void UploadServer::randomName(const httplib::Request& request, httplib::Response& response)
 {
     std::lock_guard lock(m_mutex);
     const auto now = Clock::now();
@@ -162,8 +180,15 @@ void UploadServer::randomName(const httplib::Request&, httplib::Response& respon
         answer(response, 503, "ERROR: too many uploads at once; try again later");
         return;
     }
+    if (namesOf(request.remote_addr) >= m_settings.maxNamesPerClient) {
+        answer(response, 429, "ERROR: too many open uploads from this address; try again later");
+        return;
+    }
     std::string name = newName();
-    m_uploads[name] = Upload{now, {}, 0, false};
+    Upload upload;
+    upload.issued = now;
+    upload.client = request.remote_addr;
+    m_uploads[name] = upload;
     // The client takes the whole body as the name: no line break after it.
     response.set_content(name, "text/plain; charset=utf-8");
 }
@@ -184,9 +209,21 @@ void UploadServer::part(const httplib::Request& request, httplib::Response& resp
         answer(response, 403, "ERROR: unknown or expired upload name");
         return;
     }
-    if (upload->size + file.content.size() > kMaxUploadBytes) {
+    const uint64_t size = file.content.size();
+    if (upload->size + size > kMaxUploadBytes) {
         forget(name);
         answer(response, 413, "ERROR: the recording is too large to be mailed");
+        return;
+    }
+    // An upload that would go over a budget is dropped whole: its client gets its room back.
+    if (bytesOf(upload->client) + size > m_settings.maxSpoolBytesPerClient) {
+        forget(name);
+        answer(response, 429, "ERROR: this address has too much waiting to be mailed; try later");
+        return;
+    }
+    if (m_spoolBytes + size > m_settings.maxSpoolBytes) {
+        forget(name);
+        answer(response, 503, "ERROR: the server has no room for more uploads; try again later");
         return;
     }
     std::string error;
@@ -198,7 +235,8 @@ void UploadServer::part(const httplib::Request& request, httplib::Response& resp
     }
     if (upload->attachmentName.empty())
         upload->attachmentName = attachmentName(file.filename);
-    upload->size += file.content.size();
+    upload->size += size;
+    m_spoolBytes += size;
     answer(response, 200, "SUCCESS");
 }
 

@@ -28,6 +28,9 @@ struct Response;
 // at 10 MiB plus one part; a request body may hold 64 KiB; a mail goes to one valid address,
 // with header fields that cannot carry line breaks; each client address may send a limited
 // number of mails an hour.
+//
+// Nor can one client take it over: each client address may hold a limited number of open names
+// and of bytes waiting to be mailed, and the spool as a whole has a budget.
 class UploadServer
 {
 public:
@@ -37,6 +40,9 @@ public:
     {
         int maxMailsPerHour = 20;
         std::chrono::seconds nameLifetime{3600};
+        size_t maxNamesPerClient = 10;
+        uint64_t maxSpoolBytesPerClient = uint64_t(32) << 20;
+        uint64_t maxSpoolBytes = uint64_t(512) << 20;
     };
 
     static constexpr uint64_t kMaxUploadBytes = 10 * 1024 * 1024 + 16384;
@@ -56,6 +62,7 @@ private:
     struct Upload
     {
         Clock::time_point issued;
+        std::string client;         // the address the name was issued to
         std::string attachmentName; // the recording's own file name, from its first part
         uint64_t size = 0;
         ino_t inode = 0; // the spool file, once the first part has created it
@@ -71,7 +78,11 @@ private:
     // The upload a "fileName" field names (the issued name followed by "wav"). Holds m_mutex.
     Upload* find(const std::string& fileNameField, std::string& name);
     static std::string spoolFile(const std::string& name);
+    // Drops the upload and its spool file. Holds m_mutex.
     void forget(const std::string& name);
+    // What one client address holds now. Hold m_mutex.
+    size_t namesOf(const std::string& client) const;
+    uint64_t bytesOf(const std::string& client) const;
 
     Settings m_settings;
     SpoolFolder m_spool;
@@ -81,5 +92,6 @@ private:
     std::atomic<bool> m_listenEnded = false;
     std::mutex m_mutex;
     std::map<std::string, Upload> m_uploads;
+    uint64_t m_spoolBytes = 0;
     std::map<std::string, std::deque<Clock::time_point>> m_mailsByClient;
 };

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,11 @@ const char* kUsage =
     "                           closed to others (default: sonavell-upload-server in\n"
     "                           $XDG_RUNTIME_DIR, or in $XDG_STATE_HOME or ~/.local/state)\n"
     "  --max-per-hour N         mails per client address and hour (default 20)\n"
+    "  --max-names-per-client N open upload names per client address (default 10)\n"
+    "  --max-spool-per-client BYTES\n"
+    "                           bytes waiting to be mailed per client address (default 32M;\n"
+    "                           K, M and G may follow the number)\n"
+    "  --max-spool BYTES        bytes waiting to be mailed in all (default 512M)\n"
     "  --help                   this text\n";
 
 int usageError(const std::string& message)
@@ -78,6 +85,32 @@ bool splitHostPort(const std::string& text, std::string& host, int& port)
         port = int(value);
     }
     return true;
+}
+
+// A positive whole number; 0 when unreadable.
+uint64_t parseCount(const std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end || errno)
+        return 0;
+    return value;
+}
+
+// A number of bytes, optionally followed by K, M or G (binary); 0 when unreadable.
+uint64_t parseBytes(std::string text)
+{
+    uint64_t factor = 1;
+    if (!text.empty() && std::strchr("KkMmGg", text.back())) {
+        const char unit = char(std::toupper(static_cast<unsigned char>(text.back())));
+        factor = unit == 'K' ? 1024 : unit == 'M' ? 1024 * 1024 : 1024 * 1024 * 1024;
+        text.pop_back();
+    }
+    const uint64_t value = parseCount(text);
+    if (value > (uint64_t(1) << 50) / factor)
+        return 0;
+    return value * factor;
 }
 
 } // namespace
@@ -130,6 +163,15 @@ int main(int argc, char* argv[])
                 (settings.maxMailsPerHour = int(std::strtol(text.c_str(), &end, 10)), *end) ||
                 settings.maxMailsPerHour < 1)
                 return usageError("--max-per-hour needs a number of at least 1");
+        } else if (option == "--max-names-per-client") {
+            if (!value(text) || (settings.maxNamesPerClient = parseCount(text)) == 0)
+                return usageError("--max-names-per-client needs a number of at least 1");
+        } else if (option == "--max-spool-per-client") {
+            if (!value(text) || (settings.maxSpoolBytesPerClient = parseBytes(text)) == 0)
+                return usageError("--max-spool-per-client needs a number of bytes");
+        } else if (option == "--max-spool") {
+            if (!value(text) || (settings.maxSpoolBytes = parseBytes(text)) == 0)
+                return usageError("--max-spool needs a number of bytes");
         } else {
             return usageError("unknown option " + option);
         }

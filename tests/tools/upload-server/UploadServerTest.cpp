@@ -26,9 +26,13 @@ public:
     {
     }
 
+    UrlLoader::Result nameRequest()
+    {
+        return UrlLoader::fetch(QUrl(m_base + Uploader::kRandomNamePath), 10000);
+    }
     QString name()
     {
-        const auto result = UrlLoader::fetch(QUrl(m_base + Uploader::kRandomNamePath), 10000);
+        const auto result = nameRequest();
         return result.ok ? QString::fromUtf8(result.body) : QString();
     }
     UrlLoader::Result post(const char* path, const QByteArray& body)
@@ -221,7 +225,10 @@ TEST(UploadServer, ExplainsItsOptions)
     process.start(UploadServerProcess::program(), {"--help"});
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(process.readAllStandardOutput().contains("--max-per-hour"));
+    const QByteArray help = process.readAllStandardOutput();
+    for (const char* option :
+         {"--max-per-hour", "--max-names-per-client", "--max-spool-per-client", "--max-spool"})
+        EXPECT_TRUE(help.contains(option)) << option;
 }
 
 namespace {
@@ -355,4 +362,59 @@ TEST(UploadServer, NeverWritesOrMailsThroughALinkInItsSpool)
     for (const QString& name : {first, second})
         EXPECT_EQ(client.mail(name, "ann@example.org").status, 403) << name.toStdString();
     EXPECT_TRUE(smtp.mails().isEmpty());
+}
+
+TEST(UploadServer, LimitsWhatEachClientAndAllClientsHold)
+{
+    SmtpSink smtp;
+    {
+        // By default one address holds ten open names at most (not all the server's names).
+        UploadServerProcess server(smtp.url());
+        Client client(server);
+        for (int i = 0; i < 10; ++i)
+            ASSERT_FALSE(client.name().isEmpty()) << i;
+        const auto refused = client.nameRequest();
+        EXPECT_EQ(refused.status, 429);
+        EXPECT_FALSE(refused.body.startsWith("SUCCESS"));
+    }
+    {
+        UploadServerProcess server(
+            smtp.url(), {"--max-names-per-client", "3", "--max-spool-per-client", "40K"});
+        Client client(server);
+        const QString a = client.name();
+        const QString b = client.name();
+        const QString c = client.name();
+        EXPECT_EQ(client.nameRequest().status, 429);
+        // A name that is mailed is given back.
+        ASSERT_TRUE(client.part(a, "RIFF").ok);
+        ASSERT_TRUE(client.mail(a, "ann@example.org").ok);
+        const QString d = client.name();
+        EXPECT_FALSE(d.isEmpty());
+        // Bytes waiting to be mailed, over all of a client's uploads: the upload that would go
+        // over is dropped whole.
+        const QByteArray part(16384, 'p');
+        ASSERT_TRUE(client.part(b, part).ok);
+        ASSERT_TRUE(client.part(c, part).ok);
+        EXPECT_EQ(client.part(b, part).status, 429);
+        EXPECT_EQ(server.spoolFiles().size(), 1);
+        EXPECT_EQ(client.mail(b, "ann@example.org").status, 403);
+        ASSERT_TRUE(client.part(d, part).ok);
+        EXPECT_EQ(server.spoolFiles().size(), 2);
+    }
+    {
+        // The spool's budget over every client.
+        UploadServerProcess server(smtp.url(), {"--max-spool", "40000"});
+        Client client(server);
+        const QString a = client.name();
+        const QString b = client.name();
+        const QByteArray part(16384, 'p');
+        ASSERT_TRUE(client.part(a, part).ok);
+        ASSERT_TRUE(client.part(b, part).ok);
+        EXPECT_EQ(client.part(b, part).status, 503);
+        EXPECT_EQ(server.spoolFiles().size(), 1);
+        ASSERT_TRUE(client.mail(a, "ann@example.org").ok);
+        const QString c = client.name();
+        ASSERT_TRUE(client.part(c, part).ok);
+        ASSERT_TRUE(client.part(c, part).ok);
+    }
 }
