@@ -1,5 +1,6 @@
 #include "UploadServer.h"
 
+#include "BoundedHttpServer.h"
 #include "MailAddress.h"
 
 #include <httplib.h>
@@ -69,7 +70,8 @@ UploadServer::UploadServer(Settings settings, SpoolFolder spool, MailSender send
     : m_settings(std::move(settings))
     , m_spool(std::move(spool))
     , m_sender(std::move(sender))
-    , m_server(std::make_unique<httplib::Server>())
+    , m_server(std::make_unique<BoundedHttpServer>(m_settings.requestTimeout,
+                                                   m_settings.maxConnectionsPerClient))
 {
     // Spool files left by an earlier run belong to names nobody holds any more.
     for (const std::string& file : m_spool.entries()) {
@@ -77,9 +79,8 @@ UploadServer::UploadServer(Settings settings, SpoolFolder spool, MailSender send
             m_spool.remove(file);
     }
 
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     m_server->set_payload_max_length(kMaxRequestBytes);
-    m_server->set_read_timeout(30, 0);
-    m_server->set_write_timeout(30, 0);
     m_server->Get("/snv/uploadRandomName.php",
                   [this](const httplib::Request& q, httplib::Response& r) { randomName(q, r); });
     m_server->Post("/snv/uploadParts.php",

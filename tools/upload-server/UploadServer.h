@@ -15,10 +15,11 @@
 #include <string>
 
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 } // namespace httplib
+
+class BoundedHttpServer;
 
 // The upload server's three addresses: a fresh name for an upload, the parts of a recording
 // joined in a spool file under that name, and the request that mails the recording to one
@@ -29,8 +30,9 @@ struct Response;
 // with header fields that cannot carry line breaks; each client address may send a limited
 // number of mails an hour.
 //
-// Nor can one client take it over: each client address may hold a limited number of open names
-// and of bytes waiting to be mailed, and the spool as a whole has a budget.
+// Nor can a few clients take it over: each client address may hold a limited number of open
+// names, of bytes waiting to be mailed and of connections, the spool as a whole has a budget,
+// and a request must arrive whole within a deadline.
 class UploadServer
 {
 public:
@@ -43,11 +45,14 @@ public:
         size_t maxNamesPerClient = 10;
         uint64_t maxSpoolBytesPerClient = uint64_t(32) << 20;
         uint64_t maxSpoolBytes = uint64_t(512) << 20;
+        size_t maxConnectionsPerClient = 4;
+        std::chrono::milliseconds requestTimeout{20000};
     };
 
     static constexpr uint64_t kMaxUploadBytes = 10 * 1024 * 1024 + 16384;
     static constexpr size_t kMaxRequestBytes = 64 * 1024;
     static constexpr size_t kMaxOpenUploads = 1000;
+    static constexpr size_t kWorkers = 16;
 
     UploadServer(Settings settings, SpoolFolder spool, MailSender sender);
     ~UploadServer();
@@ -87,7 +92,7 @@ private:
     Settings m_settings;
     SpoolFolder m_spool;
     MailSender m_sender;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<BoundedHttpServer> m_server;
     std::atomic<bool> m_stopRequested = false;
     std::atomic<bool> m_listenEnded = false;
     std::mutex m_mutex;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +49,10 @@ const char* kUsage =
     "                           bytes waiting to be mailed per client address (default 32M;\n"
     "                           K, M and G may follow the number)\n"
     "  --max-spool BYTES        bytes waiting to be mailed in all (default 512M)\n"
+    "  --max-connections-per-client N\n"
+    "                           connections one client address may hold at once (default 4)\n"
+    "  --request-timeout SECONDS\n"
+    "                           time a client has to send a whole request (default 20)\n"
     "  --help                   this text\n";
 
 int usageError(const std::string& message)
@@ -113,6 +118,16 @@ uint64_t parseBytes(std::string text)
     return value * factor;
 }
 
+// Seconds, with a fraction if wanted; a zero duration when unreadable or out of range.
+std::chrono::milliseconds parseSeconds(const std::string& text)
+{
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !(seconds > 0) || seconds > 86400)
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(std::max<long long>(1, (long long)(seconds * 1000)));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -172,6 +187,12 @@ int main(int argc, char* argv[])
         } else if (option == "--max-spool") {
             if (!value(text) || (settings.maxSpoolBytes = parseBytes(text)) == 0)
                 return usageError("--max-spool needs a number of bytes");
+        } else if (option == "--max-connections-per-client") {
+            if (!value(text) || (settings.maxConnectionsPerClient = parseCount(text)) == 0)
+                return usageError("--max-connections-per-client needs a number of at least 1");
+        } else if (option == "--request-timeout") {
+            if (!value(text) || (settings.requestTimeout = parseSeconds(text)).count() == 0)
+                return usageError("--request-timeout needs a number of seconds");
         } else {
             return usageError("unknown option " + option);
         }

@@ -8,11 +8,15 @@
 
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 
 using namespace sonavell::test;
 
@@ -226,8 +230,8 @@ TEST(UploadServer, ExplainsItsOptions)
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0);
     const QByteArray help = process.readAllStandardOutput();
-    for (const char* option :
-         {"--max-per-hour", "--max-names-per-client", "--max-spool-per-client", "--max-spool"})
+    for (const char* option : {"--max-per-hour", "--max-names-per-client", "--max-spool-per-client",
+                               "--max-spool", "--max-connections-per-client", "--request-timeout"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 
@@ -416,5 +420,57 @@ TEST(UploadServer, LimitsWhatEachClientAndAllClientsHold)
         const QString c = client.name();
         ASSERT_TRUE(client.part(c, part).ok);
         ASSERT_TRUE(client.part(c, part).ok);
+    }
+}
+
+TEST(UploadServer, CutsOffRequestsThatTrickleAndCapsConnections)
+{
+    SmtpSink smtp;
+    {
+        // More trickling clients than the server has workers, each sending a byte every 100 ms:
+        // every one is cut off once its request has taken a second, whatever it sends.
+        UploadServerProcess server(
+            smtp.url(), {"--request-timeout", "1", "--max-connections-per-client", "100"});
+        ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+        std::vector<std::unique_ptr<QTcpSocket>> tricklers;
+        for (int i = 0; i < 20; ++i) {
+            tricklers.push_back(std::make_unique<QTcpSocket>());
+            tricklers.back()->connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+            ASSERT_TRUE(tricklers.back()->waitForConnected(2000));
+            tricklers.back()->write("GET /snv/uploadRandomName.php HTTP/1.1\r\nX-Slow: ");
+        }
+        QTimer drip;
+        QObject::connect(&drip, &QTimer::timeout, [&] {
+            for (auto& socket : tricklers)
+                if (socket->state() == QAbstractSocket::ConnectedState)
+                    socket->write("a");
+        });
+        drip.start(100);
+        EXPECT_TRUE(waitFor(
+            [&] {
+                return std::all_of(tricklers.begin(), tricklers.end(), [](const auto& socket) {
+                    return socket->state() == QAbstractSocket::UnconnectedState;
+                });
+            },
+            8000));
+        drip.stop();
+        Client client(server);
+        EXPECT_FALSE(client.name().isEmpty());
+    }
+    {
+        // One address holds at most four connections at once; the fifth is turned away.
+        UploadServerProcess server(smtp.url(), {"--request-timeout", "30"});
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 4; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+            ASSERT_TRUE(idle.back()->waitForConnected(2000));
+        }
+        pumpEvents(300); // the workers take them up
+        Client client(server);
+        EXPECT_EQ(client.nameRequest().status, 503);
+        for (auto& socket : idle)
+            socket->abort();
+        EXPECT_TRUE(waitFor([&] { return !client.name().isEmpty(); }, 5000));
     }
 }
