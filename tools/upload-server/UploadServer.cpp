@@ -69,9 +69,9 @@ bool isIssuedNameForm(const std::string& name)
 UploadServer::UploadServer(Settings settings, SpoolFolder spool, MailSender sender)
     : m_settings(std::move(settings))
     , m_spool(std::move(spool))
-    , m_sender(std::move(sender))
     , m_server(std::make_unique<BoundedHttpServer>(m_settings.requestTimeout,
                                                    m_settings.maxConnectionsPerClient))
+    , m_mail(std::move(sender))
 {
     // Spool files left by an earlier run belong to names nobody holds any more.
     for (const std::string& file : m_spool.entries()) {
@@ -111,6 +111,8 @@ bool UploadServer::listen()
 
 void UploadServer::stop()
 {
+    // Requests waiting for a mail's outcome answer at once, so the workers can end.
+    m_mail.shutdown();
     m_stopRequested = true;
     // cpp-httplib ignores a stop before it listens: one that comes early (a signal right after
     // the start) waits until the server listens, or until listen() has seen the request.
@@ -270,9 +272,9 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
 
     MailSender::Mail mail;
     std::string name;
+    const auto now = Clock::now();
     {
         std::lock_guard lock(m_mutex);
-        const auto now = Clock::now();
         expire(now);
         Upload* upload = find(request.get_file_value("fileName").content, name);
         if (!upload || upload->mailing) {
@@ -291,6 +293,10 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
             answer(response, 429, "ERROR: too many mails from this address; try again later");
             return;
         }
+        if (m_mailWaits >= kMostMailWaits) {
+            answer(response, 503, "ERROR: too many mails are waiting to be sent; try again later");
+            return;
+        }
         // The mail reads the file the parts were written to, not whatever its name may lead
         // to later.
         mail.attachmentFd = m_spool.openForReading(spoolFile(name), upload->inode);
@@ -303,6 +309,7 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
         }
         sent.push_back(now);
         upload->mailing = true;
+        ++m_mailWaits;
         mail.attachmentName = upload->attachmentName;
     }
     mail.to = to;
@@ -310,19 +317,50 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
     mail.subject = subject;
     mail.text = text;
 
+    const int fd = mail.attachmentFd;
+    const std::string attachment = mail.attachmentName;
+    const MailQueue::Ticket ticket = m_mail.submit(
+        std::move(mail), [this, fd, name, to, attachment](bool sent, const std::string& error) {
+            ::close(fd);
+            std::lock_guard lock(m_mutex);
+            forget(name);
+            if (sent)
+                std::fprintf(stderr, "mailed %s (%s) to %s\n", name.c_str(), attachment.c_str(),
+                             to.c_str());
+            else
+                std::fprintf(stderr, "mail to %s not sent: %s\n", to.c_str(), error.c_str());
+        });
     std::string error;
-    const bool sent = m_sender.send(mail, error);
-    ::close(mail.attachmentFd);
+    const MailQueue::State state = m_mail.await(ticket, now + m_settings.mailWait, error);
     {
         std::lock_guard lock(m_mutex);
-        forget(name);
+        --m_mailWaits;
+        if (state == MailQueue::State::Withdrawn) {
+            // Never started: the upload is kept for another try, and this one does not count.
+            ::close(fd);
+            if (const auto it = m_uploads.find(name); it != m_uploads.end())
+                it->second.mailing = false;
+            auto& sent = m_mailsByClient[request.remote_addr];
+            if (const auto it = std::find(sent.rbegin(), sent.rend(), now); it != sent.rend())
+                sent.erase(std::next(it).base());
+        }
     }
-    if (!sent) {
-        std::fprintf(stderr, "mail to %s not sent: %s\n", to.c_str(), error.c_str());
+    switch (state) {
+    case MailQueue::State::Sent:
+        answer(response, 200, "SUCCESS");
+        return;
+    case MailQueue::State::Failed:
         answer(response, 502, "ERROR: the mail could not be sent");
         return;
+    case MailQueue::State::Withdrawn:
+    case MailQueue::State::Queued:
+        answer(response, 503, "ERROR: the mail server is busy; try again later");
+        return;
+    case MailQueue::State::Sending:
+        // The smarthost has the mail but has not answered yet: it may still go out, and the
+        // log will say.
+        answer(response, 504,
+               "ERROR: the mail server has not confirmed the mail yet; it may still arrive");
+        return;
     }
-    std::fprintf(stderr, "mailed %s (%s) to %s\n", name.c_str(), mail.attachmentName.c_str(),
-                 to.c_str());
-    answer(response, 200, "SUCCESS");
 }

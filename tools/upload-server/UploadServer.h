@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MailQueue.h"
 #include "MailSender.h"
 #include "SpoolFolder.h"
 
@@ -32,7 +33,9 @@ class BoundedHttpServer;
 //
 // Nor can a few clients take it over: each client address may hold a limited number of open
 // names, of bytes waiting to be mailed and of connections, the spool as a whole has a budget,
-// and a request must arrive whole within a deadline.
+// a request must arrive whole within a deadline, and mails go out from a queue on a thread of
+// their own. The mail request still answers with the smarthost's verdict when that comes
+// within the mail wait.
 class UploadServer
 {
 public:
@@ -47,12 +50,17 @@ public:
         uint64_t maxSpoolBytes = uint64_t(512) << 20;
         size_t maxConnectionsPerClient = 4;
         std::chrono::milliseconds requestTimeout{20000};
+        // How long a mail request waits for the smarthost's answer: below the client's own
+        // time-out of 20 seconds, so that it hears the outcome.
+        std::chrono::milliseconds mailWait{15000};
     };
 
     static constexpr uint64_t kMaxUploadBytes = 10 * 1024 * 1024 + 16384;
     static constexpr size_t kMaxRequestBytes = 64 * 1024;
     static constexpr size_t kMaxOpenUploads = 1000;
     static constexpr size_t kWorkers = 16;
+    // Requests that may wait for a mail's outcome at once: the other workers stay free.
+    static constexpr size_t kMostMailWaits = kWorkers / 2;
 
     UploadServer(Settings settings, SpoolFolder spool, MailSender sender);
     ~UploadServer();
@@ -91,12 +99,14 @@ private:
 
     Settings m_settings;
     SpoolFolder m_spool;
-    MailSender m_sender;
     std::unique_ptr<BoundedHttpServer> m_server;
     std::atomic<bool> m_stopRequested = false;
     std::atomic<bool> m_listenEnded = false;
     std::mutex m_mutex;
     std::map<std::string, Upload> m_uploads;
     uint64_t m_spoolBytes = 0;
+    size_t m_mailWaits = 0;
     std::map<std::string, std::deque<Clock::time_point>> m_mailsByClient;
+    // Last, so that it ends (and calls back into the members above) before they go.
+    MailQueue m_mail;
 };

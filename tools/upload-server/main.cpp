@@ -53,6 +53,8 @@ const char* kUsage =
     "                           connections one client address may hold at once (default 4)\n"
     "  --request-timeout SECONDS\n"
     "                           time a client has to send a whole request (default 20)\n"
+    "  --mail-wait SECONDS      time a mail request waits for the smarthost's answer before it\n"
+    "                           is answered without it (default 15)\n"
     "  --help                   this text\n";
 
 int usageError(const std::string& message)
@@ -193,6 +195,9 @@ int main(int argc, char* argv[])
         } else if (option == "--request-timeout") {
             if (!value(text) || (settings.requestTimeout = parseSeconds(text)).count() == 0)
                 return usageError("--request-timeout needs a number of seconds");
+        } else if (option == "--mail-wait") {
+            if (!value(text) || (settings.mailWait = parseSeconds(text)).count() == 0)
+                return usageError("--mail-wait needs a number of seconds");
         } else {
             return usageError("unknown option " + option);
         }

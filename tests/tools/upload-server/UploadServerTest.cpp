@@ -230,8 +230,9 @@ TEST(UploadServer, ExplainsItsOptions)
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0);
     const QByteArray help = process.readAllStandardOutput();
-    for (const char* option : {"--max-per-hour", "--max-names-per-client", "--max-spool-per-client",
-                               "--max-spool", "--max-connections-per-client", "--request-timeout"})
+    for (const char* option :
+         {"--max-per-hour", "--max-names-per-client", "--max-spool-per-client", "--max-spool",
+          "--max-connections-per-client", "--request-timeout", "--mail-wait"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 
@@ -473,4 +474,34 @@ TEST(UploadServer, CutsOffRequestsThatTrickleAndCapsConnections)
             socket->abort();
         EXPECT_TRUE(waitFor([&] { return !client.name().isEmpty(); }, 5000));
     }
+}
+
+TEST(UploadServer, MailsFromAQueueWithoutHoldingTheRequestForTheSmarthost)
+{
+    // A smarthost that takes two seconds per mail; requests wait half a second for it.
+    SmtpSink smtp({"--delay", "2"});
+    UploadServerProcess server(smtp.url(), {"--mail-wait", "0.5"});
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+    Client client(server);
+    const QString a = client.name();
+    const QString b = client.name();
+    ASSERT_TRUE(client.part(a, "RIFFa").ok);
+    ASSERT_TRUE(client.part(b, "RIFFb").ok);
+
+    // The first mail is with the smarthost, unconfirmed: the answer says so, not SUCCESS.
+    const auto first = client.mail(a, "ann@example.org");
+    EXPECT_EQ(first.status, 504);
+    EXPECT_FALSE(first.body.startsWith("SUCCESS"));
+    // The second waits behind it and is taken back: nothing is lost, the name still holds.
+    EXPECT_EQ(client.mail(b, "bob@example.org").status, 503);
+    EXPECT_EQ(client.name().size(), 32); // the other workers serve on meanwhile
+
+    ASSERT_TRUE(waitFor([&] { return smtp.mails().size() == 1; }, 10000));
+    EXPECT_EQ(smtp.mails()[0].envelopeTo, QStringList{"ann@example.org"});
+    EXPECT_EQ(smtp.mails()[0].attachment, "RIFFa");
+    ASSERT_TRUE(waitFor([&] { return server.spoolFiles().size() == 1; }, 5000));
+    EXPECT_EQ(client.mail(b, "bob@example.org").status, 504);
+    ASSERT_TRUE(waitFor([&] { return smtp.mails().size() == 2; }, 10000));
+    EXPECT_EQ(smtp.mails()[1].attachment, "RIFFb");
+    EXPECT_TRUE(waitFor([&] { return server.spoolFiles().isEmpty(); }, 5000));
 }
