@@ -37,6 +37,8 @@ public:
     const ReloHeader& header() const { return m_header; }
     // The sender's address as text.
     QString peer() const { return m_peer; }
+    // The announced name in quotes, escaped for the terminal.
+    QString quotedName() const;
 
     // Answers Accept and receives the data into `folder`, saved as `fileName` (or a numbered
     // variant when the name is taken).
@@ -56,7 +58,6 @@ private:
     void end(const QString& line);
     void disconnected();
     void stalled();
-    QString quotedName() const;
 
     QTcpSocket* m_socket;
     QString m_peer;

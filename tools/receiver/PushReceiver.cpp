@@ -2,6 +2,7 @@
 
 #include "ContentName.h"
 #include "IncomingPush.h"
+#include "TerminalText.h"
 
 #include <QDir>
 #include <QSocketNotifier>
@@ -50,6 +51,16 @@ void PushReceiver::print(const QString& line)
     std::fflush(stdout);
 }
 
+void PushReceiver::ask(const QString& question)
+{
+    if (prompt) {
+        prompt(question);
+        return;
+    }
+    std::fputs(qUtf8Printable(question), stdout);
+    std::fflush(stdout);
+}
+
 bool PushReceiver::start()
 {
     if (!QDir().mkpath(m_options.folder)) {
@@ -66,7 +77,7 @@ bool PushReceiver::start()
     }
     connect(m_server, &QTcpServer::newConnection, this, &PushReceiver::newConnections);
     if (m_options.mode == Mode::Ask) {
-        m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        m_stdin = new QSocketNotifier(m_options.answerFd, QSocketNotifier::Read, this);
         m_stdin->setEnabled(false);
         connect(m_stdin, &QSocketNotifier::activated, this, &PushReceiver::answerRead);
     }
@@ -126,12 +137,12 @@ QString PushReceiver::refusal(const IncomingPush& push) const
 {
     const ReloHeader& header = push.header();
     if (header.contentType() != QLatin1String("audio/wav"))
-        return QStringLiteral("not a WAV recording (Content-Type \"%1\")")
-            .arg(header.contentType());
+        return tr("not a WAV recording (Content-Type \"%1\")")
+            .arg(TerminalText::escaped(header.contentType()));
     const qint64 length = header.contentLength();
     if (length < 0)
-        return QStringLiteral("Content-Length \"%1\" is not a number of bytes")
-            .arg(header.contentLengthText());
+        return tr("Content-Length \"%1\" is not a number of bytes")
+            .arg(TerminalText::escaped(header.contentLengthText()));
     if (length == 0)
         return QStringLiteral("the recording is empty");
     if (length > m_options.maxSize)
@@ -186,24 +197,23 @@ void PushReceiver::askNext()
     m_asking = true;
     m_answer.clear();
     // Whatever was typed before the question is not its answer.
-    if (::isatty(STDIN_FILENO))
-        ::tcflush(STDIN_FILENO, TCIFLUSH);
-    std::fprintf(stdout, "Push from %s: \"%s\" (%lld bytes). Accept? [y/N] ",
-                 qUtf8Printable(push->peer()), qUtf8Printable(push->header().contentName()),
-                 static_cast<long long>(push->header().contentLength()));
-    std::fflush(stdout);
+    if (::isatty(m_options.answerFd))
+        ::tcflush(m_options.answerFd, TCIFLUSH);
+    ask(tr("Push from %1: %2 (%3 bytes). Accept? [y/N] ")
+            .arg(push->peer(), push->quotedName(),
+                 QString::number(push->header().contentLength())));
     m_stdin->setEnabled(true);
 }
 
 void PushReceiver::answerRead()
 {
     char buffer[256];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_options.answerFd, buffer, sizeof buffer);
     if (n <= 0) {
         // No one can answer any more: every waiting push is rejected.
         m_stdinClosed = true;
         m_stdin->setEnabled(false);
-        std::fputs("\n", stdout);
+        ask(QStringLiteral("\n"));
         const std::deque<IncomingPush*> waiting = m_questions;
         m_questions.clear();
         m_asking = false;
@@ -239,7 +249,7 @@ void PushReceiver::finished(IncomingPush* push, const QString& line)
         // The sender gave up while the question was open: the next one is asked instead.
         m_asking = false;
         m_stdin->setEnabled(false);
-        std::fputs("\n", stdout);
+        ask(QStringLiteral("\n"));
     }
     print(line);
     askNext();

@@ -10,6 +10,8 @@
 #include <deque>
 #include <functional>
 
+#include <unistd.h>
+
 class IncomingPush;
 class QSocketNotifier;
 class QTcpServer;
@@ -38,6 +40,8 @@ public:
         QHostAddress address = QHostAddress::Any;
         quint16 port = 0;
         std::chrono::milliseconds stallTimeout{30000};
+        // Where the answers to the questions of --ask are read.
+        int answerFd = STDIN_FILENO;
         // Whether to announce over Bonjour; off only where a test drives the receiver directly.
         bool announce = true;
     };
@@ -51,6 +55,8 @@ public:
 
     // Where the lines go; standard output when empty.
     std::function<void(const QString&)> output;
+    // Where the questions of --ask go (without a line break); standard output when empty.
+    std::function<void(const QString&)> prompt;
 
     // Bonjour callbacks.
     void netServiceDidPublish(NetService* sender) override;
@@ -71,6 +77,7 @@ private:
     void answerRead();
     void finished(IncomingPush* push, const QString& line);
     void print(const QString& line);
+    void ask(const QString& question);
     void publishAs(const QString& name);
 
     Options m_options;

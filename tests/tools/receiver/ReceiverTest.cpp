@@ -3,6 +3,7 @@
 #include "ContentName.h"
 #include "PushReceiver.h"
 #include "ReloHeader.h"
+#include "TerminalText.h"
 
 #include "support/TestEnvironment.h"
 
@@ -10,6 +11,10 @@
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
 
 using namespace sonavell::test;
 
@@ -62,11 +67,12 @@ TEST(ReloHeader, ReadsTheFieldsAndKnowsWhenItIsComplete)
 
 namespace {
 
-// A receiver on 127.0.0.1 that accepts everything up to 1000 bytes, with a short stall time.
+// A receiver on 127.0.0.1 that accepts everything up to 1000 bytes, with a short stall time;
+// `adjust` changes its options first. In ask mode the answers come from `answer()`.
 class ReceiverFixture
 {
 public:
-    ReceiverFixture()
+    explicit ReceiverFixture(const std::function<void(PushReceiver::Options&)>& adjust = {})
     {
         PushReceiver::Options options;
         options.name = QStringLiteral("test");
@@ -76,9 +82,37 @@ public:
         options.address = QHostAddress::LocalHost;
         options.stallTimeout = std::chrono::milliseconds(500);
         options.announce = false;
+        EXPECT_EQ(::pipe(m_answers), 0);
+        options.answerFd = m_answers[0];
+        if (adjust)
+            adjust(options);
+        folder = options.folder;
         receiver = std::make_unique<PushReceiver>(options);
         receiver->output = [this](const QString& line) { lines << line; };
+        receiver->prompt = [this](const QString& text) { prompts << text; };
         EXPECT_TRUE(receiver->start());
+    }
+    ~ReceiverFixture()
+    {
+        receiver.reset();
+        ::close(m_answers[0]);
+        ::close(m_answers[1]);
+    }
+
+    void answer(const QByteArray& text) const
+    {
+        EXPECT_EQ(::write(m_answers[1], text.constData(), size_t(text.size())), text.size());
+    }
+
+    // A connection that has sent `head`, left open.
+    std::unique_ptr<QTcpSocket> openConnection(const QByteArray& head = {}) const
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, receiver->port());
+        EXPECT_TRUE(socket->waitForConnected(2000));
+        if (!head.isEmpty())
+            socket->write(head);
+        return socket;
     }
 
     enum class After
@@ -123,14 +157,36 @@ public:
 
     QStringList inbox() const
     {
-        return QDir(scratch.file(QStringLiteral("inbox")))
-            .entryList(QDir::Files | QDir::Hidden | QDir::System);
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
 
     ScratchDir scratch;
+    QString folder;
     std::unique_ptr<PushReceiver> receiver;
     QStringList lines;
+    QStringList prompts;
+
+private:
+    int m_answers[2] = {-1, -1};
 };
+
+bool closed(const QTcpSocket& socket)
+{
+    return socket.state() == QAbstractSocket::UnconnectedState;
+}
+
+// What the receiver answered on `socket` once it has answered or closed.
+QByteArray answerOn(QTcpSocket& socket)
+{
+    QByteArray answer;
+    waitFor(
+        [&] {
+            answer += socket.readAll();
+            return answer.size() >= 16 || closed(socket);
+        },
+        5000);
+    return answer;
+}
 
 QByteArray header(const QByteArray& name, const QByteArray& length,
                   const QByteArray& type = "audio/wav")
@@ -191,4 +247,63 @@ TEST(Receiver, OnlyExactlyTheAnnouncedBytesMakeAFile)
     QFile saved(f.scratch.file(QStringLiteral("inbox/Lecture 3.wav")));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), QByteArray(100, 'k'));
+}
+
+TEST(TerminalText, ShowsWhatCouldSteerATerminalAsEscapes)
+{
+    EXPECT_EQ(TerminalText::escaped(QString::fromUtf8("Lecture 3 – Åsa 🎤")),
+              QString::fromUtf8("Lecture 3 – Åsa 🎤"));
+    EXPECT_EQ(TerminalText::escaped(QString::fromUtf8("a\x1b[2Kb\rc\nd\te\x7f")),
+              QStringLiteral("a\\x1b[2Kb\\rc\\nd\\te\\x7f"));
+    EXPECT_EQ(TerminalText::escaped(QString(QChar(0)) + QStringLiteral("cut")),
+              QStringLiteral("\\0cut"));
+    // C1 controls, a direction override, a line separator, a format character beyond the BMP.
+    EXPECT_EQ(TerminalText::escaped(QString::fromUtf8("\xc2\x9b"
+                                                      "1A\xe2\x80\xae"
+                                                      "gpj\xe2\x80\xa8\xf3\xa0\x80\x81")),
+              QStringLiteral("\\u009b1A\\u202egpj\\u2028\\U000e0001"));
+    // The quotes around a name cannot be closed from inside it.
+    EXPECT_EQ(TerminalText::escaped(QStringLiteral("x\" from 10.0.0.9 \\")),
+              QStringLiteral("x\\\" from 10.0.0.9 \\\\"));
+}
+
+TEST(Receiver, ShowsWhatThePeerSentEscaped)
+{
+    // A name that would redraw the line as a push from someone else, hide its tail from the
+    // log, and (through %3) have a number put into it.
+    const QByteArray name = QByteArray("\x1b[1A\x1b[2K\rPush from 10.0.0.9: \"Fake\"") +
+                            QByteArray(1, '\0') + "hidden %3";
+    const QString shown =
+        QStringLiteral("\"\\x1b[1A\\x1b[2K\\rPush from 10.0.0.9: \\\"Fake\\\"\\0hidden %3\"");
+    auto noControls = [](const QString& text) {
+        return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
+    };
+    {
+        ReceiverFixture f;
+        EXPECT_EQ(f.push(header(name, "4"), "RIFF", ReceiverFixture::After::Close),
+                  "RELO/1.0\nAccept\n");
+        EXPECT_EQ(f.push(header("x", "4", "audio/wav\x1b]0;owned\x07")), "RELO/1.0\nReject\n");
+        ASSERT_TRUE(waitFor([&] { return f.lines.size() >= 2; }, 3000));
+        EXPECT_TRUE(f.lines[0].startsWith(
+            QStringLiteral("Saved %1 from 127.0.0.1 (4 bytes) as ").arg(shown)))
+            << f.lines[0].toStdString();
+        EXPECT_EQ(f.lines[1], QStringLiteral("Rejected \"x\" from 127.0.0.1: not a WAV recording "
+                                             "(Content-Type \"audio/wav\\x1b]0;owned\\x07\")"));
+        for (const QString& line : f.lines)
+            EXPECT_TRUE(noControls(line)) << line.toStdString();
+        // The file name follows its own rules: control characters dropped.
+        EXPECT_EQ(f.inbox(), QStringList{QStringLiteral("[1A[2KPush from 10.0.0.9: \"Fake\"hidden "
+                                                        "%3.wav")});
+    }
+    {
+        // The question in ask mode.
+        ReceiverFixture f(
+            [](PushReceiver::Options& options) { options.mode = PushReceiver::Mode::Ask; });
+        auto socket = f.openConnection(header(name, "4"));
+        ASSERT_TRUE(waitFor([&] { return !f.prompts.isEmpty(); }, 3000));
+        EXPECT_EQ(f.prompts[0],
+                  QStringLiteral("Push from 127.0.0.1: %1 (4 bytes). Accept? [y/N] ").arg(shown));
+        f.answer("n\n");
+        EXPECT_EQ(answerOn(*socket), "RELO/1.0\nReject\n");
+    }
 }
