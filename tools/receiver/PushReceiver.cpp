@@ -140,6 +140,10 @@ QString PushReceiver::refusal(const IncomingPush& push) const
         return tr("not a WAV recording (Content-Type \"%1\")")
             .arg(TerminalText::escaped(header.contentType()));
     const qint64 length = header.contentLength();
+    if (length < 0 && header.contentLengthText().endsWith(QLatin1Char('\r')))
+        return tr("Content-Length \"%1\" ends in a carriage return; header lines end in a line "
+                  "feed alone")
+            .arg(TerminalText::escaped(header.contentLengthText()));
     if (length < 0)
         return tr("Content-Length \"%1\" is not a number of bytes")
             .arg(TerminalText::escaped(header.contentLengthText()));

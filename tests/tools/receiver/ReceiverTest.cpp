@@ -307,3 +307,19 @@ TEST(Receiver, ShowsWhatThePeerSentEscaped)
         EXPECT_EQ(answerOn(*socket), "RELO/1.0\nReject\n");
     }
 }
+
+TEST(Receiver, RefusesAContentLengthEndedByCarriageReturnClearly)
+{
+    // The sender ends every header line with a line feed alone; a CR LF Content-Length line is
+    // refused with that reason, not read as a number nor shown with a raw CR.
+    ReloHeader parsed;
+    ASSERT_EQ(parsed.parse(header("x", "4\r")), ReloHeader::Status::Complete);
+    EXPECT_EQ(parsed.contentLength(), -1);
+    ReceiverFixture f;
+    EXPECT_EQ(f.push(header("x", "4\r"), "RIFF"), "RELO/1.0\nReject\n");
+    ASSERT_EQ(f.lines.size(), 1);
+    EXPECT_EQ(f.lines[0], QStringLiteral("Rejected \"x\" from 127.0.0.1: Content-Length \"4\\r\" "
+                                         "ends in a carriage return; header lines end in a line "
+                                         "feed alone"));
+    EXPECT_EQ(f.inbox(), QStringList());
+}
