@@ -9,9 +9,11 @@
 #include <QTimer>
 
 IncomingPush::IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTimeout,
-                           QObject* parent)
+                           std::chrono::milliseconds answerTimeout, QObject* parent)
     : QObject(parent)
     , m_socket(socket)
+    , m_stallTimeout(stallTimeout)
+    , m_answerTimeout(answerTimeout)
 {
     m_socket->setParent(this);
     QHostAddress address = m_socket->peerAddress();
@@ -26,6 +28,7 @@ IncomingPush::IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTi
     connect(m_stall, &QTimer::timeout, this, &IncomingPush::stalled);
     connect(m_socket, &QTcpSocket::readyRead, this, &IncomingPush::readSome);
     connect(m_socket, &QTcpSocket::disconnected, this, &IncomingPush::disconnected);
+    // The whole header must arrive within the stall time: the timer is not restarted for it.
     m_stall->start();
     // Bytes may already be waiting.
     QMetaObject::invokeMethod(this, &IncomingPush::readSome, Qt::QueuedConnection);
@@ -45,8 +48,8 @@ void IncomingPush::readSome()
     const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
-    m_stall->start();
     if (m_state == State::Receiving) {
+        m_stall->start();
         receive(bytes);
         return;
     }
@@ -73,8 +76,9 @@ void IncomingPush::readSome()
     }
     m_buffer.clear();
     m_state = State::Deciding;
-    // The sender waits for the answer; only the data may be timed.
-    m_stall->stop();
+    // The sender waits for the answer, as long as the answer time.
+    m_stall->setInterval(m_answerTimeout);
+    m_stall->start();
     emit headerReady(this);
 }
 
@@ -90,6 +94,7 @@ void IncomingPush::accept(const QString& folder, const QString& fileName)
     m_fileName = fileName;
     m_state = State::Receiving;
     m_socket->write("RELO/1.0\nAccept\n");
+    m_stall->setInterval(m_stallTimeout);
     m_stall->start();
     if (m_header.contentLength() == 0)
         receive({});
@@ -154,6 +159,9 @@ void IncomingPush::stalled()
         end(tr("Push of %1 from %2 stalled after %3 of %4 bytes; nothing saved")
                 .arg(quotedName(), m_peer, QString::number(m_received),
                      QString::number(m_header.contentLength())));
+    else if (m_state == State::Deciding)
+        reject(tr("no answer within %1 seconds")
+                   .arg(QString::number(double(m_answerTimeout.count()) / 1000.0)));
     else if (m_state == State::ReadingHeader)
         end(tr("Connection from %1 closed: no complete header in time").arg(m_peer));
 }

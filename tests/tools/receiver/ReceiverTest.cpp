@@ -5,13 +5,17 @@
 #include "ReloHeader.h"
 #include "TerminalText.h"
 
+#include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QStorageInfo>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <memory>
@@ -322,4 +326,153 @@ TEST(Receiver, RefusesAContentLengthEndedByCarriageReturnClearly)
                                          "ends in a carriage return; header lines end in a line "
                                          "feed alone"));
     EXPECT_EQ(f.inbox(), QStringList());
+}
+
+TEST(Receiver, AsksOneAtATimeAndRejectsWhatIsNotAnsweredInTime)
+{
+    ReceiverFixture f([](PushReceiver::Options& options) {
+        options.mode = PushReceiver::Mode::Ask;
+        options.answerTimeout = std::chrono::milliseconds(400);
+    });
+    auto first = f.openConnection(header("first", "4"));
+    ASSERT_TRUE(waitFor([&] { return f.prompts.size() == 1; }, 3000));
+    auto second = f.openConnection(header("second", "4"));
+    EXPECT_EQ(answerOn(*first), "RELO/1.0\nReject\n");
+    EXPECT_EQ(answerOn(*second), "RELO/1.0\nReject\n");
+    ASSERT_TRUE(waitFor([&] { return f.lines.size() == 2; }, 3000));
+    for (const QString& line : f.lines)
+        EXPECT_TRUE(line.endsWith(QStringLiteral(": no answer within 0.4 seconds")))
+            << line.toStdString();
+    // One question at a time: each ends (with a line break) before the next is asked.
+    ASSERT_EQ(f.prompts.size(), 4);
+    EXPECT_TRUE(f.prompts[0].contains(QStringLiteral("\"first\"")));
+    EXPECT_EQ(f.prompts[1], QStringLiteral("\n"));
+    EXPECT_TRUE(f.prompts[2].contains(QStringLiteral("\"second\"")));
+    EXPECT_EQ(f.prompts[3], QStringLiteral("\n"));
+
+    // An answer in time still counts.
+    auto third = f.openConnection(header("third", "4"));
+    ASSERT_TRUE(waitFor([&] { return f.prompts.size() == 5; }, 3000));
+    f.answer("y\n");
+    ASSERT_EQ(answerOn(*third), "RELO/1.0\nAccept\n");
+    third->write("RIFF");
+    third->waitForBytesWritten(2000);
+    third->disconnectFromHost();
+    ASSERT_TRUE(waitFor([&] { return f.lines.size() == 3; }, 3000));
+    EXPECT_TRUE(f.lines[2].startsWith(QStringLiteral("Saved \"third\"")));
+}
+
+TEST(Receiver, HoldsABoundedNumberOfConnectionsAndTimesTheWholeHeader)
+{
+    {
+        ReceiverFixture f([](PushReceiver::Options& options) {
+            options.maxPushes = 3;
+            options.stallTimeout = std::chrono::milliseconds(3000);
+        });
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = 0; i < 5; ++i)
+            sockets.push_back(f.openConnection("RELO/1.0\n"));
+        auto count = [&] {
+            return std::count_if(sockets.begin(), sockets.end(),
+                                 [](const auto& socket) { return closed(*socket); });
+        };
+        EXPECT_TRUE(waitFor([&] { return count() == 2; }, 2000));
+        pumpEvents(100);
+        EXPECT_EQ(count(), 2);
+        EXPECT_EQ(f.lines, QStringList{QStringLiteral(
+                               "Refusing connections: 3 pushes are under way already")});
+        // Room again once they are gone.
+        sockets.clear();
+        ASSERT_TRUE(waitFor([&] { return f.lines.size() == 4; }, 3000));
+        EXPECT_EQ(f.push(header("after", "4"), "RIFF", ReceiverFixture::After::Close),
+                  "RELO/1.0\nAccept\n");
+    }
+    {
+        // A header sent a byte at a time, every 100 ms, never resting as long as the stall
+        // time: it is cut off when the stall time has passed since the connection began.
+        ReceiverFixture f;
+        auto socket = f.openConnection("RELO/1.0\nContent-Name: ");
+        QTimer drip;
+        QObject::connect(&drip, &QTimer::timeout, [&] { socket->write("n"); });
+        drip.start(100);
+        EXPECT_TRUE(waitFor([&] { return closed(*socket); }, 3000));
+        drip.stop();
+        ASSERT_FALSE(f.lines.isEmpty());
+        EXPECT_EQ(f.lines.last(),
+                  QStringLiteral("Connection from 127.0.0.1 closed: no complete header in time"));
+    }
+}
+
+TEST(Receiver, PausesAcceptingWhileOutOfFileDescriptors)
+{
+    ReceiverFixture f([](PushReceiver::Options& options) {
+        options.acceptPause = std::chrono::milliseconds(200);
+        options.stallTimeout = std::chrono::milliseconds(5000);
+    });
+    // Connections the system has completed, not yet taken by the receiver.
+    std::vector<std::unique_ptr<QTcpSocket>> waiting;
+    for (int i = 0; i < 3; ++i)
+        waiting.push_back(f.openConnection());
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &previous), 0);
+    rlimit none = previous;
+    none.rlim_cur = rlim_t(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files).size());
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+    pumpEvents(700);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &previous), 0);
+    ASSERT_FALSE(f.lines.isEmpty());
+    EXPECT_TRUE(f.lines[0].startsWith(QStringLiteral("Cannot accept connections (")))
+        << f.lines[0].toStdString();
+    EXPECT_EQ(f.lines.size(), 1); // said once, not at every try
+
+    // With descriptors again it takes connections: the waiting ones and new pushes.
+    waiting.clear();
+    EXPECT_EQ(f.push(header("after", "4"), "RIFF", ReceiverFixture::After::Close),
+              "RELO/1.0\nAccept\n");
+}
+
+TEST(Receiver, PushesUnderWayReserveTheirSpaceTogether)
+{
+    SmallDisk disk(1 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+    for (const PushReceiver::Mode mode : {PushReceiver::Mode::Accept, PushReceiver::Mode::Ask}) {
+        ReceiverFixture f([&](PushReceiver::Options& options) {
+            options.folder = disk.path() + QStringLiteral("/inbox");
+            options.maxSize = qint64(1) << 30;
+            options.mode = mode;
+        });
+        // Two pushes of 60 % of the free space each: either fits, both do not.
+        const qint64 size = QStorageInfo(f.folder).bytesAvailable() * 6 / 10;
+        const QByteArray length = QByteArray::number(size);
+        auto first = f.openConnection(header("first", length));
+        std::unique_ptr<QTcpSocket> second;
+        if (mode == PushReceiver::Mode::Ask) {
+            // Both judged to fit when they arrive; the second waits for its question while the
+            // first is accepted, so its "yes" is checked again.
+            ASSERT_TRUE(waitFor([&] { return f.prompts.size() == 1; }, 3000));
+            second = f.openConnection(header("second", length));
+            pumpEvents(100);
+            f.answer("y\n");
+            ASSERT_EQ(answerOn(*first), "RELO/1.0\nAccept\n");
+            ASSERT_TRUE(waitFor([&] { return f.prompts.size() == 2; }, 3000));
+            f.answer("y\n");
+        } else {
+            ASSERT_EQ(answerOn(*first), "RELO/1.0\nAccept\n");
+            second = f.openConnection(header("second", length));
+        }
+        EXPECT_EQ(answerOn(*second), "RELO/1.0\nReject\n");
+        ASSERT_TRUE(waitFor([&] { return f.lines.size() == 1; }, 3000));
+        EXPECT_TRUE(f.lines[0].startsWith(QStringLiteral("Rejected \"second\"")));
+        EXPECT_TRUE(f.lines[0].contains(QStringLiteral("beside the %1 bytes").arg(size)))
+            << f.lines[0].toStdString();
+
+        first->write(QByteArray(size, 'f'));
+        first->waitForBytesWritten(5000);
+        first->disconnectFromHost();
+        ASSERT_TRUE(waitFor([&] { return f.lines.size() == 2; }, 5000));
+        EXPECT_TRUE(f.lines[1].startsWith(QStringLiteral("Saved \"first\"")))
+            << f.lines[1].toStdString();
+        QFile::remove(f.folder + QStringLiteral("/first.wav"));
+    }
 }
