@@ -1,5 +1,7 @@
 #include "IncomingPush.h"
 
+#include "TerminalText.h"
+
 #include "platform/system/PendingFile.h"
 
 #include <QHostAddress>
@@ -7,9 +9,11 @@
 #include <QTimer>
 
 IncomingPush::IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTimeout,
-                           QObject* parent)
+                           std::chrono::milliseconds answerTimeout, QObject* parent)
     : QObject(parent)
     , m_socket(socket)
+    , m_stallTimeout(stallTimeout)
+    , m_answerTimeout(answerTimeout)
 {
     m_socket->setParent(this);
     QHostAddress address = m_socket->peerAddress();
@@ -24,6 +28,7 @@ IncomingPush::IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTi
     connect(m_stall, &QTimer::timeout, this, &IncomingPush::stalled);
     connect(m_socket, &QTcpSocket::readyRead, this, &IncomingPush::readSome);
     connect(m_socket, &QTcpSocket::disconnected, this, &IncomingPush::disconnected);
+    // The whole header must arrive within the stall time: the timer is not restarted for it.
     m_stall->start();
     // Bytes may already be waiting.
     QMetaObject::invokeMethod(this, &IncomingPush::readSome, Qt::QueuedConnection);
@@ -33,7 +38,7 @@ IncomingPush::~IncomingPush() = default;
 
 QString IncomingPush::quotedName() const
 {
-    return QStringLiteral("\"%1\"").arg(m_header.contentName());
+    return QLatin1Char('"') + TerminalText::escaped(m_header.contentName()) + QLatin1Char('"');
 }
 
 void IncomingPush::readSome()
@@ -43,14 +48,14 @@ void IncomingPush::readSome()
     const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
-    m_stall->start();
     if (m_state == State::Receiving) {
+        m_stall->start();
         receive(bytes);
         return;
     }
     if (m_state == State::Deciding) {
         // A sender waits for the answer before it sends data.
-        end(QStringLiteral("Push of %1 from %2 failed: data arrived before the answer")
+        end(tr("Push of %1 from %2 failed: data arrived before the answer")
                 .arg(quotedName(), m_peer));
         return;
     }
@@ -59,20 +64,21 @@ void IncomingPush::readSome()
     case ReloHeader::Status::Incomplete:
         return;
     case ReloHeader::Status::Invalid:
-        end(QStringLiteral("Connection from %1 closed: %2").arg(m_peer, m_header.error()));
+        end(tr("Connection from %1 closed: %2").arg(m_peer, m_header.error()));
         return;
     case ReloHeader::Status::Complete:
         break;
     }
     if (m_buffer.size() > m_header.size()) {
-        end(QStringLiteral("Push of %1 from %2 failed: data arrived before the answer")
+        end(tr("Push of %1 from %2 failed: data arrived before the answer")
                 .arg(quotedName(), m_peer));
         return;
     }
     m_buffer.clear();
     m_state = State::Deciding;
-    // The sender waits for the answer; only the data may be timed.
-    m_stall->stop();
+    // The sender waits for the answer, as long as the answer time.
+    m_stall->setInterval(m_answerTimeout);
+    m_stall->start();
     emit headerReady(this);
 }
 
@@ -82,12 +88,13 @@ void IncomingPush::accept(const QString& folder, const QString& fileName)
         return;
     m_file = std::make_unique<PendingFile>(folder);
     if (!m_file->open()) {
-        reject(QStringLiteral("cannot write into %1 (%2)").arg(folder, m_file->errorString()));
+        reject(tr("cannot write into %1 (%2)").arg(folder, m_file->errorString()));
         return;
     }
     m_fileName = fileName;
     m_state = State::Receiving;
     m_socket->write("RELO/1.0\nAccept\n");
+    m_stall->setInterval(m_stallTimeout);
     m_stall->start();
     if (m_header.contentLength() == 0)
         receive({});
@@ -99,21 +106,19 @@ void IncomingPush::reject(const QString& reason)
         return;
     m_socket->write("RELO/1.0\nReject\n");
     m_socket->flush();
-    end(QStringLiteral("Rejected %1 from %2: %3").arg(quotedName(), m_peer, reason));
+    end(tr("Rejected %1 from %2: %3").arg(quotedName(), m_peer, reason));
 }
 
 void IncomingPush::receive(const QByteArray& bytes)
 {
     const qint64 expected = m_header.contentLength();
     if (m_received + bytes.size() > expected) {
-        end(QStringLiteral("Push of %1 from %2 failed: more than the announced %3 bytes; nothing "
-                           "saved")
-                .arg(quotedName(), m_peer)
-                .arg(expected));
+        end(tr("Push of %1 from %2 failed: more than the announced %3 bytes; nothing saved")
+                .arg(quotedName(), m_peer, QString::number(expected)));
         return;
     }
     if (!m_file->write(bytes.constData(), bytes.size())) {
-        end(QStringLiteral("Push of %1 from %2 failed: %3; nothing saved")
+        end(tr("Push of %1 from %2 failed: %3; nothing saved")
                 .arg(quotedName(), m_peer, m_file->errorString()));
         return;
     }
@@ -122,14 +127,12 @@ void IncomingPush::receive(const QByteArray& bytes)
         return;
     const QString path = m_file->commit(m_fileName);
     if (path.isEmpty()) {
-        end(QStringLiteral("Push of %1 from %2 failed: %3; nothing saved")
+        end(tr("Push of %1 from %2 failed: %3; nothing saved")
                 .arg(quotedName(), m_peer, m_file->errorString()));
         return;
     }
-    end(QStringLiteral("Saved %1 from %2 (%3 bytes) as %4")
-            .arg(quotedName(), m_peer)
-            .arg(expected)
-            .arg(path));
+    end(tr("Saved %1 from %2 (%3 bytes) as %4")
+            .arg(quotedName(), m_peer, QString::number(expected), path));
 }
 
 void IncomingPush::disconnected()
@@ -141,25 +144,26 @@ void IncomingPush::disconnected()
     if (m_state == State::Done)
         return;
     if (m_state == State::Receiving)
-        end(QStringLiteral("Push of %1 from %2 broke off after %3 of %4 bytes; nothing saved")
-                .arg(quotedName(), m_peer)
-                .arg(m_received)
-                .arg(m_header.contentLength()));
+        end(tr("Push of %1 from %2 broke off after %3 of %4 bytes; nothing saved")
+                .arg(quotedName(), m_peer, QString::number(m_received),
+                     QString::number(m_header.contentLength())));
     else if (m_state == State::Deciding)
-        end(QStringLiteral("Push of %1 from %2 withdrawn by the sender").arg(quotedName(), m_peer));
+        end(tr("Push of %1 from %2 withdrawn by the sender").arg(quotedName(), m_peer));
     else
-        end(QStringLiteral("Connection from %1 closed before a complete header").arg(m_peer));
+        end(tr("Connection from %1 closed before a complete header").arg(m_peer));
 }
 
 void IncomingPush::stalled()
 {
     if (m_state == State::Receiving)
-        end(QStringLiteral("Push of %1 from %2 stalled after %3 of %4 bytes; nothing saved")
-                .arg(quotedName(), m_peer)
-                .arg(m_received)
-                .arg(m_header.contentLength()));
+        end(tr("Push of %1 from %2 stalled after %3 of %4 bytes; nothing saved")
+                .arg(quotedName(), m_peer, QString::number(m_received),
+                     QString::number(m_header.contentLength())));
+    else if (m_state == State::Deciding)
+        reject(tr("no answer within %1 seconds")
+                   .arg(QString::number(double(m_answerTimeout.count()) / 1000.0)));
     else if (m_state == State::ReadingHeader)
-        end(QStringLiteral("Connection from %1 closed: no complete header in time").arg(m_peer));
+        end(tr("Connection from %1 closed: no complete header in time").arg(m_peer));
 }
 
 void IncomingPush::end(const QString& line)

@@ -17,6 +17,10 @@ class QTimer;
 // answers Accept or Reject, and after accepting writes exactly the announced number of bytes
 // into an unnamed file that gets its name only when the last byte is in. A connection that
 // breaks off, sends more than announced or falls silent for the stall time leaves no file.
+//
+// Every phase is timed: the whole header must arrive within the stall time (however its bytes
+// trickle in), a push the receiver has not decided on within the answer time is rejected, and
+// the data may pause for at most the stall time.
 class IncomingPush : public QObject
 {
     Q_OBJECT
@@ -30,13 +34,17 @@ public:
     };
 
     IncomingPush(QTcpSocket* socket, std::chrono::milliseconds stallTimeout,
-                 QObject* parent = nullptr);
+                 std::chrono::milliseconds answerTimeout, QObject* parent = nullptr);
     ~IncomingPush() override;
 
     State state() const { return m_state; }
     const ReloHeader& header() const { return m_header; }
     // The sender's address as text.
     QString peer() const { return m_peer; }
+    // The announced name in quotes, escaped for the terminal.
+    QString quotedName() const;
+    // Bytes of data received so far.
+    qint64 received() const { return m_received; }
 
     // Answers Accept and receives the data into `folder`, saved as `fileName` (or a numbered
     // variant when the name is taken).
@@ -56,7 +64,6 @@ private:
     void end(const QString& line);
     void disconnected();
     void stalled();
-    QString quotedName() const;
 
     QTcpSocket* m_socket;
     QString m_peer;
@@ -66,5 +73,8 @@ private:
     std::unique_ptr<PendingFile> m_file;
     QString m_fileName;
     qint64 m_received = 0;
+    std::chrono::milliseconds m_stallTimeout;
+    std::chrono::milliseconds m_answerTimeout;
+    // The header's deadline, then the answer's, then the stall time of the data.
     QTimer* m_stall = nullptr;
 };

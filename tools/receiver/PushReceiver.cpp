@@ -2,12 +2,14 @@
 
 #include "ContentName.h"
 #include "IncomingPush.h"
+#include "TerminalText.h"
 
 #include <QDir>
 #include <QSocketNotifier>
 #include <QStorageInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +52,16 @@ void PushReceiver::print(const QString& line)
     std::fflush(stdout);
 }
 
+void PushReceiver::ask(const QString& question)
+{
+    if (prompt) {
+        prompt(question);
+        return;
+    }
+    std::fputs(qUtf8Printable(question), stdout);
+    std::fflush(stdout);
+}
+
 bool PushReceiver::start()
 {
     if (!QDir().mkpath(m_options.folder)) {
@@ -65,8 +77,9 @@ bool PushReceiver::start()
         return false;
     }
     connect(m_server, &QTcpServer::newConnection, this, &PushReceiver::newConnections);
+    connect(m_server, &QTcpServer::acceptError, this, &PushReceiver::acceptFailed);
     if (m_options.mode == Mode::Ask) {
-        m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        m_stdin = new QSocketNotifier(m_options.answerFd, QSocketNotifier::Read, this);
         m_stdin->setEnabled(false);
         connect(m_stdin, &QSocketNotifier::activated, this, &PushReceiver::answerRead);
     }
@@ -116,34 +129,78 @@ void PushReceiver::netServiceDidNotPublish(NetService* sender, const QVariantMap
 void PushReceiver::newConnections()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        auto* push = new IncomingPush(socket, m_options.stallTimeout, this);
+        m_acceptFailing = false;
+        if (m_pushes >= m_options.maxPushes) {
+            // Closed at once, so that the sender hears of it; said once until there is room.
+            if (!m_refusing)
+                print(tr("Refusing connections: %1 pushes are under way already")
+                          .arg(m_options.maxPushes));
+            m_refusing = true;
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_pushes;
+        auto* push =
+            new IncomingPush(socket, m_options.stallTimeout, m_options.answerTimeout, this);
         connect(push, &IncomingPush::headerReady, this, &PushReceiver::judge);
         connect(push, &IncomingPush::finished, this, &PushReceiver::finished);
     }
+}
+
+void PushReceiver::acceptFailed()
+{
+    // QTcpServer stops accepting after such an error. It starts again after a pause, so that a
+    // lack of file descriptors neither ends the receiving nor keeps it busy trying.
+    if (!m_acceptFailing)
+        print(tr("Cannot accept connections (%1); trying again every %2 ms")
+                  .arg(m_server->errorString(), QString::number(m_options.acceptPause.count())));
+    m_acceptFailing = true;
+    m_server->pauseAccepting();
+    QTimer::singleShot(m_options.acceptPause, this, [this] {
+        if (m_server)
+            m_server->resumeAccepting();
+    });
+}
+
+qint64 PushReceiver::promisedBytes() const
+{
+    qint64 bytes = 0;
+    for (const IncomingPush* push : m_receiving)
+        bytes += std::max<qint64>(0, push->header().contentLength() - push->received());
+    return bytes;
 }
 
 QString PushReceiver::refusal(const IncomingPush& push) const
 {
     const ReloHeader& header = push.header();
     if (header.contentType() != QLatin1String("audio/wav"))
-        return QStringLiteral("not a WAV recording (Content-Type \"%1\")")
-            .arg(header.contentType());
+        return tr("not a WAV recording (Content-Type \"%1\")")
+            .arg(TerminalText::escaped(header.contentType()));
     const qint64 length = header.contentLength();
+    if (length < 0 && header.contentLengthText().endsWith(QLatin1Char('\r')))
+        return tr("Content-Length \"%1\" ends in a carriage return; header lines end in a line "
+                  "feed alone")
+            .arg(TerminalText::escaped(header.contentLengthText()));
     if (length < 0)
-        return QStringLiteral("Content-Length \"%1\" is not a number of bytes")
-            .arg(header.contentLengthText());
+        return tr("Content-Length \"%1\" is not a number of bytes")
+            .arg(TerminalText::escaped(header.contentLengthText()));
     if (length == 0)
-        return QStringLiteral("the recording is empty");
+        return tr("the recording is empty");
     if (length > m_options.maxSize)
-        return QStringLiteral("%1 bytes is more than the limit of %2 bytes")
-            .arg(length)
-            .arg(m_options.maxSize);
+        return tr("%1 bytes is more than the limit of %2 bytes")
+            .arg(QString::number(length), QString::number(m_options.maxSize));
     const qint64 free = QStorageInfo(m_options.folder).bytesAvailable();
-    if (free >= 0 && length > free)
-        return QStringLiteral("%1 bytes do not fit into the %2 bytes free in %3")
-            .arg(length)
-            .arg(free)
-            .arg(m_options.folder);
+    const qint64 promised = promisedBytes();
+    if (free >= 0 && length > free - promised) {
+        if (promised == 0)
+            return tr("%1 bytes do not fit into the %2 bytes free in %3")
+                .arg(QString::number(length), QString::number(free), m_options.folder);
+        return tr("%1 bytes do not fit into the %2 bytes free in %3 beside the %4 bytes of the "
+                  "pushes under way")
+            .arg(QString::number(length), QString::number(free), m_options.folder,
+                 QString::number(promised));
+    }
     return {};
 }
 
@@ -174,8 +231,17 @@ void PushReceiver::judge(IncomingPush* push)
 
 void PushReceiver::acceptPush(IncomingPush* push)
 {
+    // Checked again: while a question waited for its answer, other pushes may have taken the
+    // space.
+    const QString why = refusal(*push);
+    if (!why.isEmpty()) {
+        push->reject(why);
+        return;
+    }
     push->accept(m_options.folder,
                  ContentName::safeFileName(push->header().contentName()) + QStringLiteral(".wav"));
+    if (push->state() == IncomingPush::State::Receiving)
+        m_receiving.insert(push);
 }
 
 void PushReceiver::askNext()
@@ -186,24 +252,23 @@ void PushReceiver::askNext()
     m_asking = true;
     m_answer.clear();
     // Whatever was typed before the question is not its answer.
-    if (::isatty(STDIN_FILENO))
-        ::tcflush(STDIN_FILENO, TCIFLUSH);
-    std::fprintf(stdout, "Push from %s: \"%s\" (%lld bytes). Accept? [y/N] ",
-                 qUtf8Printable(push->peer()), qUtf8Printable(push->header().contentName()),
-                 static_cast<long long>(push->header().contentLength()));
-    std::fflush(stdout);
+    if (::isatty(m_options.answerFd))
+        ::tcflush(m_options.answerFd, TCIFLUSH);
+    ask(tr("Push from %1: %2 (%3 bytes). Accept? [y/N] ")
+            .arg(push->peer(), push->quotedName(),
+                 QString::number(push->header().contentLength())));
     m_stdin->setEnabled(true);
 }
 
 void PushReceiver::answerRead()
 {
     char buffer[256];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_options.answerFd, buffer, sizeof buffer);
     if (n <= 0) {
         // No one can answer any more: every waiting push is rejected.
         m_stdinClosed = true;
         m_stdin->setEnabled(false);
-        std::fputs("\n", stdout);
+        ask(QStringLiteral("\n"));
         const std::deque<IncomingPush*> waiting = m_questions;
         m_questions.clear();
         m_asking = false;
@@ -231,6 +296,10 @@ void PushReceiver::answerRead()
 
 void PushReceiver::finished(IncomingPush* push, const QString& line)
 {
+    --m_pushes;
+    if (m_pushes < m_options.maxPushes)
+        m_refusing = false;
+    m_receiving.erase(push);
     const auto it = std::find(m_questions.begin(), m_questions.end(), push);
     const bool beingAsked = it == m_questions.begin() && m_asking;
     if (it != m_questions.end())
@@ -239,7 +308,7 @@ void PushReceiver::finished(IncomingPush* push, const QString& line)
         // The sender gave up while the question was open: the next one is asked instead.
         m_asking = false;
         m_stdin->setEnabled(false);
-        std::fputs("\n", stdout);
+        ask(QStringLiteral("\n"));
     }
     print(line);
     askNext();

@@ -6,7 +6,8 @@
 // The header a sender announces a push with, read from the start of what it has sent:
 //   RELO/1.0\nContent-Type: audio/wav\nContent-Name: <name>\nContent-Length: <bytes>\n
 // Lines end with a line feed; the Content-Length line ends the header (so does an empty line).
-// Fields may come in any order; unknown ones are ignored.
+// Fields may come in any order; unknown ones are ignored. A carriage return before the line feed
+// stays in the value, as the sender never sends one: "12\r" is no number of bytes.
 class ReloHeader
 {
 public:

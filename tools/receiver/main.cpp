@@ -82,9 +82,16 @@ int main(int argc, char* argv[])
                                   QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"),
-        QStringLiteral("Seconds a sender may stay silent before it is cut off (default 30)."),
+        QCoreApplication::translate("main", "Seconds a sender may stay silent, or take over its "
+                                            "header, before it is cut off (default 30)."),
         QStringLiteral("seconds"), QStringLiteral("30"));
-    parser.addOptions({name, folder, ask, accept, reject, maxSize, address, port, timeout});
+    const QCommandLineOption maxPushes(
+        QStringLiteral("max-pushes"),
+        QCoreApplication::translate("main", "Pushes taken at once; more connections are closed "
+                                            "(default 8)."),
+        QStringLiteral("number"), QStringLiteral("8"));
+    parser.addOptions(
+        {name, folder, ask, accept, reject, maxSize, address, port, timeout, maxPushes});
     parser.process(app);
 
     PushReceiver::Options options;
@@ -122,6 +129,10 @@ int main(int argc, char* argv[])
     if (!ok || seconds <= 0 || seconds > 86400)
         return fail("--timeout is not a number of seconds", parser.value(timeout));
     options.stallTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
+    const int pushes = parser.value(maxPushes).toInt(&ok);
+    if (!ok || pushes < 1)
+        return fail("--max-pushes is not a number of at least 1", parser.value(maxPushes));
+    options.maxPushes = pushes;
 
     PushReceiver receiver(options);
     QObject::connect(&receiver, &PushReceiver::failed, &app, [] { QCoreApplication::exit(1); });

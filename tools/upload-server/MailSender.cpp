@@ -3,6 +3,8 @@
 #include "MailAddress.h"
 
 #include <curl/curl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -59,6 +61,33 @@ std::string crlf(const std::string& text)
     }
     return out;
 }
+
+// The attachment, read from a descriptor: the very file the upload wrote, whatever its name
+// may lead to by the time the mail goes.
+struct Attachment
+{
+    int fd = -1;
+    curl_off_t size = 0;
+    curl_off_t position = 0;
+
+    static size_t read(char* buffer, size_t size, size_t count, void* self)
+    {
+        auto* file = static_cast<Attachment*>(self);
+        const ssize_t n = ::pread(file->fd, buffer, size * count, file->position);
+        if (n < 0)
+            return CURL_READFUNC_ABORT;
+        file->position += n;
+        return size_t(n);
+    }
+    static int seek(void* self, curl_off_t offset, int origin)
+    {
+        auto* file = static_cast<Attachment*>(self);
+        if (origin != SEEK_SET || offset < 0 || offset > file->size)
+            return CURL_SEEKFUNC_CANTSEEK;
+        file->position = offset;
+        return CURL_SEEKFUNC_OK;
+    }
+};
 
 struct CurlDeleter
 {
@@ -119,11 +148,16 @@ bool MailSender::send(const Mail& mail, std::string& error) const
     curl_mime_data(body, text.data(), text.size());
     curl_mime_type(body, "text/plain; charset=utf-8");
     curl_mime_encoder(body, "quoted-printable");
-    curl_mimepart* attachment = curl_mime_addpart(mime.get());
-    if (curl_mime_filedata(attachment, mail.attachmentPath.c_str()) != CURLE_OK) {
+    struct stat status
+    {
+    };
+    if (mail.attachmentFd < 0 || fstat(mail.attachmentFd, &status) != 0) {
         error = "the upload cannot be read";
         return false;
     }
+    Attachment file{mail.attachmentFd, curl_off_t(status.st_size), 0};
+    curl_mimepart* attachment = curl_mime_addpart(mime.get());
+    curl_mime_data_cb(attachment, file.size, &Attachment::read, &Attachment::seek, nullptr, &file);
     curl_mime_filename(attachment, mail.attachmentName.c_str());
     curl_mime_type(attachment, "audio/wav");
     curl_mime_encoder(attachment, "base64");

@@ -20,11 +20,11 @@ public:
 
     struct Mail
     {
-        std::string to;      // one address, already checked
-        std::string replyTo; // one address or empty, already checked
-        std::string subject; // one line of UTF-8, already checked
-        std::string text;    // UTF-8
-        std::string attachmentPath;
+        std::string to;        // one address, already checked
+        std::string replyTo;   // one address or empty, already checked
+        std::string subject;   // one line of UTF-8, already checked
+        std::string text;      // UTF-8
+        int attachmentFd = -1; // read from its start; open until send() returns
         std::string attachmentName;
     };
 

@@ -1,14 +1,17 @@
 #include "UploadServer.h"
 
+#include "BoundedHttpServer.h"
 #include "MailAddress.h"
 
 #include <httplib.h>
 
 #include <sys/random.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -63,22 +66,21 @@ bool isIssuedNameForm(const std::string& name)
 
 } // namespace
 
-UploadServer::UploadServer(Settings settings, MailSender sender)
+UploadServer::UploadServer(Settings settings, SpoolFolder spool, MailSender sender)
     : m_settings(std::move(settings))
-    , m_sender(std::move(sender))
-    , m_server(std::make_unique<httplib::Server>())
+    , m_spool(std::move(spool))
+    , m_server(std::make_unique<BoundedHttpServer>(m_settings.requestTimeout,
+                                                   m_settings.maxConnectionsPerClient))
+    , m_mail(std::move(sender))
 {
     // Spool files left by an earlier run belong to names nobody holds any more.
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_settings.spoolDir, ec)) {
-        const std::string file = entry.path().filename().string();
+    for (const std::string& file : m_spool.entries()) {
         if (file.size() == 36 && file.ends_with(".wav") && isIssuedNameForm(file.substr(0, 32)))
-            std::filesystem::remove(entry.path(), ec);
+            m_spool.remove(file);
     }
 
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     m_server->set_payload_max_length(kMaxRequestBytes);
-    m_server->set_read_timeout(30, 0);
-    m_server->set_write_timeout(30, 0);
     m_server->Get("/snv/uploadRandomName.php",
                   [this](const httplib::Request& q, httplib::Response& r) { randomName(q, r); });
     m_server->Post("/snv/uploadParts.php",
@@ -102,37 +104,65 @@ int UploadServer::bind(const std::string& host, int port)
 
 bool UploadServer::listen()
 {
-    return m_server->listen_after_bind();
+    const bool ok = m_stopRequested || m_server->listen_after_bind();
+    m_listenEnded = true;
+    return ok;
 }
 
 void UploadServer::stop()
 {
-    m_server->stop();
+    // Requests waiting for a mail's outcome answer at once, so the workers can end.
+    m_mail.shutdown();
+    m_stopRequested = true;
+    // cpp-httplib ignores a stop before it listens: one that comes early (a signal right after
+    // the start) waits until the server listens, or until listen() has seen the request.
+    while (!m_listenEnded) {
+        if (m_server->is_running()) {
+            m_server->stop();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
-std::filesystem::path UploadServer::spoolFile(const std::string& name) const
+std::string UploadServer::spoolFile(const std::string& name)
 {
-    return m_settings.spoolDir / (name + ".wav");
+    return name + ".wav";
 }
 
 void UploadServer::forget(const std::string& name)
 {
-    std::error_code ec;
-    std::filesystem::remove(spoolFile(name), ec);
-    m_uploads.erase(name);
+    const auto it = m_uploads.find(name);
+    if (it == m_uploads.end())
+        return;
+    m_spool.remove(spoolFile(name));
+    m_spoolBytes -= it->second.size;
+    m_uploads.erase(it);
 }
 
 void UploadServer::expire(Clock::time_point now)
 {
     for (auto it = m_uploads.begin(); it != m_uploads.end();) {
-        if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing) {
-            std::error_code ec;
-            std::filesystem::remove(spoolFile(it->first), ec);
-            it = m_uploads.erase(it);
-        } else {
-            ++it;
-        }
+        const auto next = std::next(it);
+        if (now - it->second.issued > m_settings.nameLifetime && !it->second.mailing)
+            forget(it->first);
+        it = next;
     }
+}
+
+size_t UploadServer::namesOf(const std::string& client) const
+{
+    return size_t(std::count_if(m_uploads.begin(), m_uploads.end(),
+                                [&](const auto& entry) { return entry.second.client == client; }));
+}
+
+uint64_t UploadServer::bytesOf(const std::string& client) const
+{
+    uint64_t bytes = 0;
+    for (const auto& [name, upload] : m_uploads)
+        if (upload.client == client)
+            bytes += upload.size;
+    return bytes;
 }
 
 UploadServer::Upload* UploadServer::find(const std::string& fileNameField, std::string& name)
@@ -144,7 +174,7 @@ UploadServer::Upload* UploadServer::find(const std::string& fileNameField, std::
     return it == m_uploads.end() ? nullptr : &it->second;
 }
 
-void UploadServer::randomName(const httplib::Request&, httplib::Response& response)
+void UploadServer::randomName(const httplib::Request& request, httplib::Response& response)
 {
     std::lock_guard lock(m_mutex);
     const auto now = Clock::now();
@@ -153,8 +183,15 @@ void UploadServer::randomName(const httplib::Request&, httplib::Response& respon
         answer(response, 503, "ERROR: too many uploads at once; try again later");
         return;
     }
+    if (namesOf(request.remote_addr) >= m_settings.maxNamesPerClient) {
+        answer(response, 429, "ERROR: too many open uploads from this address; try again later");
+        return;
+    }
     std::string name = newName();
-    m_uploads[name] = Upload{now, {}, 0, false};
+    Upload upload;
+    upload.issued = now;
+    upload.client = request.remote_addr;
+    m_uploads[name] = upload;
     // The client takes the whole body as the name: no line break after it.
     response.set_content(name, "text/plain; charset=utf-8");
 }
@@ -175,22 +212,34 @@ void UploadServer::part(const httplib::Request& request, httplib::Response& resp
         answer(response, 403, "ERROR: unknown or expired upload name");
         return;
     }
-    if (upload->size + file.content.size() > kMaxUploadBytes) {
+    const uint64_t size = file.content.size();
+    if (upload->size + size > kMaxUploadBytes) {
         forget(name);
         answer(response, 413, "ERROR: the recording is too large to be mailed");
         return;
     }
-    std::ofstream out(spoolFile(name), std::ios::binary | std::ios::app);
-    out.write(file.content.data(), std::streamsize(file.content.size()));
-    out.close();
-    if (!out) {
+    // An upload that would go over a budget is dropped whole: its client gets its room back.
+    if (bytesOf(upload->client) + size > m_settings.maxSpoolBytesPerClient) {
+        forget(name);
+        answer(response, 429, "ERROR: this address has too much waiting to be mailed; try later");
+        return;
+    }
+    if (m_spoolBytes + size > m_settings.maxSpoolBytes) {
+        forget(name);
+        answer(response, 503, "ERROR: the server has no room for more uploads; try again later");
+        return;
+    }
+    std::string error;
+    if (!m_spool.append(spoolFile(name), file.content, upload->inode, error)) {
+        std::fprintf(stderr, "upload %s dropped: %s\n", name.c_str(), error.c_str());
         forget(name);
         answer(response, 500, "ERROR: the upload could not be stored");
         return;
     }
     if (upload->attachmentName.empty())
         upload->attachmentName = attachmentName(file.filename);
-    upload->size += file.content.size();
+    upload->size += size;
+    m_spoolBytes += size;
     answer(response, 200, "SUCCESS");
 }
 
@@ -223,9 +272,9 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
 
     MailSender::Mail mail;
     std::string name;
+    const auto now = Clock::now();
     {
         std::lock_guard lock(m_mutex);
-        const auto now = Clock::now();
         expire(now);
         Upload* upload = find(request.get_file_value("fileName").content, name);
         if (!upload || upload->mailing) {
@@ -244,28 +293,74 @@ void UploadServer::email(const httplib::Request& request, httplib::Response& res
             answer(response, 429, "ERROR: too many mails from this address; try again later");
             return;
         }
+        if (m_mailWaits >= kMostMailWaits) {
+            answer(response, 503, "ERROR: too many mails are waiting to be sent; try again later");
+            return;
+        }
+        // The mail reads the file the parts were written to, not whatever its name may lead
+        // to later.
+        mail.attachmentFd = m_spool.openForReading(spoolFile(name), upload->inode);
+        if (mail.attachmentFd < 0) {
+            std::fprintf(stderr, "upload %s dropped: its spool file is gone or replaced\n",
+                         name.c_str());
+            forget(name);
+            answer(response, 500, "ERROR: the upload could not be read");
+            return;
+        }
         sent.push_back(now);
         upload->mailing = true;
+        ++m_mailWaits;
         mail.attachmentName = upload->attachmentName;
     }
     mail.to = to;
     mail.replyTo = replyTo;
     mail.subject = subject;
     mail.text = text;
-    mail.attachmentPath = spoolFile(name).string();
 
+    const int fd = mail.attachmentFd;
+    const std::string attachment = mail.attachmentName;
+    const MailQueue::Ticket ticket = m_mail.submit(
+        std::move(mail), [this, fd, name, to, attachment](bool sent, const std::string& error) {
+            ::close(fd);
+            std::lock_guard lock(m_mutex);
+            forget(name);
+            if (sent)
+                std::fprintf(stderr, "mailed %s (%s) to %s\n", name.c_str(), attachment.c_str(),
+                             to.c_str());
+            else
+                std::fprintf(stderr, "mail to %s not sent: %s\n", to.c_str(), error.c_str());
+        });
     std::string error;
-    const bool sent = m_sender.send(mail, error);
+    const MailQueue::State state = m_mail.await(ticket, now + m_settings.mailWait, error);
     {
         std::lock_guard lock(m_mutex);
-        forget(name);
+        --m_mailWaits;
+        if (state == MailQueue::State::Withdrawn) {
+            // Never started: the upload is kept for another try, and this one does not count.
+            ::close(fd);
+            if (const auto it = m_uploads.find(name); it != m_uploads.end())
+                it->second.mailing = false;
+            auto& sent = m_mailsByClient[request.remote_addr];
+            if (const auto it = std::find(sent.rbegin(), sent.rend(), now); it != sent.rend())
+                sent.erase(std::next(it).base());
+        }
     }
-    if (!sent) {
-        std::fprintf(stderr, "mail to %s not sent: %s\n", to.c_str(), error.c_str());
+    switch (state) {
+    case MailQueue::State::Sent:
+        answer(response, 200, "SUCCESS");
+        return;
+    case MailQueue::State::Failed:
         answer(response, 502, "ERROR: the mail could not be sent");
         return;
+    case MailQueue::State::Withdrawn:
+    case MailQueue::State::Queued:
+        answer(response, 503, "ERROR: the mail server is busy; try again later");
+        return;
+    case MailQueue::State::Sending:
+        // The smarthost has the mail but has not answered yet: it may still go out, and the
+        // log will say.
+        answer(response, 504,
+               "ERROR: the mail server has not confirmed the mail yet; it may still arrive");
+        return;
     }
-    std::fprintf(stderr, "mailed %s (%s) to %s\n", name.c_str(), mail.attachmentName.c_str(),
-                 to.c_str());
-    answer(response, 200, "SUCCESS");
 }

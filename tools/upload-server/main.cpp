@@ -2,12 +2,16 @@
 // recording in parts under a name it issued, and mails it through an SMTP smarthost.
 #include "MailAddress.h"
 #include "MailSender.h"
+#include "SpoolFolder.h"
 #include "UploadServer.h"
 
 #include <curl/curl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -36,9 +40,21 @@ const char* kUsage =
     "  --from ADDRESS           the sender of the mails (default: --smtp-user when it is an\n"
     "                           address, else sonavell@HOSTNAME); the user's own address is\n"
     "                           set as Reply-To\n"
-    "  --spool DIR              where uploads are kept until mailed (default: a private folder\n"
-    "                           in /tmp)\n"
+    "  --spool DIR              where uploads are kept until mailed: a folder of this user's,\n"
+    "                           closed to others (default: sonavell-upload-server in\n"
+    "                           $XDG_RUNTIME_DIR, or in $XDG_STATE_HOME or ~/.local/state)\n"
     "  --max-per-hour N         mails per client address and hour (default 20)\n"
+    "  --max-names-per-client N open upload names per client address (default 10)\n"
+    "  --max-spool-per-client BYTES\n"
+    "                           bytes waiting to be mailed per client address (default 32M;\n"
+    "                           K, M and G may follow the number)\n"
+    "  --max-spool BYTES        bytes waiting to be mailed in all (default 512M)\n"
+    "  --max-connections-per-client N\n"
+    "                           connections one client address may hold at once (default 4)\n"
+    "  --request-timeout SECONDS\n"
+    "                           time a client has to send a whole request (default 20)\n"
+    "  --mail-wait SECONDS      time a mail request waits for the smarthost's answer before it\n"
+    "                           is answered without it (default 15)\n"
     "  --help                   this text\n";
 
 int usageError(const std::string& message)
@@ -78,6 +94,42 @@ bool splitHostPort(const std::string& text, std::string& host, int& port)
     return true;
 }
 
+// A positive whole number; 0 when unreadable.
+uint64_t parseCount(const std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end || errno)
+        return 0;
+    return value;
+}
+
+// A number of bytes, optionally followed by K, M or G (binary); 0 when unreadable.
+uint64_t parseBytes(std::string text)
+{
+    uint64_t factor = 1;
+    if (!text.empty() && std::strchr("KkMmGg", text.back())) {
+        const char unit = char(std::toupper(static_cast<unsigned char>(text.back())));
+        factor = unit == 'K' ? 1024 : unit == 'M' ? 1024 * 1024 : 1024 * 1024 * 1024;
+        text.pop_back();
+    }
+    const uint64_t value = parseCount(text);
+    if (value > (uint64_t(1) << 50) / factor)
+        return 0;
+    return value * factor;
+}
+
+// Seconds, with a fraction if wanted; a zero duration when unreadable or out of range.
+std::chrono::milliseconds parseSeconds(const std::string& text)
+{
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !(seconds > 0) || seconds > 86400)
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(std::max<long long>(1, (long long)(seconds * 1000)));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -87,6 +139,7 @@ int main(int argc, char* argv[])
     MailSender::Settings smtp;
     std::string passwordFile;
     UploadServer::Settings settings;
+    std::filesystem::path spoolPath;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&](std::string& out) {
@@ -120,13 +173,31 @@ int main(int argc, char* argv[])
         } else if (option == "--spool") {
             if (!value(text))
                 return usageError("--spool needs a folder");
-            settings.spoolDir = text;
+            spoolPath = text;
         } else if (option == "--max-per-hour") {
             char* end = nullptr;
             if (!value(text) ||
                 (settings.maxMailsPerHour = int(std::strtol(text.c_str(), &end, 10)), *end) ||
                 settings.maxMailsPerHour < 1)
                 return usageError("--max-per-hour needs a number of at least 1");
+        } else if (option == "--max-names-per-client") {
+            if (!value(text) || (settings.maxNamesPerClient = parseCount(text)) == 0)
+                return usageError("--max-names-per-client needs a number of at least 1");
+        } else if (option == "--max-spool-per-client") {
+            if (!value(text) || (settings.maxSpoolBytesPerClient = parseBytes(text)) == 0)
+                return usageError("--max-spool-per-client needs a number of bytes");
+        } else if (option == "--max-spool") {
+            if (!value(text) || (settings.maxSpoolBytes = parseBytes(text)) == 0)
+                return usageError("--max-spool needs a number of bytes");
+        } else if (option == "--max-connections-per-client") {
+            if (!value(text) || (settings.maxConnectionsPerClient = parseCount(text)) == 0)
+                return usageError("--max-connections-per-client needs a number of at least 1");
+        } else if (option == "--request-timeout") {
+            if (!value(text) || (settings.requestTimeout = parseSeconds(text)).count() == 0)
+                return usageError("--request-timeout needs a number of seconds");
+        } else if (option == "--mail-wait") {
+            if (!value(text) || (settings.mailWait = parseSeconds(text)).count() == 0)
+                return usageError("--mail-wait needs a number of seconds");
         } else {
             return usageError("unknown option " + option);
         }
@@ -155,16 +226,12 @@ int main(int argc, char* argv[])
         }
     }
 
-    std::error_code ec;
-    if (settings.spoolDir.empty())
-        settings.spoolDir = std::filesystem::temp_directory_path() /
-                            ("sonavell-upload-" + std::to_string(getuid()));
-    std::filesystem::create_directories(settings.spoolDir, ec);
-    std::filesystem::permissions(settings.spoolDir, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace, ec);
-    if (!std::filesystem::is_directory(settings.spoolDir)) {
-        std::fprintf(stderr, "sonavell-upload-server: cannot use the spool folder %s\n",
-                     settings.spoolDir.c_str());
+    if (spoolPath.empty())
+        spoolPath = SpoolFolder::defaultPath();
+    SpoolFolder spool;
+    std::string spoolError;
+    if (!spool.open(spoolPath, spoolError)) {
+        std::fprintf(stderr, "sonavell-upload-server: %s\n", spoolError.c_str());
         return 1;
     }
 
@@ -178,7 +245,7 @@ int main(int argc, char* argv[])
     sigaddset(&quit, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &quit, nullptr);
 
-    UploadServer server(settings, MailSender(smtp));
+    UploadServer server(settings, std::move(spool), MailSender(smtp));
     const int bound = server.bind(host, port);
     if (bound < 0) {
         std::fprintf(stderr, "sonavell-upload-server: cannot listen on %s:%d\n", host.c_str(),
