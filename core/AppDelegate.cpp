@@ -615,6 +615,22 @@ void AppDelegate::addRecording()
     persist();
 }
 
+void AppDelegate::forgetUnrecordedRecording(const std::shared_ptr<Recording>& recording)
+{
+    const RecordingList view = recArrayFilter(m_searchText);
+    const bool wasCurrent = m_recordingIndex >= 0 && m_recordingIndex < view.size() &&
+                            view[m_recordingIndex] == recording;
+    if (!recording || !m_recordings.removeOne(recording))
+        return;
+    // The memo that was current after it moves up one place in the view; one before it keeps
+    // its place.
+    if (wasCurrent)
+        m_recordingIndex = -1;
+    else if (m_recordingIndex > view.indexOf(recording) && view.indexOf(recording) >= 0)
+        --m_recordingIndex;
+    persist();
+}
+
 void AppDelegate::deleteRecording(int32_t position)
 {
     const RecordingList view = recArrayFilter(m_searchText);

@@ -138,6 +138,9 @@ public:
     QString getNewRecordingName() const;
     void addRecording();
     void deleteRecording(int32_t position);
+    // Removes the record of a memo that was never recorded (no file of its own), found by
+    // identity; no file is touched. Nothing happens when it is not in the library.
+    void forgetUnrecordedRecording(const std::shared_ptr<Recording>& recording);
     void addCategory();
     void deleteCategory(int32_t position);
     RecordingList recordingsForCategory(const QString& name) const;

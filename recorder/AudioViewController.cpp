@@ -33,6 +33,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -198,6 +199,7 @@ QString AudioViewController::targetFile()
         m_appDelegate->addRecording();
         list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
         m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
+        m_newMemo = m_appDelegate->recordings().last();
     }
     if (uint32_t(m_appDelegate->recordingIndex()) >= uint64_t(list.size()))
         m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
@@ -936,6 +938,18 @@ void AudioViewController::viewWillDisappear(bool)
         recordOrStop();
 }
 
+void AudioViewController::viewDidDisappear(bool)
+{
+    // Still in the stack (the timer, export or info screen covers it), the new memo stays the
+    // one those screens and the coming take work on.
+    const NavigationController* navigation = navigationController();
+    if (navigation &&
+        std::find(navigation->viewControllers().begin(), navigation->viewControllers().end(),
+                  this) != navigation->viewControllers().end())
+        return;
+    forgetUnrecordedMemo();
+}
+
 void AudioViewController::finishTransportBeforeQuit()
 {
     cancelPendingTake();
@@ -946,6 +960,23 @@ void AudioViewController::finishTransportBeforeQuit()
         playOrStop();
     if (m_audioRecorder)
         recordOrStop();
+    forgetUnrecordedMemo();
+}
+
+void AudioViewController::forgetUnrecordedMemo()
+{
+    // The screen makes a memo as soon as it has none to show ("+", a delete, an empty list);
+    // one that got no take has no file, and would stay in the lists, the counts and the shared
+    // page with nothing behind it. Only that memo goes: a memo made elsewhere whose file is
+    // missing keeps its record (and its name, photo and place).
+    const std::shared_ptr<Recording> recording = m_newMemo.lock();
+    if (!recording || recording != currentRecording() || m_audioRecorder || m_countingIn ||
+        recording->duration() > 0.0 || clipFileExists())
+        return;
+    m_newMemo.reset();
+    qCInfo(lcRecorder).noquote() << "Forgetting" << recording->filename()
+                                 << "- nothing was recorded into it";
+    m_appDelegate->forgetUnrecordedRecording(recording);
 }
 
 void AudioViewController::navigationControllerDidShowViewController(ViewController* controller,

@@ -153,6 +153,9 @@ public:
     // finished as its stop button would finish it, so the take's facts are in its record before
     // the library is written.
     void finishTransportBeforeQuit();
+    // Hears the screen go: once it has left the navigation stack (Back), a new memo that was
+    // never recorded leaves no record behind.
+    void viewDidDisappear(bool animated) override;
     static bool shouldAutorotateToInterfaceOrientation(Qt::ScreenOrientation orientation)
     {
         return orientation == Qt::PortraitOrientation ||
@@ -182,6 +185,9 @@ public:
     static QString qualityLabel(double sampleRate);
 
 private:
+    void forgetUnrecordedMemo();
+    // The memo this screen made for the next take (until it is forgotten).
+    std::weak_ptr<Recording> m_newMemo;
     double now() const;
     // The current recording (element recordingIndex of the current view list), or null.
     std::shared_ptr<Recording> currentRecording() const;

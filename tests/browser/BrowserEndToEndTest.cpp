@@ -24,6 +24,73 @@
 
 using sonavell::test::MouseFinger;
 
+// The program's screens in a 320 x 480 window, wired as the program wires them, and a finger that
+// taps them.
+struct ProgramScreens
+{
+    explicit ProgramScreens(AppDelegate* app)
+        : app(app)
+    {
+        window.setFixedSize(320, 480);
+        navigation = new NavigationController(&window);
+        navigation->setGeometry(0, 0, 320, 480);
+        app->window = &window;
+        app->navigationController = navigation;
+        AudioViewController::Environment screenEnv;
+        screenEnv.now = [] { return 0.0; };
+        screenEnv.idleInhibitor = &idle;
+        recorder = new AudioViewController(app, screenEnv, &window);
+        app->audioViewController = recorder;
+        app->audioViewScreen = recorder;
+        page = new WWWViewController(&window);
+        help = new AppInfoController(app->userDefaults(), page, &window);
+        app->appInfoController = help;
+        list = new Level2ViewController(app, &window);
+        categories = new Level1ViewController(app, list, &window);
+        // Screens wait hidden until they are pushed, as the program's interface builds them.
+        for (QWidget* screen : {static_cast<QWidget*>(page), static_cast<QWidget*>(help),
+                                static_cast<QWidget*>(list), static_cast<QWidget*>(recorder)})
+            screen->hide();
+        navigation->pushViewController(categories, false);
+        app->applicationDidFinishLaunching();
+        window.show();
+        exposed = QTest::qWaitForWindowExposed(&window);
+    }
+    ~ProgramScreens()
+    {
+        window.hide();
+        app->navigationController = nullptr;
+    }
+
+    void tap(QWidget* widget, QPoint local = QPoint(-1, -1))
+    {
+        QCoreApplication::processEvents(); // pending layouts place the widget first
+        if (local.x() < 0)
+            local = widget->rect().center();
+        t += 1.0;
+        finger.tap(widget->mapTo(&window, local), t);
+        QCoreApplication::processEvents();
+    }
+    void tapRow(TableView* table, int row)
+    {
+        tap(table->viewport(), table->rectForRowAtIndexPath(row).center());
+    }
+
+    AppDelegate* app;
+    QWidget window;
+    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
+                       QDBusConnection(QStringLiteral("none"))};
+    NavigationController* navigation = nullptr;
+    AudioViewController* recorder = nullptr;
+    WWWViewController* page = nullptr;
+    AppInfoController* help = nullptr;
+    Level2ViewController* list = nullptr;
+    Level1ViewController* categories = nullptr;
+    bool exposed = false;
+    MouseFinger finger{&window};
+    double t = 0;
+};
+
 class BrowserEndToEnd : public EndToEndFixture
 {
 };
@@ -39,48 +106,21 @@ TEST_F(BrowserEndToEnd, FromTheRecorderToAMemoFoundBySearchAndBack)
     app->persist();
     app->setRecordingIndex(0); // a memo is current, so the recorder screen makes none
 
-    QWidget window;
-    window.setFixedSize(320, 480);
-    auto* navigation = new NavigationController(&window);
-    navigation->setGeometry(0, 0, 320, 480);
-    app->window = &window;
-    app->navigationController = navigation;
-    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
-                       QDBusConnection(QStringLiteral("none"))};
-    AudioViewController::Environment screenEnv;
-    screenEnv.now = [] { return 0.0; };
-    screenEnv.idleInhibitor = &idle;
-    auto* recorder = new AudioViewController(app.get(), screenEnv, &window);
-    app->audioViewController = recorder;
-    app->audioViewScreen = recorder;
-    auto* page = new WWWViewController(&window);
-    auto* help = new AppInfoController(app->userDefaults(), page, &window);
-    app->appInfoController = help;
-    auto* list = new Level2ViewController(app.get(), &window);
-    auto* categories = new Level1ViewController(app.get(), list, &window);
-    // Screens wait hidden until they are pushed, as the program's interface builds them.
-    for (QWidget* screen : {static_cast<QWidget*>(page), static_cast<QWidget*>(help),
-                            static_cast<QWidget*>(list), static_cast<QWidget*>(recorder)})
-        screen->hide();
-    navigation->pushViewController(categories, false);
-    app->applicationDidFinishLaunching();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ProgramScreens screens(app.get());
+    ASSERT_TRUE(screens.exposed);
+    QWidget& window = screens.window;
+    NavigationController* navigation = screens.navigation;
+    AudioViewController* recorder = screens.recorder;
+    AppInfoController* help = screens.help;
+    Level2ViewController* list = screens.list;
+    Level1ViewController* categories = screens.categories;
+    MouseFinger& finger = screens.finger;
+    double& t = screens.t;
     ASSERT_EQ(navigation->topViewController(), recorder);
-
-    MouseFinger finger(&window);
-    double t = 0;
     auto tapWidget = [&](QWidget* widget, QPoint local = QPoint(-1, -1)) {
-        QCoreApplication::processEvents(); // pending layouts place the widget first
-        if (local.x() < 0)
-            local = widget->rect().center();
-        t += 1.0;
-        finger.tap(widget->mapTo(&window, local), t);
-        QCoreApplication::processEvents();
+        screens.tap(widget, local);
     };
-    auto tapRow = [&](TableView* table, int row) {
-        tapWidget(table->viewport(), table->rectForRowAtIndexPath(row).center());
-    };
+    auto tapRow = [&](TableView* table, int row) { screens.tapRow(table, row); };
 
     // The recorder's info button opens the help list; back to the recorder.
     tapWidget(recorder->infoButton());
@@ -146,6 +186,59 @@ TEST_F(BrowserEndToEnd, FromTheRecorderToAMemoFoundBySearchAndBack)
     tapWidget(navigation->backButton());
     EXPECT_EQ(navigation->topViewController(), categories);
     EXPECT_EQ(categories->myTableView()->cellForRowAtIndexPath(5)->text(), "Music (3)");
-    window.hide();
-    app->navigationController = nullptr;
+}
+
+TEST_F(BrowserEndToEnd, ANewMemoThatIsNeverRecordedLeavesNoRecord)
+{
+    auto app = start();
+    app->addRecording();
+    app->recordings().last()->setName(QStringLiteral("Groceries"));
+    app->recordings().last()->setCategory(QStringLiteral("Music"));
+    dir.write(QStringLiteral("Documents/") + app->recordings().last()->filename(), "RIFF");
+    app->persist();
+    app->setRecordingIndex(0);
+    ProgramScreens screens(app.get());
+    ASSERT_TRUE(screens.exposed);
+    ASSERT_EQ(screens.navigation->topViewController(), screens.recorder);
+    auto names = [&] {
+        QStringList all;
+        for (const auto& r : app->recordings())
+            all << r->name();
+        return all;
+    };
+
+    // "+" makes a new memo for the next take; Back without a take leaves no trace of it.
+    screens.recorder->newRecording();
+    EXPECT_EQ(screens.navigation->barTitle(), "New Memo 1");
+    EXPECT_EQ(app->recordings().size(), 2);
+    // A screen pushed over the recorder (the timer, the help) keeps the new memo.
+    screens.tap(screens.recorder->infoButton());
+    ASSERT_EQ(screens.navigation->topViewController(), screens.help);
+    EXPECT_EQ(app->recordings().size(), 2);
+    screens.tap(screens.navigation->backButton());
+    ASSERT_EQ(screens.navigation->topViewController(), screens.recorder);
+    EXPECT_EQ(screens.navigation->barTitle(), "New Memo 1");
+    screens.tap(screens.navigation->backButton());
+    ASSERT_EQ(screens.navigation->topViewController(), screens.categories);
+    EXPECT_EQ(names(), QStringList{"Groceries"});
+    EXPECT_EQ(screens.categories->countLabel()->text(), "1 files");
+
+    // Deleting the memo on the recorder screen selects a new one; leaving drops it too, and
+    // the library written holds no record without a file.
+    screens.tapRow(screens.categories->myTableView(), 5); // Music
+    screens.tapRow(screens.list->myTableView(), 0);
+    ASSERT_EQ(screens.navigation->topViewController(), screens.recorder);
+    EXPECT_EQ(screens.navigation->barTitle(), "Groceries");
+    screens.recorder->deleteThisRecording();
+    EXPECT_EQ(screens.navigation->barTitle(), "New Memo 1");
+    screens.tap(screens.navigation->backButton());
+    EXPECT_TRUE(app->recordings().isEmpty()) << names().join(", ").toStdString();
+
+    // A new memo on screen when the program quits is not written either.
+    screens.tap(screens.list->recordButton());
+    ASSERT_EQ(screens.navigation->topViewController(), screens.recorder);
+    EXPECT_EQ(app->recordings().size(), 1);
+    screens.recorder->finishTransportBeforeQuit();
+    app->applicationWillTerminate();
+    EXPECT_TRUE(start()->recordings().isEmpty());
 }
