@@ -34,6 +34,9 @@ public:
     // The complete answer, head and body, with the file to send after them if any.
     HttpConnection::Answer answer(const QByteArray& request) const;
 
+    // "503 Service Unavailable" with a short page, for a connection the server has no room for.
+    static HttpConnection::Answer serviceUnavailable();
+
 private:
     // The page: the web folder's file `headName`, then the generated documents.
     HttpConnection::Answer pageAnswer(const QString& headName, const QString& category) const;
