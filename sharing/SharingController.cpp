@@ -155,6 +155,12 @@ void SharingController::acceptConnections()
 {
     int fd = -1;
     for (;;) {
+        // With every place taken and as many refusals under way, the rest wait in the listen
+        // queue until the next poll tick.
+        if (m_refusals >= m_env.maxConnections) {
+            m_acceptNotifier->setEnabled(false);
+            return;
+        }
         switch (listeningSocket.acceptConnection(fd)) {
         case ListeningSocket::Accept::Connection:
             connectionReceived(fd);
@@ -172,11 +178,22 @@ void SharingController::acceptConnections()
 void SharingController::connectionReceived(int socketDescriptor)
 {
     auto* connection = new HttpConnection(socketDescriptor);
+    connection->onFinished = [this](HttpConnection* c) { closeTheConnection(c); };
+    Connection entry;
+    entry.connection = connection;
+    entry.window.start();
+    entry.refusal = int(m_connections.size()) - m_refusals >= m_env.maxConnections;
+    m_connections.push_back(entry);
+    if (entry.refusal) {
+        // The browser is told at once that the server is busy rather than left waiting for an
+        // answer; the refusal is a few hundred bytes and ends within the drain time.
+        ++m_refusals;
+        connection->send(WebRequest::serviceUnavailable());
+        return;
+    }
     connection->onRequest = [this](HttpConnection* c, const QByteArray& data) {
         dataIsReady(c, data);
     };
-    connection->onFinished = [this](HttpConnection* c) { closeTheConnection(c); };
-    m_connections.push_back(connection);
 }
 
 void SharingController::dataIsReady(HttpConnection* connection, const QByteArray& data)
@@ -185,14 +202,26 @@ void SharingController::dataIsReady(HttpConnection* connection, const QByteArray
         closeTheConnection(connection); // the peer closed without a request
         return;
     }
+    const auto it = findConnection(connection);
+    if (it != m_connections.end())
+        it->window.restart(); // the rate is measured from the answer's start
     connection->send(answerForRequest(data));
+}
+
+std::vector<SharingController::Connection>::iterator
+SharingController::findConnection(HttpConnection* connection)
+{
+    return std::find_if(m_connections.begin(), m_connections.end(),
+                        [connection](const Connection& c) { return c.connection == connection; });
 }
 
 void SharingController::closeTheConnection(HttpConnection* connection)
 {
-    const auto it = std::find(m_connections.begin(), m_connections.end(), connection);
+    const auto it = findConnection(connection);
     if (it == m_connections.end())
         return; // already closed
+    if (it->refusal)
+        --m_refusals;
     m_connections.erase(it);
     connection->close();
     connection->deleteLater();
@@ -203,14 +232,29 @@ void SharingController::closeStalledConnections()
     if (m_acceptNotifier && !m_acceptNotifier->isEnabled())
         m_acceptNotifier->setEnabled(true);
     const qint64 stall = m_env.stallTimeout.count();
-    const std::vector<HttpConnection*> connections = m_connections;
-    for (HttpConnection* connection : connections) {
-        const qint64 limit = connection->state() == HttpConnection::State::Draining
-                                 ? std::min(stall, kDrainMilliseconds)
-                                 : stall;
-        if (connection->millisecondsSinceProgress() >= limit)
-            closeTheConnection(connection);
+    std::vector<HttpConnection*> stalled;
+    for (Connection& entry : m_connections) {
+        HttpConnection* connection = entry.connection;
+        const HttpConnection::State state = connection->state();
+        const qint64 limit =
+            state == HttpConnection::State::Draining ? std::min(stall, kDrainMilliseconds) : stall;
+        if (connection->millisecondsSinceProgress() >= limit) {
+            stalled.push_back(connection);
+            continue;
+        }
+        const qint64 elapsed = entry.window.elapsed();
+        if (state != HttpConnection::State::Writing || elapsed < stall)
+            continue;
+        const qint64 moved = connection->bytesSent() - entry.windowStartBytes;
+        if (moved * 1000 < m_env.minimumBytesPerSecond * elapsed) {
+            stalled.push_back(connection);
+            continue;
+        }
+        entry.window.restart();
+        entry.windowStartBytes = connection->bytesSent();
     }
+    for (HttpConnection* connection : stalled)
+        closeTheConnection(connection);
 }
 
 void SharingController::stopListening()
@@ -232,9 +276,10 @@ void SharingController::windDown()
     delete netServiceBrowser;
     netServiceBrowser = nullptr;
     stopListening();
-    for (HttpConnection* connection : m_connections)
-        delete connection;
+    for (const Connection& entry : m_connections)
+        delete entry.connection;
     m_connections.clear();
+    m_refusals = 0;
     // Objects dropped from their own callbacks are freed before the thread ends.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

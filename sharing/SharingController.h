@@ -9,6 +9,7 @@
 #include "sharing/SharingPageCache.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,12 @@ public:
         quint16 listenPort = 8080;
         // A connection that moves no byte for this long is closed.
         std::chrono::milliseconds stallTimeout{30000};
+        // An answer must be taken at least this fast, measured over each stallTimeout: a peer
+        // that reads a trickle, just enough never to stall, is closed all the same.
+        qint64 minimumBytesPerSecond = 1024;
+        // The connections served at once. One more is answered "503 Service Unavailable" and
+        // closed; while as many are being refused as well, accepting waits.
+        int maxConnections = 64;
         // Told on the main thread whenever the two URLs change.
         std::function<void()> urlListener;
         // This machine's non-loopback IPv4 addresses, for the numeric address when Bonjour is
@@ -165,6 +172,17 @@ private:
     NetService* netService = nullptr;
     NetServiceBrowser* netServiceBrowser = nullptr;
     NetService* m_ownService = nullptr; // the own service, found by the browser, resolving
-    std::vector<HttpConnection*> m_connections;
+    struct Connection
+    {
+        HttpConnection* connection = nullptr;
+        bool refusal = false; // answered "503" for want of room
+        // The answer's bytes sent when the current rate window began.
+        QElapsedTimer window;
+        qint64 windowStartBytes = 0;
+    };
+    std::vector<Connection> m_connections;
+    int m_refusals = 0; // of m_connections
+    // The connection's entry in m_connections, or end().
+    std::vector<Connection>::iterator findConnection(HttpConnection* connection);
     quint64 m_threadGeneration = 0;
 };

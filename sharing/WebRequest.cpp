@@ -6,6 +6,7 @@
 #include "core/Recording.h"
 #include "platform/system/DocumentPath.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -251,26 +252,41 @@ bool WebRequest::isPrivateDocument(const QString& name) const
 HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
                                               const QString& category) const
 {
-    QByteArray body;
+    QByteArray headBytes;
     const QString headFile = regularFileInside(m_resourcePath, headName);
     if (!headFile.isEmpty()) {
         QFile head(headFile);
         if (head.open(QIODevice::ReadOnly))
-            body = head.readAll();
+            headBytes = head.readAll();
     }
     const LibrarySnapshot empty;
     const LibrarySnapshot& library = m_library ? *m_library : empty;
-    if (m_pageCache) {
-        body += m_pageCache->documents(library, m_documentsPath, category);
-    } else {
-        body += SharingPages::categoriesContent(library);
-        body += SharingPages::filesContent(library, m_documentsPath, category);
-    }
+    // From the cache the body is the cached page itself, shared, not a copy of it.
+    const QByteArray body =
+        m_pageCache ? m_pageCache->page(library, m_documentsPath, category, headBytes)
+                    : headBytes + SharingPages::categoriesContent(library) +
+                          SharingPages::filesContent(library, m_documentsPath, category);
     return answerWithHead(QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") +
                               QByteArray::number(body.size()) +
                               QByteArrayLiteral("\r\nContent-Type: text/html\r\n"
                                                 "Connection: close\r\n\r\n"),
                           body);
+}
+
+HttpConnection::Answer WebRequest::serviceUnavailable()
+{
+    const QByteArray body = QByteArrayLiteral("<html><body><h1>") +
+                            QCoreApplication::translate(
+                                "WebRequest", "Too many connections. Please try again in a moment.")
+                                .toHtmlEscaped()
+                                .toUtf8() +
+                            QByteArrayLiteral("</h1></body></html>");
+    return answerWithHead(
+        QByteArrayLiteral("HTTP/1.1 503 Service Unavailable\r\nContent-Length: ") +
+            QByteArray::number(body.size()) +
+            QByteArrayLiteral("\r\nContent-Type: text/html; charset=utf-8\r\n"
+                              "Retry-After: 5\r\nConnection: close\r\n\r\n"),
+        body);
 }
 
 HttpConnection::Answer WebRequest::fileAnswer(const QString& folder, const QString& name,

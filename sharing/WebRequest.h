@@ -34,6 +34,9 @@ public:
     // The complete answer, head and body, with the file to send after them if any.
     HttpConnection::Answer answer(const QByteArray& request) const;
 
+    // "503 Service Unavailable" with a short page, for a connection the server has no room for.
+    static HttpConnection::Answer serviceUnavailable();
+
 private:
     // Whether `name` under "/Documents/" leads to a file a browser must not get: the library's
     // archives (and their copies) or the photo of a memo hidden from web sharing.

@@ -6,40 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
-
-namespace {
-
-qint64 firstNumberIn(const char* path, int index)
-{
-    std::ifstream in(path);
-    qint64 value = -1;
-    for (int i = 0; i <= index && in; ++i)
-        in >> value;
-    return in ? value : -1;
-}
-
-// The send buffer to ask for before a long file answer, or 0 to leave the socket as it is. The
-// kernel grows a TCP send buffer by itself up to tcp_wmem's maximum; a buffer set by hand may
-// reach twice net.core.wmem_max (the kernel doubles the request for its bookkeeping) but then no
-// longer grows. Only where that is the larger of the two is it set: every wake-up then hands the
-// kernel more of the file, so a download takes fewer trips through the event loop.
-int longAnswerSendBuffer()
-{
-    static const int size = [] {
-        const qint64 manualLimit = firstNumberIn("/proc/sys/net/core/wmem_max", 0);
-        const qint64 tunedLimit = firstNumberIn("/proc/sys/net/ipv4/tcp_wmem", 2);
-        const qint64 request = std::min(manualLimit, HttpConnection::kLongAnswerSendBuffer);
-        return request > 0 && tunedLimit > 0 && 2 * request > tunedLimit ? int(request) : 0;
-    }();
-    return size;
-}
-
-} // namespace
 
 qsizetype HttpConnection::headLength(const QByteArray& bytes)
 {
@@ -86,7 +59,9 @@ void HttpConnection::close()
     ::close(m_fd);
     m_fd = -1;
     m_state = State::Closed;
-    m_pending.clear();
+    for (QByteArray& part : m_parts)
+        part = QByteArray();
+    m_part = kParts;
     m_request.clear();
     m_headTimer->stop();
     m_answer = Answer();
@@ -156,20 +131,26 @@ void HttpConnection::send(Answer answer)
 {
     if (m_state == State::Closed || m_finished)
         return;
+    if (m_state == State::Reading) {
+        // Answered before any request was read (a refusal): the request is never read.
+        m_headTimer->stop();
+        m_readNotifier->setEnabled(false);
+    }
     m_state = State::Writing;
     m_answer = std::move(answer);
-    m_pending = m_answer.head + m_answer.body;
-    m_answer.head.clear();
-    m_answer.body.clear();
-    m_pendingOffset = 0;
+    // Head and body are written from the buffers they came in; a body shared with other
+    // connections is not copied.
+    m_parts[0] = std::exchange(m_answer.head, QByteArray());
+    m_parts[1] = std::exchange(m_answer.body, QByteArray());
+    m_parts[2].clear();
+    m_part = 0;
+    m_partOffset = 0;
+    partsWritten(0);
     m_fileRemaining = m_answer.file ? m_answer.fileLength : 0;
     m_filePosition = m_answer.fileOffset;
     m_useSendfile = m_answer.file && m_answer.file->handle() >= 0;
-    if (m_useSendfile && m_fileRemaining >= kLongAnswer) {
-        const int size = longAnswerSendBuffer();
-        if (size > 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-    }
+    const int unsentLimit = kUnsentLimit;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsentLimit, sizeof unsentLimit);
     if (m_answer.file && !m_answer.file->seek(m_answer.fileOffset)) {
         finish();
         return;
@@ -183,90 +164,137 @@ void HttpConnection::readyWrite()
         writeSome();
 }
 
+void HttpConnection::partsWritten(qint64 count)
+{
+    while (m_part < kParts) {
+        const qint64 rest = m_parts[m_part].size() - m_partOffset;
+        if (count < rest) {
+            m_partOffset += count;
+            return;
+        }
+        count -= rest;
+        // A part that is out is let go at once; the chunk buffer is kept for the next chunk.
+        if (m_part < 2)
+            m_parts[m_part] = QByteArray();
+        ++m_part;
+        m_partOffset = 0;
+    }
+}
+
+qint64 HttpConnection::writeParts(qint64 budget, bool& full)
+{
+    iovec pieces[kParts];
+    int count = 0;
+    qint64 want = 0;
+    for (int i = m_part; i < kParts && want < budget; ++i) {
+        const qint64 offset = i == m_part ? m_partOffset : 0;
+        const qint64 length = std::min<qint64>(m_parts[i].size() - offset, budget - want);
+        if (length <= 0)
+            continue;
+        pieces[count].iov_base = const_cast<char*>(m_parts[i].constData() + offset);
+        pieces[count].iov_len = size_t(length);
+        ++count;
+        want += length;
+    }
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = size_t(count);
+    // When file bytes follow the head, the head waits for them so that both leave in the
+    // same segments instead of the head going out alone.
+    const int more = m_useSendfile && m_fileRemaining > 0 ? MSG_MORE : 0;
+    for (;;) {
+        const ssize_t n = ::sendmsg(m_fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT | more);
+        if (n >= 0) {
+            partsWritten(n);
+            // A short write means the socket's buffer is full: asking again now would only
+            // fail with EAGAIN, so the caller waits until the peer has read some.
+            full = n < want;
+            return n;
+        }
+        if (errno == EINTR)
+            continue;
+        full = true;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    }
+}
+
 void HttpConnection::writeSome()
 {
     qint64 budget = m_useSendfile ? kSendfileBudget : kWriteBudget;
     while (budget > 0) {
-        if (m_pendingOffset >= m_pending.size()) {
-            m_pending.clear();
-            m_pendingOffset = 0;
-            if (m_fileRemaining <= 0) {
-                startDraining();
+        if (m_part < kParts) {
+            bool full = false;
+            const qint64 n = writeParts(budget, full);
+            if (n < 0) {
+                finish(); // the peer went away
                 return;
             }
-            if (m_useSendfile) {
-                // The kernel copies the file to the socket: no pass through this process.
-                off_t offset = off_t(m_filePosition);
-                const qint64 want = std::min(m_fileRemaining, budget);
-                const ssize_t n = ::sendfile(m_fd, m_answer.file->handle(), &offset, size_t(want));
-                if (n > 0) {
-                    m_filePosition += n;
-                    m_fileRemaining -= n;
-                    budget -= n;
-                    m_lastProgress.restart();
-                    if (n < want && m_fileRemaining > 0) {
-                        // A short write means the socket's buffer is full: asking again now
-                        // would only fail with EAGAIN, so wait until the peer has read some.
-                        m_writeNotifier->setEnabled(true);
-                        return;
-                    }
-                    continue;
-                }
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                    m_writeNotifier->setEnabled(true);
-                    return;
-                }
-                if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                    // This file or socket cannot be sent that way: read and send instead.
-                    m_useSendfile = false;
-                    if (!m_answer.file->seek(m_filePosition)) {
-                        finish();
-                        return;
-                    }
-                    continue;
-                }
-                // The file shrank under us (0) or the peer went away: a short body and a
-                // closed connection.
-                finish();
-                return;
+            if (n > 0) {
+                m_bytesSent += n;
+                budget -= n;
+                m_lastProgress.restart();
             }
-            m_pending.resize(std::min(kChunkSize, m_fileRemaining));
-            const qint64 got = m_answer.file->read(m_pending.data(), m_pending.size());
-            if (got <= 0) {
-                // The file shrank under us: the peer sees a short body and a closed connection.
-                finish();
-                return;
-            }
-            m_pending.truncate(got);
-            m_fileRemaining -= got;
-            m_filePosition += got;
-        }
-        const qint64 want = std::min<qint64>(m_pending.size() - m_pendingOffset, budget);
-        // When file bytes follow the head, the head waits for them so that both leave in the
-        // same segments instead of the head going out alone.
-        const int more = m_useSendfile && m_fileRemaining > 0 ? MSG_MORE : 0;
-        const ssize_t n = ::send(m_fd, m_pending.constData() + m_pendingOffset, want,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT | more);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (full) {
                 m_writeNotifier->setEnabled(true);
                 return;
             }
-            finish(); // the peer went away
+            continue;
+        }
+        if (m_fileRemaining <= 0) {
+            startDraining();
             return;
         }
-        m_pendingOffset += n;
-        budget -= n;
-        m_lastProgress.restart();
-        if (n < want) {
-            // The socket's buffer is full (see above).
-            m_writeNotifier->setEnabled(true);
+        if (m_useSendfile) {
+            // The kernel copies the file to the socket: no pass through this process.
+            off_t offset = off_t(m_filePosition);
+            const qint64 want = std::min(m_fileRemaining, budget);
+            const ssize_t n = ::sendfile(m_fd, m_answer.file->handle(), &offset, size_t(want));
+            if (n > 0) {
+                m_filePosition += n;
+                m_fileRemaining -= n;
+                m_bytesSent += n;
+                budget -= n;
+                m_lastProgress.restart();
+                if (n < want && m_fileRemaining > 0) {
+                    // The socket's buffer is full (see writeParts).
+                    m_writeNotifier->setEnabled(true);
+                    return;
+                }
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                m_writeNotifier->setEnabled(true);
+                return;
+            }
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                // This file or socket cannot be sent that way: read and send instead.
+                m_useSendfile = false;
+                if (!m_answer.file->seek(m_filePosition)) {
+                    finish();
+                    return;
+                }
+                continue;
+            }
+            // The file shrank under us (0) or the peer went away: a short body and a
+            // closed connection.
+            finish();
             return;
         }
+        QByteArray& chunk = m_parts[2];
+        chunk.resize(std::min(kChunkSize, m_fileRemaining));
+        const qint64 got = m_answer.file->read(chunk.data(), chunk.size());
+        if (got <= 0) {
+            // The file shrank under us: the peer sees a short body and a closed connection.
+            finish();
+            return;
+        }
+        chunk.truncate(got);
+        m_fileRemaining -= got;
+        m_filePosition += got;
+        m_part = 2;
+        m_partOffset = 0;
     }
     // Budget spent: let the event loop serve the other connections first.
     m_writeNotifier->setEnabled(true);

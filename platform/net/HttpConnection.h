@@ -17,9 +17,12 @@ class QSocketNotifier;
 // The connection reads one request head, however many segments it arrives in: it reads until the
 // blank line that ends the head (see headLength), until more than kHeadLimit bytes have arrived,
 // or until kHeadTimeoutMs has passed, and hands what it has to onRequest. The answer given to
-// send() is written without blocking: the head and body from memory, then an optional stretch of
-// a file (with sendfile, or read and send where that fails), one bounded chunk at a time, so that
-// many connections make progress side by side and a peer that stops reading holds up nobody else.
+// send() is written without blocking: the head and body straight from the buffers handed in
+// (never copied, so a body shared between connections stays one buffer), then an optional stretch
+// of a file (with sendfile, or read and send where that fails), one bounded chunk at a time, so
+// that many connections make progress side by side and a peer that stops reading holds up nobody
+// else. The socket's send buffer is left to the system's tuning, and at most kUnsentLimit bytes
+// wait unsent in it: a download is only handed to the kernel as fast as the peer takes it.
 // When the answer is out the connection half-closes and drains what the peer still sends, so that
 // the final close never resets an answer the peer has not read yet; then onFinished runs.
 //
@@ -72,6 +75,8 @@ public:
     State state() const { return m_state; }
     // Time since the connection last moved a byte (or was accepted).
     qint64 millisecondsSinceProgress() const { return m_lastProgress.elapsed(); }
+    // The bytes of the answer written to the socket so far.
+    qint64 bytesSent() const { return m_bytesSent; }
 
     // The longest request head read, and the time it may take to arrive.
     static constexpr qint64 kHeadLimit = 8 * 1024;
@@ -83,16 +88,20 @@ public:
     // The same with sendfile, which costs this process no copying: larger turns mean fewer
     // trips through the event loop per file.
     static constexpr qint64 kSendfileBudget = 2 * 1024 * 1024;
-    // File answers at least this long are sent through a larger socket send buffer (of this
-    // size, where the system allows more than its own tuning would reach).
-    static constexpr qint64 kLongAnswer = 4 * 1024 * 1024;
-    static constexpr qint64 kLongAnswerSendBuffer = 4 * 1024 * 1024;
+    // The most answer bytes left waiting in the socket's send buffer before the peer has taken
+    // those ahead of them; writing resumes once fewer wait. Bounds the kernel memory a peer that
+    // reads slowly (or not at all) can pin, and lets progress follow what the peer reads.
+    static constexpr int kUnsentLimit = 256 * 1024;
 
 private:
     void readyRead();
     void deliverRequest();
     void readyWrite();
     void writeSome();
+    // Writes from the memory parts, at most `budget` bytes: the bytes written, or -1 when the
+    // peer has gone. `full` tells that the socket took less than was offered.
+    qint64 writeParts(qint64 budget, bool& full);
+    void partsWritten(qint64 count);
     void startDraining();
     void finish();
 
@@ -102,8 +111,14 @@ private:
     QSocketNotifier* m_writeNotifier = nullptr;
     QTimer* m_headTimer = nullptr;
     QByteArray m_request;
-    QByteArray m_pending;
-    qint64 m_pendingOffset = 0;
+    // What is still to be written from memory: the answer's head, its body, and the chunk of
+    // file last read (read and send only); m_part is the first part not yet out, m_partOffset
+    // how much of it is.
+    static constexpr int kParts = 3;
+    QByteArray m_parts[kParts];
+    int m_part = kParts;
+    qint64 m_partOffset = 0;
+    qint64 m_bytesSent = 0;
     Answer m_answer;
     qint64 m_fileRemaining = 0;
     qint64 m_filePosition = 0; // the next byte of the file to send

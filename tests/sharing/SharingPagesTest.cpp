@@ -242,6 +242,15 @@ TEST(SharingPages, TheCacheKeepsPagesPerSnapshotVersionOnly)
     library.recordings[0].name = QStringLiteral("Three");
     EXPECT_TRUE(page("All").contains(">Three</a>"));
 
+    // With a head, the page is handed out as one shared buffer while the head stays the same.
+    library.version = 9;
+    const QByteArray head = "<p>head</p>\n";
+    const QByteArray headed = cache.page(library, documents.path(), "All", head);
+    EXPECT_EQ(headed, head + page("All"));
+    EXPECT_TRUE(headed.isSharedWith(cache.page(library, documents.path(), "All", head)));
+    EXPECT_EQ(cache.page(library, documents.path(), "All", "<p>new</p>"),
+              "<p>new</p>" + page("All"));
+
     // Made-up categories cannot make it grow without end.
     library.version = 9;
     for (int i = 0; i < 3 * SharingPageCache::kMaxEntries; ++i)

@@ -3,6 +3,7 @@
 #include "SharingTestSupport.h"
 
 #include "platform/net/ListeningSocket.h"
+#include "sharing/WebRequest.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -292,4 +294,168 @@ TEST_F(SharingServer, TheArchivesAndHiddenMemosPhotosAreNotServed)
               fileHead(11, "text/plain") + "Salary talk");
     EXPECT_TRUE(exchange(port, "GET /Documents/secret.wav HTTP/1.1\r\n\r\n")
                     .startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+namespace {
+
+// The memory this process holds, from the kernel's count of its resident pages.
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    return statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+// A client that asks and then does not read, through a small receive buffer.
+int askWithoutReading(quint16 port, const QByteArray& request)
+{
+    const int fd = connectToPort(port);
+    const int small = 16 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
+    return fd;
+}
+
+// True once the answer has begun to arrive.
+bool answerBegun(int fd, int timeoutMs = 10000)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) > 0;
+}
+
+// Reads what is there now without waiting: the bytes read, or -1 once the peer has closed.
+qint64 readAvailable(int fd, qint64 most, QByteArray* into = nullptr)
+{
+    char buffer[65536];
+    qint64 total = 0;
+    while (total < most) {
+        const ssize_t n =
+            ::recv(fd, buffer, size_t(std::min<qint64>(most - total, sizeof buffer)), MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return -1;
+        if (n < 0)
+            break;
+        if (into)
+            into->append(buffer, n);
+        total += n;
+    }
+    return total;
+}
+
+} // namespace
+
+// Clients that ask for a large page and then read nothing hold their answers open; the page is
+// the cached one, shared between them, not one copy per connection.
+TEST_F(SharingServer, ClientsThatNeverReadALargePageShareOneCopyOfIt)
+{
+    constexpr int kRecordings = 10000;
+    // Names long enough that the page is well beyond what the kernel's socket buffers take in.
+    const QString longName(600, QLatin1Char('n'));
+    fixture.library->recordings.clear();
+    for (int i = 0; i < kRecordings; ++i)
+        fixture.library->recordings.push_back(
+            recordingEntry(QStringLiteral("REC%1.wav").arg(i),
+                           QStringLiteral("Memo %1 ").arg(i) + longName, "K\u00fcche"));
+    fixture.library->version = 1;
+    const quint16 port = fixture.start().tcpPort();
+    const QByteArray request = "GET /Category/All HTTP/1.1\r\n\r\n";
+    const qint64 pageSize = exchange(port, request).size();
+    ASSERT_GT(pageSize, 6 * 1024 * 1024);
+
+    constexpr int kClients = 24;
+    const qint64 before = residentBytes();
+    std::vector<int> fds;
+    for (int i = 0; i < kClients; ++i) {
+        fds.push_back(askWithoutReading(port, request));
+        ASSERT_TRUE(answerBegun(fds.back())) << "client " << i;
+    }
+    const qint64 growth = residentBytes() - before;
+    // One copy each would be kClients pages; a quarter of that leaves room for allocator noise.
+    EXPECT_LT(growth, kClients / 4 * pageSize)
+        << "grew by " << growth / (1024 * 1024) << " MB for " << kClients << " clients of a "
+        << pageSize / 1024 << " KB page";
+    for (int fd : fds)
+        ::close(fd);
+    // The server goes on serving the page whole.
+    EXPECT_EQ(exchange(port, request).size(), pageSize);
+}
+
+// The server serves 64 connections at once: one more is told at once that it is busy and closed;
+// once a place is free, a new connection is served again.
+TEST_F(SharingServer, ConnectionBeyondSixtyFourIsRefusedWithServiceUnavailable)
+{
+    fixture.documents.write(QStringLiteral("long.wav"), QByteArray(16 * 1024 * 1024, 'l'));
+    const quint16 port = fixture.start().tcpPort();
+    std::vector<int> fds;
+    for (int i = 0; i < 64; ++i) {
+        fds.push_back(askWithoutReading(port, "GET /Documents/long.wav HTTP/1.1\r\n\r\n"));
+        ASSERT_TRUE(answerBegun(fds.back())) << "client " << i;
+    }
+    const HttpConnection::Answer busy = WebRequest::serviceUnavailable();
+    ASSERT_TRUE(busy.head.startsWith("HTTP/1.1 503 Service Unavailable\r\n"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(exchange(port, "GET /Documents/notes.txt HTTP/1.1\r\n\r\n", 5000),
+              busy.head + busy.body);
+    EXPECT_LT(timer.elapsed(), 2500);
+    // A refused client that sends nothing is closed all the same.
+    const int silent = connectToPort(port);
+    EXPECT_EQ(readToEnd(silent, 5000), busy.head + busy.body);
+    ::close(silent);
+
+    ::close(fds.back());
+    fds.pop_back();
+    EXPECT_TRUE(waitFor([&] { return servesNotes(port); }, 5000));
+    for (int fd : fds)
+        ::close(fd);
+}
+
+// Downloads under a shortened deadline: one that stops reading is dropped once it has moved
+// nothing for the stall time, one that trickles along below the minimum rate is dropped too,
+// and one that reads slowly but steadily above it is served to the last byte.
+TEST_F(SharingServer, StalledAndTricklingDownloadsAreDroppedAndSlowSteadyOnesServed)
+{
+    const qsizetype size = 64 * 1024 * 1024;
+    const QByteArray content = patterned(size);
+    fixture.documents.write(QStringLiteral("long.wav"), content);
+    SharingController::Environment env = fixture.environment();
+    env.stallTimeout = std::chrono::milliseconds(2000);
+    env.minimumBytesPerSecond = 2 * 1024 * 1024;
+    fixture.controller = std::make_unique<SharingController>(env);
+    const quint16 port = fixture.start().tcpPort();
+
+    const QByteArray request = "GET /Documents/long.wav HTTP/1.1\r\n\r\n";
+    const int stalled = connectToPort(port);
+    const int trickling = connectToPort(port);
+    const int steady = connectToPort(port);
+    for (int fd : {stalled, trickling, steady})
+        ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
+    QByteArray steadyBytes;
+    qint64 trickled = 0;
+    bool trickleClosed = false;
+    QElapsedTimer timer;
+    timer.start();
+    // About 10 MB/s for the steady reader, 640 KB/s for the trickle (every 100 ms, at least the
+    // segment size, so that the server's writes keep moving).
+    for (int tick = 0; timer.elapsed() < 6000; ++tick) {
+        QThread::msleep(50);
+        ASSERT_GE(readAvailable(steady, 512 * 1024, &steadyBytes), 0) << "steady reader closed";
+        if (tick % 2 == 0 && !trickleClosed) {
+            const qint64 n = readAvailable(trickling, 64 * 1024);
+            trickleClosed = n < 0;
+            trickled += std::max<qint64>(n, 0);
+        }
+    }
+    EXPECT_TRUE(closedWithin(stalled, 3000));
+    EXPECT_TRUE(trickleClosed || closedWithin(trickling, 3000));
+    EXPECT_LT(trickled, size);
+    ::close(stalled);
+    ::close(trickling);
+
+    // The steady reader is still served, and gets every byte.
+    steadyBytes += readToEnd(steady, 20000);
+    ::close(steady);
+    EXPECT_EQ(steadyBytes.size(), fileHead(size, "audio/wav").size() + size);
+    EXPECT_TRUE(steadyBytes == fileHead(size, "audio/wav") + content);
 }
