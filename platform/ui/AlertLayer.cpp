@@ -18,6 +18,8 @@ void AlertLayer::setHost(QWidget* host)
     if (layer.m_host)
         layer.m_host->removeEventFilter(&layer);
     layer.m_host = host;
+    // A presentation asked for before there was a window to draw it in comes up now.
+    layer.showNext();
 }
 
 QWidget* AlertLayer::host()
@@ -104,11 +106,14 @@ void AlertLayer::showNext()
         m_queue.pop_front();
     if (m_queue.empty() || m_frontShown)
         return;
-    m_frontShown = true;
     Entry& front = m_queue.front();
     QWidget* host = hostFor(front.near);
+    // No window yet (an alert of the start-up, raised before the screens are built): it waits
+    // at the front, and comes up when a host is set. Without a screen at all it is only
+    // recorded by its owner.
     if (!host)
-        return; // no screen: the presentation is only recorded by its owner
+        return;
+    m_frontShown = true;
     auto* overlay = new QWidget(host);
     m_overlay = overlay;
     overlay->setObjectName(QStringLiteral("AlertLayerOverlay"));

@@ -19,7 +19,8 @@ public:
     using Builder = std::function<void(QWidget* overlay)>;
 
     // The view presentations are drawn over: the application view. Without one, the window of
-    // the view the presentation names, else the active window.
+    // the view the presentation names, else the active window. A presentation asked for while
+    // there is no window at all waits, and is drawn once a host is set.
     static void setHost(QWidget* host);
     static QWidget* host();
 

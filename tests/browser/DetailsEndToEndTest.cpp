@@ -76,6 +76,9 @@ TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
     app->applicationDidFinishLaunching();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // The first run's tip comes up over the window; answered, as a person would.
+    for (AlertView* alert : AlertView::visibleAlerts())
+        alert->dismissWithClickedButtonIndex(0);
 
     MouseFinger finger(&window);
     double t = 0;
@@ -126,10 +129,6 @@ TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
     tap(details->categoryDoneButton());
     EXPECT_EQ(details->modalViewController(), nullptr);
     EXPECT_EQ(details->categoryOfRecordingL()->text(), "Ideas");
-
-    // The first run's tip, still waiting for an answer, would keep the sheet from being drawn.
-    for (AlertView* alert : AlertView::visibleAlerts())
-        alert->dismissWithClickedButtonIndex(0);
 
     // A photo: the sheet, From Library, the picture, Choose.
     tap(details->photoPickerButton());
