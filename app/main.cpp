@@ -6,9 +6,11 @@
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/TransportView.h"
+#include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/ui/BundleImage.h"
+#include "platform/ui/ScaledWindow.h"
 #include "platform/ui/SwitchControl.h"
 #include "recorder/AudioViewController.h"
 #include "sharing/ExportController.h"
@@ -156,10 +158,40 @@ int main(int argc, char* argv[])
     AppDelegate::Environment environment;
     environment.documentsPath = documentsDirectory(parser, documentsOption);
     environment.userDefaults = std::make_shared<QSettings>();
+
+    // One copy per library: a second start on the same folder brings the running copy's window
+    // forward and ends, rather than loading the library again and writing over the other's.
+    QDir().mkpath(environment.documentsPath);
+    RunningInstance instance(environment.documentsPath);
+    const QByteArray shownPath = QDir::toNativeSeparators(environment.documentsPath).toLocal8Bit();
+    if (instance.outcome() == RunningInstance::Outcome::RaisedOther) {
+        std::fprintf(stderr,
+                     "sonavell: Sonavell is already running on %s; its window was brought "
+                     "forward\n",
+                     shownPath.constData());
+        return 0;
+    }
+    if (instance.outcome() == RunningInstance::Outcome::OtherNotAnswering) {
+        std::fprintf(stderr,
+                     "sonavell: Sonavell is already running on %s (process %lld) and does not "
+                     "answer; the library is not opened a second time\n",
+                     shownPath.constData(), static_cast<long long>(instance.otherProcess()));
+        return 1;
+    }
     AppDelegate appDelegate(environment);
     qCInfo(lcApp).noquote() << "Sonavell library in" << environment.documentsPath;
 
     MainInterface interface(appDelegate);
+    QObject::connect(&instance, &RunningInstance::raiseRequested, &app, [&interface] {
+        ScaledWindow* window = interface.scaledWindow();
+        if (window->isMinimized())
+            window->showNormal();
+        else
+            window->show();
+        window->raise();
+        window->activateWindow();
+        qCInfo(lcApp) << "A second start on this library brought the window forward";
+    });
     // A take that runs at the end (window closed, SIGINT, SIGTERM) is finished first, as its
     // stop button finishes it, so the library written next holds its length and quality.
     QObject::connect(&app, &QApplication::aboutToQuit, &appDelegate, [&appDelegate] {

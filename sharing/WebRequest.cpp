@@ -4,6 +4,7 @@
 #include "sharing/SharingPages.h"
 
 #include "core/Recording.h"
+#include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentPath.h"
 
 #include <QCoreApplication>
@@ -235,10 +236,11 @@ bool WebRequest::isPrivateDocument(const QString& name) const
     const QString relative =
         QDir(QFileInfo(m_documentsPath).canonicalFilePath()).relativeFilePath(path);
     // The archives hold every memo's name, hidden ones too; so do the copies set aside and the
-    // files a save writes before it renames them.
-    for (const QLatin1String archive :
-         {QLatin1String("recordings.plist"), QLatin1String("categories.plist")})
-        if (relative.startsWith(archive))
+    // files a save writes before it renames them. The lock file names this machine and process.
+    for (const QLatin1String own :
+         {QLatin1String("recordings.plist"), QLatin1String("categories.plist"),
+          QLatin1String(RunningInstance::kLockFileName)})
+        if (relative.startsWith(own))
             return true;
     if (m_library) {
         for (const auto& recording : m_library->recordings)

@@ -102,3 +102,58 @@ TEST(Executable, TerminationSignalsWriteTheLibrary)
         EXPECT_EQ(settings.value("RestoreCategory").toInt(), 0);
     }
 }
+
+TEST(Executable, OneRunningCopyPerLibrary)
+{
+    sonavell::test::ScratchDir dir;
+    const QString docs = dir.file("Documents");
+    auto startOn = [&](QProcess& process, const QString& folder) {
+        prepare(process, dir);
+        process.start(program(), {"-platform", "offscreen", "--documents", folder});
+    };
+    auto waitForLine = [](QProcess& process, QByteArray& output, const QByteArray& line) {
+        while (!output.contains(line) && process.waitForReadyRead(30000))
+            output += process.readAll();
+        return output.contains(line);
+    };
+
+    QProcess first;
+    QByteArray firstOutput;
+    startOn(first, docs);
+    ASSERT_TRUE(waitForLine(first, firstOutput, "Sonavell library in"))
+        << firstOutput.toStdString();
+
+    // A second start on the same folder brings the first one forward and ends, having opened
+    // nothing.
+    QProcess second;
+    startOn(second, docs);
+    ASSERT_TRUE(second.waitForFinished(30000));
+    const QByteArray secondOutput = second.readAll();
+    EXPECT_EQ(second.exitCode(), 0) << secondOutput.toStdString();
+    EXPECT_TRUE(secondOutput.contains("already running on")) << secondOutput.toStdString();
+    EXPECT_FALSE(secondOutput.contains("Sonavell library in")) << "the library is opened once";
+    EXPECT_TRUE(waitForLine(first, firstOutput, "brought the window forward"))
+        << firstOutput.toStdString();
+
+    // Another folder is another library: its copy runs beside the first.
+    QProcess other;
+    QByteArray otherOutput;
+    startOn(other, dir.file("Other"));
+    EXPECT_TRUE(waitForLine(other, otherOutput, "Sonavell library in"))
+        << otherOutput.toStdString();
+    other.terminate();
+    other.waitForFinished(30000);
+
+    // After a crash the lock is the dead copy's: the next start takes the library over.
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    QProcess third;
+    QByteArray thirdOutput;
+    startOn(third, docs);
+    EXPECT_TRUE(waitForLine(third, thirdOutput, "Sonavell library in"))
+        << thirdOutput.toStdString();
+    third.terminate();
+    ASSERT_TRUE(third.waitForFinished(30000));
+    EXPECT_EQ(third.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(docs + "/.sonavell.lock")) << "freed at exit";
+}

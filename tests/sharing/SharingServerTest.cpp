@@ -274,7 +274,7 @@ TEST_F(SharingServer, TheArchivesAndHiddenMemosPhotosAreNotServed)
                                    hidden};
     for (const char* name :
          {"recordings.plist", "categories.plist", "recordings.plist.unreadable-20261209-101500",
-          "secret.jpg", "a.jpg", "secret.wav"})
+          "secret.jpg", "a.jpg", "secret.wav", ".sonavell.lock"})
         fixture.documents.write(QString::fromLatin1(name), "Salary talk");
     ASSERT_TRUE(
         QFile::link(fixture.documents.file("secret.jpg"), fixture.documents.file("alias.jpg")));
@@ -286,7 +286,8 @@ TEST_F(SharingServer, TheArchivesAndHiddenMemosPhotosAreNotServed)
     for (const char* path :
          {"/Documents/recordings.plist", "/Documents/categories.plist",
           "/Documents/recordings.plist.unreadable-20261209-101500", "/Documents/secret.jpg",
-          "/Documents/alias.jpg", "/Documents/./secret.jpg", "/Documents/%72ecordings.plist"})
+          "/Documents/alias.jpg", "/Documents/./secret.jpg", "/Documents/%72ecordings.plist",
+          "/Documents/.sonavell.lock"})
         EXPECT_EQ(exchange(port, QByteArray("GET ") + path + " HTTP/1.1\r\n\r\n"), notFound)
             << path;
     // A shown memo's photo is served; so is a hidden memo's sound, by its file name.
