@@ -402,6 +402,7 @@ void AudioViewController::cancelPendingTake()
     }
     m_countDown = 0.0f;
     AudioSession::instance().setActive(false);
+    setTextColour(m_statusSign, kReadoutColour);
     m_dbView->changeTransport(m_clipLength > 0.0, false, false);
 }
 
@@ -414,6 +415,7 @@ void AudioViewController::configureAndStartRecording()
         // The transport goes back to ready at once: a counter running over nothing would
         // pass for a take.
         AudioSession::instance().setActive(false);
+        setTextColour(m_statusSign, kReadoutColour);
         m_dbView->changeTransport(m_clipLength > 0.0, false, false);
         m_dbView->setupToolbar();
         showAlert(message);
@@ -661,6 +663,8 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
         qCInfo(lcRecorder) << "recording just stopped.";
         const QString reason = m_audioRecorder->stopReason();
         m_audioRecorder.reset();
+        // The red position belongs to a running take only.
+        setTextColour(m_statusSign, kReadoutColour);
         if (deviceLost) {
             // The take ends as the stop button ends it; what was captured is in the file.
             m_interruptedOnRecording = false;
