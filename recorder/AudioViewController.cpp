@@ -402,6 +402,7 @@ void AudioViewController::cancelPendingTake()
     }
     m_countDown = 0.0f;
     AudioSession::instance().setActive(false);
+    setTextColour(m_statusSign, kReadoutColour);
     m_dbView->changeTransport(m_clipLength > 0.0, false, false);
 }
 
@@ -414,6 +415,7 @@ void AudioViewController::configureAndStartRecording()
         // The transport goes back to ready at once: a counter running over nothing would
         // pass for a take.
         AudioSession::instance().setActive(false);
+        setTextColour(m_statusSign, kReadoutColour);
         m_dbView->changeTransport(m_clipLength > 0.0, false, false);
         m_dbView->setupToolbar();
         showAlert(message);
@@ -661,6 +663,8 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
         qCInfo(lcRecorder) << "recording just stopped.";
         const QString reason = m_audioRecorder->stopReason();
         m_audioRecorder.reset();
+        // The red position belongs to a running take only.
+        setTextColour(m_statusSign, kReadoutColour);
         if (deviceLost) {
             // The take ends as the stop button ends it; what was captured is in the file.
             m_interruptedOnRecording = false;
@@ -785,17 +789,23 @@ void AudioViewController::resumeEngine(AudioQueueObject* engine)
 void AudioViewController::locatorValueChanged(float value)
 {
     const float max = m_dbView->locatorControl()->max();
+    TransportView* transport = m_dbView->transportView();
     if (!m_changingVolume) {
+        // A take always writes at the clip's end, so while it runs the clip is as long as the
+        // take's position: the length read-out grows with it (the clip is measured again when
+        // the take stops) and never shows less than the position.
+        double length = m_clipLength;
+        if (transport->recording())
+            length = std::max(length, double(value));
         m_statusSign->setText(AppDelegate::makeTimeStringFromSamps(
             double(value) * m_recordQuality, int16_t(m_timeUnits), m_recordQuality));
         m_label1->setText(tr("of"));
         m_label2->setText(AppDelegate::makeTimeStringFromSamps(
-            m_recordQuality * m_clipLength, int16_t(m_timeUnits), m_recordQuality));
+            m_recordQuality * length, int16_t(m_timeUnits), m_recordQuality));
     }
     if (m_isScrubbing && m_audioPlayer) {
         m_audioPlayer->scrubTo(uint64_t(std::max(0.0, double(value) * m_recordQuality)));
     }
-    TransportView* transport = m_dbView->transportView();
     if (transport->recording()) {
         m_dbView->timeMeterView()->updateMeters(0.0f);
         return;

@@ -185,6 +185,7 @@ TEST_F(RecorderFixture, ARefusedTakeOrPlaybackLeavesTheTransportReadyForTheNextT
         transport()->doRecord();
         EXPECT_EQ(avc->audioRecorder(), nullptr);
         EXPECT_FALSE(transport()->recording());
+        EXPECT_NE(avc->statusSign()->palette().color(QPalette::WindowText), QColor(Qt::red));
         EXPECT_EQ(avc->bargraphTimer(), nullptr);
         transport()->doPlay();
         EXPECT_EQ(avc->audioPlayer(), nullptr);
