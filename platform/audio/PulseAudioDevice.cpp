@@ -55,6 +55,7 @@ private:
 
 constexpr int kStreamTimeoutMs = 3000;
 constexpr int kQueryTimeoutMs = 1000;
+constexpr pa_usec_t kRetryIntervalUsec = 500 * 1000;
 
 // What the server and its mixers show for us: the application's name, id and icon.
 void nameApplication(pa_proplist* properties)
@@ -76,7 +77,6 @@ bool waitForOperation(pa_threaded_mainloop* loop, pa_operation* op)
     pa_operation_unref(op);
     return done;
 }
-constexpr pa_usec_t kRetryIntervalUsec = 500 * 1000;
 
 } // namespace
 
