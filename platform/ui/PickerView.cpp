@@ -17,6 +17,7 @@ PickerView::PickerView(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
+        emit selectionChanged();
         if (row >= 0)
             emit didSelectRow(row, 0);
     });
@@ -46,6 +47,7 @@ void PickerView::reloadAllComponents()
         m_list->addItem(m_dataSource->pickerViewTitleForRow(this, row, 0));
     if (rows > 0)
         m_list->setCurrentRow(std::clamp(previous, 0, rows - 1));
+    emit selectionChanged();
 }
 
 int PickerView::numberOfRowsInComponent(int component) const
@@ -64,8 +66,11 @@ void PickerView::selectRow(int row, int component, bool)
 {
     if (component != 0 || row < 0 || row >= m_list->count())
         return;
-    const QSignalBlocker blocker(m_list);
-    m_list->setCurrentRow(row);
+    {
+        const QSignalBlocker blocker(m_list);
+        m_list->setCurrentRow(row);
+    }
+    emit selectionChanged();
 }
 
 QString PickerView::titleForRow(int row, int component) const

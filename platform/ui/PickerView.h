@@ -26,7 +26,7 @@ public:
     int numberOfRowsInComponent(int component) const;
     // The selected row of the column, or -1 when the column has no rows.
     int selectedRowInComponent(int component) const;
-    // Selects a row from code; no signal is sent.
+    // Selects a row from code; didSelectRow is not sent (selectionChanged is).
     void selectRow(int row, int component, bool animated);
     QString titleForRow(int row, int component) const;
     // Where a row is drawn, in the coordinates of rowsViewport() (the widget that takes taps).
@@ -36,6 +36,9 @@ public:
 signals:
     // The user chose a row: moved the selection to it, or tapped the row already selected.
     void didSelectRow(int row, int component);
+    // The selection may have moved, whoever moved it: the user, selectRow or a reload (which can
+    // also leave the column without rows). selectedRowInComponent gives the row now selected.
+    void selectionChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -68,6 +68,25 @@ TEST(PickerView, ATapOnTheSelectedRowChoosesItOnce)
     EXPECT_EQ(picker.titleForRow(2, 0), "Row 2");
 }
 
+TEST(PickerView, EveryMoveOfTheSelectionIsReported)
+{
+    Rows rows;
+    PickerView picker;
+    picker.resize(200, 200);
+    picker.setDataSource(&rows);
+    picker.show();
+    int changes = 0;
+    QObject::connect(&picker, &PickerView::selectionChanged, [&] { ++changes; });
+    picker.reloadAllComponents();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(picker.selectedRowInComponent(0), 0);
+    picker.selectRow(2, 0, false);
+    EXPECT_EQ(changes, 2);
+    QTest::mouseClick(picker.rowsViewport(), Qt::LeftButton, {}, picker.rectForRow(1).center());
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(picker.selectedRowInComponent(0), 1);
+}
+
 TEST(ModalScreen, AnAnimatedDismissalHidesAtOnceAndSlidesAPictureAway)
 {
     ViewController host;
