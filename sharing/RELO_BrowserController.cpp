@@ -114,18 +114,25 @@ void RELO_BrowserController::buildScreen()
     sendingLabel = new QLabel(tr("Sending…"), this);
     failedLabel =
         new QLabel(tr("Sending failed: the receiver went away or stopped answering."), this);
-    for (QLabel* label : {connectingLabel, connectedLabel, acceptedLabel, rejectedLabel,
-                          sendingLabel, failedLabel}) {
-        label->setWordWrap(true);
-        label->setHidden(true);
-        layout->addWidget(label);
-    }
+    sentLabel = new QLabel(tr("Sent."), this);
     progressBar = new ProgressView(this);
-    progressBar->setHidden(true);
-    layout->addWidget(progressBar);
+    for (QWidget* notice : notices()) {
+        if (auto* label = qobject_cast<QLabel*>(notice))
+            label->setWordWrap(true);
+        notice->setHidden(true);
+        layout->addWidget(notice);
+    }
     layout->addStretch();
 
+    m_noticeHold = new QTimer(this);
+    m_noticeHold->setSingleShot(true);
+    m_noticeHold->setTimerType(Qt::PreciseTimer);
+    connect(m_noticeHold, &QTimer::timeout, this, [this] { showWaitingCodes(); });
+
     cancelButton->setEnabled(false);
+    updateSendButton();
+    connect(receiverPicker, &PickerView::selectionChanged, this,
+            &RELO_BrowserController::updateSendButton);
     connect(sendButton, &QPushButton::clicked, this, &RELO_BrowserController::pushIt);
     connect(cancelButton, &QPushButton::clicked, this, &RELO_BrowserController::cancelSend);
     connect(doneButton, &QPushButton::clicked, this, &RELO_BrowserController::doneRequested);
@@ -143,17 +150,29 @@ void RELO_BrowserController::viewWillAppear(bool animated)
                                          QString::fromLatin1(kServiceDomain));
     }
     curRecording = m_env.currentRecording ? m_env.currentRecording() : nullptr;
+    showWaitingCodes(true);
     cancelButton->setEnabled(false);
-    for (QLabel* label :
-         {connectingLabel, connectedLabel, acceptedLabel, rejectedLabel, sendingLabel, failedLabel})
-        label->setHidden(true);
-    progressBar->setHidden(true);
+    hideNotices();
+    updateSendButton();
+}
+
+std::array<QWidget*, 8> RELO_BrowserController::notices() const
+{
+    return {connectingLabel, connectedLabel, acceptedLabel, rejectedLabel,
+            sendingLabel,    failedLabel,    sentLabel,     progressBar};
+}
+
+void RELO_BrowserController::hideNotices()
+{
+    for (QWidget* notice : notices())
+        notice->setHidden(true);
     progressBar->setProgress(0.0f);
 }
 
 void RELO_BrowserController::viewWillDisappear(bool animated)
 {
     ViewController::viewWillDisappear(animated);
+    showWaitingCodes(true);
     // The search ends and the list goes with it at once, so a quick return always starts a new
     // search on an empty list.
     if (browser) {
@@ -186,6 +205,10 @@ void RELO_BrowserController::pushIt()
         m_pushThread.reset();
     }
     cancelCurrentOperation = false;
+    // A new attempt starts on a clean screen: what the last one left (its failed or sent notice,
+    // or anything still waiting to be shown) goes now, even if this one ends at once.
+    showWaitingCodes(true);
+    hideNotices();
     PushJob job;
     if (curRecording) {
         job.recordingName = curRecording->name();
@@ -197,10 +220,9 @@ void RELO_BrowserController::pushIt()
         connectingLabel->setText(tr("Connecting to %1…").arg(service.name()));
         connectedLabel->setText(tr("Connected to %1.").arg(service.name()));
         sendingLabel->setText(tr("Sending “%1”…").arg(job.recordingName));
+        sentLabel->setText(tr("Sent “%1” to %2.").arg(job.recordingName, service.name()));
         job.receiverSelected = true;
-        job.endpoint.hostName = service.hostName();
-        job.endpoint.port = service.hostName().isEmpty() ? -1 : service.port();
-        job.endpoint.addresses = service.addresses();
+        job.endpoint = selectedEndpoint();
     }
     m_pushThread.reset(QThread::create([this, job] { pushItThread(job); }));
     m_pushThread->start();
@@ -210,6 +232,8 @@ void RELO_BrowserController::cancelSend()
 {
     cancelCurrentOperation = true;
     wakePushThread();
+    // A notice kept up past its push (the rejected notice, a finished transfer) goes at once.
+    showWaitingCodes(true);
 }
 
 void RELO_BrowserController::wakePushThread()
@@ -223,45 +247,49 @@ void RELO_BrowserController::wakePushThread()
 
 void RELO_BrowserController::updateMyUI(int code)
 {
-    auto show = [](QWidget* widget, bool shown) { widget->setHidden(!shown); };
-    auto controls = [&](bool busy, bool connecting, bool connected, bool accepted, bool rejected,
-                        bool sending, bool failed, bool bar) {
+    // The notices and the bar in `shown` are shown, every other one is hidden.
+    auto controls = [&](bool busy, std::initializer_list<QWidget*> shown) {
+        m_busy = busy;
         doneButton->setEnabled(!busy);
-        sendButton->setEnabled(!busy);
         cancelButton->setEnabled(busy);
-        show(connectingLabel, connecting);
-        show(connectedLabel, connected);
-        show(acceptedLabel, accepted);
-        show(rejectedLabel, rejected);
-        show(sendingLabel, sending);
-        show(failedLabel, failed);
-        show(progressBar, bar);
+        updateSendButton();
+        for (QWidget* notice : notices())
+            notice->setHidden(std::find(shown.begin(), shown.end(), notice) == shown.end());
     };
     switch (code) {
     case kIdle:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
+        controls(false, {});
+        progressBar->setProgress(0.0f);
+        break;
     case kFailed:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(false, false, false, false, false, false, code == kFailed, false);
+        controls(false, {failedLabel});
+        progressBar->setProgress(0.0f);
+        break;
+    case kSent:
+        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
+        controls(false, {sentLabel});
         progressBar->setProgress(0.0f);
         break;
     case kConnecting:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, true, false, false, false, false, false, false);
+        controls(true, {connectingLabel});
         progressBar->setProgress(0.0f);
         break;
     case kConnected:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, false, true, false, false, false, false, false);
+        controls(true, {connectedLabel});
         progressBar->setProgress(0.0f);
         break;
     case kRejected:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(true, false, false, false, true, false, false, false);
+        controls(true, {rejectedLabel});
         progressBar->setProgress(0.0f);
         break;
     case kSending:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, false, true, true, false, true, false, true);
+        controls(true, {connectedLabel, acceptedLabel, sendingLabel, progressBar});
         progressBar->setProgress(static_cast<float>(m_progressPercent.load()));
         break;
     case kProgress:
@@ -276,7 +304,49 @@ void RELO_BrowserController::updateMyUI(int code)
 void RELO_BrowserController::requestScreen(int code)
 {
     QMetaObject::invokeMethod(
-        this, [this, code] { updateMyUI(code); }, Qt::QueuedConnection);
+        this,
+        [this, code] {
+            m_waitingCodes.push_back(code);
+            showWaitingCodes();
+        },
+        Qt::QueuedConnection);
+}
+
+void RELO_BrowserController::showWaitingCodes(bool all)
+{
+    if (all)
+        m_noticeHold->stop();
+    while (!m_waitingCodes.empty()) {
+        const int code = m_waitingCodes.front();
+        // A progress update takes no notice down: it goes through while the transfer is held.
+        if (m_noticeHold->isActive() && code != kProgress)
+            return;
+        m_waitingCodes.pop_front();
+        updateMyUI(code);
+        const int hold = code == kRejected  ? kRejectedShownMs
+                         : code == kSending ? kTransferShownMs
+                                            : 0;
+        if (hold > 0 && !all)
+            m_noticeHold->start(hold);
+    }
+}
+
+StreamPair::Endpoint RELO_BrowserController::selectedEndpoint() const
+{
+    StreamPair::Endpoint endpoint;
+    const int row = receiverPicker->selectedRowInComponent(0);
+    if (row < 0 || row >= static_cast<int>(m_services.size()))
+        return endpoint;
+    const NetService& service = *m_services[row];
+    endpoint.hostName = service.hostName();
+    endpoint.port = service.hostName().isEmpty() ? -1 : service.port();
+    endpoint.addresses = service.addresses();
+    return endpoint;
+}
+
+void RELO_BrowserController::updateSendButton()
+{
+    sendButton->setEnabled(!m_busy && !selectedEndpoint().isEmpty());
 }
 
 // ---- Receiver list (main thread) ----
@@ -413,7 +483,7 @@ void RELO_BrowserController::pushItThread(const PushJob& job)
     }
     const bool failed = m_pushFailed;
     shutDownConnection();
-    requestScreen(failed ? kFailed : kIdle);
+    requestScreen(failed ? kFailed : m_fileExhausted ? kSent : kIdle);
     // Streams dropped from their own callbacks are freed before the thread ends.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

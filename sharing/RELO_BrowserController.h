@@ -9,8 +9,10 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,6 +25,7 @@ class QFile;
 class QLabel;
 class QPushButton;
 class QThread;
+class QTimer;
 class Recording;
 
 // The push screen: sends the current recording's WAV file straight to another device on the
@@ -32,8 +35,18 @@ class Recording;
 //
 // The transfer runs on a push thread of its own (one per Send) whose event loop delivers the
 // stream events; the screen is updated on the main thread through screen codes (updateMyUI):
-// 0 idle, 1 connecting, 2 connected, 3 rejected, 4 accepted and sending, 5 progress, and 6 idle
-// after a failed push (the failed notice stays until the next push or appearance).
+// 0 idle, 1 connecting, 2 connected, 3 rejected, 4 accepted and sending, 5 progress, 6 idle
+// after a failed push and 7 idle after a push whose file went out whole (the failed and the sent
+// notice stay until the next push or appearance).
+//
+// The push thread's codes can follow each other faster than the screen is drawn (a short memo
+// is out, or a rejection in, within milliseconds), so the main thread shows them in order but
+// keeps the rejected notice up for kRejectedShownMs, and the transfer (its notices and the bar)
+// for kTransferShownMs, before a later code takes them down. Cancel, Send and a new appearance
+// show what is still waiting at once.
+//
+// Send is enabled only while no push is under way and the picker's selected row is a receiver
+// whose address is known.
 //
 // A push ends when the file is out, when the receiver rejects, when the user cancels (noticed
 // within a second), or as a failure when the connection breaks or closes early, or when the
@@ -106,6 +119,7 @@ public:
         kSending = 4,
         kProgress = 5,
         kFailed = 6,
+        kSent = 7,
     };
 
     static constexpr const char* kServiceType = "_relo._tcp.";
@@ -113,6 +127,9 @@ public:
     static constexpr qint64 kChunkSize = 512;
     static constexpr qint64 kReplyReadSize = 16384;
     static constexpr double kResolveTimeout = 5.0;
+    // How long the rejected notice, and a transfer's notices and bar, stay up at least.
+    static constexpr int kRejectedShownMs = 2000;
+    static constexpr int kTransferShownMs = 750;
 
     // Controls, in the order of the screen's fields.
     PickerView* receiverPicker = nullptr;
@@ -125,6 +142,7 @@ public:
     QLabel* rejectedLabel = nullptr;
     QLabel* sendingLabel = nullptr;
     QLabel* failedLabel = nullptr;
+    QLabel* sentLabel = nullptr;
     ProgressView* progressBar = nullptr;
     NetworkActivityIndicator* activityIndicator = nullptr;
 
@@ -155,6 +173,17 @@ private:
     void pushItThread(const PushJob& job);
     void shutDownConnection();
     void requestScreen(int code);
+    // Shows the codes that wait, in order, as far as the notice on screen allows; with
+    // `all`, every one of them at once. Main thread.
+    void showWaitingCodes(bool all = false);
+    // Hides every notice and the bar and sets the bar to 0 (the controls stay as they are).
+    void hideNotices();
+    // The notices and the bar, each shown only by the screen codes that name it.
+    std::array<QWidget*, 8> notices() const;
+    // The endpoint of the receiver selected in the picker; empty when there is none or its
+    // address is not known yet.
+    StreamPair::Endpoint selectedEndpoint() const;
+    void updateSendButton();
     // Writes what is pending, or the next chunk of the file; push thread.
     void sendFromFile();
     void writePending();
@@ -170,6 +199,11 @@ private:
     // How many times each listed name has been found (once per interface and protocol).
     std::map<QString, int> m_sightings;
     std::unique_ptr<QThread> m_pushThread;
+    // Codes from the push thread not shown yet, and the time the notice on screen still stays.
+    std::deque<int> m_waitingCodes;
+    QTimer* m_noticeHold = nullptr;
+    // A push is under way on the screen (codes 1 to 4 shown last).
+    bool m_busy = false;
 
     // Shared between the threads.
     std::atomic<bool> cancelCurrentOperation{false};

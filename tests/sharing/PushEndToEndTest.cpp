@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 
@@ -90,12 +91,14 @@ TEST(PushEndToEnd, AnAcceptedRecordingArrivesByteForByte)
     ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty())
         << receiver.process.readAllStandardError().toStdString();
     PushScreenFixture f;
+    PushWindow window(f.screen.get());
     const QByteArray wav = patterned(300 * 1024 + 17);
     f.addRecording(QStringLiteral("Lecture 3"), wav);
     ASSERT_TRUE(f.appearAndSelect(receiver.name));
     ASSERT_TRUE(f.sendAndWait());
     EXPECT_EQ(f.milestones(),
-              (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kSending, Code::kIdle}));
+              (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kSending, Code::kSent}));
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->sentLabel));
     EXPECT_FALSE(
         receiver.waitForLine(QStringLiteral("Saved \"Lecture 3\" from 127.0.0.1")).isEmpty());
     EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Lecture 3.wav")), wav);
@@ -103,9 +106,13 @@ TEST(PushEndToEnd, AnAcceptedRecordingArrivesByteForByte)
     // The same name again is saved beside the first, which stays as it was.
     const QByteArray other = patterned(5000).toUpper();
     f.addRecording(QStringLiteral("Lecture 3"), other);
-    f.screen->viewWillAppear(false);
-    ASSERT_TRUE(f.select(receiver.name));
-    ASSERT_TRUE(f.sendAndWait());
+    f.screen->curRecording = f.recording;
+    f.codes.clear();
+    f.screen->sendButton->click();
+    EXPECT_TRUE(f.screen->sentLabel->isHidden()); // the last push's notice goes at once
+    ASSERT_TRUE(waitFor([&] {
+        return !f.screen->isPushRunning() && !f.codes.empty() && f.codes.back() == Code::kSent;
+    }));
     EXPECT_FALSE(
         receiver.waitForLine(QStringLiteral("Saved \"Lecture 3\" from 127.0.0.1 (5000")).isEmpty());
     EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Lecture 3.wav")), wav);
@@ -117,9 +124,22 @@ TEST(PushEndToEnd, ARejectingReceiverShowsTheRejectedNotice)
     ReceiverProcess receiver({QStringLiteral("--reject")});
     ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
     PushScreenFixture f;
+    PushWindow window(f.screen.get());
     f.addRecording(QStringLiteral("Not wanted"), patterned(4000));
     ASSERT_TRUE(f.appearAndSelect(receiver.name));
-    ASSERT_TRUE(f.sendAndWait());
+    f.screen->sendButton->click();
+    // The rejected notice comes up, and every frame of the second after shows it.
+    ASSERT_TRUE(waitFor([&] {
+        return bool(window.showsText(window.frame(), f.screen->rejectedLabel));
+    })) << "the rejected notice never showed";
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < 1000) {
+        ASSERT_TRUE(window.showsText(window.frame(), f.screen->rejectedLabel))
+            << shown.elapsed() << " ms";
+        pumpEvents(100);
+    }
+    ASSERT_TRUE(waitFor([&] { return !f.screen->isPushRunning() && f.codes.size() >= 4; }));
     EXPECT_EQ(f.codes, (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kRejected,
                                          Code::kIdle}));
     EXPECT_FALSE(receiver.waitForLine(QStringLiteral("Rejected \"Not wanted\"")).isEmpty());
@@ -131,20 +151,28 @@ TEST(PushEndToEnd, AReceiverKilledMidPushFailsThePushAndKeepsNothing)
     ReceiverProcess receiver({QStringLiteral("--accept")});
     ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
     PushScreenFixture f;
+    PushWindow window(f.screen.get());
     // Far more than the loopback's buffers hold, so the push is still running when the
     // receiver stops.
     f.addRecording(QStringLiteral("Long take"), patterned(64 * 1024 * 1024));
     ASSERT_TRUE(f.appearAndSelect(receiver.name));
     f.screen->sendButton->click();
-    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() >= Code::kSending; }));
+    // Stopped once a tenth is out, the transfer holds still on screen: its notices and the bar.
+    ASSERT_TRUE(waitFor([&] {
+        return !f.codes.empty() && f.codes.back() >= Code::kSending &&
+               f.screen->progressBar->progress() >= 0.1f;
+    }));
     ::kill(static_cast<pid_t>(receiver.process.processId()), SIGSTOP);
     pumpEvents(200);
     EXPECT_LT(f.screen->progressPercent(), 1.0);
+    const QImage frame = window.frame();
+    EXPECT_TRUE(window.showsText(frame, f.screen->sendingLabel));
+    EXPECT_TRUE(window.showsProgress(frame, f.screen->progressBar));
     ::kill(static_cast<pid_t>(receiver.process.processId()), SIGKILL);
     ASSERT_TRUE(waitFor([&] {
         return !f.screen->isPushRunning() && !f.codes.empty() && f.codes.back() == Code::kFailed;
     }));
-    EXPECT_FALSE(f.screen->failedLabel->isHidden());
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->failedLabel));
     EXPECT_TRUE(f.screen->sendButton->isEnabled());
     EXPECT_EQ(receiver.files(), QStringList());
 }
@@ -173,7 +201,7 @@ TEST(PushEndToEnd, HostileNamesStayInsideTheFolder)
         f.addRecording(name, wav);
         f.screen->curRecording = f.recording;
         ASSERT_TRUE(f.sendAndWait());
-        EXPECT_EQ(f.codes.back(), Code::kIdle);
+        EXPECT_EQ(f.codes.back(), Code::kSent);
         ASSERT_TRUE(waitFor([&] { return QFile::exists(receiver.scratch.file(file)); }, 5000));
         EXPECT_EQ(readFile(receiver.scratch.file(file)), wav);
         expected << file;

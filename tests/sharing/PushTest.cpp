@@ -175,7 +175,7 @@ TEST(Push, SendsTheHeaderThenTheFileInChunksOfFiveHundredTwelve)
         receiver.send("RELO/1.0\nAccept\n");
         EXPECT_EQ(receiver.read(size), wav);
         EXPECT_TRUE(receiver.closedBySender());
-        ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kIdle; }));
+        ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
 
         const std::vector<qint64> chunks =
             size == 1024 ? std::vector<qint64>{512, 512} : std::vector<qint64>{512, 512, 276};
@@ -185,7 +185,7 @@ TEST(Push, SendsTheHeaderThenTheFileInChunksOfFiveHundredTwelve)
         writes.erase(writes.begin());
         EXPECT_EQ(writes, chunks);
         EXPECT_EQ(f.milestones(), (std::vector<int>{Code::kConnecting, Code::kConnected,
-                                                    Code::kSending, Code::kIdle}));
+                                                    Code::kSending, Code::kSent}));
         EXPECT_DOUBLE_EQ(f.screen->progressPercent(), 1.0);
         EXPECT_TRUE(f.screen->sendButton->isEnabled());
         EXPECT_TRUE(f.screen->doneButton->isEnabled());
@@ -209,7 +209,7 @@ TEST(Push, BytesTheConnectionDidNotTakeAreSentBeforeTheNextChunk)
     receiver.send("RELO/1.0\nAccept\n");
     EXPECT_EQ(receiver.read(1300), wav);
     EXPECT_TRUE(receiver.closedBySender());
-    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kIdle; }));
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
     EXPECT_DOUBLE_EQ(f.screen->progressPercent(), 1.0);
 }
 
@@ -237,13 +237,14 @@ TEST(Push, OnlyAWholeAnswerInOneReadCounts)
     // Only the first 15 bytes are compared: "Accepted" accepts.
     receiver.send("RELO/1.0\nAccepted\n");
     EXPECT_EQ(receiver.read(700), wav);
-    EXPECT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kIdle; }));
+    EXPECT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
 }
 
 TEST(Push, ARejectionShowsItsNoticeThenIdle)
 {
     RawReceiver receiver;
     PushScreenFixture f;
+    PushWindow window(f.screen.get());
     f.addRecording(QStringLiteral("Unwanted"), patterned(2000));
     ASSERT_TRUE(f.appearAndSelect(receiver.name));
     f.screen->sendButton->click();
@@ -251,10 +252,98 @@ TEST(Push, ARejectionShowsItsNoticeThenIdle)
     receiver.read(header("Unwanted", 2000).size());
     receiver.send("RELO/1.0\nReject\n");
     EXPECT_TRUE(receiver.closedBySender());
+    // The push is over at once, but the notice comes up and stays long enough to be read.
+    ASSERT_TRUE(waitFor([&] {
+        return bool(window.showsText(window.frame(), f.screen->rejectedLabel));
+    })) << "the rejected notice never showed";
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < 1000) {
+        const QImage frame = window.frame();
+        ASSERT_TRUE(window.showsText(frame, f.screen->rejectedLabel)) << shown.elapsed() << " ms";
+        EXPECT_FALSE(f.screen->sendButton->isEnabled());
+        pumpEvents(100);
+    }
     ASSERT_TRUE(waitFor([&] { return !f.screen->isPushRunning() && f.codes.size() >= 4; }));
     EXPECT_EQ(f.codes, (std::vector<int>{Code::kConnecting, Code::kConnected, Code::kRejected,
                                          Code::kIdle}));
     EXPECT_TRUE(f.screen->rejectedLabel->isHidden());
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+}
+
+TEST(Push, TheTransferShowsItsNoticesAndHowMuchIsOutThenTheSentNotice)
+{
+    RawReceiver receiver;
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    // Far more than the loopback's buffers hold, so the receiver sets the pace.
+    constexpr int kSize = 24 * 1024 * 1024;
+    const QByteArray wav = patterned(kSize);
+    f.addRecording(QStringLiteral("Long take"), wav);
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    f.screen->sendButton->click();
+    ASSERT_TRUE(receiver.accept());
+    receiver.read(header("Long take", kSize).size());
+    receiver.send("RELO/1.0\nAccept\n");
+    QByteArray arrived;
+    double drawnBefore = 0.0;
+    for (int part = 1; part <= 3; ++part) {
+        SCOPED_TRACE(part);
+        arrived += receiver.read(kSize / 6);
+        pumpEvents(200);
+        const QImage frame = window.frame();
+        EXPECT_TRUE(window.showsText(frame, f.screen->connectedLabel));
+        EXPECT_TRUE(window.showsText(frame, f.screen->acceptedLabel));
+        EXPECT_TRUE(window.showsText(frame, f.screen->sendingLabel));
+        EXPECT_TRUE(window.showsProgress(frame, f.screen->progressBar));
+        // The bar grows as the receiver takes more.
+        EXPECT_GT(f.screen->progressBar->progress(), drawnBefore);
+        EXPECT_LT(f.screen->progressBar->progress(), 1.0f);
+        drawnBefore = f.screen->progressBar->progress();
+    }
+    arrived += receiver.read(kSize - arrived.size(), 20000);
+    EXPECT_EQ(arrived, wav);
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
+    const QImage frame = window.frame();
+    EXPECT_TRUE(window.showsText(frame, f.screen->sentLabel));
+    EXPECT_EQ(f.screen->sentLabel->text(),
+              QStringLiteral("Sent \u201cLong take\u201d to %1.").arg(receiver.name));
+    EXPECT_TRUE(f.screen->progressBar->isHidden());
+    EXPECT_TRUE(f.screen->sendingLabel->isHidden());
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+}
+
+TEST(Push, AShortPushShowsItsTransferBeforeTheSentNotice)
+{
+    RawReceiver receiver;
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    f.addRecording(QStringLiteral("Quick"), patterned(1024));
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    f.screen->sendButton->click();
+    ASSERT_TRUE(receiver.accept());
+    receiver.read(header("Quick", 1024).size());
+    receiver.send("RELO/1.0\nAccept\n");
+    EXPECT_EQ(receiver.read(1024).size(), 1024);
+    // The whole file is out within milliseconds; the frames still show the transfer for a while
+    // (the bar full), and then the sent notice.
+    int transferFrames = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000 && (f.codes.empty() || f.codes.back() != Code::kSent)) {
+        const QImage frame = window.frame();
+        if (!f.codes.empty() &&
+            (f.codes.back() == Code::kSending || f.codes.back() == Code::kProgress)) {
+            EXPECT_TRUE(window.showsText(frame, f.screen->sendingLabel));
+            EXPECT_TRUE(window.showsProgress(frame, f.screen->progressBar));
+            ++transferFrames;
+        }
+        pumpEvents(50);
+    }
+    EXPECT_GE(transferFrames, 5);
+    ASSERT_FALSE(f.codes.empty());
+    EXPECT_EQ(f.codes.back(), Code::kSent);
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->sentLabel));
 }
 
 TEST(Push, CancelEndsThePushWithinASecond)
@@ -284,6 +373,7 @@ TEST(Push, AReceiverThatGoesAwayOrFallsSilentFailsThePush)
     RELO_BrowserController::Environment env;
     env.stallTimeout = std::chrono::milliseconds(600);
     PushScreenFixture f(env);
+    PushWindow window(f.screen.get());
     RawReceiver receiver;
     // Larger than what the loopback's buffers can hold, so the push cannot finish early.
     constexpr int kBig = 32 * 1024 * 1024;
@@ -296,13 +386,15 @@ TEST(Push, AReceiverThatGoesAwayOrFallsSilentFailsThePush)
     receiver.read(header("Big", kBig).size());
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kFailed; }, 5000));
     EXPECT_TRUE(receiver.closedBySender());
-    EXPECT_FALSE(f.screen->failedLabel->isHidden());
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->failedLabel));
     EXPECT_TRUE(f.screen->sendButton->isEnabled());
     receiver.closeConnection();
 
-    // Accepted, then the receiver closes mid-transfer: failed, not a push in progress.
+    // Accepted, then the receiver closes mid-transfer: failed, not a push in progress. The new
+    // attempt takes the old notice down as it starts.
     f.codes.clear();
     f.screen->sendButton->click();
+    EXPECT_TRUE(f.screen->failedLabel->isHidden());
     ASSERT_TRUE(receiver.accept());
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty(); }));
     EXPECT_TRUE(f.screen->failedLabel->isHidden());
@@ -312,20 +404,24 @@ TEST(Push, AReceiverThatGoesAwayOrFallsSilentFailsThePush)
     receiver.closeConnection();
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kFailed; }, 5000));
     EXPECT_LT(f.screen->progressPercent(), 1.0);
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->failedLabel));
+    EXPECT_TRUE(f.screen->sentLabel->isHidden());
 }
 
 TEST(Push, EachPushSendsTheFileOfTheRecordingItNames)
 {
     PushScreenFixture f;
-    // With no receiver listed, Send shows nothing and leaves the screen as it was.
+    // With no receiver listed, Send is disabled, and a push started anyway shows nothing and
+    // leaves the screen as it was.
     f.addRecording(QStringLiteral("First"), QByteArray(600, 'A'));
     f.screen->curRecording = f.recording;
-    f.screen->sendButton->click();
+    EXPECT_FALSE(f.screen->sendButton->isEnabled());
+    f.screen->pushIt();
     EXPECT_TRUE(waitFor([&] { return !f.screen->isPushRunning(); }, 2000));
     pumpEvents(200);
     EXPECT_TRUE(f.codes.empty());
     EXPECT_TRUE(f.screen->connectingLabel->isHidden());
-    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    EXPECT_FALSE(f.screen->sendButton->isEnabled());
 
     // The next push, for another recording, sends that recording's file.
     RawReceiver receiver;
@@ -337,6 +433,27 @@ TEST(Push, EachPushSendsTheFileOfTheRecordingItNames)
     EXPECT_EQ(receiver.read(header("Second", 900).size()), header("Second", 900));
     receiver.send("RELO/1.0\nAccept\n");
     EXPECT_EQ(receiver.read(900), second);
+}
+
+TEST(Push, SendIsEnabledOnlyWhileAReceiverIsSelected)
+{
+    PushScreenFixture f;
+    f.addRecording(QStringLiteral("Memo"), patterned(600));
+    // Nothing listed yet: Send cannot be pressed.
+    EXPECT_EQ(f.screen->receiverPicker->numberOfRowsInComponent(0), 0);
+    EXPECT_FALSE(f.screen->sendButton->isEnabled());
+    f.screen->sendButton->click();
+    EXPECT_FALSE(f.screen->isPushRunning());
+
+    RawReceiver receiver;
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+
+    // Leaving the screen empties the list: Send is disabled again until a receiver turns up.
+    f.screen->viewWillDisappear(false);
+    EXPECT_FALSE(f.screen->sendButton->isEnabled());
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
 }
 
 TEST(Push, LeavingAndReturningEmptiesTheListAndSearchesAfresh)

@@ -1,5 +1,6 @@
 // Web sharing on a machine where no mDNS daemon answers: this test runs with a system bus address
 // that leads nowhere, so every publication fails as it does without avahi-daemon.
+#include "PushTestSupport.h"
 #include "SharingTestSupport.h"
 
 #include "platform/net/HostAddresses.h"
@@ -44,4 +45,18 @@ TEST(SharingWithoutBonjour, TheRealInterfacesGiveTheAddress)
     const QStringList addresses = HostAddresses::ipv4();
     EXPECT_EQ(QUrl(server.myPublicRawURL()).host(),
               addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first());
+}
+
+TEST(SharingWithoutBonjour, ThePushScreenFindsNoReceiverAndKeepsSendDisabled)
+{
+    PushScreenFixture f;
+    f.addRecording(QStringLiteral("Memo"), patterned(600));
+    f.screen->viewWillAppear(false);
+    pumpEvents(500);
+    EXPECT_EQ(f.screen->receiverPicker->numberOfRowsInComponent(0), 0);
+    EXPECT_FALSE(f.screen->sendButton->isEnabled());
+    f.screen->sendButton->click();
+    EXPECT_FALSE(f.screen->isPushRunning());
+    EXPECT_TRUE(f.codes.empty());
+    f.screen->viewWillDisappear(false);
 }
