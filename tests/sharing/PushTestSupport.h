@@ -12,6 +12,7 @@
 #include "sharing/RELO_BrowserController.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -180,6 +181,25 @@ public:
         if (ink.pixels > ink.box / 2)
             return ::testing::AssertionFailure() << what << " is covered: " << ink.pixels << " of "
                                                  << ink.box << " pixels are not the background";
+        return ::testing::AssertionSuccess();
+    }
+
+    // The label's text comes up within `timeoutMs` and then shows in every frame, a tenth of a
+    // second apart, for `ms`.
+    ::testing::AssertionResult comesUpAndStays(const QLabel* label, int ms, int timeoutMs = 10000)
+    {
+        if (!waitFor([&] { return bool(showsText(frame(), label)); }, timeoutMs))
+            return ::testing::AssertionFailure()
+                   << showsText(frame(), label).message() << ", and it never came up";
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < ms) {
+            const ::testing::AssertionResult drawn = showsText(frame(), label);
+            if (!drawn)
+                return ::testing::AssertionFailure()
+                       << drawn.message() << " after " << shown.elapsed() << " ms";
+            pumpEvents(100);
+        }
         return ::testing::AssertionSuccess();
     }
 
