@@ -111,7 +111,15 @@ TEST(WindowOnX11, ItsClassIsTheDesktopEntrysAndItHasAnIcon)
     EXPECT_EQ(startupClass, wmClass);
     EXPECT_EQ(wmClass, "Sonavell");
 
-    const QString icon = run("xprop", {"-id", windowId, "_NET_WM_ICON"}, display.name());
+    // The icon is a property of its own, set after the window (and its class) exists: wait for
+    // it rather than read it in the same instant.
+    QString icon;
+    waitFor(
+        [&] {
+            icon = run("xprop", {"-id", windowId, "_NET_WM_ICON"}, display.name());
+            return icon.contains("Icon (");
+        },
+        10000);
     EXPECT_TRUE(icon.contains("Icon (32 x 32)") || icon.contains("Icon (48 x 48)"))
         << icon.left(200).toStdString();
 
