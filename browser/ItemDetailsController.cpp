@@ -80,6 +80,8 @@ ItemDetailsController::ItemDetailsController(AppDelegate* appDelegate, QWidget* 
     m_nameField->textFieldShouldReturn = [this](TextField* field) {
         return textFieldShouldReturn(field);
     };
+    // Like Return, leaving the field keeps what was typed.
+    connect(m_nameField, &QLineEdit::editingFinished, this, [this] { commitName(); });
 
     // The category: a row-like button that opens the picker, with the name on it.
     m_categoryButton = new QPushButton(QStringLiteral("\u203a"), this);
@@ -239,14 +241,18 @@ void ItemDetailsController::viewWillAppear(bool)
     const bool returning = m_presenting && m_curRec;
     m_presenting = false;
     if (!returning) {
-        const AppDelegate::RecordingList list =
-            m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-        const int index = m_appDelegate->recordingIndex();
-        if (index < 0 || index >= list.size())
+        // The current recording by identity, wherever the lists have moved it.
+        std::shared_ptr<Recording> current = m_appDelegate->currentRecording();
+        if (!current)
             return; // no such recording: the screen keeps what it showed
-        m_curRec = list[index];
+        m_curRec = std::move(current);
     }
     fill();
+}
+
+void ItemDetailsController::viewWillDisappear(bool)
+{
+    commitName();
 }
 
 void ItemDetailsController::fill()
@@ -338,11 +344,23 @@ void ItemDetailsController::updatePhotoPickerButton()
 bool ItemDetailsController::textFieldShouldReturn(TextField* textField)
 {
     textField->resignFirstResponder();
-    if (m_curRec) {
-        m_curRec->setName(textField->text());
-        m_appDelegate->persist();
-    }
+    commitName();
     return true;
+}
+
+void ItemDetailsController::commitName()
+{
+    if (!m_curRec || m_curRec->name() == m_nameField->text())
+        return;
+    m_curRec->setName(m_nameField->text());
+    m_appDelegate->persist();
+}
+
+void ItemDetailsController::makeShownRecordingCurrent()
+{
+    commitName();
+    if (m_curRec && m_appDelegate->recordings().contains(m_curRec))
+        m_appDelegate->setCurrentRecording(m_curRec);
 }
 
 void ItemDetailsController::setWebSharing(SwitchControl* sender)
@@ -386,9 +404,10 @@ int ItemDetailsController::pickerViewNumberOfRowsInComponent(PickerView*, int)
 QString ItemDetailsController::pickerViewTitleForRow(PickerView*, int row, int)
 {
     const auto& categories = m_appDelegate->categories();
-    if (row == 0)
-        return tr("All");
-    return row > 0 && row < categories.size() ? categories[row]->name() : QString();
+    if (row < 0 || row >= categories.size())
+        return QString();
+    const QString name = categories[row]->name();
+    return name == QLatin1String(kAllRecordingsCategory) ? tr("All") : name;
 }
 
 void ItemDetailsController::pickerViewDidSelectRow(PickerView*, int row, int)
@@ -396,16 +415,13 @@ void ItemDetailsController::pickerViewDidSelectRow(PickerView*, int row, int)
     const auto& categories = m_appDelegate->categories();
     if (!m_curRec || row < 0 || row >= categories.size())
         return;
-    m_curRec->setCategory(row == 0 ? QString::fromLatin1(kAllRecordingsCategory)
-                                   : categories[row]->name());
+    // Every row files the recording under that row's own category, the first row too (which
+    // is all recordings unless the archive put another category first).
+    m_curRec->setCategory(categories[row]->name());
     m_appDelegate->setCategoryIndex(row);
-    // The recording's place in the chosen category's list; when the search text hides it
-    // there, recordingIndex stays as it was.
-    const AppDelegate::RecordingList list =
-        m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-    const qsizetype position = list.indexOf(m_curRec);
-    if (position >= 0)
-        m_appDelegate->setRecordingIndex(int32_t(position));
+    // The recording stays current by identity, even where the search text hides it in the
+    // chosen category's list.
+    m_appDelegate->setCurrentRecording(m_curRec);
     m_appDelegate->libraryEdited(true);
 }
 
@@ -510,6 +526,7 @@ void ItemDetailsController::showPhotoAlert(const QString& message)
 
 void ItemDetailsController::navigateToRecordingController()
 {
+    makeShownRecordingCurrent();
     if (navigationController() && m_appDelegate->audioViewScreen)
         navigationController()->pushViewController(m_appDelegate->audioViewScreen, true);
 }
@@ -521,6 +538,7 @@ void ItemDetailsController::navigateToPlayingController()
 
 void ItemDetailsController::postExportController()
 {
+    makeShownRecordingCurrent();
     if (navigationController() && m_appDelegate->exportController)
         navigationController()->pushViewController(m_appDelegate->exportController, true);
 }

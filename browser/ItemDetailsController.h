@@ -63,6 +63,8 @@ public:
 
     // ---- Operations (the controls are wired to these) ----
     void viewWillAppear(bool animated) override;
+    // Leaving the screen keeps a name typed without Return.
+    void viewWillDisappear(bool animated) override;
     void updatePhotoPickerButton();
     bool textFieldShouldReturn(TextField* textField);
     void setWebSharing(SwitchControl* sender);
@@ -99,6 +101,10 @@ public:
 
 private:
     void fill();
+    // The name field's text becomes the recording's name (when it differs) and is saved.
+    void commitName();
+    // Screens opened from here act on the recording this screen shows.
+    void makeShownRecordingCurrent();
     void buildCategoryPickerScreen();
     void presentPicker(ImagePickerController::SourceType sourceType);
     // Writes the picture as the recording's photo file; false with the reason otherwise.

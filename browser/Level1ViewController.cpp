@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <utility>
+
 Level1ViewController::Level1ViewController(AppDelegate* appDelegate,
                                            Level2ViewController* level2ViewController,
                                            QWidget* parent)
@@ -82,8 +84,9 @@ QString Level1ViewController::rowText(int row) const
     const QString name = categories[row]->name();
     if (name == QLatin1String(kAllRecordingsCategory))
         return QStringLiteral("All (%1)").arg(m_appDelegate->recordings().size());
-    return QStringLiteral("%1 (%2)").arg(name).arg(
-        m_appDelegate->recordingsForCategory(name).size());
+    // One substitution pass, so that a "%1" in the name stays as typed.
+    return QStringLiteral("%1 (%2)").arg(
+        name, QString::number(m_appDelegate->recordingsForCategory(name).size()));
 }
 
 TableViewCell* Level1ViewController::tableViewCellForRowAtIndexPath(TableView* table, int row)
@@ -181,6 +184,7 @@ void Level1ViewController::openRenamePrompt(int row)
                       tr("Cancel"), {tr("OK")});
     alert->addTextField(name == QLatin1String("New Category") ? QString() : name);
     m_renamePrompt = alert;
+    m_renameTarget = m_appDelegate->categories()[row];
     alert->show();
 }
 
@@ -188,14 +192,11 @@ void Level1ViewController::openRenamePrompt(int row)
 
 void Level1ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex)
 {
+    const std::shared_ptr<Category> target = std::exchange(m_renameTarget, nullptr);
     if (buttonIndex != 1 || !alert->textField())
         return;
-    const int index = m_appDelegate->categoryIndex();
-    const auto& categories = m_appDelegate->categories();
-    if (index < 0 || index >= categories.size())
-        return;
-    categories[index]->setName(alert->textField()->text());
-    m_appDelegate->persist();
+    // A category deleted while the prompt was open is not brought back.
+    m_appDelegate->renameCategory(target, alert->textField()->text());
     m_tableView->reloadData();
 }
 

@@ -5,10 +5,13 @@
 
 #include <QPointer>
 
+#include <memory>
+
 #include <cstdint>
 
 class AlertView;
 class AppDelegate;
+class Category;
 class NavigationBarButton;
 class Level2ViewController;
 class QAbstractButton;
@@ -84,6 +87,8 @@ private:
     Level2ViewController* m_level2ViewController = nullptr;
     bool m_editing = false;
     QPointer<AlertView> m_renamePrompt;
+    // The category the open rename prompt renames, whatever moves in the list meanwhile.
+    std::shared_ptr<Category> m_renameTarget;
     QLabel* m_countLabel = nullptr;
     QLabel* m_freeLabel = nullptr;
     NavigationBarButton* m_editButton = nullptr;

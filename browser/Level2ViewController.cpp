@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <utility>
+
 Level2ViewController::Level2ViewController(AppDelegate* appDelegate, QWidget* parent)
     : ViewController(parent)
     , m_appDelegate(appDelegate)
@@ -151,9 +153,10 @@ void Level2ViewController::tableViewCommitEditingStyle(TableView* table,
         m_appDelegate->deleteRecording(row);
         listChanged();
         table->deleteRowsAtIndexPaths({row}, TableViewRowAnimation::Right);
-        updateLabels();
     }
     reloadTable();
+    // The count line follows every change of the list, an inserted "New Memo" too.
+    updateLabels();
 }
 
 void Level2ViewController::tableViewDidSelectRowAtIndexPath(TableView* table, int row)
@@ -187,6 +190,7 @@ void Level2ViewController::openRenamePrompt(int row)
                       tr("Cancel"), {tr("OK")});
     alert->addTextField(name.startsWith(QLatin1String("New Memo")) ? QString() : name);
     m_renamePrompt = alert;
+    m_renameTarget = currentList()[row];
     alert->show();
 }
 
@@ -237,16 +241,19 @@ void Level2ViewController::searchBarSearchButtonClicked(SearchBar* searchBar)
 
 void Level2ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex)
 {
-    if (buttonIndex != 1 || !alert->textField())
+    const std::shared_ptr<Recording> target = std::exchange(m_renameTarget, nullptr);
+    if (buttonIndex != 1 || !alert->textField() || !target)
         return;
+    // Renamed by identity: a search may hide it afterwards, but it stays the current recording
+    // (recordingIndex then finds it nowhere in the list, and no other recording takes its place).
+    const bool inLibrary = m_appDelegate->recordings().contains(target);
+    if (!inLibrary)
+        return; // deleted while the prompt was open
+    target->setName(alert->textField()->text());
     listChanged();
-    const AppDelegate::RecordingList& list = currentList();
-    const int index = m_appDelegate->recordingIndex();
-    if (index < 0 || index >= list.size())
-        return;
-    list[index]->setName(alert->textField()->text());
     m_appDelegate->persist();
     reloadTable();
+    updateLabels();
 }
 
 void Level2ViewController::editAction()

@@ -110,6 +110,8 @@ private:
     ViewController* m_itemDetailsController = nullptr;
     bool m_editing = false;
     QPointer<AlertView> m_renamePrompt;
+    // The recording the open rename prompt renames, whatever the list shows meanwhile.
+    std::shared_ptr<Recording> m_renameTarget;
     SearchBar* m_searchBar = nullptr;
     QLabel* m_countLabel = nullptr;
     QLabel* m_freeLabel = nullptr;

@@ -248,19 +248,18 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
         return FolderListing(path, isWavName);
     });
     loadLibrary();
-    m_recordingIndex = 0;
 
     if (m_categories.isEmpty()) {
         for (const char* name : {kAllRecordingsCategory, "Business", "Ideas", "Interviews",
                                  "Lectures", "Music", "Personal", "To Do"})
             m_categories.append(std::make_shared<Category>(QString::fromUtf8(name)));
     }
+    setCategoryIndex(0);
     if (m_recordingsMissing) {
         m_recordings.clear();
-        m_recordingIndex = -1;
         showAirplaneModeSuggestion();
     }
-    m_categoryIndex = 0;
+    setRecordingIndex(0);
     findLocation();
     integrityCheck();
     publishSnapshot();
@@ -388,7 +387,10 @@ void AppDelegate::setCategories(const CategoryList& categories)
 {
     if (&categories == &m_categories)
         return;
+    // A new list keeps the current place; the category there becomes current.
+    const int32_t index = categoryIndex();
     m_categories = categories;
+    setCategoryIndex(index);
     publishSnapshot();
 }
 
@@ -397,6 +399,8 @@ void AppDelegate::setRecordings(const RecordingList& recordings)
     if (&recordings == &m_recordings)
         return;
     m_recordings = recordings;
+    if (!m_recordings.contains(m_currentRecording))
+        m_currentRecording.reset();
     publishSnapshot();
 }
 
@@ -407,18 +411,21 @@ void AppDelegate::applicationDidFinishLaunching()
     QSettings& defaults = userDefaults();
     bool indexStored = false;
     bool categoryStored = false;
-    m_recordingIndex = defaults.value(QLatin1String(kRestoreIndexKey)).toInt(&indexStored);
-    m_categoryIndex = defaults.value(QLatin1String(kRestoreCategoryKey)).toInt(&categoryStored);
-    const int32_t storedIndex = m_recordingIndex;
-    const int32_t storedCategory = m_categoryIndex;
+    int32_t recordingIndex = defaults.value(QLatin1String(kRestoreIndexKey)).toInt(&indexStored);
+    int32_t categoryIndex =
+        defaults.value(QLatin1String(kRestoreCategoryKey)).toInt(&categoryStored);
+    const int32_t storedIndex = recordingIndex;
+    const int32_t storedCategory = categoryIndex;
     m_searchText = QString();
-    if (uint32_t(m_categoryIndex) >= uint32_t(m_categories.size())) {
-        m_categoryIndex = 0;
-        m_recordingIndex = 0;
+    if (uint32_t(categoryIndex) >= uint32_t(m_categories.size())) {
+        categoryIndex = 0;
+        recordingIndex = 0;
     }
+    setCategoryIndex(categoryIndex);
     const qsizetype count = recArrayFilter(QString()).size();
-    if (uint32_t(m_recordingIndex) >= uint64_t(count))
-        m_recordingIndex = int32_t(count) - 1;
+    if (uint32_t(recordingIndex) >= uint64_t(count))
+        recordingIndex = int32_t(count) - 1;
+    setRecordingIndex(recordingIndex);
 
     if (window && navigationController) {
         window->show();
@@ -427,10 +434,10 @@ void AppDelegate::applicationDidFinishLaunching()
 
     // Written back when they were missing, unreadable or out of range. Values already stored
     // are not written again: that would be a synced file write before the first frame.
-    if (!indexStored || !categoryStored || storedIndex != m_recordingIndex ||
-        storedCategory != m_categoryIndex) {
-        defaults.setValue(QLatin1String(kRestoreIndexKey), m_recordingIndex);
-        defaults.setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
+    if (!indexStored || !categoryStored || storedIndex != recordingIndex ||
+        storedCategory != categoryIndex) {
+        defaults.setValue(QLatin1String(kRestoreIndexKey), recordingIndex);
+        defaults.setValue(QLatin1String(kRestoreCategoryKey), categoryIndex);
         defaults.sync();
     }
 
@@ -444,13 +451,12 @@ void AppDelegate::applicationWillTerminate()
     m_terminating = true;
     persist();
     waitForSaves(); // the program may end as soon as this returns
-    const RecordingList unfiltered = recArrayFilter(QString());
-    const RecordingList view = recArrayFilter(m_searchText);
-    int32_t position = -1;
-    if (m_recordingIndex >= 0 && m_recordingIndex < view.size())
-        position = int32_t(unfiltered.indexOf(view[m_recordingIndex]));
+    // The current recording's place in its category's unfiltered list: the search text is gone
+    // at the next start, and this place makes the same recording current again.
+    const int32_t position =
+        m_currentRecording ? int32_t(recArrayFilter(QString()).indexOf(m_currentRecording)) : -1;
     userDefaults().setValue(QLatin1String(kRestoreIndexKey), position);
-    userDefaults().setValue(QLatin1String(kRestoreCategoryKey), m_categoryIndex);
+    userDefaults().setValue(QLatin1String(kRestoreCategoryKey), categoryIndex());
     userDefaults().sync();
 }
 
@@ -600,9 +606,7 @@ std::shared_ptr<Recording> AppDelegate::appendNewRecording()
         else
             QThread::sleep(1);
     }
-    const QString category = m_categoryIndex >= 0 && m_categoryIndex < m_categories.size()
-                                 ? m_categories[m_categoryIndex]->name()
-                                 : QString();
+    const QString category = m_currentCategory ? m_currentCategory->name() : QString();
     auto recording =
         std::make_shared<Recording>(getNewRecordingName(), stamp, category, currentDateTime());
     m_recordings.append(recording);
@@ -617,26 +621,24 @@ void AppDelegate::addRecording()
 
 void AppDelegate::forgetUnrecordedRecording(const std::shared_ptr<Recording>& recording)
 {
-    const RecordingList view = recArrayFilter(m_searchText);
-    const bool wasCurrent = m_recordingIndex >= 0 && m_recordingIndex < view.size() &&
-                            view[m_recordingIndex] == recording;
     if (!recording || !m_recordings.removeOne(recording))
         return;
-    // The memo that was current after it moves up one place in the view; one before it keeps
-    // its place.
-    if (wasCurrent)
-        m_recordingIndex = -1;
-    else if (m_recordingIndex > view.indexOf(recording) && view.indexOf(recording) >= 0)
-        --m_recordingIndex;
+    if (m_currentRecording == recording)
+        m_currentRecording.reset();
     persist();
 }
 
 void AppDelegate::deleteRecording(int32_t position)
 {
     const RecordingList view = recArrayFilter(m_searchText);
-    if (position < 0 || position >= view.size())
+    if (position >= 0 && position < view.size())
+        deleteRecording(view[position]);
+}
+
+void AppDelegate::deleteRecording(const std::shared_ptr<Recording>& recording)
+{
+    if (!recording || !m_recordings.contains(recording))
         return;
-    const std::shared_ptr<Recording> recording = view[position];
     const QString stars(39, QLatin1Char('*'));
     qCInfo(lcCore).noquote() << stars;
     qCInfo(lcCore).noquote() << QStringLiteral("*** Deleting %1 ***").arg(recording->filename());
@@ -652,6 +654,8 @@ void AppDelegate::deleteRecording(int32_t position)
                 << "Not deleting" << name << "- it lies outside the documents folder";
     }
     m_recordings.removeOne(recording);
+    if (m_currentRecording == recording)
+        m_currentRecording.reset();
     persist();
 }
 
@@ -671,8 +675,53 @@ void AppDelegate::deleteCategory(int32_t position)
             r->setCategory(QLatin1String(kDeletedCategory));
     }
     m_categories.removeAt(position);
-    m_categoryIndex = 0;
+    setCategoryIndex(0);
     persist();
+}
+
+void AppDelegate::renameCategory(const std::shared_ptr<Category>& category, const QString& name)
+{
+    if (!category || !m_categories.contains(category))
+        return;
+    const QString oldName = category->name();
+    category->setName(name);
+    const bool nameStillFiled =
+        std::any_of(m_categories.cbegin(), m_categories.cend(),
+                    [&](const auto& c) { return c != category && c->name() == oldName; });
+    if (!nameStillFiled && oldName != name) {
+        for (const auto& r : m_recordings) {
+            if (r->category() == oldName)
+                r->setCategory(name);
+        }
+    }
+    persist();
+}
+
+int32_t AppDelegate::categoryIndex() const
+{
+    return m_currentCategory ? int32_t(m_categories.indexOf(m_currentCategory)) : -1;
+}
+
+void AppDelegate::setCategoryIndex(int32_t index)
+{
+    m_currentCategory = index >= 0 && index < m_categories.size() ? m_categories[index] : nullptr;
+}
+
+int32_t AppDelegate::recordingIndex() const
+{
+    return m_currentRecording ? int32_t(recArrayFilter(m_searchText).indexOf(m_currentRecording))
+                              : -1;
+}
+
+void AppDelegate::setRecordingIndex(int32_t index)
+{
+    const RecordingList view = recArrayFilter(m_searchText);
+    m_currentRecording = index >= 0 && index < view.size() ? view[index] : nullptr;
+}
+
+void AppDelegate::setCurrentRecording(std::shared_ptr<Recording> recording)
+{
+    m_currentRecording = m_recordings.contains(recording) ? std::move(recording) : nullptr;
 }
 
 AppDelegate::RecordingList AppDelegate::recordingsForCategory(const QString& name) const
@@ -722,9 +771,8 @@ AppDelegate::recordingsForCategoryWithTextFilter(const QString& name, const QStr
 
 AppDelegate::RecordingList AppDelegate::recArrayFilter(const QString& filter) const
 {
-    const QString name = m_categoryIndex >= 0 && m_categoryIndex < m_categories.size()
-                             ? m_categories[m_categoryIndex]->name()
-                             : QString();
+    const int32_t index = categoryIndex();
+    const QString name = index >= 0 ? m_categories[index]->name() : QString();
     return recordingsForCategoryWithTextFilter(name, filter);
 }
 
@@ -784,8 +832,8 @@ void AppDelegate::integrityCheck()
                 continue;
             }
             std::shared_ptr<Recording> recording = appendNewRecording();
-            m_categoryIndex = 0;
-            m_recordingIndex = int32_t(m_recordings.size()) - 1;
+            setCategoryIndex(0);
+            m_currentRecording = recording;
             recording->setFilename(relative);
             recording->setName(QStringLiteral("Recovered Memo"));
             readFileFacts(*recording, filePath);

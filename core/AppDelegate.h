@@ -92,10 +92,21 @@ public:
     CategoryList& mutableCategories() { return m_categories; }
     RecordingList& mutableRecordings() { return m_recordings; }
 
-    int32_t categoryIndex() const { return m_categoryIndex; }
-    void setCategoryIndex(int32_t index) { m_categoryIndex = index; }
-    int32_t recordingIndex() const { return m_recordingIndex; }
-    void setRecordingIndex(int32_t index) { m_recordingIndex = index; }
+    // The current category and recording are held by identity, so that a rename, refile, move
+    // or delete elsewhere in the lists never makes another one current; the indices are their
+    // positions now. categoryIndex: the current category's place in `categories` (-1 when there
+    // is none). recordingIndex: the current recording's place in the current view list, -1 when
+    // there is no current recording or the view does not list it (a search hides it, or it was
+    // refiled under another category); it stays current all the same.
+    int32_t categoryIndex() const;
+    void setCategoryIndex(int32_t index);
+    int32_t recordingIndex() const;
+    // The recording at that place of the current view list becomes current; none for a place
+    // the list does not have.
+    void setRecordingIndex(int32_t index);
+    // The recording every screen shows and acts on (takes, e-mail, push), or null.
+    std::shared_ptr<Recording> currentRecording() const { return m_currentRecording; }
+    void setCurrentRecording(std::shared_ptr<Recording> recording);
     // A null string means no text filter.
     QString searchText() const { return m_searchText; }
     void setSearchText(const QString& text) { m_searchText = text; }
@@ -138,11 +149,17 @@ public:
     QString getNewRecordingName() const;
     void addRecording();
     void deleteRecording(int32_t position);
+    // The same for a record found by identity (the current one, say, which the view may not
+    // list); nothing happens when it is not in the library.
+    void deleteRecording(const std::shared_ptr<Recording>& recording);
     // Removes the record of a memo that was never recorded (no file of its own), found by
     // identity; no file is touched. Nothing happens when it is not in the library.
     void forgetUnrecordedRecording(const std::shared_ptr<Recording>& recording);
     void addCategory();
     void deleteCategory(int32_t position);
+    // Renames the category and refiles under the new name the recordings that carry the old
+    // one, in one change; a name that another category still has keeps its recordings.
+    void renameCategory(const std::shared_ptr<Category>& category, const QString& name);
     RecordingList recordingsForCategory(const QString& name) const;
     RecordingList recordingsForCategoryWithTextFilter(const QString& name,
                                                       const QString& filter) const;
@@ -194,8 +211,8 @@ private:
     uint64_t m_lastSaveHandled = 0;
     uint64_t m_snapshotVersion = 0;
     bool m_terminating = false;
-    int32_t m_categoryIndex = 0;
-    int32_t m_recordingIndex = 0;
+    std::shared_ptr<Category> m_currentCategory;
+    std::shared_ptr<Recording> m_currentRecording;
     QString m_searchText;
     std::shared_ptr<LocationManager> m_locationManager;
     bool m_foundLocation = false;

@@ -193,29 +193,21 @@ void AudioViewController::setupFiles()
 
 QString AudioViewController::targetFile()
 {
-    AppDelegate::RecordingList list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-    if (m_appDelegate->recordingIndex() == -1 || list.isEmpty()) {
+    // The current recording by identity: one that a search hides or that was refiled elsewhere
+    // is still the one on the screen, so a take goes into its file and no other.
+    if (!m_appDelegate->currentRecording()) {
         m_appDelegate->setSearchText(QString());
         m_appDelegate->addRecording();
-        list = m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-        m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
         m_newMemo = m_appDelegate->recordings().last();
+        m_appDelegate->setCurrentRecording(m_appDelegate->recordings().last());
     }
-    if (uint32_t(m_appDelegate->recordingIndex()) >= uint64_t(list.size()))
-        m_appDelegate->setRecordingIndex(int32_t(list.size()) - 1);
-    if (list.isEmpty())
-        return QString();
-    return list[m_appDelegate->recordingIndex()]->filename();
+    const std::shared_ptr<Recording> recording = m_appDelegate->currentRecording();
+    return recording ? recording->filename() : QString();
 }
 
 std::shared_ptr<Recording> AudioViewController::currentRecording() const
 {
-    const AppDelegate::RecordingList list =
-        m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-    const int32_t index = m_appDelegate->recordingIndex();
-    if (index < 0 || index >= list.size())
-        return nullptr;
-    return list[index];
+    return m_appDelegate->currentRecording();
 }
 
 bool AudioViewController::clipFileExists() const
@@ -1010,10 +1002,9 @@ void AudioViewController::newRecording()
     TransportView* transport = m_dbView->transportView();
     if (transport->recording() || transport->playing() || m_countingIn)
         return;
-    const AppDelegate::RecordingList list =
-        m_appDelegate->recArrayFilter(m_appDelegate->searchText());
-    if (list.isEmpty() || clipFileExists()) {
-        m_appDelegate->setRecordingIndex(-1);
+    // A current recording without a file is already a new, empty memo.
+    if (!m_appDelegate->currentRecording() || clipFileExists()) {
+        m_appDelegate->setCurrentRecording(nullptr);
         targetFile();
         navigationControllerDidShowViewController(this, false);
         if (auto recording = currentRecording())
@@ -1122,8 +1113,8 @@ void AudioViewController::deleteThisRecording()
     if (m_audioPlayer)
         transport->doPlay();
     m_clipLength = 0.0;
-    m_appDelegate->deleteRecording(m_appDelegate->recordingIndex());
-    m_appDelegate->setRecordingIndex(-1);
+    m_appDelegate->deleteRecording(m_appDelegate->currentRecording());
+    m_appDelegate->setCurrentRecording(nullptr);
     newRecording();
     viewDidLoad();
     m_dbView->locatorControl()->setValue(0.0f);

@@ -189,7 +189,7 @@ private:
     // The memo this screen made for the next take (until it is forgotten).
     std::weak_ptr<Recording> m_newMemo;
     double now() const;
-    // The current recording (element recordingIndex of the current view list), or null.
+    // The current recording (the application's, by identity), or null.
     std::shared_ptr<Recording> currentRecording() const;
     bool clipFileExists() const;
     void showQualityImage();

@@ -45,6 +45,11 @@ AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(10);
+    m_recordingLabel = new QLabel(this);
+    m_recordingLabel->setObjectName(QStringLiteral("recordingLabel"));
+    m_recordingLabel->setWordWrap(true);
+    m_recordingLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_recordingLabel);
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
     m_emailTo = new QLineEdit(this);
@@ -102,6 +107,10 @@ AddressBookViewController::~AddressBookViewController()
 void AddressBookViewController::viewWillAppear(bool animated)
 {
     ViewController::viewWillAppear(animated);
+    m_recording = appDelegate->currentRecording();
+    m_recordingLabel->setText(m_recording ? tr("Recording: %1").arg(m_recording->name())
+                                          : tr("No recording is chosen."));
+    m_recordingLabel->setAccessibleName(m_recordingLabel->text());
     QSettings& defaults = appDelegate->userDefaults();
     m_messageSubject->setText(defaults.value(QLatin1String(kEmailSubjectKey)).toString());
     m_messageText->setText(defaults.value(QLatin1String(kEmailBodyKey)).toString());
@@ -202,14 +211,12 @@ void AddressBookViewController::uploadFile()
         return;
     }
 
-    const AppDelegate::RecordingList list = appDelegate->recArrayFilter(appDelegate->searchText());
-    const int index = appDelegate->recordingIndex();
-    if (index < 0 || index >= list.size()) {
+    if (!m_recording || !appDelegate->recordings().contains(m_recording)) {
         showError(tr("There is no recording to send. Choose a recording first."));
         return;
     }
     const QString path =
-        DocumentPath::resolve(appDelegate->documentsPath(), list[index]->filename());
+        DocumentPath::resolve(appDelegate->documentsPath(), m_recording->filename());
     if (path.isEmpty() || DocumentPath::kind(path) != DocumentPath::Kind::Regular) {
         showError(tr("The recording's file could not be found."));
         return;

@@ -13,9 +13,11 @@ class AppDelegate;
 class IdleInhibitor;
 class PeoplePickerNavigationController;
 class ProgressView;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class Recording;
 class Uploader;
 
 // The e-mail composition screen: recipient, sender, subject and text for an e-mail that carries
@@ -68,6 +70,7 @@ public:
     ProgressView* progressBar() const { return m_progressBar; }
     QPushButton* addressBookButton() const { return m_addressBookButton; }
     QPushButton* sendButton() const { return m_sendButton; }
+    QLabel* recordingLabel() const { return m_recordingLabel; }
     Uploader* myUploader() const { return m_myUploader; }
     // The address book picker while it is open.
     PeoplePickerNavigationController* picker() const;
@@ -80,6 +83,9 @@ private:
 
     AppDelegate* appDelegate = nullptr;
     Environment m_env;
+    // The recording this screen sends: the current one when the screen appeared, named on it.
+    std::shared_ptr<Recording> m_recording;
+    QLabel* m_recordingLabel = nullptr;
     QLineEdit* m_emailTo = nullptr;
     QLineEdit* m_emailFrom = nullptr;
     QLineEdit* m_messageSubject = nullptr;

@@ -32,14 +32,7 @@ RELO_BrowserController::RELO_BrowserController(AppDelegate* appDelegate, QWidget
     : ViewController(parent)
 {
     m_env.documentsPath = appDelegate->documentsPath();
-    m_env.currentRecording = [appDelegate]() -> std::shared_ptr<Recording> {
-        const AppDelegate::RecordingList list =
-            appDelegate->recArrayFilter(appDelegate->searchText());
-        const int index = appDelegate->recordingIndex();
-        if (index < 0 || index >= list.size())
-            return nullptr;
-        return list[index];
-    };
+    m_env.currentRecording = [appDelegate] { return appDelegate->currentRecording(); };
     awakeFromNib();
 }
 

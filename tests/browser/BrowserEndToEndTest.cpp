@@ -2,6 +2,7 @@
 // from the recorder screen back to the category list, into a category, a search, a memo opened
 // on the recorder screen, and back.
 #include "EndToEndFixture.h"
+#include "ProgramScreens.h"
 #include "browser/AppInfoController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
@@ -24,76 +25,6 @@
 #include <QTest>
 
 using sonavell::test::MouseFinger;
-
-// The program's screens in a 320 x 480 window, wired as the program wires them, and a finger that
-// taps them.
-struct ProgramScreens
-{
-    explicit ProgramScreens(AppDelegate* app)
-        : app(app)
-    {
-        window.setFixedSize(320, 480);
-        navigation = new NavigationController(&window);
-        navigation->setGeometry(0, 0, 320, 480);
-        app->window = &window;
-        app->navigationController = navigation;
-        AudioViewController::Environment screenEnv;
-        screenEnv.now = [] { return 0.0; };
-        screenEnv.idleInhibitor = &idle;
-        recorder = new AudioViewController(app, screenEnv, &window);
-        app->audioViewController = recorder;
-        app->audioViewScreen = recorder;
-        page = new WWWViewController(&window);
-        help = new AppInfoController(app->userDefaults(), page, &window);
-        app->appInfoController = help;
-        list = new Level2ViewController(app, &window);
-        categories = new Level1ViewController(app, list, &window);
-        // Screens wait hidden until they are pushed, as the program's interface builds them.
-        for (QWidget* screen : {static_cast<QWidget*>(page), static_cast<QWidget*>(help),
-                                static_cast<QWidget*>(list), static_cast<QWidget*>(recorder)})
-            screen->hide();
-        navigation->pushViewController(categories, false);
-        app->applicationDidFinishLaunching();
-        window.show();
-        exposed = QTest::qWaitForWindowExposed(&window);
-        // The first run's tip comes up over the window; answered, as a person would.
-        for (AlertView* alert : AlertView::visibleAlerts())
-            alert->dismissWithClickedButtonIndex(0);
-    }
-    ~ProgramScreens()
-    {
-        window.hide();
-        app->navigationController = nullptr;
-    }
-
-    void tap(QWidget* widget, QPoint local = QPoint(-1, -1))
-    {
-        QCoreApplication::processEvents(); // pending layouts place the widget first
-        if (local.x() < 0)
-            local = widget->rect().center();
-        t += 1.0;
-        finger.tap(widget->mapTo(&window, local), t);
-        QCoreApplication::processEvents();
-    }
-    void tapRow(TableView* table, int row)
-    {
-        tap(table->viewport(), table->rectForRowAtIndexPath(row).center());
-    }
-
-    AppDelegate* app;
-    QWidget window;
-    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
-                       QDBusConnection(QStringLiteral("none"))};
-    NavigationController* navigation = nullptr;
-    AudioViewController* recorder = nullptr;
-    WWWViewController* page = nullptr;
-    AppInfoController* help = nullptr;
-    Level2ViewController* list = nullptr;
-    Level1ViewController* categories = nullptr;
-    bool exposed = false;
-    MouseFinger finger{&window};
-    double t = 0;
-};
 
 class BrowserEndToEnd : public EndToEndFixture
 {

@@ -100,7 +100,7 @@ TEST_F(CategoryList, RenamePrompts)
     prompt()->dismissWithClickedButtonIndex(0); // Cancel: nothing changes
     EXPECT_EQ(app->categories()[8]->name(), "New Category");
 
-    // Music opens with its name; renamed, its recording stays filed under Music.
+    // Music opens with its name; renamed, its recording goes with it, on disk at once.
     const int music = categoryRow(QStringLiteral("Music"));
     level1->tableViewDidSelectRowAtIndexPath(table, music);
     ASSERT_NE(level1->editText(), nullptr);
@@ -108,9 +108,21 @@ TEST_F(CategoryList, RenamePrompts)
     level1->editText()->setText(QStringLiteral("Songs"));
     prompt()->dismissWithClickedButtonIndex(1);
     EXPECT_EQ(app->categories()[music]->name(), "Songs");
-    EXPECT_EQ(level1->rowText(music), "Songs (0)");
+    EXPECT_EQ(level1->rowText(music), "Songs (1)");
     EXPECT_EQ(level1->rowText(0), "All (1)");
-    EXPECT_EQ(categoryNames(*start())[music], "Songs"); // written at once
+    EXPECT_EQ(categoryNames(*start())[music], "Songs");
+    EXPECT_EQ(start()->recordings()[0]->category(), "Songs");
+
+    // A name another category still has keeps its recordings there: "New Category" renamed
+    // to "Songs" and back leaves the recording under the first Songs.
+    level1->tableViewDidSelectRowAtIndexPath(table, 8);
+    level1->editText()->setText(QStringLiteral("Songs"));
+    prompt()->dismissWithClickedButtonIndex(1);
+    level1->tableViewDidSelectRowAtIndexPath(table, 8);
+    level1->editText()->setText(QStringLiteral("New Category"));
+    prompt()->dismissWithClickedButtonIndex(1);
+    EXPECT_EQ(app->recordings()[0]->category(), "Songs");
+    EXPECT_EQ(level1->rowText(music), "Songs (1)");
 
     // The all-recordings row keeps its name: no prompt opens for it.
     level1->tableViewDidSelectRowAtIndexPath(table, 0);

@@ -14,12 +14,14 @@ protected:
     void SetUp() override
     {
         LibraryFixture::SetUp();
-        AudioDevice::setDefaultDevice(
-            std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual));
+        AudioDevice::setDefaultDevice(device);
     }
     void TearDown() override
     {
         LibraryFixture::TearDown();
         AudioDevice::setDefaultDevice(nullptr);
     }
+
+    std::shared_ptr<VirtualAudioDevice> device =
+        std::make_shared<VirtualAudioDevice>(VirtualAudioDevice::Clock::Manual);
 };

@@ -148,7 +148,7 @@ TEST_F(ItemDetails, TheCategoryPickerRefilesTheRecordingAndSavesIt)
     EXPECT_EQ(details->curRec(), beta);
 }
 
-TEST_F(ItemDetails, ARecordingHiddenBySearchKeepsRecordingIndexAndStaysOnScreen)
+TEST_F(ItemDetails, ARecordingHiddenBySearchStaysCurrentAndOnScreen)
 {
     add(QStringLiteral("Kitchen"), QStringLiteral("Music"));
     add(QStringLiteral("Kids"), QStringLiteral("Music"));
@@ -165,12 +165,34 @@ TEST_F(ItemDetails, ARecordingHiddenBySearchKeepsRecordingIndexAndStaysOnScreen)
     details->postCategoryPicker();
     details->pickerViewDidSelectRow(details->categoryPicker(), categoryRow("Music"), 0);
     EXPECT_EQ(tiles->category(), "Music");
-    EXPECT_EQ(app->recordingIndex(), 1);
-    // Element 1 of Music's "ki" list is Kids; the screen goes on showing the tiles.
+    // Music's "ki" list does not hold the tiles, and no other recording (Kids, at the old
+    // place) becomes current in their stead.
+    EXPECT_EQ(app->recordingIndex(), -1);
+    EXPECT_EQ(app->currentRecording(), tiles);
     details->puntCategoryPicker();
     EXPECT_EQ(details->curRec(), tiles);
     EXPECT_EQ(details->recordingNameTextField()->text(), "Tiles");
     EXPECT_EQ(details->categoryOfRecordingL()->text(), "Music");
+}
+
+TEST_F(ItemDetails, TheFirstPickerRowFilesUnderItsOwnCategory)
+{
+    // An archive may put another category before all recordings.
+    AppDelegate::CategoryList categories;
+    for (const char* name : {"Business", "*****", "Ideas"})
+        categories.append(std::make_shared<Category>(QString::fromUtf8(name)));
+    app->setCategories(categories);
+    auto pitch = add(QStringLiteral("Pitch"), QStringLiteral("Ideas"));
+    openDetails(QStringLiteral("Ideas"), 0);
+    details->postCategoryPicker();
+    PickerView* picker = details->categoryPicker();
+    EXPECT_EQ(picker->titleForRow(0, 0), "Business");
+    EXPECT_EQ(picker->titleForRow(1, 0), "All");
+    details->pickerViewDidSelectRow(picker, 0, 0);
+    EXPECT_EQ(pitch->category(), "Business");
+    details->pickerViewDidSelectRow(picker, 1, 0);
+    EXPECT_EQ(pitch->category(), "*****");
+    details->puntCategoryPicker();
 }
 
 TEST_F(ItemDetails, TheNameIsSavedOnReturnEvenWhenEmpty)

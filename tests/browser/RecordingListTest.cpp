@@ -64,7 +64,9 @@ TEST_F(RecordingList, SearchCountLinesSelectionAndKeptText)
     EXPECT_EQ(level2->countLabel()->text(), "3 Results found for \"ki\"");
     EXPECT_EQ(listNames(), QStringList({"Kitchen plans", "Skiing", "Parking"}));
     EXPECT_EQ(app->searchText(), "ki");
-    EXPECT_EQ(app->recordingIndex(), 4); // untouched, now counted in the filtered list
+    // The same recording stays current; the filtered list does not hold it.
+    EXPECT_EQ(app->currentRecording()->name(), "Talk");
+    EXPECT_EQ(app->recordingIndex(), -1);
 
     // The text survives leaving the screen and coming back, in another category too.
     level2->searchBarTextDidEndEditing(bar);

@@ -92,12 +92,7 @@ protected:
 
     QString docs() const { return dir.file(QStringLiteral("Documents")); }
     TransportView* transport() const { return avc->dbView()->transportView(); }
-    std::shared_ptr<Recording> current() const
-    {
-        const auto list = app->recArrayFilter(app->searchText());
-        const int i = app->recordingIndex();
-        return i >= 0 && i < list.size() ? list[i] : nullptr;
-    }
+    std::shared_ptr<Recording> current() const { return app->currentRecording(); }
     QString currentPath() const { return docs() + "/" + current()->filename(); }
     float locator() const { return avc->dbView()->locatorControl()->value(); }
 

@@ -8,6 +8,7 @@
 #include "sharing/Uploader.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -122,6 +123,26 @@ TEST(EmailScreen, ThePickerOffersTheContactsFileReadOffTheMainThread)
     f.navigation->popViewControllerAnimated(false);
     pumpEvents(500);
     EXPECT_FALSE(f.emailScreen->picker());
+}
+
+TEST(EmailScreen, NamesTheRecordingItWillSend)
+{
+    EmailFixture f(QByteArray(100, 'x'));
+    f.app->currentRecording()->setName(QStringLiteral("Talk %1 %2"));
+    f.openEmailScreen();
+    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "Recording: Talk %1 %2");
+    EXPECT_FALSE(f.emailScreen->recordingLabel()->accessibleName().isEmpty());
+
+    // Without a current recording the screen says so, and Send refuses.
+    f.navigation->popViewControllerAnimated(false);
+    f.app->setCurrentRecording(nullptr);
+    f.openEmailScreen();
+    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "No recording is chosen.");
+    f.settings().setValue(kUploadUrlKey, QStringLiteral("http://127.0.0.1:9/"));
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    EXPECT_EQ(AlertView::history(),
+              QStringList{"Error: There is no recording to send. Choose a recording first."});
 }
 
 TEST(EmailScreen, SendRefusesWhatCannotBeSentAndStaysOnTheScreen)
