@@ -84,9 +84,8 @@ void AudioRecorder::setupRecording()
             qCWarning(lcAudio).noquote()
                 << QStringLiteral("appending to %1 at its own rate of %2 Hz "
                                   "rather than %3 Hz")
-                       .arg(path)
-                       .arg(fileRate)
-                       .arg(audioFormat().mSampleRate);
+                       .arg(path, QString::number(fileRate),
+                            QString::number(audioFormat().mSampleRate));
             AudioStreamBasicDescription f = audioFormat();
             f.mSampleRate = fileRate;
             if (queueObject()->setProperty(kAudioQueueProperty_StreamDescription, &f, sizeof f) ==

@@ -49,8 +49,7 @@ LocationManager::LocationManager(Source source, std::optional<Location> fallback
         qCInfo(lcPlatformSystem).noquote()
             << QStringLiteral("Location: no fix from %1 within %2 s; using the position in the "
                               "settings")
-                   .arg(m_source.name)
-                   .arg(m_fallbackDelayMs / 1000.0);
+                   .arg(m_source.name, QString::number(m_fallbackDelayMs / 1000.0));
         useFallback();
     });
 }

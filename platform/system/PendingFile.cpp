@@ -82,7 +82,7 @@ QString PendingFile::numberedName(const QString& fileName, int number)
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? fileName.left(dot) : fileName;
     const QString extension = dot > 0 ? fileName.mid(dot) : QString();
-    return QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(extension);
+    return QStringLiteral("%1 (%2)%3").arg(stem, QString::number(number), extension);
 }
 
 bool PendingFile::link(const QString& target)

@@ -81,6 +81,16 @@ bool runUntilStopped(Controller& c, VirtualAudioDevice& device, double maxSecond
     return !c.recorder;
 }
 
+// Collects the warnings of the audio logging category.
+std::mutex logMutex;
+QStringList logLines;
+void collectLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    std::lock_guard lock(logMutex);
+    if (type == QtWarningMsg && qstrcmp(context.category, "sonavell.audio") == 0)
+        logLines << message;
+}
+
 } // namespace
 
 TEST(AudioRecorder, TwoSecondsAtLowQualityAddExactly22050Samples)
@@ -129,6 +139,29 @@ TEST(AudioRecorder, AppendsAfterTheExistingAudioAndKeepsIt)
     all = readSamples(path);
     EXPECT_EQ(all.size(), 33075u + 11025u);
     EXPECT_EQ(le32(fileBytes(path), 24), 11025u);
+}
+
+TEST(AudioRecorder, TheWarningAboutTheFilesOwnRateNamesThePathAsItIs)
+{
+    // A folder or file name with place markers of its own keeps them in the warning, and the
+    // rates stand where they belong.
+    ScratchDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("100%1 %2"));
+    const QString path = dir.file("100%1 %2/Q%1 (%2).wav");
+    ASSERT_TRUE(writeWav(path, 11025, sine(440, 11025, 5512)));
+    auto device = manualDevice();
+    qInstallMessageHandler(collectLog);
+    Controller c(path);
+    c.start(11025 * 1.5, device);
+    device->advance(0.5);
+    c.stop();
+    qInstallMessageHandler(nullptr);
+    std::lock_guard lock(logMutex);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("appending to ") + path +
+                                  QStringLiteral(" at its own rate of 11025 Hz rather than "
+                                                 "16537.5 Hz")))
+        << logLines.join('\n').toStdString();
+    EXPECT_EQ(readSamples(path).size(), 5512u + 5512u);
 }
 
 TEST(AudioRecorder, NeverOverwritesWhatItCannotExtend)

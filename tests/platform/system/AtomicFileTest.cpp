@@ -1,5 +1,7 @@
 #include "platform/system/AtomicFile.h"
+#include "platform/system/PendingFile.h"
 #include "support/SmallDisk.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,6 +74,32 @@ TEST(AtomicFileTest, AFolderThatCannotBeWrittenIsAFailure)
     QString error;
     EXPECT_FALSE(AtomicFile::write("/nonexistent-folder/a.plist", "x", &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// Commits `bytes` under `fileName` in `folder`; the path it got, or the error.
+QString commitPending(const QString& folder, const QString& fileName, const QByteArray& bytes)
+{
+    PendingFile file(folder);
+    if (!file.open() || !file.write(bytes.constData(), bytes.size()))
+        return file.errorString();
+    const QString path = file.commit(fileName);
+    return path.isEmpty() ? file.errorString() : path;
+}
+
+TEST(PendingFileTest, ATakenNameIsNumberedAndKeepsItsOwnPlaceMarkers)
+{
+    // Names sent from elsewhere may hold "%1" and "%2": the numbered names keep them as they are.
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    EXPECT_EQ(commitPending(folder, "Q%1 %2.wav", "one"), folder + "/Q%1 %2.wav");
+    EXPECT_EQ(commitPending(folder, "Q%1 %2.wav", "two"), folder + "/Q%1 %2 (2).wav");
+    EXPECT_EQ(commitPending(folder, "Q%1 %2.wav", "three"), folder + "/Q%1 %2 (3).wav");
+    EXPECT_EQ(contents(folder + "/Q%1 %2.wav"), "one");
+    EXPECT_EQ(contents(folder + "/Q%1 %2 (2).wav"), "two");
+    EXPECT_EQ(contents(folder + "/Q%1 %2 (3).wav"), "three");
+
+    // A name without an extension.
+    EXPECT_EQ(PendingFile::numberedName("100%1", 2), "100%1 (2)");
 }
 
 } // namespace
