@@ -2,6 +2,7 @@
 // controller relies on, and what happens when the file cannot take more.
 #include "audio/AudioRecorder.h"
 #include "EngineTestSupport.h"
+#include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -81,16 +82,6 @@ bool runUntilStopped(Controller& c, VirtualAudioDevice& device, double maxSecond
     return !c.recorder;
 }
 
-// Collects the warnings of the audio logging category.
-std::mutex logMutex;
-QStringList logLines;
-void collectLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    std::lock_guard lock(logMutex);
-    if (type == QtWarningMsg && qstrcmp(context.category, "sonavell.audio") == 0)
-        logLines << message;
-}
-
 } // namespace
 
 TEST(AudioRecorder, TwoSecondsAtLowQualityAddExactly22050Samples)
@@ -150,17 +141,15 @@ TEST(AudioRecorder, TheWarningAboutTheFilesOwnRateNamesThePathAsItIs)
     const QString path = dir.file("100%1 %2/Q%1 (%2).wav");
     ASSERT_TRUE(writeWav(path, 11025, sine(440, 11025, 5512)));
     auto device = manualDevice();
-    qInstallMessageHandler(collectLog);
+    sonavell::test::LogCapture log("sonavell.audio", QtWarningMsg);
     Controller c(path);
     c.start(11025 * 1.5, device);
     device->advance(0.5);
     c.stop();
-    qInstallMessageHandler(nullptr);
-    std::lock_guard lock(logMutex);
-    EXPECT_TRUE(logLines.contains(QStringLiteral("appending to ") + path +
-                                  QStringLiteral(" at its own rate of 11025 Hz rather than "
-                                                 "16537.5 Hz")))
-        << logLines.join('\n').toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("appending to ") + path +
+                             QStringLiteral(" at its own rate of 11025 Hz rather than "
+                                            "16537.5 Hz")))
+        << log.lines().join('\n').toStdString();
     EXPECT_EQ(readSamples(path).size(), 5512u + 5512u);
 }
 

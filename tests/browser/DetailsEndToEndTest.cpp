@@ -2,6 +2,7 @@
 // from the recording list's detail button through a rename, a category change and a photo from
 // the pictures folder to the recorder screen.
 #include "EndToEndFixture.h"
+#include "ProgramScreens.h"
 #include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
 #include "browser/Level2ViewController.h"
@@ -50,45 +51,16 @@ TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
     app->setRecordingIndex(0);
     auto tiles = app->recordings().last();
 
-    QWidget window;
-    window.setFixedSize(320, 480);
-    auto* navigation = new NavigationController(&window);
-    navigation->setGeometry(0, 0, 320, 480);
-    app->window = &window;
-    app->navigationController = navigation;
-    IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
-                       QDBusConnection(QStringLiteral("none"))};
-    AudioViewController::Environment screenEnv;
-    screenEnv.now = [] { return 0.0; };
-    screenEnv.idleInhibitor = &idle;
-    auto* recorder = new AudioViewController(app.get(), screenEnv, &window);
-    app->audioViewController = recorder;
-    app->audioViewScreen = recorder;
-    auto* list = new Level2ViewController(app.get(), &window);
-    auto* details = new ItemDetailsController(app.get(), &window);
-    app->itemDetailsController = details;
-    list->setItemDetailsController(details);
-    auto* categories = new Level1ViewController(app.get(), list, &window);
-    for (QWidget* screen : {static_cast<QWidget*>(list), static_cast<QWidget*>(details),
-                            static_cast<QWidget*>(recorder)})
-        screen->hide();
-    navigation->pushViewController(categories, false);
-    app->applicationDidFinishLaunching();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    // The first run's tip comes up over the window; answered, as a person would.
-    for (AlertView* alert : AlertView::visibleAlerts())
-        alert->dismissWithClickedButtonIndex(0);
-
-    MouseFinger finger(&window);
-    double t = 0;
-    auto tapAt = [&](QWidget* widget, QPoint local) {
-        QCoreApplication::processEvents();
-        t += 1.0;
-        finger.tap(widget->mapTo(&window, local), t);
-        QCoreApplication::processEvents();
-    };
-    auto tap = [&](QWidget* widget) { tapAt(widget, widget->rect().center()); };
+    ProgramScreens screens(app.get());
+    ASSERT_TRUE(screens.exposed);
+    QWidget& window = screens.window;
+    NavigationController* navigation = screens.navigation;
+    AudioViewController* recorder = screens.recorder;
+    Level2ViewController* list = screens.list;
+    ItemDetailsController* details = screens.details;
+    Level1ViewController* categories = screens.categories;
+    auto tapAt = [&](QWidget* widget, QPoint local) { screens.tap(widget, local); };
+    auto tap = [&](QWidget* widget) { screens.tap(widget); };
     auto visibleButton = [&](const QString& text) -> QPushButton* {
         for (QPushButton* button : window.findChildren<QPushButton*>())
             if (button->text() == text && button->isVisible())
@@ -159,6 +131,4 @@ TEST_F(DetailsEndToEnd, RenameRefileAndPhotographAMemoThenRecord)
     auto reloaded = start();
     EXPECT_EQ(reloaded->recordings().last()->name(), "Bathroom tiles");
     EXPECT_EQ(reloaded->recordings().last()->category(), "Ideas");
-    window.hide();
-    app->navigationController = nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/ui/SwitchControl.h"
 #include "sharing/ExportController.h"
+#include "support/LogCapture.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -11,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <optional>
 
 #include <unistd.h>
 
@@ -50,22 +51,6 @@ QString browseHttpServices(bool resolve, const QString& awaitedName = QString())
     browse.kill();
     browse.waitForFinished(2000);
     return output + QString::fromUtf8(browse.readAllStandardOutput());
-}
-
-// Collects the warnings of web sharing's logging category.
-std::mutex logMutex;
-QStringList logLines;
-void collectLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    std::lock_guard lock(logMutex);
-    if (type == QtWarningMsg && qstrcmp(context.category, "sonavell.sharing") == 0)
-        logLines << message;
-}
-
-bool logged(const QString& text)
-{
-    std::lock_guard lock(logMutex);
-    return logLines.contains(text);
 }
 
 } // namespace
@@ -146,21 +131,21 @@ TEST(SharingBonjour, ANameCollisionLeavesTheSecondServerServingAtItsNumericAddre
     first.start();
     ASSERT_TRUE(waitFor([&] { return first.urlNotifications > 0; }, 20000));
 
-    qInstallMessageHandler(collectLog);
+    std::optional<LogCapture> log(std::in_place, "sonavell.sharing", QtWarningMsg);
     second.hostAddresses = {QStringLiteral("192.0.2.7"), QStringLiteral("198.51.100.3")};
     SharingController& server = second.start();
     const quint16 port = server.tcpPort();
     ASSERT_NE(port, 0);
     const QString collision = QStringLiteral(
         "A name collision occurred. A service is already running with that name someplace else.");
-    EXPECT_TRUE(waitFor([&] { return logged(collision); }, 10000));
+    EXPECT_TRUE(waitFor([&] { return log->contains(collision); }, 10000));
     ASSERT_TRUE(waitFor([&] { return second.urlNotifications > 0; }, 10000));
-    qInstallMessageHandler(nullptr);
-    EXPECT_TRUE(logged(QStringLiteral("Bonjour is unavailable (the name %1 is taken): browsers "
-                                      "must use the numeric address http://192.0.2.7:%2 (this "
-                                      "machine's addresses: 192.0.2.7, 198.51.100.3).")
-                           .arg(server.serviceName())
-                           .arg(port)));
+    EXPECT_TRUE(log->contains(QStringLiteral("Bonjour is unavailable (the name %1 is taken): "
+                                             "browsers must use the numeric address "
+                                             "http://192.0.2.7:%2 (this machine's addresses: "
+                                             "192.0.2.7, 198.51.100.3).")
+                                  .arg(server.serviceName(), QString::number(port))));
+    log.reset();
     EXPECT_EQ(server.myPublicHostNameURL(), QString());
     EXPECT_EQ(server.myPublicRawURL(), QStringLiteral("http://192.0.2.7:%1").arg(port));
     // Both servers go on serving.

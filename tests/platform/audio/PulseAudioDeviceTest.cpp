@@ -1,6 +1,7 @@
 // The sound server device against the tests' private server: the inputs it offers, the input a
 // take records from, and how its streams name themselves to the server and its mixers.
 #include "platform/audio/PulseAudioDevice.h"
+#include "support/LogCapture.h"
 #include "support/PulseControl.h"
 #include "support/TestEnvironment.h"
 
@@ -32,24 +33,6 @@ public:
         return frameCount;
     }
     void outputDrained() override {}
-};
-
-// Warnings logged while the object lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext&, const QString& text) { s_lines << text; });
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    QStringList linesWith(const QString& part) const { return s_lines.filter(part); }
-
-private:
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
 };
 
 class PulseDevice : public ::testing::Test
