@@ -2,7 +2,7 @@
 
 #include "browser/BrowserLog.h"
 #include "browser/Level2ViewController.h"
-#include "browser/LibraryFooter.h"
+#include "browser/LibraryListParts.h"
 #include "core/AppDelegate.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationBarButton.h"
@@ -10,7 +10,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 #include <utility>
 
@@ -22,25 +21,14 @@ Level1ViewController::Level1ViewController(AppDelegate* appDelegate,
     , m_level2ViewController(level2ViewController)
 {
     setTitle(tr("Categories"));
-    m_tableView = new TableView(this);
-    m_tableView->setObjectName(QStringLiteral("categoryTable"));
-    m_tableView->setDataSource(this);
-    m_tableView->setDelegate(this);
-    auto* footer = new LibraryFooter(this);
-    m_countLabel = footer->countLabel();
-    m_freeLabel = footer->freeLabel();
-    m_recordButton = footer->recordButton();
-    connect(m_recordButton, &QAbstractButton::clicked, this, [this] { gotoRecord(); });
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_tableView, 1);
-    layout->addWidget(footer);
-
-    m_editButton = new NavigationBarButton(NavigationBarButton::SystemItem::Edit, this);
-    m_editButton->setObjectName(QStringLiteral("editButton"));
-    m_editButton->hide();
-    connect(m_editButton, &QAbstractButton::clicked, this, [this] { editAction(); });
+    const LibraryListParts parts = LibraryListParts::build(
+        this, QStringLiteral("categoryTable"), nullptr, [this] { gotoRecord(); },
+        [this] { editAction(); });
+    m_tableView = parts.table;
+    m_countLabel = parts.countLabel;
+    m_freeLabel = parts.freeLabel;
+    m_recordButton = parts.recordButton;
+    m_editButton = parts.editButton;
 
     m_settingsButton = new NavigationBarButton(NavigationBarButton::SystemItem::Settings, this);
     m_settingsButton->setObjectName(QStringLiteral("settingsButton"));

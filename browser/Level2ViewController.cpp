@@ -1,6 +1,6 @@
 #include "browser/Level2ViewController.h"
 
-#include "browser/LibraryFooter.h"
+#include "browser/LibraryListParts.h"
 #include "browser/RecordingCell.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationBarButton.h"
@@ -8,7 +8,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 #include <utility>
 
@@ -23,27 +22,15 @@ Level2ViewController::Level2ViewController(AppDelegate* appDelegate, QWidget* pa
     m_searchBar->setAutocorrection(false);
     m_searchBar->setAutocapitalization(false);
     m_searchBar->setShowsCancelButton(false);
-    m_tableView = new TableView(this);
-    m_tableView->setObjectName(QStringLiteral("recordingTable"));
+    const LibraryListParts parts = LibraryListParts::build(
+        this, QStringLiteral("recordingTable"), m_searchBar, [this] { gotoRecord(); },
+        [this] { editAction(); });
+    m_tableView = parts.table;
     m_tableView->setRowHeight(RecordingCell::kRowHeight);
-    m_tableView->setDataSource(this);
-    m_tableView->setDelegate(this);
-    auto* footer = new LibraryFooter(this);
-    m_countLabel = footer->countLabel();
-    m_freeLabel = footer->freeLabel();
-    m_recordButton = footer->recordButton();
-    connect(m_recordButton, &QAbstractButton::clicked, this, [this] { gotoRecord(); });
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_searchBar);
-    layout->addWidget(m_tableView, 1);
-    layout->addWidget(footer);
-
-    m_editButton = new NavigationBarButton(NavigationBarButton::SystemItem::Edit, this);
-    m_editButton->setObjectName(QStringLiteral("editButton"));
-    m_editButton->hide();
-    connect(m_editButton, &QAbstractButton::clicked, this, [this] { editAction(); });
+    m_countLabel = parts.countLabel;
+    m_freeLabel = parts.freeLabel;
+    m_recordButton = parts.recordButton;
+    m_editButton = parts.editButton;
 
     // Whatever changes the library (this screen, the recorder screen, a rename elsewhere)
     // makes the next table query build the list again.
