@@ -150,6 +150,10 @@ LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshot&
             result.saved = false;
             break;
         }
+        // A file that already holds these bytes is left alone: a save with nothing changed (the
+        // one at quit, say) neither rewrites nor syncs a large archive.
+        if (AtomicFile::holds(path, data))
+            continue;
         if (!AtomicFile::write(path, data, &result.error)) {
             qCWarning(lcCore).noquote() << "Could not write" << path << ":" << result.error
                                         << "- the previous file is kept";

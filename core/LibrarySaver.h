@@ -15,7 +15,8 @@
 // of its own, so that no change to the library waits for the archiver or the disk. Saves are
 // written in the order they were asked for; when several wait, only the newest is written, as it
 // holds everything the others would have written. Each file is replaced atomically and synced to
-// disk (AtomicFile); when the first cannot be written the second is left alone.
+// disk (AtomicFile), unless it already holds the same bytes; when the first cannot be written the
+// second is left alone.
 class LibrarySaver
 {
 public:

@@ -1,10 +1,32 @@
 #include "platform/system/AtomicFile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
+
+bool AtomicFile::holds(const QString& path, const QByteArray& data)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile() || info.size() != data.size())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 kPiece = 1 << 20;
+    QByteArray piece;
+    for (qint64 at = 0; at < data.size(); at += piece.size()) {
+        piece = file.read(kPiece);
+        if (piece.isEmpty() || at + piece.size() > data.size() ||
+            std::memcmp(piece.constData(), data.constData() + at, size_t(piece.size())) != 0)
+            return false;
+    }
+    // Nothing beyond: the file did not grow while it was read.
+    return file.read(1).isEmpty();
+}
 
 bool AtomicFile::write(const QString& path, const QByteArray& data, QString* error)
 {

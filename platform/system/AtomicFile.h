@@ -11,4 +11,8 @@ class AtomicFile
 public:
     // True when `path` now holds exactly `data`; otherwise false with the reason in `error`.
     static bool write(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // True when `path` is a regular file that already holds exactly `data`, so a write would
+    // change nothing. Read in pieces and compared as it goes: a file of another size is not
+    // read at all.
+    static bool holds(const QString& path, const QByteArray& data);
 };

@@ -97,9 +97,11 @@ TEST_F(LibrarySafety, AFullDiskKeepsTheLibraryWholeAndTellsTheUserOnce)
     EXPECT_EQ(again->recordings()[0]->category(), "Music");
     EXPECT_TRUE(AlertView::history().isEmpty());
 
-    // After a good save, the next failure is told again.
+    // After a good save, the next failure is told again (a change is needed for it: a save
+    // that changes nothing writes nothing).
     EXPECT_TRUE(saved(*app));
     disk.fill();
+    app->recordings().last()->setName(QStringLiteral("Changed"));
     EXPECT_FALSE(saved(*app));
     EXPECT_EQ(saveFailedAlerts(), 1);
     AlertView::clearHistory();

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::vector<const Archivable*> archivables(const AppDelegate::RecordingList& list)
@@ -83,6 +85,36 @@ TEST_F(LibrarySaving, QuitWaitsForTheLastWrite)
         fromDisk.categories << c->name();
     EXPECT_EQ(readFile(docs() + "/recordings.plist"), LibrarySaver::recordingsArchive(fromDisk));
     EXPECT_EQ(readFile(docs() + "/categories.plist"), LibrarySaver::categoriesArchive(fromDisk));
+}
+
+TEST_F(LibrarySaving, ASaveThatChangesNothingLeavesTheFilesAlone)
+{
+    auto app = launch();
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    const auto inode = [this](const char* name) {
+        struct stat info
+        {
+        };
+        return ::stat(QFile::encodeName(docs() + "/" + name).constData(), &info) == 0 ? info.st_ino
+                                                                                      : 0;
+    };
+    const ino_t recordings = inode("recordings.plist");
+    const ino_t categories = inode("categories.plist");
+    ASSERT_NE(recordings, 0u);
+
+    // Quit with nothing changed: the same files, not new ones renamed over them.
+    app->applicationWillTerminate();
+    EXPECT_EQ(inode("recordings.plist"), recordings);
+    EXPECT_EQ(inode("categories.plist"), categories);
+
+    // A changed name is written, and only the archive it is in.
+    app->recordings().last()->setName(QStringLiteral("Renamed"));
+    app->persist();
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_NE(inode("recordings.plist"), recordings);
+    EXPECT_EQ(inode("categories.plist"), categories);
+    EXPECT_EQ(start()->recordings().last()->name(), "Renamed");
 }
 
 TEST_F(LibrarySaving, SnapshotsCarryFileSizesMeasuredAgainWhenATakeEnds)

@@ -33,6 +33,25 @@ TEST(AtomicFileTest, ReplacesTheWholeFile)
     EXPECT_EQ(entries(dir.path()), QStringList{"a.plist"});
 }
 
+TEST(AtomicFileTest, HoldsOnlyTheSameBytesExactly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.plist");
+    // Larger than one piece of the comparison, with the difference in the last piece.
+    QByteArray data(3 * 1024 * 1024 + 17, 'a');
+    ASSERT_TRUE(AtomicFile::write(path, data));
+    EXPECT_TRUE(AtomicFile::holds(path, data));
+    QByteArray changed = data;
+    changed[changed.size() - 1] = 'b';
+    EXPECT_FALSE(AtomicFile::holds(path, changed));
+    EXPECT_FALSE(AtomicFile::holds(path, data.left(data.size() - 1)));
+    EXPECT_FALSE(AtomicFile::holds(path, data + 'a'));
+    EXPECT_FALSE(AtomicFile::holds(dir.filePath("missing"), QByteArray()));
+    // A link is never taken for the file: a write would replace the link itself.
+    ASSERT_TRUE(QFile::link(path, dir.filePath("link")));
+    EXPECT_FALSE(AtomicFile::holds(dir.filePath("link"), data));
+}
+
 TEST(AtomicFileTest, AFullDiskKeepsThePreviousFileByteForByte)
 {
     SmallDisk disk(256 * 1024);
