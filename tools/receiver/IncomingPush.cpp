@@ -2,6 +2,7 @@
 
 #include "TerminalText.h"
 
+#include "platform/net/ConnectionReset.h"
 #include "platform/system/PendingFile.h"
 
 #include <QHostAddress>
@@ -114,21 +115,25 @@ void IncomingPush::receive(const QByteArray& bytes)
     const qint64 expected = m_header.contentLength();
     if (m_received + bytes.size() > expected) {
         end(tr("Push of %1 from %2 failed: more than the announced %3 bytes; nothing saved")
-                .arg(quotedName(), m_peer, QString::number(expected)));
+                .arg(quotedName(), m_peer, QString::number(expected)),
+            Close::Reset);
         return;
     }
     if (!m_file->write(bytes.constData(), bytes.size())) {
         end(tr("Push of %1 from %2 failed: %3; nothing saved")
-                .arg(quotedName(), m_peer, m_file->errorString()));
+                .arg(quotedName(), m_peer, m_file->errorString()),
+            Close::Reset);
         return;
     }
     m_received += bytes.size();
     if (m_received < expected)
         return;
+    // The file is flushed and named before the connection is closed: the close confirms it.
     const QString path = m_file->commit(m_fileName);
     if (path.isEmpty()) {
         end(tr("Push of %1 from %2 failed: %3; nothing saved")
-                .arg(quotedName(), m_peer, m_file->errorString()));
+                .arg(quotedName(), m_peer, m_file->errorString()),
+            Close::Reset);
         return;
     }
     end(tr("Saved %1 from %2 (%3 bytes) as %4")
@@ -158,7 +163,8 @@ void IncomingPush::stalled()
     if (m_state == State::Receiving)
         end(tr("Push of %1 from %2 stalled after %3 of %4 bytes; nothing saved")
                 .arg(quotedName(), m_peer, QString::number(m_received),
-                     QString::number(m_header.contentLength())));
+                     QString::number(m_header.contentLength())),
+            Close::Reset);
     else if (m_state == State::Deciding)
         reject(tr("no answer within %1 seconds")
                    .arg(QString::number(double(m_answerTimeout.count()) / 1000.0)));
@@ -166,7 +172,7 @@ void IncomingPush::stalled()
         end(tr("Connection from %1 closed: no complete header in time").arg(m_peer));
 }
 
-void IncomingPush::end(const QString& line)
+void IncomingPush::end(const QString& line, Close close)
 {
     if (m_state == State::Done)
         return;
@@ -175,7 +181,10 @@ void IncomingPush::end(const QString& line)
     if (m_file)
         m_file->discard();
     m_socket->disconnect(this);
-    m_socket->disconnectFromHost();
+    if (close == Close::Reset && ConnectionReset::resetOnClose(m_socket->socketDescriptor()))
+        m_socket->abort();
+    else
+        m_socket->disconnectFromHost();
     emit finished(this, line);
     deleteLater();
 }

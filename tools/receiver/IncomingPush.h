@@ -18,6 +18,11 @@ class QTimer;
 // into an unnamed file that gets its name only when the last byte is in. A connection that
 // breaks off, sends more than announced or falls silent for the stall time leaves no file.
 //
+// The sender takes the receiver's close as the sign that its recording arrived, so after the
+// answer the connection is closed in an orderly way only once the file is stored under its
+// name; a push that fails after Accept is ended with a reset, which the sender reports as a
+// failure.
+//
 // Every phase is timed: the whole header must arrive within the stall time (however its bytes
 // trickle in), a push the receiver has not decided on within the answer time is rejected, and
 // the data may pause for at most the stall time.
@@ -61,7 +66,12 @@ signals:
 private:
     void readSome();
     void receive(const QByteArray& bytes);
-    void end(const QString& line);
+    enum class Close
+    {
+        Orderly, // the sender may take it as "received"
+        Reset    // the sender learns that the push failed
+    };
+    void end(const QString& line, Close close = Close::Orderly);
     void disconnected();
     void stalled();
 

@@ -15,7 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <memory>
@@ -475,4 +480,77 @@ TEST(Receiver, PushesUnderWayReserveTheirSpaceTogether)
             << f.lines[1].toStdString();
         QFile::remove(f.folder + QStringLiteral("/first.wav"));
     }
+}
+
+namespace {
+
+// How the receiver ended a connection, as the sender sees it.
+enum class PeerEnd
+{
+    Orderly, // its side closed: the push was taken
+    Reset,   // the push failed
+    Open     // nothing within the time
+};
+
+// A sender on a plain socket, as the push screen behaves: sends the header and, once accepted,
+// the data; with `halfClose`, then closes its writing side; waits for the receiver's end.
+PeerEnd pushOnSocket(quint16 port, const QByteArray& head, const QByteArray& data, bool halfClose)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::send(fd, head.constData(), size_t(head.size()), MSG_NOSIGNAL);
+    QByteArray answer;
+    PeerEnd end = PeerEnd::Open;
+    // Reads what comes; true once the connection has ended (and how is in `end`).
+    auto readEnd = [&] {
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, 0) > 0) {
+            char buffer[256];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0) {
+                answer.append(buffer, n);
+                continue;
+            }
+            if (n == 0)
+                end = PeerEnd::Orderly;
+            else if (errno == ECONNRESET)
+                end = PeerEnd::Reset;
+            else
+                return false;
+            return true;
+        }
+        return false;
+    };
+    waitFor([&] { return readEnd() || answer.size() >= 16; }, 3000);
+    EXPECT_EQ(answer.left(16), "RELO/1.0\nAccept\n");
+    if (end == PeerEnd::Open) {
+        ::send(fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL);
+        if (halfClose)
+            ::shutdown(fd, SHUT_WR);
+        waitFor(readEnd, 3000);
+    }
+    ::close(fd);
+    return end;
+}
+
+} // namespace
+
+TEST(Receiver, ClosesOnlyOnceTheFileIsStoredAndResetsAPushItCannotKeep)
+{
+    ReceiverFixture f;
+    // All the announced bytes: the close comes after the file has its name.
+    EXPECT_EQ(pushOnSocket(f.receiver->port(), header("whole", "100"), QByteArray(100, 'w'), true),
+              PeerEnd::Orderly);
+    EXPECT_EQ(f.inbox(), QStringList{QStringLiteral("whole.wav")});
+    // More than announced, or silence after part of it: a reset, nothing kept.
+    EXPECT_EQ(pushOnSocket(f.receiver->port(), header("long", "100"), QByteArray(101, 'l'), true),
+              PeerEnd::Reset);
+    EXPECT_EQ(
+        pushOnSocket(f.receiver->port(), header("stalled", "100"), QByteArray(60, 's'), false),
+        PeerEnd::Reset);
+    EXPECT_EQ(f.inbox(), QStringList{QStringLiteral("whole.wav")});
 }
