@@ -411,8 +411,7 @@ QByteArray RELO_BrowserController::reloHeader(const QString& name, qint64 length
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     return QStringLiteral("RELO/1.0\nContent-Type: audio/wav\nContent-Name: %1\nContent-Length: "
                           "%2\n")
-        .arg(line)
-        .arg(length)
+        .arg(line, QString::number(length))
         .toUtf8();
 }
 

@@ -104,9 +104,7 @@ void PushReceiver::publishAs(const QString& name)
 void PushReceiver::netServiceDidPublish(NetService* sender)
 {
     print(QStringLiteral("Receiving pushes as \"%1\" on port %2; saving into %3")
-              .arg(sender->name())
-              .arg(m_server->serverPort())
-              .arg(m_options.folder));
+              .arg(sender->name(), QString::number(m_server->serverPort()), m_options.folder));
 }
 
 void PushReceiver::netServiceDidNotPublish(NetService* sender, const QVariantMap& errorDict)
@@ -116,7 +114,7 @@ void PushReceiver::netServiceDidNotPublish(NetService* sender, const QVariantMap
     if (code == NetService::kNetServicesCollisionError && m_nameNumber < kMostNameNumbers) {
         // Another receiver on the network has the name: take the next numbered one.
         ++m_nameNumber;
-        publishAs(QStringLiteral("%1 (%2)").arg(m_options.name).arg(m_nameNumber));
+        publishAs(QStringLiteral("%1 (%2)").arg(m_options.name, QString::number(m_nameNumber)));
         return;
     }
     std::fprintf(stderr,

@@ -554,3 +554,20 @@ TEST(Receiver, ClosesOnlyOnceTheFileIsStoredAndResetsAPushItCannotKeep)
         PeerEnd::Reset);
     EXPECT_EQ(f.inbox(), QStringList{QStringLiteral("whole.wav")});
 }
+
+TEST(Receiver, KeepsAPlaceholderInTheNameWhenNumbering)
+{
+    ReceiverFixture f;
+    for (const char fill : {'a', 'b'})
+        EXPECT_EQ(
+            f.push(header("Talk %1", "4"), QByteArray(4, fill), ReceiverFixture::After::Close),
+            "RELO/1.0\nAccept\n");
+    ASSERT_TRUE(waitFor([&] { return f.lines.size() >= 2; }, 3000));
+    EXPECT_TRUE(f.lines[1].endsWith(QStringLiteral("/inbox/Talk %1 (2).wav")))
+        << f.lines[1].toStdString();
+    EXPECT_EQ(f.inbox(),
+              (QStringList{QStringLiteral("Talk %1 (2).wav"), QStringLiteral("Talk %1.wav")}));
+    QFile second(f.folder + QStringLiteral("/Talk %1 (2).wav"));
+    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
+    EXPECT_EQ(second.readAll(), "bbbb");
+}
