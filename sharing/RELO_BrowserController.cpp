@@ -419,7 +419,8 @@ void RELO_BrowserController::pushItThread(const PushJob& job)
 {
     QThread::currentThread()->setObjectName(QStringLiteral("RELO"));
     m_pushFailed = false;
-    m_fileExhausted = false;
+    m_receiverClosed = false;
+    m_bytesRead = 0;
     m_pending.clear();
     m_progressPercent = 0.0;
     progressPercentLastShown = 0.0;
@@ -458,24 +459,36 @@ void RELO_BrowserController::pushItThread(const PushJob& job)
     m_lastProgress.start();
     requestScreen(kConnecting);
 
-    // The loop runs in slices of at most a second (shorter when the stall time is short);
-    // Cancel wakes it at once.
+    // The loop runs in slices of at most a second (shorter when the stall or close time is
+    // short); Cancel wakes it at once. The push is over when the streams are dropped.
     QEventLoop loop;
     QTimer slice;
     const qint64 stall = m_env.stallTimeout.count();
-    slice.setInterval(static_cast<int>(std::clamp<qint64>(stall / 4, 10, 1000)));
+    const qint64 closeWait = m_env.closeTimeout.count();
+    slice.setInterval(
+        static_cast<int>(std::clamp<qint64>(std::min(stall, closeWait) / 4, 10, 1000)));
     slice.start();
     while (!cancelCurrentOperation && m_streams) {
         loop.processEvents(QEventLoop::WaitForMoreEvents);
-        if (m_streams && !cancelCurrentOperation && m_lastProgress.elapsed() >= stall) {
+        if (!m_streams || cancelCurrentOperation)
+            break;
+        // After the last byte, the time runs from the half-close: the receiver may need a
+        // while to store a long recording before it closes.
+        if (pushState == 4 && m_lastProgress.elapsed() >= closeWait) {
+            qCWarning(lcSharing, "Push: the receiver did not confirm the recording in time.");
+            m_pushFailed = true;
+            break;
+        }
+        if (pushState != 4 && m_lastProgress.elapsed() >= stall) {
             qCWarning(lcSharing, "Push: the receiver stopped answering.");
             m_pushFailed = true;
             break;
         }
     }
     const bool failed = m_pushFailed;
+    const bool sent = !failed && m_receiverClosed;
     shutDownConnection();
-    requestScreen(failed ? kFailed : m_fileExhausted ? kSent : kIdle);
+    requestScreen(failed ? kFailed : sent ? kSent : kIdle);
     // Streams dropped from their own callbacks are freed before the thread ends.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -498,17 +511,16 @@ void RELO_BrowserController::streamHandleEvent(StreamPair* stream, StreamPair::S
     if (stream != m_streams)
         return;
     using Side = StreamPair::Side;
+    if (event == StreamPair::kEndEncountered && pushState == 4) {
+        // The receiver closed its side after the whole file: it has the recording.
+        m_receiverClosed = true;
+        shutDownConnection();
+        return;
+    }
     if (event == StreamPair::kErrorOccurred || event == StreamPair::kEndEncountered) {
-        // A receiver may close as soon as the last byte is in, before the push has read the
-        // end of its file; only a receiver that went away before that fails the push.
-        if (pushState == 3 && m_pending.isEmpty() && curFile && curFile->atEnd())
-            m_fileExhausted = true;
-        if (m_fileExhausted) {
-            cancelCurrentOperation = true;
-        } else {
-            m_pushFailed = true;
-            shutDownConnection();
-        }
+        // A reset at any time, or an end before the whole file is out, fails the push.
+        m_pushFailed = true;
+        shutDownConnection();
         return;
     }
     if (event == StreamPair::kOpenCompleted && side == Side::Output) {
@@ -541,11 +553,26 @@ void RELO_BrowserController::streamHandleEvent(StreamPair* stream, StreamPair::S
             // The first chunk goes at once; its share is shown with the accepted notice.
             m_progressPercent = 0.0;
             sendFromFile();
+            if (!m_streams)
+                return; // the file could not be read
             progressPercentLastShown = m_progressPercent;
             pushState = 3;
             requestScreen(kSending);
+            // A file of one chunk (or none) is out already.
+            if (m_pending.isEmpty() && m_bytesRead == curFileLen)
+                finishSending();
         }
+    } else if (event == StreamPair::kHasBytesAvailable && side == Side::Input && pushState >= 3) {
+        discardInput();
     }
+}
+
+void RELO_BrowserController::discardInput()
+{
+    // Nothing the receiver says after its answer matters, but left unread it would hide the
+    // receiver's end (and make the final close a reset).
+    char scratch[kChunkSize];
+    m_streams->read(scratch, sizeof scratch);
 }
 
 void RELO_BrowserController::sendFromFile()
@@ -553,23 +580,34 @@ void RELO_BrowserController::sendFromFile()
     if (!m_pending.isEmpty()) {
         // The bytes the stream did not take last time go before the next chunk.
         writePending();
-    } else {
-        const QByteArray chunk = curFile ? curFile->read(kChunkSize) : QByteArray();
-        if (chunk.isEmpty()) {
-            m_fileExhausted = true;
-            cancelCurrentOperation = true;
+        return;
+    }
+    // Exactly the announced length goes, even if the file has grown since it was measured.
+    const qint64 left = curFileLen - m_bytesRead;
+    const QByteArray chunk =
+        curFile && left > 0 ? curFile->read(std::min(kChunkSize, left)) : QByteArray();
+    if (chunk.isEmpty()) {
+        if (left > 0) {
+            qCWarning(lcSharing, "Push: the recording's file ended before its announced length.");
+            m_pushFailed = true;
+            shutDownConnection();
             return;
         }
-        m_pending = chunk;
-        const qint64 offered = m_pending.size();
-        const qint64 taken = m_streams->write(m_pending.constData(), offered);
-        if (taken < 0)
-            return; // the error event follows
-        if (taken < offered)
-            qCWarning(lcSharing, "Experiencing network transfer problems.");
-        m_pending.remove(0, taken);
-        addProgress(taken);
+        finishSending();
+        return;
     }
+    m_bytesRead += chunk.size();
+    m_pending = chunk;
+    const qint64 offered = m_pending.size();
+    const qint64 taken = m_streams->write(m_pending.constData(), offered);
+    if (taken < 0)
+        return; // the error event follows
+    if (taken < offered)
+        qCWarning(lcSharing, "Experiencing network transfer problems.");
+    m_pending.remove(0, taken);
+    addProgress(taken);
+    if (m_pending.isEmpty() && m_bytesRead == curFileLen)
+        finishSending();
 }
 
 void RELO_BrowserController::writePending()
@@ -580,10 +618,27 @@ void RELO_BrowserController::writePending()
     if (taken <= 0)
         return;
     m_pending.remove(0, taken);
-    if (pushState == 3)
+    if (pushState == 3) {
         addProgress(taken);
-    else
+        if (m_pending.isEmpty() && m_bytesRead == curFileLen)
+            finishSending();
+    } else {
         m_lastProgress.restart();
+    }
+}
+
+void RELO_BrowserController::finishSending()
+{
+    if (pushState != 3 || !m_streams)
+        return;
+    // The receiver reads the end of the data and, once the recording is stored, closes its
+    // side; that close is the only sign that the push arrived.
+    pushState = 4;
+    m_lastProgress.restart();
+    if (!m_streams->shutdownOutput()) {
+        m_pushFailed = true;
+        shutDownConnection();
+    }
 }
 
 void RELO_BrowserController::addProgress(qint64 bytes)

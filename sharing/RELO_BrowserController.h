@@ -36,8 +36,8 @@ class Recording;
 // The transfer runs on a push thread of its own (one per Send) whose event loop delivers the
 // stream events; the screen is updated on the main thread through screen codes (updateMyUI):
 // 0 idle, 1 connecting, 2 connected, 3 rejected, 4 accepted and sending, 5 progress, 6 idle
-// after a failed push and 7 idle after a push whose file went out whole (the failed and the sent
-// notice stay until the next push or appearance).
+// after a failed push and 7 idle after a push that the receiver confirmed (the failed and the
+// sent notice stay until the next push or appearance).
 //
 // The push thread's codes can follow each other faster than the screen is drawn (a short memo
 // is out, or a rejection in, within milliseconds), so the main thread shows them in order but
@@ -48,9 +48,13 @@ class Recording;
 // Send is enabled only while no push is under way and the picker's selected row is a receiver
 // whose address is known.
 //
-// A push ends when the file is out, when the receiver rejects, when the user cancels (noticed
-// within a second), or as a failure when the connection breaks or closes early, or when the
-// receiver neither answers nor takes data for the stall time (30 s).
+// Once the last byte of the file is handed to the connection, the push closes its writing side
+// and waits (at most the close time, 30 s) for the receiver to close its side, which a receiver
+// does once the recording is stored; only then is the push sent. A push ends when the receiver
+// has so confirmed it, when the receiver rejects, when the user cancels (noticed within a
+// second), or as a failure when the connection breaks or closes early, when the receiver neither
+// answers nor takes data for the stall time (30 s), or when it does not confirm in the close
+// time.
 class RELO_BrowserController : public ViewController,
                                public NetServiceBrowser::Delegate,
                                public NetService::Delegate,
@@ -69,6 +73,8 @@ public:
         std::function<std::unique_ptr<StreamPair>(const StreamPair::Endpoint&)> makeStreams;
         // A push during which the receiver neither answers nor takes data this long fails.
         std::chrono::milliseconds stallTimeout{30000};
+        // A push whose receiver has not closed its side this long after the last byte fails.
+        std::chrono::milliseconds closeTimeout{30000};
     };
 
     // The application's push screen: the current recording comes from the application object.
@@ -187,6 +193,10 @@ private:
     // Writes what is pending, or the next chunk of the file; push thread.
     void sendFromFile();
     void writePending();
+    // After the last byte: closes the writing side and waits for the receiver's close.
+    void finishSending();
+    // Reads and drops what the receiver sends after its answer, so that its end is heard.
+    void discardInput();
     void addProgress(qint64 bytes);
     void wakePushThread();
 
@@ -211,14 +221,17 @@ private:
 
     // Push thread only.
     StreamPair* m_streams = nullptr;
+    // 0 connecting, 1 open, 2 header sent, 3 accepted and sending, 4 file out and the writing
+    // side closed, waiting for the receiver to close its side.
     int pushState = 0;
     std::unique_ptr<QFile> curFile;
     QString curFilePath;
     qint64 curFileLen = 0;
     QString m_headerName;
     double progressPercentLastShown = 0.0;
-    QByteArray m_pending; // bytes offered to the stream but not yet accepted
-    bool m_fileExhausted = false;
+    QByteArray m_pending;          // bytes offered to the stream but not yet accepted
+    qint64 m_bytesRead = 0;        // bytes of the file read so far (at most curFileLen)
+    bool m_receiverClosed = false; // the receiver closed its side after the whole file
     bool m_pushFailed = false;
     QElapsedTimer m_lastProgress;
 };

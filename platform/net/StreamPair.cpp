@@ -185,7 +185,7 @@ qint64 StreamPair::sendSome(int fd, const char* data, qint64 length)
 
 qint64 StreamPair::write(const char* data, qint64 length)
 {
-    if (m_state != State::Open)
+    if (m_state != State::Open || m_outputShut)
         return -1;
     if (length <= 0)
         return 0;
@@ -202,6 +202,23 @@ qint64 StreamPair::write(const char* data, qint64 length)
     QMetaObject::invokeMethod(
         this, [this] { fail(); }, Qt::QueuedConnection);
     return -1;
+}
+
+bool StreamPair::shutdownOutput()
+{
+    if (m_state != State::Open)
+        return false;
+    if (m_outputShut)
+        return true;
+    if (::shutdown(m_fd, SHUT_WR) != 0) {
+        QMetaObject::invokeMethod(
+            this, [this] { fail(); }, Qt::QueuedConnection);
+        return false;
+    }
+    m_outputShut = true;
+    // No more space events: only the input side reports from now on.
+    m_writeNotifier->setEnabled(false);
+    return true;
 }
 
 void StreamPair::fail()

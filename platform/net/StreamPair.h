@@ -66,6 +66,10 @@ public:
     // Offers `length` bytes; returns how many the connection accepted (possibly fewer, or 0
     // when it has no room), -1 when it failed.
     qint64 write(const char* data, qint64 length);
+    // Half-closes the connection: tells the peer that nothing more will be written (bytes
+    // already accepted by write() still go out), while the input side stays open for the peer's
+    // answer and its own end. Writes after it fail. False when the connection is not open.
+    bool shutdownOutput();
     // Ends the connection; no event follows. Safe to call more than once.
     void close();
     bool isOpen() const { return m_state == State::Open; }
@@ -97,6 +101,7 @@ private:
     Delegate* m_delegate = nullptr;
     State m_state = State::Idle;
     int m_fd = -1;
+    bool m_outputShut = false;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
 };

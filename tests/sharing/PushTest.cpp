@@ -110,6 +110,15 @@ public:
             ::close(fd);
         fd = -1;
     }
+    // Ends the connection with a reset, as a receiver that could not keep the data does.
+    void resetConnection()
+    {
+        if (fd < 0)
+            return;
+        const linger abortive{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        closeConnection();
+    }
 
     QString name;
     bool published = false;
@@ -175,6 +184,7 @@ TEST(Push, SendsTheHeaderThenTheFileInChunksOfFiveHundredTwelve)
         receiver.send("RELO/1.0\nAccept\n");
         EXPECT_EQ(receiver.read(size), wav);
         EXPECT_TRUE(receiver.closedBySender());
+        receiver.closeConnection();
         ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
 
         const std::vector<qint64> chunks =
@@ -209,6 +219,7 @@ TEST(Push, BytesTheConnectionDidNotTakeAreSentBeforeTheNextChunk)
     receiver.send("RELO/1.0\nAccept\n");
     EXPECT_EQ(receiver.read(1300), wav);
     EXPECT_TRUE(receiver.closedBySender());
+    receiver.closeConnection();
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
     EXPECT_DOUBLE_EQ(f.screen->progressPercent(), 1.0);
 }
@@ -237,6 +248,7 @@ TEST(Push, OnlyAWholeAnswerInOneReadCounts)
     // Only the first 15 bytes are compared: "Accepted" accepts.
     receiver.send("RELO/1.0\nAccepted\n");
     EXPECT_EQ(receiver.read(700), wav);
+    receiver.closeConnection();
     EXPECT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
 }
 
@@ -295,6 +307,7 @@ TEST(Push, TheTransferShowsItsNoticesAndHowMuchIsOutThenTheSentNotice)
     }
     arrived += receiver.read(kSize - arrived.size(), 20000);
     EXPECT_EQ(arrived, wav);
+    receiver.closeConnection();
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
     const QImage frame = window.frame();
     EXPECT_TRUE(window.showsText(frame, f.screen->sentLabel));
@@ -317,6 +330,7 @@ TEST(Push, AShortPushShowsItsTransferBeforeTheSentNotice)
     receiver.read(header("Quick", 1024).size());
     receiver.send("RELO/1.0\nAccept\n");
     EXPECT_EQ(receiver.read(1024).size(), 1024);
+    receiver.closeConnection();
     // The whole file is out within milliseconds; the frames still show the transfer for a while
     // (the bar full), and then the sent notice.
     int transferFrames = 0;
@@ -336,6 +350,61 @@ TEST(Push, AShortPushShowsItsTransferBeforeTheSentNotice)
     ASSERT_FALSE(f.codes.empty());
     EXPECT_EQ(f.codes.back(), Code::kSent);
     EXPECT_TRUE(window.showsText(window.frame(), f.screen->sentLabel));
+}
+
+TEST(Push, IsSentOnlyWhenTheReceiverClosesItsSideAfterTheLastByte)
+{
+    // After the last byte the sender closes its writing side and waits: the receiver's orderly
+    // close is the only "sent"; a reset, or no close within the close time, is a failure.
+    enum class Ending
+    {
+        Close,
+        Reset,
+        Silence
+    };
+    for (const Ending ending : {Ending::Close, Ending::Reset, Ending::Silence}) {
+        SCOPED_TRACE(int(ending));
+        RELO_BrowserController::Environment env;
+        env.closeTimeout = std::chrono::milliseconds(800);
+        PushScreenFixture f(env);
+        RawReceiver receiver;
+        const QByteArray wav = patterned(3000);
+        f.addRecording(QStringLiteral("Confirmed"), wav);
+        ASSERT_TRUE(f.appearAndSelect(receiver.name));
+        f.screen->sendButton->click();
+        ASSERT_TRUE(receiver.accept());
+        receiver.read(header("Confirmed", 3000).size());
+        receiver.send("RELO/1.0\nAccept\n");
+        // What the receiver says after its answer is read and dropped, not left to block its end.
+        receiver.send("noise after the answer\n");
+        EXPECT_EQ(receiver.read(3000), wav);
+        EXPECT_TRUE(receiver.closedBySender()); // the half-close: no more data will come
+        pumpEvents(300);
+        EXPECT_TRUE(f.screen->isPushRunning());
+        ASSERT_FALSE(f.codes.empty());
+        EXPECT_NE(f.codes.back(), Code::kSent);
+        EXPECT_FALSE(f.screen->doneButton->isEnabled());
+
+        QElapsedTimer clock;
+        clock.start();
+        if (ending == Ending::Close)
+            receiver.closeConnection();
+        else if (ending == Ending::Reset)
+            receiver.resetConnection();
+        const int expected = ending == Ending::Close ? Code::kSent : Code::kFailed;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return !f.screen->isPushRunning() && !f.codes.empty() && f.codes.back() == expected;
+            },
+            5000));
+        if (ending == Ending::Silence)
+            EXPECT_GE(clock.elapsed(), 400); // the close time counts from the last byte
+        else
+            EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(f.milestones(), (std::vector<int>{Code::kConnecting, Code::kConnected,
+                                                    Code::kSending, expected}));
+        EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    }
 }
 
 TEST(Push, CancelEndsThePushWithinASecond)
