@@ -149,6 +149,10 @@ void KeyboardShortcuts::back()
     if (!navigation)
         return;
     ViewController* top = navigation->topViewController();
+    // The screen that would go has the first say (a push under way is cancelled, not hidden).
+    ViewController* leaving = top && top->modalViewController() ? top->modalViewController() : top;
+    if (leaving && leaving->interceptBack())
+        return;
     if (top && top->modalViewController())
         top->dismissModalViewControllerAnimated(true);
     else

@@ -15,8 +15,9 @@ class QWidget;
 //   Left, Right  one notch back / on (0.5 s) Escape, Alt+Left  back one screen
 //   Ctrl+Q       quit
 //
-// While an alert or action sheet is up only Escape (its cancel button) and Ctrl+Q work. Keys
-// typed into a text field stay in the field.
+// While an alert or action sheet is up only Escape (its cancel button) and Ctrl+Q work. A screen
+// may take Escape and Alt+Left itself instead of going (the push screen cancels a push under
+// way). Keys typed into a text field stay in the field.
 class KeyboardShortcuts : public QObject
 {
     Q_OBJECT

@@ -9,6 +9,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHBoxLayout>
@@ -143,10 +144,26 @@ void RELO_BrowserController::viewWillAppear(bool animated)
                                          QString::fromLatin1(kServiceDomain));
     }
     curRecording = m_env.currentRecording ? m_env.currentRecording() : nullptr;
-    showWaitingCodes(true);
-    cancelButton->setEnabled(false);
+    settleFinishedPush();
+    // Cancel stays usable for a push that has not ended yet; otherwise the screen is idle.
+    cancelButton->setEnabled(isPushRunning());
     hideNotices();
     updateSendButton();
+}
+
+void RELO_BrowserController::settleFinishedPush()
+{
+    if (m_pushThread && m_pushThread->isFinished())
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    showWaitingCodes(true);
+}
+
+bool RELO_BrowserController::interceptBack()
+{
+    if (!m_busy && !isPushRunning())
+        return false;
+    cancelSend();
+    return true;
 }
 
 std::array<QWidget*, 8> RELO_BrowserController::notices() const
@@ -165,7 +182,13 @@ void RELO_BrowserController::hideNotices()
 void RELO_BrowserController::viewWillDisappear(bool animated)
 {
     ViewController::viewWillDisappear(animated);
-    showWaitingCodes(true);
+    // A push does not go on out of sight: leaving cancels it, as Cancel does, and the screen
+    // takes the codes it ends with, so that it is idle when it comes back.
+    if (isPushRunning()) {
+        cancelSend();
+        m_pushThread->wait(QDeadlineTimer(kLeaveWaitMs));
+    }
+    settleFinishedPush();
     // The search ends and the list goes with it at once, so a quick return always starts a new
     // search on an empty list.
     if (browser) {

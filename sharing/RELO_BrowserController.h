@@ -55,6 +55,10 @@ class Recording;
 // second), or as a failure when the connection breaks or closes early, when the receiver neither
 // answers nor takes data for the stall time (30 s), or when it does not confirm in the close
 // time.
+//
+// A push is never left running out of sight: Escape (and Alt+Left) during a push is Cancel and
+// the screen stays; a screen dismissed in another way cancels its push and settles into the idle
+// state, so it comes back usable.
 class RELO_BrowserController : public ViewController,
                                public NetServiceBrowser::Delegate,
                                public NetService::Delegate,
@@ -85,6 +89,9 @@ public:
 
     void viewWillAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
+    // Escape or Alt+Left: while a push is under way (Cancel can be pressed), cancels it as
+    // Cancel does and keeps the screen; otherwise the screen may go.
+    bool interceptBack() override;
 
     // Send: starts a push of the current recording to the selected receiver. Main thread.
     void pushIt();
@@ -136,6 +143,8 @@ public:
     // How long the rejected notice, and a transfer's notices and bar, stay up at least.
     static constexpr int kRejectedShownMs = 2000;
     static constexpr int kTransferShownMs = 750;
+    // How long leaving the screen waits for a cancelled push thread to end.
+    static constexpr int kLeaveWaitMs = 2000;
 
     // Controls, in the order of the screen's fields.
     PickerView* receiverPicker = nullptr;
@@ -190,6 +199,9 @@ private:
     // address is not known yet.
     StreamPair::Endpoint selectedEndpoint() const;
     void updateSendButton();
+    // Takes the codes that a push thread which has ended queued for this screen and shows
+    // every waiting code at once. Main thread.
+    void settleFinishedPush();
     // Writes what is pending, or the next chunk of the file; push thread.
     void sendFromFile();
     void writePending();

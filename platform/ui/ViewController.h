@@ -42,6 +42,12 @@ public:
     // The screen that presents this one modally, if any.
     ViewController* presentingViewController() const { return m_presentingViewController; }
 
+    // The user asked from the keyboard to leave this screen (Escape, Alt+Left). A screen with
+    // work under way that leaving would hide can take the request itself, dealing with that
+    // work as its own controls would, and return true: it is then neither dismissed nor popped.
+    // The default takes nothing.
+    virtual bool interceptBack() { return false; }
+
     virtual void viewWillAppear(bool animated) { Q_UNUSED(animated); }
     virtual void viewDidAppear(bool animated) { Q_UNUSED(animated); }
     virtual void viewWillDisappear(bool animated) { Q_UNUSED(animated); }

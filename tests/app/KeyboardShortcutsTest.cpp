@@ -125,6 +125,42 @@ TEST_F(KeyboardShortcutsTest, CtrlNStartsANewMemoAndEscapeGoesBack)
     EXPECT_EQ(navigation->topViewController(), avc.get());
 }
 
+TEST_F(KeyboardShortcutsTest, AScreenWithWorkUnderWayTakesEscapeInsteadOfGoing)
+{
+    // As the push screen during a push: while busy it takes Escape and Alt+Left itself.
+    class BusyScreen : public ViewController
+    {
+    public:
+        bool busy = true;
+        int taken = 0;
+        bool interceptBack() override
+        {
+            if (!busy)
+                return false;
+            ++taken;
+            return true;
+        }
+    };
+    BusyScreen presented;
+    avc->presentModalViewController(&presented, false);
+    press(Qt::Key_Escape);
+    press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(presented.taken, 2);
+    EXPECT_EQ(avc->modalViewController(), &presented);
+    presented.busy = false;
+    press(Qt::Key_Escape);
+    EXPECT_EQ(avc->modalViewController(), nullptr);
+
+    BusyScreen pushed;
+    navigation->pushViewController(&pushed, false);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(pushed.taken, 1);
+    EXPECT_EQ(navigation->topViewController(), &pushed);
+    pushed.busy = false;
+    press(Qt::Key_Escape);
+    EXPECT_EQ(navigation->topViewController(), avc.get());
+}
+
 TEST_F(KeyboardShortcutsTest, CtrlQClosesTheWindow)
 {
     qApp->setQuitOnLastWindowClosed(false); // the test's own event loop goes on

@@ -1,12 +1,18 @@
 // The push screen sending to the real sonavell-receive, both announced and found through the
 // loopback-only avahi-daemon: what arrives is byte for byte what was sent, a rejection and a
 // receiver killed mid-push show on the screen, and hostile names stay inside the folder.
+#include "KeyboardShortcuts.h"
 #include "PushTestSupport.h"
+
+#include "core/AppDelegate.h"
+#include "platform/ui/AlertView.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +87,40 @@ QByteArray readFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
+
+// The program's keyboard on the push window: an application object over a library of its own
+// whose navigation is the window's, and the shortcuts the program installs.
+class Keyboard
+{
+public:
+    explicit Keyboard(PushWindow& window)
+    {
+        AppDelegate::Environment env;
+        env.documentsPath = scratch.file(QStringLiteral("Documents"));
+        env.userDefaults = std::make_shared<QSettings>(scratch.file(QStringLiteral("settings.ini")),
+                                                       QSettings::IniFormat);
+        app = std::make_unique<AppDelegate>(env);
+        // The first run's tip would take the first Escape.
+        for (AlertView* alert : AlertView::visibleAlerts())
+            alert->dismissWithClickedButtonIndex(0);
+        app->navigationController = window.navigation;
+        new KeyboardShortcuts(*app, &window.window);
+        m_window = &window.window;
+    }
+
+    bool ready() { return QTest::qWaitForWindowActive(m_window); }
+    void press(Qt::Key key)
+    {
+        QTest::keyClick(m_window, key);
+        QCoreApplication::processEvents();
+    }
+
+    ScratchDir scratch;
+    std::unique_ptr<AppDelegate> app;
+
+private:
+    QWidget* m_window = nullptr;
+};
 
 } // namespace
 
@@ -198,4 +238,51 @@ TEST(PushEndToEnd, HostileNamesStayInsideTheFolder)
     }
     expected.sort();
     EXPECT_EQ(receiver.files(), expected);
+}
+
+TEST(PushEndToEnd, EscapeMidPushCancelsItKeepsNothingAndLeavesTheScreenUsable)
+{
+    ReceiverProcess receiver({QStringLiteral("--accept")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    Keyboard keyboard(window);
+    ASSERT_TRUE(keyboard.ready());
+    constexpr int kBig = 64 * 1024 * 1024;
+    f.addRecording(QStringLiteral("Long take"), patterned(kBig));
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    f.screen->sendButton->click();
+    ASSERT_TRUE(waitFor([&] {
+        return !f.codes.empty() && f.codes.back() >= Code::kSending &&
+               f.screen->progressBar->progress() >= 0.05f;
+    }));
+
+    // Escape is Cancel while the push runs: the push ends, the screen stays and is idle.
+    keyboard.press(Qt::Key_Escape);
+    ASSERT_TRUE(
+        waitFor([&] { return !f.screen->isPushRunning() && f.codes.back() == Code::kIdle; }, 3000));
+    EXPECT_EQ(window.exportScreen->modalViewController(), f.screen.get());
+    EXPECT_FALSE(receiver
+                     .waitForLine(QStringLiteral("Push of \"Long take\" from 127.0.0.1 broke "
+                                                 "off"))
+                     .isEmpty());
+    EXPECT_EQ(receiver.files(), QStringList());
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    EXPECT_TRUE(f.screen->doneButton->isEnabled());
+    EXPECT_FALSE(f.screen->cancelButton->isEnabled());
+    EXPECT_TRUE(f.screen->progressBar->isHidden());
+
+    // With nothing under way, Escape closes the screen; shown again, it sends the next memo.
+    keyboard.press(Qt::Key_Escape);
+    EXPECT_EQ(window.exportScreen->modalViewController(), nullptr);
+    const QByteArray wav = patterned(5000);
+    f.addRecording(QStringLiteral("Short"), wav);
+    window.exportScreen->postRELO_Browser();
+    EXPECT_TRUE(f.screen->progressBar->isHidden());
+    EXPECT_TRUE(f.screen->sendingLabel->isHidden());
+    ASSERT_TRUE(f.select(receiver.name));
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_EQ(f.codes.back(), Code::kSent);
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Short.wav")), wav);
+    EXPECT_EQ(receiver.files(), QStringList{QStringLiteral("inbox/Short.wav")});
 }

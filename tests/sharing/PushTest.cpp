@@ -407,6 +407,88 @@ TEST(Push, IsSentOnlyWhenTheReceiverClosesItsSideAfterTheLastByte)
     }
 }
 
+// Starts a push of a recording far larger than the loopback's buffers to `receiver` and waits
+// until the transfer is under way.
+void startLongPush(PushScreenFixture& f, RawReceiver& receiver, int size)
+{
+    f.addRecording(QStringLiteral("Long take"), patterned(size));
+    f.screen->curRecording = f.recording;
+    ASSERT_TRUE(f.select(receiver.name));
+    f.codes.clear();
+    f.screen->sendButton->click();
+    ASSERT_TRUE(receiver.accept());
+    receiver.read(header("Long take", size).size());
+    receiver.send("RELO/1.0\nAccept\n");
+    EXPECT_EQ(receiver.read(64 * 1024).size(), 64 * 1024);
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() >= Code::kSending; }));
+}
+
+TEST(Push, EscapeDuringAPushIsCancelAndTheScreenStays)
+{
+    RawReceiver receiver;
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    // With no push under way, the screen lets Escape close it.
+    EXPECT_FALSE(f.screen->interceptBack());
+
+    constexpr int kBig = 32 * 1024 * 1024;
+    startLongPush(f, receiver, kBig);
+    EXPECT_TRUE(f.screen->interceptBack());
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kIdle; }, 2000));
+    EXPECT_EQ(window.exportScreen->modalViewController(), f.screen.get());
+    EXPECT_LT(receiver.read(kBig, 5000).size(), kBig); // the connection ends short
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    EXPECT_TRUE(f.screen->doneButton->isEnabled());
+    EXPECT_FALSE(f.screen->cancelButton->isEnabled());
+    EXPECT_TRUE(f.screen->progressBar->isHidden());
+    EXPECT_TRUE(f.screen->sendingLabel->isHidden());
+    EXPECT_FALSE(f.screen->interceptBack());
+}
+
+TEST(Push, LeavingTheScreenMidPushCancelsItAndItComesBackUsable)
+{
+    RawReceiver receiver;
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    constexpr int kBig = 32 * 1024 * 1024;
+    startLongPush(f, receiver, kBig);
+    ASSERT_GT(f.screen->progressBar->progress(), 0.0f);
+
+    // Dismissed by its presenter in the middle: the push ends with the screen, which settles
+    // at once into the idle state; nothing of the push arrives later.
+    window.exportScreen->puntRELO_Browser();
+    EXPECT_FALSE(f.screen->isPushRunning());
+    ASSERT_FALSE(f.codes.empty());
+    EXPECT_EQ(f.codes.back(), Code::kIdle);
+    EXPECT_LT(receiver.read(kBig, 5000).size(), kBig);
+    receiver.closeConnection();
+    const std::vector<int> codesWhenLeft = f.codes;
+    pumpEvents(1000);
+    EXPECT_EQ(f.codes, codesWhenLeft);
+
+    // Back on the screen: no stale notice or progress, every button usable again.
+    window.exportScreen->postRELO_Browser();
+    EXPECT_TRUE(f.screen->progressBar->isHidden());
+    EXPECT_EQ(f.screen->progressBar->progress(), 0.0f);
+    EXPECT_TRUE(f.screen->connectedLabel->isHidden());
+    EXPECT_TRUE(f.screen->sendingLabel->isHidden());
+    EXPECT_TRUE(f.screen->doneButton->isEnabled());
+    EXPECT_FALSE(f.screen->cancelButton->isEnabled());
+    const QByteArray small = patterned(2000);
+    f.addRecording(QStringLiteral("Again"), small);
+    f.screen->curRecording = f.recording;
+    ASSERT_TRUE(f.select(receiver.name));
+    EXPECT_TRUE(f.screen->sendButton->isEnabled());
+    f.codes.clear();
+    f.screen->sendButton->click();
+    ASSERT_TRUE(receiver.accept());
+    EXPECT_EQ(receiver.read(header("Again", 2000).size()), header("Again", 2000));
+    receiver.send("RELO/1.0\nAccept\n");
+    EXPECT_EQ(receiver.read(2000), small);
+    receiver.closeConnection();
+    ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
+}
+
 TEST(Push, CancelEndsThePushWithinASecond)
 {
     RawReceiver receiver;

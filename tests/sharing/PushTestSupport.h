@@ -125,7 +125,7 @@ public:
     {
         window.resize(320, 480);
         QWidget* content = window.contentView();
-        auto* navigation = new NavigationController(content);
+        navigation = new NavigationController(content);
         auto* column = new QVBoxLayout(content);
         column->setContentsMargins(0, 0, 0, 0);
         column->addWidget(navigation);
@@ -227,6 +227,7 @@ public:
     }
 
     ScaledWindow window;
+    NavigationController* navigation = nullptr;
     ExportController* exportScreen = nullptr;
 
 private:
