@@ -3,6 +3,7 @@
 #include "core/AppDelegate.h"
 #include "core/Recording.h"
 #include "platform/system/DocumentPath.h"
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/NetworkActivityIndicator.h"
 #include "platform/ui/ProgressView.h"
 #include "sharing/SharingLog.h"
@@ -93,6 +94,13 @@ void RELO_BrowserController::buildScreen()
     receiverPicker->setMinimumHeight(140);
     layout->addWidget(receiverPicker, 1);
 
+    // What Send pushes, so that the user sees it before it goes.
+    memoLabel = new FitLabel(this);
+    memoLabel->setTextFormat(Qt::PlainText);
+    memoLabel->setAccessibleName(tr("Memo to send"));
+    layout->addWidget(memoLabel);
+    showMemoName();
+
     auto* buttons = new QHBoxLayout;
     sendButton = new QPushButton(tr("Send"), this);
     cancelButton = new QPushButton(tr("Cancel"), this);
@@ -111,8 +119,12 @@ void RELO_BrowserController::buildScreen()
     sentLabel = new QLabel(tr("Sent."), this);
     progressBar = new ProgressView(this);
     for (QWidget* notice : notices()) {
-        if (auto* label = qobject_cast<QLabel*>(notice))
+        // The notices carry names that the user or the receiver chose: shown as they are,
+        // never read as markup.
+        if (auto* label = qobject_cast<QLabel*>(notice)) {
             label->setWordWrap(true);
+            label->setTextFormat(Qt::PlainText);
+        }
         notice->setHidden(true);
         layout->addWidget(notice);
     }
@@ -144,11 +156,20 @@ void RELO_BrowserController::viewWillAppear(bool animated)
                                          QString::fromLatin1(kServiceDomain));
     }
     curRecording = m_env.currentRecording ? m_env.currentRecording() : nullptr;
+    showMemoName();
     settleFinishedPush();
     // Cancel stays usable for a push that has not ended yet; otherwise the screen is idle.
     cancelButton->setEnabled(isPushRunning());
     hideNotices();
     updateSendButton();
+}
+
+void RELO_BrowserController::showMemoName()
+{
+    if (curRecording)
+        memoLabel->setText(tr("Memo: %1").arg(curRecording->name()));
+    else
+        memoLabel->setText(tr("No memo is chosen."));
 }
 
 void RELO_BrowserController::settleFinishedPush()
@@ -225,6 +246,7 @@ void RELO_BrowserController::pushIt()
     // or anything still waiting to be shown) goes now, even if this one ends at once.
     showWaitingCodes(true);
     hideNotices();
+    showMemoName();
     PushJob job;
     if (curRecording) {
         job.recordingName = curRecording->name();

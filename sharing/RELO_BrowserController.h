@@ -19,6 +19,7 @@
 #include <vector>
 
 class AppDelegate;
+class FitLabel;
 class NetworkActivityIndicator;
 class ProgressView;
 class QFile;
@@ -46,7 +47,7 @@ class Recording;
 // show what is still waiting at once.
 //
 // Send is enabled only while no push is under way and the picker's selected row is a receiver
-// whose address is known.
+// whose address is known. A label above the buttons names the memo that Send pushes.
 //
 // Once the last byte of the file is handed to the connection, the push closes its writing side
 // and waits (at most the close time, 30 s) for the receiver to close its side, which a receiver
@@ -148,6 +149,8 @@ public:
 
     // Controls, in the order of the screen's fields.
     PickerView* receiverPicker = nullptr;
+    // Names the memo that Send pushes (the current recording).
+    FitLabel* memoLabel = nullptr;
     QPushButton* sendButton = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* doneButton = nullptr;
@@ -199,6 +202,8 @@ private:
     // address is not known yet.
     StreamPair::Endpoint selectedEndpoint() const;
     void updateSendButton();
+    // Puts the current recording's name on the memo label.
+    void showMemoName();
     // Takes the codes that a push thread which has ended queued for this screen and shows
     // every waiting code at once. Main thread.
     void settleFinishedPush();

@@ -286,3 +286,31 @@ TEST(PushEndToEnd, EscapeMidPushCancelsItKeepsNothingAndLeavesTheScreenUsable)
     EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Short.wav")), wav);
     EXPECT_EQ(receiver.files(), QStringList{QStringLiteral("inbox/Short.wav")});
 }
+
+TEST(PushEndToEnd, AMemoNamedWithAPlaceholderArrivesUnderItsNameBeforeSentShows)
+{
+    ReceiverProcess receiver({QStringLiteral("--accept")});
+    ASSERT_FALSE(receiver.waitForLine(QStringLiteral("Receiving pushes as")).isEmpty());
+    PushScreenFixture f;
+    const QByteArray first = patterned(70000);
+    f.addRecording(QStringLiteral("Talk %1"), first);
+    ASSERT_TRUE(f.appearAndSelect(receiver.name));
+    EXPECT_EQ(f.screen->memoLabel->text(), QStringLiteral("Memo: Talk %1"));
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_EQ(f.codes.back(), Code::kSent);
+    // The receiver closes only once the file is in place: it is there, whole, when Sent shows.
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Talk %1.wav")), first);
+    EXPECT_FALSE(
+        receiver.waitForLine(QStringLiteral("Saved \"Talk %1\" from 127.0.0.1 (70000 bytes)"))
+            .isEmpty());
+
+    // The same name again: numbered beside it, the placeholder kept.
+    const QByteArray second = patterned(900).toUpper();
+    f.addRecording(QStringLiteral("Talk %1"), second);
+    f.screen->curRecording = f.recording;
+    ASSERT_TRUE(f.sendAndWait());
+    EXPECT_EQ(f.codes.back(), Code::kSent);
+    EXPECT_EQ(readFile(receiver.folder + QStringLiteral("/Talk %1 (2).wav")), second);
+    EXPECT_EQ(receiver.files(), (QStringList{QStringLiteral("inbox/Talk %1 (2).wav"),
+                                             QStringLiteral("inbox/Talk %1.wav")}));
+}

@@ -489,6 +489,28 @@ TEST(Push, LeavingTheScreenMidPushCancelsItAndItComesBackUsable)
     ASSERT_TRUE(waitFor([&] { return !f.codes.empty() && f.codes.back() == Code::kSent; }));
 }
 
+TEST(Push, TheScreenNamesTheMemoItSends)
+{
+    PushScreenFixture f;
+    PushWindow window(f.screen.get());
+    EXPECT_EQ(f.screen->memoLabel->text(), QStringLiteral("No memo is chosen."));
+    EXPECT_FALSE(f.screen->memoLabel->accessibleName().isEmpty());
+
+    // Names are shown as typed: a placeholder stays, markup is not read as such.
+    const QString name = QStringLiteral("Talk %1 <b>x</b>");
+    f.addRecording(name, patterned(600));
+    window.exportScreen->puntRELO_Browser();
+    window.exportScreen->postRELO_Browser();
+    EXPECT_EQ(f.screen->memoLabel->text(), QStringLiteral("Memo: ") + name);
+    EXPECT_EQ(f.screen->memoLabel->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(window.showsText(window.frame(), f.screen->memoLabel));
+    // Above the buttons, where it is read before Send is pressed.
+    EXPECT_LE(window.boxOf(f.screen->memoLabel).bottom(), window.boxOf(f.screen->sendButton).top());
+    for (const QLabel* notice : {f.screen->connectingLabel, f.screen->connectedLabel,
+                                 f.screen->sendingLabel, f.screen->sentLabel})
+        EXPECT_EQ(notice->textFormat(), Qt::PlainText);
+}
+
 TEST(Push, CancelEndsThePushWithinASecond)
 {
     RawReceiver receiver;

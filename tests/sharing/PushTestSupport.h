@@ -4,6 +4,7 @@
 
 #include "core/Recording.h"
 #include "platform/net/NetService.h"
+#include "platform/ui/FitLabel.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/ProgressView.h"
