@@ -183,3 +183,48 @@ TEST(StreamPair, TriesTheNextAddressAndFailsWhenNoneAnswers)
                                  {Side::Output, StreamPair::kErrorOccurred}}));
     EXPECT_EQ(nowhere.write("x", 1), -1);
 }
+
+TEST(StreamPair, AHalfCloseEndsTheOutputAndStillHearsThePeer)
+{
+    // As a push ends: the writing side is closed, the peer reads the end after the data, and
+    // its answer and its own close (or its reset) still come in.
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        Listener listener(AF_INET);
+        ASSERT_TRUE(listener.listening);
+        EventLog log;
+        StreamPair streams({QString(), listener.port, {listener.address}});
+        streams.setDelegate(&log);
+        streams.open();
+        ASSERT_TRUE(listener.acceptPeer());
+        ASSERT_TRUE(
+            waitFor([&] { return log.count(Side::Output, StreamPair::kHasSpaceAvailable); }));
+        EXPECT_EQ(streams.write("last", 4), 4);
+        ASSERT_TRUE(streams.shutdownOutput());
+        EXPECT_EQ(streams.write("more", 4), -1);
+        char buffer[16] = {};
+        EXPECT_EQ(::recv(listener.peer, buffer, sizeof buffer, MSG_WAITALL), 4);
+        EXPECT_EQ(::recv(listener.peer, buffer, sizeof buffer, 0), 0); // the end after the data
+        pumpEvents(100);
+        // The write's space is not reported: nothing more can be written.
+        EXPECT_EQ(log.count(Side::Output, StreamPair::kHasSpaceAvailable), 1);
+
+        ::send(listener.peer, "done", 4, 0);
+        ASSERT_TRUE(
+            waitFor([&] { return log.count(Side::Input, StreamPair::kHasBytesAvailable); }));
+        EXPECT_EQ(streams.read(buffer, sizeof buffer), 4);
+        if (reset) {
+            const linger abortive{1, 0};
+            ::setsockopt(listener.peer, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        }
+        ::close(listener.peer);
+        listener.peer = -1;
+        const StreamPair::Event expected =
+            reset ? StreamPair::kErrorOccurred : StreamPair::kEndEncountered;
+        EXPECT_TRUE(waitFor([&] { return log.count(Side::Input, expected); }));
+        EXPECT_EQ(log.count(Side::Input,
+                            reset ? StreamPair::kEndEncountered : StreamPair::kErrorOccurred),
+                  0);
+        EXPECT_EQ(log.count(Side::Output, StreamPair::kHasSpaceAvailable), 1);
+    }
+}
