@@ -6,8 +6,12 @@
 #include "platform/ui/Toolbar.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScroller>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -17,11 +21,24 @@ PresentationRegistry<ActionSheet>& registry()
     return sheets;
 }
 
+// %1 is the font size in pixels, %2 the text colour, %3 and %4 the gradient's ends.
 const char* kButtonStyle =
     "QPushButton { border: 1px solid #0b0c0e; border-radius: 9px; padding: 9px;"
-    " font-weight: bold; font-size: 15px; color: %1;"
-    " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2, stop:1 %3); }"
-    "QPushButton:pressed { background: %3; }";
+    " font-weight: bold; font-size: %1px; color: %2;"
+    " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %3, stop:1 %4); }"
+    "QPushButton:pressed { background: %4; }";
+constexpr int kButtonPadding = 9;
+constexpr int kButtonFontPixels = 15;
+constexpr int kButtonMinimumFontPixels = 10;
+constexpr QMargins kSheetMargins(18, 12, 18, 16);
+constexpr int kSheetSpacing = 8;
+// The height a layout needs at `width`, its margins included; a layout without wrapped texts
+// has the same height at every width.
+int heightAt(QLayout* layout, int width)
+{
+    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                       : layout->totalSizeHint().height();
+}
 } // namespace
 
 ActionSheet::ActionSheet(const QString& title, Handler clickedButtonAtIndex,
@@ -80,7 +97,9 @@ void ActionSheet::showInView(QWidget* view)
 
 void ActionSheet::buildPanel(QWidget* overlay)
 {
-    // The sheet sits at the bottom of the dimmed application view.
+    // The sheet sits at the bottom of the dimmed application view, as tall as its title and
+    // buttons need. When they need more than the view's height, the title and the choices
+    // scroll, and the cancel button stays in view below them.
     auto* outer = new QVBoxLayout(overlay);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addStretch(1);
@@ -91,41 +110,127 @@ void ActionSheet::buildPanel(QWidget* overlay)
     panel->setStyleSheet(
         QStringLiteral("#ActionSheetPanel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
                        " stop:0 rgba(60,63,70,240), stop:1 rgba(20,21,24,245));"
-                       " border-top: 1px solid #6a707b; }"));
+                       " border-top: 1px solid #6a707b; }"
+                       " QScrollArea { background: transparent; border: none; }"));
     outer->addWidget(panel);
 
     auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(18, 12, 18, 16);
-    column->setSpacing(8);
+    column->setContentsMargins(kSheetMargins);
+    column->setSpacing(kSheetSpacing);
+
+    auto* scroll = new QScrollArea(panel);
+    m_choicesArea = scroll;
+    scroll->setObjectName(QStringLiteral("actionSheetChoices"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    QScroller::grabGesture(scroll->viewport(), QScroller::TouchGesture);
+    auto* choices = new QWidget;
+    choices->setAutoFillBackground(false);
+    auto* choiceColumn = new QVBoxLayout(choices);
+    choiceColumn->setContentsMargins(0, 0, 0, 0);
+    choiceColumn->setSpacing(kSheetSpacing);
+    scroll->setWidget(choices);
+    column->addWidget(scroll);
+
     if (!m_title.isEmpty()) {
-        auto* label = new QLabel(m_title, panel);
+        auto* label = new QLabel(m_title, choices);
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignCenter);
         label->setStyleSheet(
             QStringLiteral("color: #e2e6ed; background: transparent; font-size: 13px;"));
-        column->addWidget(label);
+        choiceColumn->addWidget(label);
     }
+    // The cancel button stays out of the scrolled part when it is the last button; a button
+    // added after it keeps the order, and every button scrolls.
+    const bool cancelBelow = m_cancelIndex >= 0 && m_cancelIndex == m_buttons.size() - 1;
+    // A title too wide for the sheet is drawn smaller, down to a size that stays readable, and
+    // only then shortened in the middle (the whole title shows as the button's tool tip).
+    const int textWidth = overlay->width() - kSheetMargins.left() - kSheetMargins.right() -
+                          2 * kButtonPadding - 2 -
+                          panel->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     for (int i = 0; i < m_buttons.size(); ++i) {
-        auto* button = new QPushButton(m_buttons[i], panel);
+        const bool below = cancelBelow && i == m_cancelIndex;
+        auto* button = new QPushButton(panel);
         button->setObjectName(QStringLiteral("actionSheetButton"));
         button->setFocusPolicy(Qt::NoFocus);
+        QFont font = button->font();
+        font.setBold(true);
+        int pixels = kButtonFontPixels;
+        for (; pixels > kButtonMinimumFontPixels; --pixels) {
+            font.setPixelSize(pixels);
+            if (QFontMetrics(font).horizontalAdvance(m_buttons[i]) <= textWidth)
+                break;
+        }
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        if (metrics.horizontalAdvance(m_buttons[i]) <= textWidth) {
+            button->setText(m_buttons[i]);
+        } else {
+            button->setText(metrics.elidedText(m_buttons[i], Qt::ElideMiddle, textWidth));
+            button->setToolTip(m_buttons[i]);
+        }
         QString style = QString::fromLatin1(kButtonStyle);
+        const QString size = QString::number(pixels);
         if (i == m_destructiveIndex)
-            style = style.arg(QStringLiteral("white"), QStringLiteral("#ef5a50"),
+            style = style.arg(size, QStringLiteral("white"), QStringLiteral("#ef5a50"),
                               QStringLiteral("#b3231b"));
         else if (i == m_cancelIndex)
-            style = style.arg(QStringLiteral("white"), QStringLiteral("#4a4e57"),
+            style = style.arg(size, QStringLiteral("white"), QStringLiteral("#4a4e57"),
                               QStringLiteral("#202226"));
         else
-            style = style.arg(QStringLiteral("#15171a"), QStringLiteral("#fbfbfc"),
+            style = style.arg(size, QStringLiteral("#15171a"), QStringLiteral("#fbfbfc"),
                               QStringLiteral("#c9ccd2"));
         button->setStyleSheet(style);
-        if (i == m_cancelIndex)
+        if (below) {
             column->addSpacing(6);
-        column->addWidget(button);
+            column->addWidget(button);
+        } else {
+            if (i == m_cancelIndex)
+                choiceColumn->addSpacing(6);
+            choiceColumn->addWidget(button);
+        }
         connect(button, &QPushButton::clicked, this,
                 [this, i] { dismissWithClickedButtonIndex(i); });
     }
+    fitPanel(overlay);
+    // The view changes height with the window; the sheet follows.
+    overlay->installEventFilter(this);
+}
+
+void ActionSheet::fitPanel(QWidget* overlay)
+{
+    QWidget* panel = m_panel;
+    QScrollArea* scroll = m_choicesArea;
+    if (!panel || !scroll)
+        return;
+    // Measured with the style sheets applied: they set the buttons' fonts and padding.
+    panel->ensurePolished();
+    const int width = overlay->width();
+    QLayout* column = panel->layout();
+    QLayout* choices = scroll->widget()->layout();
+    const int whole = heightAt(choices, width - kSheetMargins.left() - kSheetMargins.right());
+    // The scroll bar shows only when the choices scroll: one left over from a smaller size
+    // would narrow them.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFixedHeight(whole);
+    column->invalidate();
+    const int needed = heightAt(column, width);
+    if (needed > overlay->height()) {
+        scroll->setFixedHeight(std::max(0, whole - (needed - overlay->height())));
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        column->invalidate();
+    }
+    panel->setFixedHeight(std::min(overlay->height(), heightAt(column, width)));
+}
+
+bool ActionSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && m_panel && watched == m_panel->parentWidget())
+        fitPanel(m_panel->parentWidget());
+    return QObject::eventFilter(watched, event);
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index)
@@ -136,6 +241,7 @@ void ActionSheet::dismissWithClickedButtonIndex(int index)
     registry().gone(this);
     AlertLayer::withdraw(this);
     m_panel = nullptr;
+    m_choicesArea = nullptr;
 
     const QPointer<ActionSheet> self(this);
     // Copies: a handler may delete the sheet, and with it the handlers.

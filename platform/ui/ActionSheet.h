@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QScrollArea>
 #include <QString>
 #include <QStringList>
 
@@ -58,8 +59,14 @@ public:
     static QStringList history();
     static void clearHistory();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPanel(QWidget* overlay);
+    // Gives the sheet the height its title and buttons need, up to the overlay's; the title
+    // and the choices scroll beyond that.
+    void fitPanel(QWidget* overlay);
 
     QString m_title;
     Handler m_clicked;
@@ -69,4 +76,5 @@ private:
     int m_destructiveIndex = -1;
     bool m_visible = false;
     QPointer<QWidget> m_panel;
+    QPointer<QScrollArea> m_choicesArea;
 };

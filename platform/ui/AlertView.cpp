@@ -5,9 +5,12 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScroller>
 
 #include <algorithm>
 
@@ -21,6 +24,13 @@ PresentationRegistry<AlertView>& registry()
 // The platform's alert is 284 points wide; a narrower application view gets a narrower one.
 constexpr int kAlertWidth = 284;
 constexpr int kAlertMargin = 8;
+// The height a layout needs at `width`, its margins included; a layout without wrapped texts
+// has the same height at every width.
+int heightAt(QLayout* layout, int width)
+{
+    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                       : layout->totalSizeHint().height();
+}
 } // namespace
 
 AlertView::AlertView(const QString& title, const QString& message, Delegate delegate,
@@ -81,7 +91,9 @@ void AlertView::show()
 void AlertView::buildPanel(QWidget* overlay)
 {
     // Centred in the application view: the title, the message (or the text field in its
-    // place), and the buttons, side by side when there are two, else one under the other.
+    // place), and the buttons, side by side when there are two, else one under the other. The
+    // panel is as tall as its texts need, up to the height of the view; a message that needs
+    // more scrolls between the title and the buttons, which stay in view.
     auto* panel = new QWidget(overlay);
     m_panel = panel;
     panel->setObjectName(QStringLiteral("AlertPanel"));
@@ -91,12 +103,12 @@ void AlertView::buildPanel(QWidget* overlay)
         "rgba(58,74,112,242), stop:1 rgba(20,30,58,245)); border: 2px solid rgba(236,240,248,220);"
         " border-radius: 10px; }"
         " QLabel { color: white; background: transparent; }"
+        " QScrollArea { background: transparent; border: none; }"
         " QPushButton { color: white; font-weight: bold; font-size: 16px; min-height: 38px;"
         " border: 1px solid rgba(10,14,26,230); border-radius: 6px; padding: 0 8px;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgba(150,162,190,200),"
         " stop:0.5 rgba(84,98,130,220), stop:1 rgba(60,72,102,230)); }"
         " QPushButton:pressed { background: rgba(20,26,44,240); }"));
-    panel->setFixedWidth(std::min(kAlertWidth, overlay->width() - 2 * kAlertMargin));
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(8);
@@ -113,14 +125,24 @@ void AlertView::buildPanel(QWidget* overlay)
         column->addWidget(title);
     }
     if (!m_message.isEmpty() && !m_textField) {
-        auto* message = new QLabel(m_message, panel);
+        auto* scroll = new QScrollArea(panel);
+        m_messageArea = scroll;
+        scroll->setObjectName(QStringLiteral("alertMessageArea"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->viewport()->setAutoFillBackground(false);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        QScroller::grabGesture(scroll->viewport(), QScroller::TouchGesture);
+        auto* message = new QLabel(m_message);
         message->setObjectName(QStringLiteral("alertMessage"));
         message->setWordWrap(true);
         message->setAlignment(Qt::AlignCenter);
         QFont plain = message->font();
         plain.setPixelSize(15);
         message->setFont(plain);
-        column->addWidget(message);
+        scroll->setWidget(message);
+        column->addWidget(scroll);
     }
     if (m_textField) {
         m_textField->setParent(panel);
@@ -148,10 +170,54 @@ void AlertView::buildPanel(QWidget* overlay)
     outer->addStretch(1);
     outer->addWidget(panel, 0, Qt::AlignHCenter);
     outer->addStretch(1);
+    fitPanel(overlay);
+    // The view changes height with the window; the panel follows.
+    overlay->installEventFilter(this);
     if (m_textField) {
         m_textField->setFocus(Qt::OtherFocusReason);
         m_textField->selectAll();
     }
+}
+
+void AlertView::fitPanel(QWidget* overlay)
+{
+    QWidget* panel = m_panel;
+    if (!panel)
+        return;
+    // Measured with the style sheets applied: they set the fonts and the buttons' heights.
+    panel->ensurePolished();
+    const int width = std::min(kAlertWidth, overlay->width() - 2 * kAlertMargin);
+    const int room = overlay->height() - 2 * kAlertMargin;
+    QLayout* column = panel->layout();
+    if (QScrollArea* scroll = m_messageArea) {
+        // The whole message first; when the panel would then be taller than the view, the
+        // message gets what is left, and scrolls. It keeps a few lines at least.
+        const QMargins margins = column->contentsMargins();
+        const int whole =
+            scroll->widget()->heightForWidth(width - margins.left() - margins.right());
+        // The scroll bar shows only when the message scrolls: one left over from a smaller
+        // size would narrow the message and cut its last line.
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setFixedHeight(whole);
+        column->invalidate();
+        const int needed = heightAt(column, width);
+        if (needed > room) {
+            const int lines = 3 * scroll->widget()->fontMetrics().lineSpacing();
+            scroll->setFixedHeight(std::max(std::min(whole, lines), whole - (needed - room)));
+            scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            column->invalidate();
+        }
+    }
+    // The height the texts need at the panel's own width: the view's layout would measure them
+    // at its full width, where they take fewer lines.
+    panel->setFixedSize(width, heightAt(column, width));
+}
+
+bool AlertView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && m_panel && watched == m_panel->parentWidget())
+        fitPanel(m_panel->parentWidget());
+    return QObject::eventFilter(watched, event);
 }
 
 void AlertView::dismissWithClickedButtonIndex(int index)
@@ -167,6 +233,7 @@ void AlertView::dismissWithClickedButtonIndex(int index)
     }
     AlertLayer::withdraw(this);
     m_panel = nullptr;
+    m_messageArea = nullptr;
     if (m_delegate)
         m_delegate(this, index);
     deleteLater();

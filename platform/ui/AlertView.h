@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QObject>
 #include <QPointer>
+#include <QScrollArea>
 #include <QString>
 #include <QStringList>
 
@@ -48,8 +49,14 @@ public:
     static QStringList history();
     static void clearHistory();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPanel(QWidget* overlay);
+    // Gives the panel the height its texts need, up to the overlay's; the message scrolls
+    // beyond that.
+    void fitPanel(QWidget* overlay);
 
     QString m_title;
     QString m_message;
@@ -58,4 +65,5 @@ private:
     bool m_visible = false;
     QPointer<QWidget> m_panel;
     QPointer<QLineEdit> m_textField;
+    QPointer<QScrollArea> m_messageArea;
 };
