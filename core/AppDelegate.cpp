@@ -6,6 +6,7 @@
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/audio/AudioFile.h"
+#include "platform/system/ArchiveCopies.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/DocumentPath.h"
 #include "platform/system/FolderListing.h"
@@ -41,10 +42,13 @@ std::vector<const Archivable*> archivables(const QList<std::shared_ptr<T>>& list
     return result;
 }
 
+// How many copies of the recordings archive the start-up repair keeps, the newest.
+constexpr int kRepairCopiesKept = 5;
+
 QString asideName(const QString& path)
 {
-    return path + QStringLiteral(".unreadable-") +
-           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    return ArchiveCopies::stampedName(path, QStringLiteral("unreadable"),
+                                      QDateTime::currentDateTime());
 }
 
 // Moves an archive that cannot be read out of the way, so that nothing written later replaces
@@ -348,8 +352,8 @@ void readArchive(const QString& folder, const QString& name, const QString& clas
         return refuse(coder.errorString());
     }
     if (skipped > 0) {
-        const QString copy = asideName(path);
-        QFile::copy(path, copy);
+        const QString copy = ArchiveCopies::keepCopy(path, QStringLiteral("unreadable"),
+                                                     QDateTime::currentDateTime());
         qCWarning(lcCore).noquote() << skipped << "entries of" << path << "are not" << className
                                     << "records and were skipped; the original is kept as" << copy;
     }
@@ -846,10 +850,35 @@ void AppDelegate::integrityCheck()
     };
     walk(QString());
 
+    // A record whose file is gone, or a file that no record names, means that the archive no
+    // longer matches the folder (a damaged archive does both). The archive as it was read is kept
+    // before the repaired library replaces it. Records the walk met are not looked up again.
+    const bool fileMissing =
+        std::any_of(m_recordings.cbegin(), m_recordings.cend(), [&root](const auto& r) {
+            return r->knownFileSize() < 0 &&
+                   DocumentPath::kind(root.filePath(r->filename())) == DocumentPath::Kind::Missing;
+        });
+    if ((adopted > 0 || fileMissing) && !m_recordingsMissing)
+        keepArchiveBeforeRepair();
+
     if (adopted > 0 || corrected > 0)
         persist();
     if (adopted > 0)
         showRecoveredFilesAlert();
+}
+
+void AppDelegate::keepArchiveBeforeRepair() const
+{
+    const QString archive = QDir(m_env.documentsPath).filePath(LibrarySaver::kRecordingsFile);
+    QString error;
+    const QString copy = ArchiveCopies::keepCopy(archive, QStringLiteral("before-repair"),
+                                                 currentDateTime(), kRepairCopiesKept, &error);
+    if (copy.isEmpty())
+        qCWarning(lcCore).noquote()
+            << "IntegrityCheck: cannot keep a copy of" << archive << "before the repair:" << error;
+    else
+        qCWarning(lcCore).noquote() << "IntegrityCheck: the library does not match the documents"
+                                    << "folder; the archive as read is kept as" << copy;
 }
 
 void AppDelegate::readFileFacts(Recording& recording, const QString& path) const

@@ -199,6 +199,9 @@ private:
     void showSaveFailedAlert(const QString& reason);
     // Fills in an adopted file's facts from its header.
     void readFileFacts(Recording& recording, const QString& path) const;
+    // Keeps a copy of the recordings archive as it was read, before the start-up repair
+    // replaces it; the last few such copies are kept.
+    void keepArchiveBeforeRepair() const;
 
     Environment m_env;
     CategoryList m_categories;

@@ -378,3 +378,123 @@ TEST_F(LibrarySafety, TakesCutShortGetTheirLengthFromTheAudioPresent)
     for (const int i : {2, 3, 4, 5})
         EXPECT_EQ(readFile(docs() + "/" + takes[i].file), takes[i].bytes) << takes[i].file;
 }
+
+namespace {
+
+const QString kRepairCopies = QStringLiteral("recordings.plist.before-repair-*");
+
+// A library of one memo with its name, category, place and photo, its WAV file and photo on
+// disk. Returns the archive's bytes.
+QByteArray writeOneMemo(const sonavell::test::ScratchDir& dir)
+{
+    Recording memo(QStringLiteral("Interview with Ada"), QStringLiteral("20090101120000"),
+                   QStringLiteral("Interviews"));
+    memo.setLocationString(QStringLiteral("Zürich"));
+    const QByteArray archive = KeyedArchiver::archivedDataWithRootArray({&memo});
+    dir.write("Documents/recordings.plist", archive);
+    dir.write("Documents/REC20090101120000.wav", wav(11025, 1, 11025));
+    dir.write("Documents/REC20090101120000.jpg", "photo");
+    return archive;
+}
+
+// The archive with one byte of the memo's file name changed: it still decodes, but its record
+// names a file that is not there, and the memo's own file is named by no record.
+QByteArray withMutatedFileName(QByteArray archive)
+{
+    const qsizetype at = archive.indexOf("REC20090101120000.wav");
+    EXPECT_GE(at, 0);
+    archive[at + 3] = 'X';
+    return archive;
+}
+
+QStringList repairCopies(const QString& docs)
+{
+    return QDir(docs).entryList({kRepairCopies}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+TEST_F(LibrarySafety, AnArchiveThatNoLongerMatchesItsFilesIsKeptBeforeTheRepair)
+{
+    const QByteArray damaged = withMutatedFileName(writeOneMemo(dir));
+    dir.write("Documents/recordings.plist", damaged);
+    {
+        auto app = start();
+        ASSERT_EQ(app->recordings().size(), 2);
+        EXPECT_EQ(app->recordings()[1]->name(), "Recovered Memo");
+        EXPECT_TRUE(app->waitForSaves());
+    }
+    EXPECT_NE(readFile(docs() + "/recordings.plist"), damaged) << "the repair was written";
+    const QStringList copies = repairCopies(docs());
+    ASSERT_EQ(copies, QStringList{"recordings.plist.before-repair-20090415093012"});
+    EXPECT_EQ(readFile(docs() + "/" + copies[0]), damaged) << "the archive as it was read";
+    // The copy still holds what the repair lost from view: the memo's name, category and place.
+    dir.write("Documents/recordings.plist", readFile(docs() + "/" + copies[0]));
+    auto restored = start();
+    EXPECT_EQ(restored->recordings()[0]->name(), "Interview with Ada");
+    EXPECT_EQ(restored->recordings()[0]->category(), "Interviews");
+    EXPECT_EQ(restored->recordings()[0]->locationString(), "Zürich");
+}
+
+TEST_F(LibrarySafety, ARecordWhoseFileIsMissingKeepsACopyToo)
+{
+    const QByteArray archive = writeOneMemo(dir);
+    QFile::remove(docs() + "/REC20090101120000.wav");
+    {
+        auto app = start();
+        EXPECT_EQ(app->recordings().size(), 1) << "the record stays";
+        EXPECT_TRUE(AlertView::history().isEmpty()) << "nothing was adopted";
+        EXPECT_TRUE(app->waitForSaves());
+    }
+    const QStringList copies = repairCopies(docs());
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(readFile(docs() + "/" + copies[0]), archive);
+}
+
+TEST_F(LibrarySafety, AStartWithNothingToRepairKeepsNoCopy)
+{
+    writeOneMemo(dir);
+    start()->waitForSaves();
+    start()->waitForSaves();
+    EXPECT_TRUE(repairCopies(docs()).isEmpty());
+
+    // Nor does a first run that adopts files: no archive was read, so there is none to keep.
+    sonavell::test::ScratchDir fresh;
+    fresh.write("Documents/REC20090101120000.wav", wav(11025, 1, 100));
+    AppDelegate::Environment env;
+    env.documentsPath = fresh.file("Documents");
+    env.userDefaults = sonavell::test::privateSettings(fresh);
+    env.locationManager = location;
+    AppDelegate firstRun(env);
+    EXPECT_EQ(firstRun.recordings().size(), 1);
+    firstRun.waitForSaves();
+    EXPECT_TRUE(repairCopies(fresh.file("Documents")).isEmpty());
+}
+
+TEST_F(LibrarySafety, RepairsKeepTheFiveNewestCopies)
+{
+    // The repaired archive keeps the record of the missing file, so every start repairs again.
+    dir.write("Documents/recordings.plist", withMutatedFileName(writeOneMemo(dir)));
+    dir.write("Documents/recordings.plist.before-repair-notes.txt", "not a copy");
+    QStringList stamps;
+    for (int i = 0; i < 6; ++i) {
+        now = now.addSecs(3600);
+        stamps << now.toString("yyyyMMddHHmmss");
+        start()->waitForSaves();
+    }
+    QStringList expected;
+    for (const QString& stamp : stamps.mid(1))
+        expected << "recordings.plist.before-repair-" + stamp;
+    EXPECT_EQ(repairCopies(docs()),
+              expected + QStringList{"recordings.plist.before-repair-notes.txt"})
+        << "the oldest is gone; a file that is no copy is left alone";
+
+    // Two repairs within one second keep both copies; a clock set back never loses the new one.
+    start()->waitForSaves();
+    EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist.before-repair-" + stamps.last() + "-2"));
+    now = now.addDays(-1);
+    start()->waitForSaves();
+    EXPECT_TRUE(QFile::exists(docs() + "/recordings.plist.before-repair-" +
+                              now.toString("yyyyMMddHHmmss")));
+    EXPECT_EQ(repairCopies(docs()).size(), 6) << "five copies and the file that is no copy";
+}
