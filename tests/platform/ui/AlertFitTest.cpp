@@ -79,6 +79,10 @@ const AlertText kAlerts[] = {
      "folder). The recording keeps its photo as it was.",
      "OK"},
     {"Not Saved",
+     "\"http://uploads.example.org:80x5/sonavell\" is not the address of an upload server. Enter "
+     "it as http://HOST:PORT, for example http://192.168.1.10:8025. The setting stays as it was.",
+     "OK"},
+    {"Not Saved",
      "\"/home/someone/Music/Voice Memos/Help Pages\" is neither a web address (http:// or "
      "https://) nor a folder that exists. The setting stays as it was.",
      "OK"},
@@ -240,9 +244,8 @@ TEST_P(AlertFitTest, EveryActionSheetOfTheProgramShowsItsWholeTitleAndAllButtons
         QCoreApplication::processEvents();
         ASSERT_EQ(AlertLayer::current(), &sheet);
         expectWhole(sheet.panel(), text.title, true);
-        const auto* area = sheet.panel()->findChild<QScrollArea*>();
-        ASSERT_NE(area, nullptr);
-        EXPECT_EQ(area->verticalScrollBar()->maximum(), 0) << "no scrolling when all fit";
+        for (const QScrollArea* area : sheet.panel()->findChildren<QScrollArea*>())
+            EXPECT_EQ(area->verticalScrollBar()->maximum(), 0) << "no scrolling when all fit";
         const QRect inView = rectIn(sheet.panel(), view());
         EXPECT_EQ(inView.bottom(), view()->rect().bottom()) << "at the bottom of the view";
         sheet.dismissWithClickedButtonIndex(sheet.cancelButtonIndex());
