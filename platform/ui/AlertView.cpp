@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScroller>
+#include <QStyle>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -30,6 +32,44 @@ int heightAt(QLayout* layout, int width)
 {
     return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
                                        : layout->totalSizeHint().height();
+}
+
+// The message with every word that is wider than `width` (a long path or address) made
+// breakable between any two characters, with zero-width spaces: otherwise it would run past the
+// panel's sides. Shorter words and the spaces between words are kept as they are.
+QString breakLongWords(const QString& text, const QFontMetrics& metrics, int width)
+{
+    QString result;
+    result.reserve(text.size());
+    qsizetype wordStart = -1;
+    const auto endWord = [&](qsizetype end) {
+        const QString word = text.mid(wordStart, end - wordStart);
+        if (metrics.horizontalAdvance(word) <= width) {
+            result += word;
+            return;
+        }
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, word);
+        qsizetype from = 0;
+        for (qsizetype to = characters.toNextBoundary(); to > 0; to = characters.toNextBoundary()) {
+            result += QStringView(word).mid(from, to - from);
+            if (to < word.size())
+                result += QChar(0x200B);
+            from = to;
+        }
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isSpace()) {
+            if (wordStart >= 0)
+                endWord(i);
+            wordStart = -1;
+            result += text[i];
+        } else if (wordStart < 0) {
+            wordStart = i;
+        }
+    }
+    if (wordStart >= 0)
+        endWord(text.size());
+    return result;
 }
 } // namespace
 
@@ -193,8 +233,12 @@ void AlertView::fitPanel(QWidget* overlay)
         // The whole message first; when the panel would then be taller than the view, the
         // message gets what is left, and scrolls. It keeps a few lines at least.
         const QMargins margins = column->contentsMargins();
-        const int whole =
-            scroll->widget()->heightForWidth(width - margins.left() - margins.right());
+        const int inner = width - margins.left() - margins.right();
+        auto* message = static_cast<QLabel*>(scroll->widget());
+        message->setText(
+            breakLongWords(m_message, message->fontMetrics(),
+                           inner - scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
+        const int whole = message->heightForWidth(inner);
         // The scroll bar shows only when the message scrolls: one left over from a smaller
         // size would narrow the message and cut its last line.
         scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

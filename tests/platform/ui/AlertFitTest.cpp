@@ -86,6 +86,10 @@ const AlertText kAlerts[] = {
      "\"/home/someone/Music/Voice Memos/Help Pages\" is neither a web address (http:// or "
      "https://) nor a folder that exists. The setting stays as it was.",
      "OK"},
+    {"Not Saved",
+     "There is no folder \"/home/someone/Pictures/SonavellPhotosFromTheOldPhoneBackup2019\". The "
+     "setting stays as it was.",
+     "OK"},
     {"Enter Category Name", "this gets covered", "Cancel", {"OK"}, true},
     {"Enter Recording Name", "this gets covered", "Cancel", {"OK"}, true},
 };
@@ -228,6 +232,11 @@ TEST_P(AlertFitTest, EveryAlertOfTheProgramShowsItsWholeText)
         QCoreApplication::processEvents();
         ASSERT_EQ(AlertLayer::current(), alert);
         expectWhole(alert->panel(), text.title + QStringLiteral(": ") + text.message);
+        // Every character of the message is there; a word too long for a line may only have
+        // been made breakable.
+        if (const auto* message = alert->panel()->findChild<QLabel*>("alertMessage")) {
+            EXPECT_EQ(message->text().remove(QChar(0x200B)), text.message);
+        }
         // A text that fits is shown whole, without scrolling.
         for (const QScrollArea* area : alert->panel()->findChildren<QScrollArea*>())
             EXPECT_EQ(area->verticalScrollBar()->maximum(), 0) << text.message.toStdString();
