@@ -146,8 +146,8 @@ void ActionSheet::buildPanel(QWidget* overlay)
     // The cancel button stays out of the scrolled part when it is the last button; a button
     // added after it keeps the order, and every button scrolls.
     const bool cancelBelow = m_cancelIndex >= 0 && m_cancelIndex == m_buttons.size() - 1;
-    // A title too wide for the sheet is drawn smaller, down to a size that stays readable, and
-    // only then shortened in the middle (the whole title shows as the button's tool tip).
+    // A button title too wide for the sheet is drawn smaller, down to a size that stays readable,
+    // and only then shortened in the middle (the whole title shows as the button's tool tip).
     const int textWidth = overlay->width() - kSheetMargins.left() - kSheetMargins.right() -
                           2 * kButtonPadding - 2 -
                           panel->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
