@@ -108,9 +108,11 @@ void AddressBookViewController::viewWillAppear(bool animated)
 {
     ViewController::viewWillAppear(animated);
     m_recording = appDelegate->currentRecording();
-    m_recordingLabel->setText(m_recording ? tr("Recording: %1").arg(m_recording->name())
-                                          : tr("No recording is chosen."));
-    m_recordingLabel->setAccessibleName(m_recordingLabel->text());
+    // Worded as on the push screen.
+    m_recordingLabel->setText(m_recording ? tr("Memo: %1").arg(m_recording->name())
+                                          : tr("No memo is chosen."));
+    m_recordingLabel->setAccessibleName(tr("Memo to send"));
+    m_recordingLabel->setAccessibleDescription(m_recordingLabel->text());
     QSettings& defaults = appDelegate->userDefaults();
     m_messageSubject->setText(defaults.value(QLatin1String(kEmailSubjectKey)).toString());
     m_messageText->setText(defaults.value(QLatin1String(kEmailBodyKey)).toString());

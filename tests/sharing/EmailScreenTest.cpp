@@ -130,14 +130,14 @@ TEST(EmailScreen, NamesTheRecordingItWillSend)
     EmailFixture f(QByteArray(100, 'x'));
     f.app->currentRecording()->setName(QStringLiteral("Talk %1 %2"));
     f.openEmailScreen();
-    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "Recording: Talk %1 %2");
-    EXPECT_FALSE(f.emailScreen->recordingLabel()->accessibleName().isEmpty());
+    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "Memo: Talk %1 %2");
+    EXPECT_EQ(f.emailScreen->recordingLabel()->accessibleName(), "Memo to send");
 
     // Without a current recording the screen says so, and Send refuses.
     f.navigation->popViewControllerAnimated(false);
     f.app->setCurrentRecording(nullptr);
     f.openEmailScreen();
-    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "No recording is chosen.");
+    EXPECT_EQ(f.emailScreen->recordingLabel()->text(), "No memo is chosen.");
     f.settings().setValue(kUploadUrlKey, QStringLiteral("http://127.0.0.1:9/"));
     f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
     f.send();
