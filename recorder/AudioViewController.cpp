@@ -29,6 +29,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
@@ -217,6 +218,7 @@ bool AudioViewController::clipFileExists() const
 
 void AudioViewController::prepareClip()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     m_clipLength = 0.0;
     // Measured at the file's own rate, so the length and the rate never depend on the speed.
     auto player = std::make_unique<AudioPlayer>(m_soundFileURL, 1.0);
@@ -315,6 +317,7 @@ void AudioViewController::deferredRecordAction()
 
 void AudioViewController::recordOrStop()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     qCInfo(lcRecorder) << "recordOrStop:";
     bool recording;
     bool loaded = true;
@@ -376,6 +379,7 @@ void AudioViewController::SoundCompletionProc(SystemSoundID, void* userData)
 
 void AudioViewController::cancelPendingTake()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     if (m_deferredRecordTimer) {
         m_deferredRecordTimer->stop();
         m_deferredRecordTimer->deleteLater();
@@ -400,6 +404,7 @@ void AudioViewController::cancelPendingTake()
 
 void AudioViewController::configureAndStartRecording()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     qCInfo(lcRecorder) << "AudioSessionSetActive=true (configureAndStartRecording)";
     AudioSession::instance().setActive(true);
     AudioSession::instance().setCategory(AudioSession::kAudioSessionCategory_RecordAudio);
@@ -499,6 +504,7 @@ void AudioViewController::handlePlay(bool playing)
 
 void AudioViewController::playOrStop()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     TransportView* transport = m_dbView->transportView();
     if (!transport->hasPlayMode())
         return;
@@ -614,6 +620,7 @@ void AudioViewController::updateUserInterfaceOnAudioQueueStateChange(AudioQueueO
             Qt::QueuedConnection);
         return;
     }
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     qCInfo(lcRecorder) << "updateUserInterfaceOnAudioQueueStateChange just called.";
     const bool isRecorder = engine == m_audioRecorder.get();
     const bool isPlayer = engine == m_audioPlayer.get();
@@ -838,6 +845,7 @@ void AudioViewController::handleLocateSliderTouchEnd()
 
 void AudioViewController::startLocatorTouch()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     TransportView* transport = m_dbView->transportView();
     m_resumePlay = false;
     if (m_audioPlayer) {
@@ -851,6 +859,7 @@ void AudioViewController::startLocatorTouch()
 
 void AudioViewController::endLocatorTouch()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     if (!m_isScrubbing)
         return;
     m_isScrubbing = false;
@@ -984,6 +993,7 @@ void AudioViewController::forgetUnrecordedMemo()
 void AudioViewController::navigationControllerDidShowViewController(ViewController* controller,
                                                                     bool)
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     if (controller != this)
         return;
     qCInfo(lcRecorder).noquote() << "Switching to recording" << targetFile();
@@ -1048,6 +1058,7 @@ void AudioViewController::changeRecordQuality(QObject*)
 
 void AudioViewController::changePlaySpeed(QObject*)
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     const float speed = float(m_playSpeed);
     if (speed == 0.75f)
         m_playSpeed = 1.0;
@@ -1105,6 +1116,7 @@ void AudioViewController::actionSheetClickedButtonAtIndex(ActionSheet* sheet, in
 
 void AudioViewController::deleteThisRecording()
 {
+    const auto announce = qScopeGuard([this] { emit transportChanged(); });
     TransportView* transport = m_dbView->transportView();
     cancelPendingTake();
     abandonScrub();

@@ -184,13 +184,19 @@ public:
     // The record's quality label of a preset, or an empty string for any other rate.
     static QString qualityLabel(double sampleRate);
 
+    // The current recording (the application's, by identity), or null.
+    std::shared_ptr<Recording> currentRecording() const;
+
+signals:
+    // The transport may have changed: a clip was loaded, a take or a playback was asked for,
+    // started or stopped, the speed changed, or another screen came on top.
+    void transportChanged();
+
 private:
     void forgetUnrecordedMemo();
     // The memo this screen made for the next take (until it is forgotten).
     std::weak_ptr<Recording> m_newMemo;
     double now() const;
-    // The current recording (the application's, by identity), or null.
-    std::shared_ptr<Recording> currentRecording() const;
     bool clipFileExists() const;
     void showQualityImage();
     void setIdleTimerDisabled(bool disabled);
