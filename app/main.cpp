@@ -3,6 +3,7 @@
 // like a normal exit, so the library is always written back.
 #include "AppLog.h"
 #include "MainInterface.h"
+#include "MediaControls.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/TransportView.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDir>
 #include <QIcon>
 #include <QSettings>
@@ -206,6 +208,9 @@ int main(int argc, char* argv[])
             appDelegate.sharingController->toggleSharing(false);
     });
     appDelegate.applicationDidFinishLaunching();
+    // The lock screen, the notification area and media keys see and control playback.
+    MediaControls mediaControls(appDelegate, interface.scaledWindow(),
+                                QDBusConnection::sessionBus());
     if (parser.isSet(settingsOption))
         interface.showSettings();
     if (parser.isSet(shareOption))
