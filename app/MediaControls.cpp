@@ -112,8 +112,11 @@ MediaPlayerState MediaControls::stateOf(const AppDelegate& appDelegate)
     }
     const bool onTop = recorderOnTop(appDelegate) != nullptr;
     const bool isPlaying = !taking && transport->playing() && recorder->audioPlayer();
-    if (isPlaying)
+    // Playback that an interruption (a call) paused is paused until the interruption ends.
+    if (isPlaying && !recorder->interruptedOnPlayback())
         state.status = MediaPlayerState::Status::Playing;
+    else if (isPlaying)
+        state.status = MediaPlayerState::Status::Paused;
     else if (loaded && recorder->dbView()->locatorControl()->value() > 0.0f)
         state.status = MediaPlayerState::Status::Paused;
     state.canPlay = loaded && onTop;

@@ -731,6 +731,7 @@ void AudioViewController::interruptionListenerCallback(void* userData, uint32_t 
             self->setInterruptedOnRecording(false);
         }
     }
+    emit self->transportChanged();
 }
 
 void AudioViewController::pauseRecording()

@@ -189,7 +189,8 @@ public:
 
 signals:
     // The transport may have changed: a clip was loaded, a take or a playback was asked for,
-    // started or stopped, the speed changed, or another screen came on top.
+    // started, stopped, was interrupted or resumed, the speed changed, or another screen came
+    // on top.
     void transportChanged();
 
 private:
