@@ -63,4 +63,8 @@ private:
     std::vector<float*> m_planarPtrs;
     size_t m_discard = 0;        // stretcher output still to drop (its start delay)
     bool m_stretchEnded = false; // the stretcher has been told that no more input comes
+    bool m_stretchDone = false;  // everything the input stretches to has come out
+    double m_timeRatio = 1.0;    // stretched frames per input frame
+    size_t m_stretchedIn = 0;    // input frames since the last clear
+    size_t m_stretchedOut = 0;   // stretched frames given out since then
 };

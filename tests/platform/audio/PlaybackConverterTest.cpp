@@ -1,12 +1,19 @@
 // The playback converter on its own: how clean a converted tone is, how well audio above the
 // output's Nyquist frequency is kept out, clearing for a new position, the end of the input,
-// and time-stretching that keeps the pitch.
+// and time-stretching that keeps the pitch and a spoken sentence's length.
 #include "platform/audio/PlaybackConverter.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -225,4 +232,124 @@ TEST(PlaybackConverter, ClearForgetsTheOldSignalAndStretchingKeepsThePitch)
     std::printf("plain %.1f Hz, stretched %.1f Hz\n", peak(a), peak(b));
     EXPECT_NEAR(peak(a), 660.0, 1.0);
     EXPECT_NEAR(peak(b), 440.0, 1.0);
+}
+
+namespace {
+
+// The frequency of a steady tone from its rising zero crossings over the middle half.
+double zeroCrossingFrequency(const Signal& s, double rate)
+{
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = s.size() / 4 + 1; i < 3 * s.size() / 4; ++i) {
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            const double at = double(i - 1) + -s[i - 1] / (s[i] - s[i - 1]);
+            if (first < 0)
+                first = at;
+            last = at;
+            ++crossings;
+        }
+    }
+    return crossings > 1 ? double(crossings - 1) * rate / (last - first) : 0.0;
+}
+
+// A mono 16-bit WAV file's samples and rate (enough of the format for espeak-ng's output).
+bool readWav(const QString& path, Signal& samples, double& rate)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 44 || !bytes.startsWith("RIFF"))
+        return false;
+    auto u32 = [&](qsizetype at) {
+        uint32_t v = 0;
+        std::memcpy(&v, bytes.constData() + at, 4);
+        return v;
+    };
+    qsizetype at = 12;
+    uint16_t channels = 0, bits = 0;
+    while (at + 8 <= bytes.size()) {
+        const QByteArray id = bytes.mid(at, 4);
+        // espeak-ng writing to a file may leave the data size at its maximum.
+        const qsizetype size = std::min<qsizetype>(u32(at + 4), bytes.size() - at - 8);
+        if (id == "fmt ") {
+            std::memcpy(&channels, bytes.constData() + at + 10, 2);
+            rate = u32(at + 12);
+            std::memcpy(&bits, bytes.constData() + at + 22, 2);
+        } else if (id == "data") {
+            if (channels != 1 || bits != 16)
+                return false;
+            for (qsizetype i = 0; i + 1 < size; i += 2) {
+                int16_t v = 0;
+                std::memcpy(&v, bytes.constData() + at + 8 + i, 2);
+                samples.push_back(v / 32768.0);
+            }
+            return !samples.empty();
+        }
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// From the first to the last 10 ms window whose level is above a twentieth of the loudest:
+// the spoken part, without the silence before and after.
+double spokenLength(const Signal& s, double rate)
+{
+    const size_t window = size_t(rate / 100);
+    std::vector<double> levels;
+    for (size_t i = 0; i + window <= s.size(); i += window)
+        levels.push_back(std::sqrt(power(s, i, i + window)));
+    const double loudest = *std::max_element(levels.begin(), levels.end());
+    size_t first = levels.size(), last = 0;
+    for (size_t i = 0; i < levels.size(); ++i)
+        if (levels[i] > loudest / 20) {
+            first = std::min(first, i);
+            last = i;
+        }
+    return last >= first ? double(last - first + 1) * double(window) / rate : 0.0;
+}
+
+} // namespace
+
+// Both stretched speeds at a memo's own device rate (the stretcher alone, no resampler).
+TEST(PlaybackConverter, StretchedSpeedsKeepA440HzToneAt440Hz)
+{
+    for (double speed : {1.5, 0.75}) {
+        SCOPED_TRACE(speed);
+        auto c = PlaybackConverter::create(44100 * speed, 44100, 1, 44100);
+        ASSERT_NE(c, nullptr);
+        const Signal out = convertAll(*c, tone(440, 44100, 3 * 44100));
+        EXPECT_NEAR(double(out.size()), 3 * 44100 / speed, 2.0);
+        EXPECT_NEAR(zeroCrossingFrequency(out, 44100), 440.0, 1.0);
+    }
+}
+
+// A sentence spoken by espeak-ng lasts the memo's length divided by the speed, within 1 %,
+// from its first to its last sound.
+TEST(PlaybackConverter, AStretchedSpokenSentenceKeepsItsLengthRatio)
+{
+    if (QStandardPaths::findExecutable("espeak-ng").isEmpty())
+        GTEST_SKIP() << "espeak-ng is not installed";
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("sentence.wav");
+    QProcess speak;
+    speak.start("espeak-ng", {"-w", wav, "-s", "160",
+                              "The quick brown fox jumps over the lazy dog, and the kitchen "
+                              "meeting moves to Thursday at half past four."});
+    ASSERT_TRUE(speak.waitForFinished(30000));
+    ASSERT_EQ(speak.exitCode(), 0) << speak.readAllStandardError().toStdString();
+    Signal sentence;
+    double rate = 0;
+    ASSERT_TRUE(readWav(wav, sentence, rate));
+    const double spoken = spokenLength(sentence, rate);
+    ASSERT_GT(spoken, 3.0);
+    for (double speed : {1.5, 0.75}) {
+        SCOPED_TRACE(speed);
+        auto c = PlaybackConverter::create(rate * speed, 44100, 1, rate);
+        ASSERT_NE(c, nullptr);
+        const Signal out = convertAll(*c, sentence);
+        EXPECT_NEAR(double(out.size()) / 44100, double(sentence.size()) / rate / speed, 0.001);
+        EXPECT_NEAR(spokenLength(out, 44100) / spoken, 1.0 / speed, 0.01 / speed);
+    }
 }
