@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +15,21 @@
 #include <random>
 
 namespace {
+
+// The attachment's content type, by its name's extension: the program sends memos as WAV, or
+// converted to Ogg/Opus or FLAC.
+const char* attachmentType(const std::string& name)
+{
+    const auto dot = name.find_last_of('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "opus" || extension == "ogg")
+        return "audio/ogg";
+    if (extension == "flac")
+        return "audio/flac";
+    return "audio/wav";
+}
 
 std::string dateHeader()
 {
@@ -159,7 +175,7 @@ bool MailSender::send(const Mail& mail, std::string& error) const
     curl_mimepart* attachment = curl_mime_addpart(mime.get());
     curl_mime_data_cb(attachment, file.size, &Attachment::read, &Attachment::seek, nullptr, &file);
     curl_mime_filename(attachment, mail.attachmentName.c_str());
-    curl_mime_type(attachment, "audio/wav");
+    curl_mime_type(attachment, attachmentType(mail.attachmentName));
     curl_mime_encoder(attachment, "base64");
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
 

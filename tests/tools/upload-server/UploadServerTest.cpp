@@ -121,6 +121,32 @@ TEST(UploadServer, MailsTheJoinedPartsToTheOneRecipientAndForgetsThem)
     EXPECT_EQ(smtp.mails().size(), 1);
 }
 
+TEST(UploadServer, AttachesConvertedMemosWithTheirOwnType)
+{
+    SmtpSink smtp;
+    UploadServerProcess server(smtp.url());
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+    Client client(server);
+    const struct
+    {
+        const char* file;
+        const char* type;
+    } cases[] = {{"REC1.opus", "audio/ogg"}, {"REC2.FLAC", "audio/flac"}, {"REC3", "audio/wav"}};
+    for (const auto& c : cases) {
+        const QString name = client.name();
+        ASSERT_TRUE(client.part(name, patterned(100), c.file).ok);
+        ASSERT_TRUE(client.mail(name, "ann@example.org").ok) << server.log().toStdString();
+    }
+    const auto mails = smtp.mails();
+    ASSERT_EQ(mails.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(mails[i].attachmentHead.contains(QByteArray("filename=\"") + cases[i].file))
+            << mails[i].attachmentHead.toStdString();
+        EXPECT_TRUE(mails[i].attachmentHead.contains(QByteArray("Content-Type: ") + cases[i].type))
+            << mails[i].attachmentHead.toStdString();
+    }
+}
+
 TEST(UploadServer, RefusesWhatWouldMakeItAnOpenDoor)
 {
     SmtpSink smtp;
