@@ -44,6 +44,8 @@ constexpr RowInfo kRows[SettingsViewController::RowCount] = {
     {kEmailSubjectKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail subject"),
      RowKind::Text},
     {kEmailBodyKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail text"), RowKind::Text},
+    {kEmailFormatKey, QT_TRANSLATE_NOOP("SettingsViewController", "E-mail memos as"),
+     RowKind::Choice},
     {kUploadUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Upload server"), RowKind::Text},
     {kHelpUrlKey, QT_TRANSLATE_NOOP("SettingsViewController", "Help site"), RowKind::Text},
     {kPicturesPathKey, QT_TRANSLATE_NOOP("SettingsViewController", "Pictures"), RowKind::Text},
@@ -78,6 +80,18 @@ QString storedText(const QVariant& value)
     return value.toString();
 }
 
+// The formats a memo can be e-mailed in: the stored value and what the screen calls it.
+struct EmailFormatChoice
+{
+    const char* value;
+    const char* title;
+};
+constexpr EmailFormatChoice kEmailFormats[] = {
+    {"wav", QT_TRANSLATE_NOOP("SettingsViewController", "WAV (as recorded)")},
+    {"opus", QT_TRANSLATE_NOOP("SettingsViewController", "Opus (smallest)")},
+    {"flac", QT_TRANSLATE_NOOP("SettingsViewController", "FLAC (lossless)")},
+};
+
 bool isWebAddress(const QUrl& url)
 {
     return url.isValid() && !url.host().isEmpty() &&
@@ -102,6 +116,7 @@ SettingsViewController::SettingsViewController(AppDelegate* appDelegate, QWidget
     const QString pictures =
         homeShortened(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     const QString placeholders[RowCount] = {
+        QString(),
         QString(),
         QString(),
         QString(),
@@ -132,7 +147,8 @@ SettingsViewController::SettingsViewController(AppDelegate* appDelegate, QWidget
             palette.setColor(QPalette::WindowText, QColor(0x38, 0x54, 0x87));
             value->setPalette(palette);
             value->setAttribute(Qt::WA_TransparentForMouseEvents);
-            m_inputDeviceLabel = value;
+            value->setAccessibleName(tr(kRows[row].title));
+            (row == InputDeviceRow ? m_inputDeviceLabel : m_emailFormatLabel) = value;
             control = value;
         } else {
             auto* field = new SettingsTextField;
@@ -238,6 +254,46 @@ void SettingsViewController::loadValues()
             field->setStoredText(storedText(value));
     }
     showInputDevice();
+    showEmailFormat();
+}
+
+QString SettingsViewController::emailFormatText() const
+{
+    return m_emailFormatLabel->text();
+}
+
+void SettingsViewController::showEmailFormat()
+{
+    const QString stored =
+        m_appDelegate->userDefaults().value(QLatin1String(kEmailFormatKey)).toString();
+    for (const EmailFormatChoice& choice : kEmailFormats) {
+        if (stored == QLatin1String(choice.value)) {
+            m_emailFormatLabel->setText(tr(choice.title));
+            return;
+        }
+    }
+    // Unset, or a hand-edited value the composition screen does not know: memos go as WAV.
+    m_emailFormatLabel->setText(tr(kEmailFormats[0].title));
+}
+
+void SettingsViewController::chooseEmailFormat()
+{
+    QStringList titles;
+    for (const EmailFormatChoice& choice : kEmailFormats)
+        titles << tr(choice.title);
+    auto* sheet =
+        new ActionSheet(tr("E-mail memos as"), nullptr, tr("Cancel"), QString(), titles, this);
+    sheet->setDidDismissWithButtonIndex([this](ActionSheet* shown, int index) {
+        shown->deleteLater();
+        if (index < 0 || index >= int(std::size(kEmailFormats)))
+            return; // Cancel
+        QSettings& settings = m_appDelegate->userDefaults();
+        settings.setValue(QLatin1String(kEmailFormatKey),
+                          QString::fromLatin1(kEmailFormats[index].value));
+        settings.sync();
+        showEmailFormat();
+    });
+    sheet->showInView(this);
 }
 
 QList<AudioInputSource> SettingsViewController::inputSources() const
@@ -359,6 +415,10 @@ void SettingsViewController::tableViewDidSelectRowAtIndexPath(TableView* table, 
     table->deselectRowAtIndexPath(row, false);
     if (row == InputDeviceRow) {
         chooseInputDevice();
+        return;
+    }
+    if (row == EmailFormatRow) {
+        chooseEmailFormat();
         return;
     }
     // A tap beside a text field still means the field.

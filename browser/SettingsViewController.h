@@ -33,6 +33,7 @@ public:
         InputDeviceRow,
         EmailSubjectRow,
         EmailBodyRow,
+        EmailFormatRow,
         UploadUrlRow,
         HelpUrlRow,
         PicturesPathRow,
@@ -54,6 +55,10 @@ public:
     QString inputDeviceText() const;
     // Offers the inputs there are now on a sheet; the one picked is stored for the next takes.
     void chooseInputDevice();
+    // What the e-mail format row shows: "WAV", "Opus" or "FLAC".
+    QString emailFormatText() const;
+    // Offers the formats a memo is e-mailed in on a sheet; the one picked is stored.
+    void chooseEmailFormat();
 
     // Checks a text for a row and brings it into the form that is stored (an address without a
     // scheme gets "http://", "~" becomes the home folder). Returns why the text cannot be
@@ -75,11 +80,13 @@ private:
     void loadValues();
     QList<AudioInputSource> inputSources() const;
     void showInputDevice();
+    void showEmailFormat();
     void switchChanged(int row, bool on);
     void textCommitted(int row, SettingsTextField* field, const QString& text);
 
     AppDelegate* m_appDelegate;
     TableView* m_tableView = nullptr;
     FitLabel* m_inputDeviceLabel = nullptr;
+    FitLabel* m_emailFormatLabel = nullptr;
     std::array<SettingsCell*, RowCount> m_cells{};
 };

@@ -32,6 +32,9 @@ inline constexpr const char* kUploadUrlKey = "upload_url";
 inline constexpr const char* kEmailSubjectKey = "email_subject";
 inline constexpr const char* kEmailBodyKey = "email_body";
 inline constexpr const char* kEmailFromKey = "email_from";
+// The format a memo is e-mailed in: "wav" (the recording itself; also when unset or unknown),
+// "opus" or "flac" (a converted copy, made before the upload).
+inline constexpr const char* kEmailFormatKey = "email_format";
 // A vCard file, or a folder of them, read into the address book beside the usual places.
 inline constexpr const char* kContactsPathKey = "contacts_path";
 // The help pages' base address, to which each page's path is joined: an http(s) address or a

@@ -254,3 +254,31 @@ TEST_F(SettingsScreen, TheMicrophoneIsPickedFromTheInputsThereAreAndKeptByName)
     EXPECT_FALSE(stored(kInputDeviceKey).isValid());
     EXPECT_EQ(screen->inputDeviceText(), "Default input");
 }
+
+TEST_F(SettingsScreen, TheEmailFormatIsPickedFromASheetAndAnUnknownValueReadsAsWav)
+{
+    ActionSheet::clearHistory();
+    open();
+    EXPECT_EQ(screen->emailFormatText(), "WAV (as recorded)");
+    const auto pick = [this](int button) {
+        screen->tableViewDidSelectRowAtIndexPath(screen->tableView(),
+                                                 SettingsViewController::EmailFormatRow);
+        ASSERT_EQ(ActionSheet::visibleSheets().size(), 1u);
+        EXPECT_EQ(
+            ActionSheet::visibleSheets().front()->buttonTitles(),
+            QStringList({"WAV (as recorded)", "Opus (smallest)", "FLAC (lossless)", "Cancel"}));
+        ActionSheet::visibleSheets().front()->dismissWithClickedButtonIndex(button);
+    };
+    pick(1);
+    EXPECT_EQ(stored(kEmailFormatKey).toString(), "opus");
+    EXPECT_EQ(screen->emailFormatText(), "Opus (smallest)");
+    pick(3); // Cancel keeps the choice
+    EXPECT_EQ(stored(kEmailFormatKey).toString(), "opus");
+    pick(2);
+    EXPECT_EQ(stored(kEmailFormatKey).toString(), "flac");
+
+    leave();
+    settings->setValue(kEmailFormatKey, "mp3");
+    open();
+    EXPECT_EQ(screen->emailFormatText(), "WAV (as recorded)");
+}
