@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -50,6 +51,11 @@ AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate,
     m_recordingLabel->setWordWrap(true);
     m_recordingLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(m_recordingLabel);
+    m_sizeLabel = new QLabel(this);
+    m_sizeLabel->setObjectName(QStringLiteral("sizeLabel"));
+    m_sizeLabel->setWordWrap(true);
+    m_sizeLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_sizeLabel);
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
     m_emailTo = new QLineEdit(this);
@@ -98,6 +104,8 @@ AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate,
 
 AddressBookViewController::~AddressBookViewController()
 {
+    // A conversion still running is cancelled before its folder goes.
+    m_converter.reset();
     // An upload still running ends with the screen; nothing is reported any more.
     delete m_myUploader;
     if (m_myUploader)
@@ -113,6 +121,10 @@ void AddressBookViewController::viewWillAppear(bool animated)
                                           : tr("No memo is chosen."));
     m_recordingLabel->setAccessibleName(tr("Memo to send"));
     m_recordingLabel->setAccessibleDescription(m_recordingLabel->text());
+    if (!m_sendWhenPrepared)
+        prepareAttachment(m_recording ? DocumentPath::resolve(appDelegate->documentsPath(),
+                                                              m_recording->filename())
+                                      : QString());
     QSettings& defaults = appDelegate->userDefaults();
     m_messageSubject->setText(defaults.value(QLatin1String(kEmailSubjectKey)).toString());
     m_messageText->setText(defaults.value(QLatin1String(kEmailBodyKey)).toString());
@@ -223,7 +235,23 @@ void AddressBookViewController::uploadFile()
         showError(tr("The recording's file could not be found."));
         return;
     }
-    if (QFileInfo(path).size() > kMaxFileBytes) {
+    QString attachment = path;
+    if (emailFormat()) {
+        const QFileInfo wav(path);
+        if (m_preparedFrom != path || wav.size() != m_preparedSize ||
+            wav.lastModified() != m_preparedModified)
+            prepareAttachment(path); // another memo, or this one has changed since
+        if (isConverting()) {
+            m_sendWhenPrepared = true; // sent once the copy is complete
+            return;
+        }
+        if (m_preparedPath.isEmpty()) {
+            showError(m_preparedError);
+            return;
+        }
+        attachment = m_preparedPath;
+    }
+    if (QFileInfo(attachment).size() > kMaxFileBytes) {
         showError(tr("Sonavell cannot email recordings larger than 10MB."));
         return;
     }
@@ -232,6 +260,18 @@ void AddressBookViewController::uploadFile()
     if (!address.match(to).hasMatch()) {
         showError(tr("Enter the recipient's e-mail address, or pick one from the address book."));
         return;
+    }
+    startUpload(serverURL, attachment, to);
+}
+
+void AddressBookViewController::startUpload(const QUrl& serverURL, const QString& attachmentPath,
+                                            const QString& to)
+{
+    // The copy's folder stays until the upload has ended; the next memo gets a copy of its own.
+    if (attachmentPath == m_preparedPath && !m_preparedPath.isEmpty()) {
+        m_uploadDir = std::move(m_preparedDir);
+        m_preparedPath.clear();
+        m_preparedFrom.clear();
     }
 
     auto* sending = new AlertView(
@@ -251,7 +291,7 @@ void AddressBookViewController::uploadFile()
                 progressReceiver->updateEmailProgress(value);
         };
     m_myUploader = new Uploader(
-        serverURL, path, std::move(progress), [this](Uploader*) { onUploadDone(); },
+        serverURL, attachmentPath, std::move(progress), [this](Uploader*) { onUploadDone(); },
         [this](Uploader*) { onUploadError(); }, m_progressBar, to, m_emailFrom->text(),
         m_messageSubject->text(), m_messageText->text(), m_env.uploadTimeoutMs);
 
@@ -264,7 +304,92 @@ void AddressBookViewController::releaseUploader()
     if (m_myUploader)
         m_myUploader->deleteLater();
     m_myUploader = nullptr;
+    m_uploadDir.reset();
     m_idleInhibitor->setIdleTimerDisabled(false);
+}
+
+std::optional<AudioConverter::Format> AddressBookViewController::emailFormat() const
+{
+    const QString format =
+        appDelegate->userDefaults().value(QLatin1String(kEmailFormatKey)).toString();
+    if (format == QLatin1String("opus"))
+        return AudioConverter::Format::Opus;
+    if (format == QLatin1String("flac"))
+        return AudioConverter::Format::Flac;
+    return std::nullopt; // "wav", unset, or a value this version does not know
+}
+
+namespace {
+
+QString formatName(std::optional<AudioConverter::Format> format)
+{
+    if (!format)
+        return QStringLiteral("WAV");
+    return *format == AudioConverter::Format::Opus ? QStringLiteral("Opus")
+                                                   : QStringLiteral("FLAC");
+}
+
+} // namespace
+
+void AddressBookViewController::prepareAttachment(const QString& wavPath)
+{
+    // A conversion under way for an earlier memo is dropped with its copy.
+    m_converter.reset();
+    m_preparedDir.reset();
+    m_preparedPath.clear();
+    m_preparedError.clear();
+    m_preparedFrom.clear();
+    const std::optional<AudioConverter::Format> format = emailFormat();
+    const QFileInfo wav(wavPath);
+    if (wavPath.isEmpty() || !wav.isFile()) {
+        m_sizeLabel->clear();
+    } else if (!format) {
+        m_sizeLabel->setText(
+            tr("Size to send: %1 (%2)")
+                .arg(AppDelegate::getSizeString(uint64_t(wav.size())), formatName(format)));
+    } else {
+        m_preparedFrom = wavPath;
+        m_preparedSize = wav.size();
+        m_preparedModified = wav.lastModified();
+        m_preparedDir = std::make_unique<QTemporaryDir>();
+        if (!m_preparedDir->isValid()) {
+            m_preparedDir.reset();
+            m_preparedError = tr("There is no room for the converted copy of the memo.");
+            m_sizeLabel->setText(m_preparedError);
+        } else {
+            const QString destination = m_preparedDir->filePath(
+                wav.completeBaseName() + QLatin1Char('.') + AudioConverter::extensionFor(*format));
+            m_converter = std::make_unique<AudioConverter>();
+            connect(m_converter.get(), &AudioConverter::finished, this,
+                    [this, destination](const AudioConverter::Result& result) {
+                        if (result.ok())
+                            m_preparedPath = destination;
+                        attachmentPrepared(result);
+                    });
+            m_converter->start(wavPath, destination, *format);
+            m_sizeLabel->setText(tr("Converting to %1…").arg(formatName(format)));
+        }
+    }
+    m_sizeLabel->setAccessibleName(m_sizeLabel->text());
+}
+
+void AddressBookViewController::attachmentPrepared(const AudioConverter::Result& result)
+{
+    if (result.ok()) {
+        const qint64 size = QFileInfo(m_preparedPath).size();
+        m_sizeLabel->setText(
+            tr("Size to send: %1 (%2)")
+                .arg(AppDelegate::getSizeString(uint64_t(size)), formatName(emailFormat())));
+    } else {
+        m_preparedError = tr("The memo could not be converted to %1: %2")
+                              .arg(formatName(emailFormat()), result.error);
+        m_sizeLabel->setText(m_preparedError);
+    }
+    m_sizeLabel->setAccessibleName(m_sizeLabel->text());
+    if (m_sendWhenPrepared) {
+        m_sendWhenPrepared = false;
+        uploadFile();
+    }
 }
 
 void AddressBookViewController::onUploadDone()

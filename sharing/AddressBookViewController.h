@@ -1,12 +1,15 @@
 #pragma once
 
+#include "platform/audio/AudioConverter.h"
 #include "platform/system/AddressBook.h"
 #include "platform/ui/ViewController.h"
 
+#include <QDateTime>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AppDelegate;
@@ -17,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTemporaryDir;
 class Recording;
 class Uploader;
 
@@ -24,6 +28,11 @@ class Uploader;
 // the current recording, a button that picks the recipient from the address book, and Send,
 // which hands the recording to an Uploader and returns to the previous screen while the upload
 // runs. The outcome is shown in an alert over whatever screen is up by then.
+//
+// With the setting "email_format" at "opus" or "flac" the memo goes as a converted copy: the
+// conversion starts when the screen appears (a Send before it has finished waits for it), the
+// screen shows the size that will be sent, and the 10 MB limit applies to that copy. The copy
+// lives in a temporary folder until its upload has ended; the WAV itself is never changed.
 class AddressBookViewController : public ViewController
 {
     Q_OBJECT
@@ -71,6 +80,10 @@ public:
     QPushButton* addressBookButton() const { return m_addressBookButton; }
     QPushButton* sendButton() const { return m_sendButton; }
     QLabel* recordingLabel() const { return m_recordingLabel; }
+    // "Size to send: …", or what keeps the size from being known yet.
+    QLabel* sizeLabel() const { return m_sizeLabel; }
+    // True while the copy to send is being converted.
+    bool isConverting() const { return m_converter && m_converter->isRunning(); }
     Uploader* myUploader() const { return m_myUploader; }
     // The address book picker while it is open.
     PeoplePickerNavigationController* picker() const;
@@ -80,12 +93,31 @@ private:
     void presentPicker(std::vector<AddressBook::Person> people);
     void showError(const QString& message);
     void releaseUploader();
+    // The format the setting asks for: nullopt for the WAV itself.
+    std::optional<AudioConverter::Format> emailFormat() const;
+    // Starts making the copy of `wavPath` that Send uploads, or shows the WAV's size.
+    void prepareAttachment(const QString& wavPath);
+    void attachmentPrepared(const AudioConverter::Result& result);
+    void startUpload(const QUrl& serverURL, const QString& attachmentPath, const QString& to);
 
     AppDelegate* appDelegate = nullptr;
     Environment m_env;
     // The recording this screen sends: the current one when the screen appeared, named on it.
     std::shared_ptr<Recording> m_recording;
     QLabel* m_recordingLabel = nullptr;
+    QLabel* m_sizeLabel = nullptr;
+    // The converted copy: its folder, its path once complete, or why it failed; and the WAV's
+    // size and modification time it was made from (a changed WAV is converted again).
+    std::unique_ptr<AudioConverter> m_converter;
+    std::unique_ptr<QTemporaryDir> m_preparedDir;
+    QString m_preparedPath;
+    QString m_preparedError;
+    QString m_preparedFrom;
+    qint64 m_preparedSize = -1;
+    QDateTime m_preparedModified;
+    bool m_sendWhenPrepared = false; // Send was pressed while the copy was being made
+    // The folder of the copy being uploaded, removed when the upload ends.
+    std::unique_ptr<QTemporaryDir> m_uploadDir;
     QLineEdit* m_emailTo = nullptr;
     QLineEdit* m_emailFrom = nullptr;
     QLineEdit* m_messageSubject = nullptr;

@@ -2,6 +2,7 @@
 // sonavell-upload-server to a real SMTP server, both on 127.0.0.1, while the export screen shows
 // the progress.
 #include "EmailTestSupport.h"
+#include "support/DecodedAudio.h"
 #include "support/MailServers.h"
 
 #include "platform/system/SettingsKeys.h"
@@ -9,9 +10,11 @@
 
 #include <QAbstractButton>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -79,5 +82,45 @@ TEST(EmailEndToEnd, TheRecordingArrivesAsTheAttachmentOfTheMailAsEntered)
     EXPECT_TRUE(f.exportScreen->progressLabel->isHidden());
     EXPECT_TRUE(f.exportScreen->emailProgressBar->isHidden());
     EXPECT_FALSE(f.idle.isIdleTimerDisabled());
+    EXPECT_TRUE(server.spoolFiles().isEmpty());
+}
+
+TEST(EmailEndToEnd, WithOpusTheMailCarriesAnOggOpusCopyOfTheMemo)
+{
+    SmtpSink smtp;
+    ASSERT_GT(smtp.port(), 0);
+    UploadServerProcess server(smtp.url());
+    ASSERT_GT(server.port(), 0) << server.banner().toStdString();
+
+    QTemporaryDir scratch;
+    EmailFixture f(toneWavBytes(scratch.filePath("memo.wav"), 22050, 20.0));
+    f.settings().setValue(kUploadUrlKey, server.baseUrl());
+    f.settings().setValue(kEmailFormatKey, QStringLiteral("opus"));
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 30000))
+        << server.log().toStdString();
+    EXPECT_TRUE(AlertView::history().last().startsWith("Send Recording:"))
+        << AlertView::history().last().toStdString() << server.log().toStdString();
+
+    const auto mails = smtp.mails();
+    ASSERT_EQ(mails.size(), 1);
+    const ReceivedMail& mail = mails[0];
+    EXPECT_TRUE(mail.attachmentHead.contains("filename=\"REC20261208101500.opus\""))
+        << mail.attachmentHead.toStdString();
+    EXPECT_TRUE(mail.attachmentHead.contains("Content-Type: audio/ogg"))
+        << mail.attachmentHead.toStdString();
+    // What arrived is the memo: 20 s of the 1 kHz tone, in Ogg/Opus.
+    QFile attachment(scratch.filePath("arrived.opus"));
+    ASSERT_TRUE(attachment.open(QIODevice::WriteOnly));
+    attachment.write(mail.attachment);
+    attachment.close();
+    const DecodedAudio decoded = decodeAudio(attachment.fileName());
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.format, SF_FORMAT_OGG | SF_FORMAT_OPUS);
+    EXPECT_NEAR(decoded.seconds(), 20.0, 0.020);
+    EXPECT_NEAR(toneFrequency(decoded.samples, decoded.rate), 1000.0, 2.0);
+    EXPECT_LT(mail.attachment.size(), QFileInfo(f.recordingPath()).size() / 10);
     EXPECT_TRUE(server.spoolFiles().isEmpty());
 }

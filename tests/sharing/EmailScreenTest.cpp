@@ -6,12 +6,15 @@
 #include "platform/system/SettingsKeys.h"
 #include "platform/ui/PeoplePickerNavigationController.h"
 #include "sharing/Uploader.h"
+#include "support/DecodedAudio.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -229,4 +232,138 @@ TEST(EmailScreen, AFailedUploadShowsTheErrorAlert)
     EXPECT_FALSE(f.idle.isIdleTimerDisabled());
     EXPECT_FALSE(f.emailScreen->myUploader());
     EXPECT_EQ(f.exportScreen->emailProgress, 0.0f);
+}
+
+// ---- Converted copies ----
+
+namespace {
+
+QByteArray toneMemo(double seconds, int rate = 22050)
+{
+    QTemporaryDir scratch;
+    return toneWavBytes(scratch.filePath("tone.wav"), rate, seconds);
+}
+
+// The bytes of the uploaded file, joined from the part requests the server received, and the
+// file name the parts gave.
+QByteArray uploadedFile(const FakeUploadServer& server, QByteArray* fileName = nullptr)
+{
+    QByteArray joined;
+    for (const auto& request : server.requestsTo("uploadParts.php")) {
+        const QByteArray& body = request.body;
+        const qsizetype name = body.indexOf("filename=\"") + 10;
+        if (fileName)
+            *fileName = body.mid(name, body.indexOf('"', name) - name);
+        const qsizetype start = body.indexOf("\r\n\r\n") + 4;
+        const qsizetype end = body.indexOf("\r\n--0xKhTmLbOuNdArY", start);
+        joined += body.mid(start, end - start);
+    }
+    return joined;
+}
+
+} // namespace
+
+TEST(EmailScreen, AnOpusCopyIsMadeOnAppearingSentOnceCompleteAndRemovedAfterwards)
+{
+    FakeUploadServer server;
+    EmailFixture f(toneMemo(30.0));
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.settings().setValue(kEmailFormatKey, "opus");
+    f.openEmailScreen();
+    EXPECT_EQ(f.emailScreen->sizeLabel()->text(), QStringLiteral("Converting to Opus…"));
+    EXPECT_EQ(f.emailScreen->sizeLabel()->accessibleName(), f.emailScreen->sizeLabel()->text());
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    // Sent while converting: the upload waits for the copy.
+    f.send();
+    ASSERT_TRUE(waitFor([&] { return f.emailScreen->myUploader() != nullptr; }, 20000));
+    const QString copy = f.emailScreen->myUploader()->filePath();
+    EXPECT_TRUE(copy.endsWith("/REC20261208101500.opus")) << copy.toStdString();
+    const qint64 copySize = QFileInfo(copy).size();
+    EXPECT_EQ(f.emailScreen->sizeLabel()->text(),
+              "Size to send: " + AppDelegate::getSizeString(uint64_t(copySize)) + " (Opus)");
+    EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
+    EXPECT_EQ(AlertView::history(), (QStringList{kSendingAlert, kDoneAlert}));
+    QByteArray fileName;
+    const QByteArray sent = uploadedFile(server, &fileName);
+    EXPECT_EQ(fileName, "REC20261208101500.opus");
+    EXPECT_EQ(sent.size(), copySize);
+    EXPECT_TRUE(sent.startsWith("OggS"));
+    // The copy goes with its upload; the memo stays as it was.
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_EQ(QFileInfo(f.recordingPath()).size(), toneMemo(30.0).size());
+}
+
+TEST(EmailScreen, TheLimitAppliesToTheConvertedCopy)
+{
+    // Four minutes at 22050 Hz: over 10 MB as WAV, a few hundred kilobytes as Opus.
+    FakeUploadServer server;
+    EmailFixture f(toneMemo(240.0));
+    ASSERT_GT(QFileInfo(f.recordingPath()).size(), AddressBookViewController::kMaxFileBytes);
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.openEmailScreen();
+    EXPECT_TRUE(f.emailScreen->sizeLabel()->text().endsWith("MB (WAV)"))
+        << f.emailScreen->sizeLabel()->text().toStdString();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    EXPECT_EQ(AlertView::history(), QStringList{kTooLargeAlert});
+
+    f.settings().setValue(kEmailFormatKey, "opus");
+    f.navigation->popViewControllerAnimated(false);
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    AlertView::clearHistory();
+    f.send();
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 30000));
+    EXPECT_EQ(AlertView::history().last(), kDoneAlert);
+    EXPECT_LT(uploadedFile(server).size(), 1024 * 1024);
+}
+
+TEST(EmailScreen, AMemoThatCannotBeConvertedIsReportedAndNothingIsSent)
+{
+    FakeUploadServer server;
+    const QByteArray damaged = QByteArray("RIFF\x10\0\0\0WAVEjunk", 16) + QByteArray(5000, 'x');
+    EmailFixture f(damaged);
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.settings().setValue(kEmailFormatKey, "flac");
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 1; }, 10000));
+    EXPECT_TRUE(AlertView::history().first().startsWith(
+        "Error: The memo could not be converted to FLAC: The memo's file is damaged"))
+        << AlertView::history().first().toStdString();
+    EXPECT_EQ(f.emailScreen->sizeLabel()->text(), AlertView::history().first().mid(7));
+    EXPECT_EQ(f.navigation->topViewController(), f.emailScreen);
+    EXPECT_TRUE(server.requests().empty());
+    QFile memo(f.recordingPath());
+    ASSERT_TRUE(memo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(memo.readAll(), damaged);
+}
+
+TEST(EmailScreen, AMemoChangedAfterItsCopyWasMadeIsConvertedAgain)
+{
+    FakeUploadServer server;
+    EmailFixture f(toneMemo(1.0));
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.settings().setValue(kEmailFormatKey, "flac");
+    f.openEmailScreen();
+    ASSERT_TRUE(waitFor([&] { return !f.emailScreen->isConverting(); }, 10000));
+    // An append makes the memo longer after the copy was made.
+    {
+        QFile memo(f.recordingPath());
+        ASSERT_TRUE(memo.open(QIODevice::WriteOnly));
+        memo.write(toneMemo(3.0));
+    }
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    f.send();
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
+    EXPECT_EQ(AlertView::history().last(), kDoneAlert);
+    QTemporaryDir scratch;
+    QFile sent(scratch.filePath("sent.flac"));
+    ASSERT_TRUE(sent.open(QIODevice::WriteOnly));
+    sent.write(uploadedFile(server));
+    sent.close();
+    EXPECT_NEAR(decodeAudio(sent.fileName()).seconds(), 3.0, 0.001);
 }

@@ -65,6 +65,18 @@ inline bool writeToneWav(const QString& path, int rate, double seconds, double f
     return sf_close(f) == 0 && written;
 }
 
+// The bytes of such a WAV file, written through a scratch file beside `scratchPath`.
+inline QByteArray toneWavBytes(const QString& scratchPath, int rate, double seconds,
+                               double frequency = 1000.0, double amplitude = 0.5)
+{
+    if (!writeToneWav(scratchPath, rate, seconds, frequency, amplitude))
+        return {};
+    QFile file(scratchPath);
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.remove();
+    return bytes;
+}
+
 // The frequency of a steady tone, from the rising zero crossings of the middle half of the
 // samples (away from the codec's start and end), interpolated between samples.
 inline double toneFrequency(const std::vector<float>& s, int rate)
