@@ -27,16 +27,19 @@ constexpr qint64 kDrainMilliseconds = 2000;
 SharingController::SharingController(AppDelegate* appDelegate, QObject* parent)
     : QObject(parent)
     , myAppDel(appDelegate)
+    , m_copies(QString(), QString())
 {
     m_env.librarySnapshot = [appDelegate] { return appDelegate->librarySnapshot(); };
     m_env.documentsPath = appDelegate->documentsPath();
     m_env.resourcePath = defaultResourcePath();
+    m_env.cacheFolder = ConvertedCopies::defaultCacheFolder(m_env.documentsPath);
     awakeFromNib();
 }
 
 SharingController::SharingController(Environment environment, QObject* parent)
     : QObject(parent)
     , m_env(std::move(environment))
+    , m_copies(m_env.documentsPath, m_env.cacheFolder)
 {
     awakeFromNib();
 }
@@ -55,6 +58,7 @@ void SharingController::awakeFromNib()
     m_serviceName = QStringLiteral("%1@%2").arg(QStringLiteral("Sonavell"), device);
     m_myResourcePath = m_env.resourcePath;
     m_myDocumentsPath = m_env.documentsPath;
+    m_copies = ConvertedCopies(m_env.documentsPath, m_env.cacheFolder);
 }
 
 QString SharingController::deviceName()
@@ -114,8 +118,12 @@ void SharingController::notifyURLListener()
 void SharingController::serviceThread()
 {
     QEventLoop loop;
-    if (!listeningSocket.isOpen() && !openListeningSocket())
+    QObject context;
+    m_serviceContext = &context;
+    if (!listeningSocket.isOpen() && !openListeningSocket()) {
+        m_serviceContext = nullptr;
         return;
+    }
     if (!netService && m_env.announce) {
         netService = new NetService(QStringLiteral("local."), QStringLiteral("_http._tcp."),
                                     m_serviceName, m_tcpPort.load());
@@ -205,7 +213,95 @@ void SharingController::dataIsReady(HttpConnection* connection, const QByteArray
     const auto it = findConnection(connection);
     if (it != m_connections.end())
         it->window.restart(); // the rate is measured from the answer's start
-    connection->send(answerForRequest(data));
+    const LibrarySnapshotPtr library = currentLibrary();
+    if (library != m_prunedLibrary)
+        pruneCopies(library);
+    ConvertedCopies::Request pending;
+    HttpConnection::Answer answer = answerForRequest(data, &pending);
+    if (pending.copyPath.isEmpty())
+        connection->send(std::move(answer));
+    else if (m_failedCopies.count(pending.copyPath))
+        connection->send(WebRequest::notFound());
+    else
+        waitForCopy(connection, data, pending);
+}
+
+void SharingController::waitForCopy(HttpConnection* connection, const QByteArray& request,
+                                    const ConvertedCopies::Request& copy)
+{
+    WaitingRequest& waiting = m_waiting[connection];
+    waiting.request = request;
+    waiting.copyPath = copy.copyPath;
+    waiting.since.start();
+    if (m_copyJobs.count(copy.copyPath))
+        return; // being made for an earlier request
+    CopyJob& job = m_copyJobs[copy.copyPath];
+    job.cancel = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<std::atomic<bool>> cancel = job.cancel;
+    QObject* context = m_serviceContext;
+    job.thread.reset(QThread::create([this, copy, cancel, context] {
+        const bool ok = ConvertedCopies::convert(copy, cancel.get());
+        QMetaObject::invokeMethod(
+            context, [this, path = copy.copyPath, ok] { copyFinished(path, ok); },
+            Qt::QueuedConnection);
+    }));
+    job.thread->start();
+}
+
+void SharingController::copyFinished(const QString& copyPath, bool ok)
+{
+    const auto job = m_copyJobs.find(copyPath);
+    if (job != m_copyJobs.end()) {
+        job->second.thread->wait();
+        m_copyJobs.erase(job);
+    }
+    if (!ok)
+        m_failedCopies.insert(copyPath);
+    std::vector<std::pair<HttpConnection*, QByteArray>> ready;
+    for (auto it = m_waiting.begin(); it != m_waiting.end();) {
+        if (it->second.copyPath == copyPath) {
+            ready.emplace_back(it->first, it->second.request);
+            it = m_waiting.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // Asked again: the copy is served now, or is "not found" when it could not be made; a memo
+    // that changed meanwhile needs a newer copy, which the request waits for in turn.
+    for (const auto& [connection, request] : ready) {
+        ConvertedCopies::Request pending;
+        HttpConnection::Answer answer = answerForRequest(request, &pending);
+        if (pending.copyPath.isEmpty())
+            connection->send(std::move(answer));
+        else if (m_failedCopies.count(pending.copyPath))
+            connection->send(WebRequest::notFound());
+        else
+            waitForCopy(connection, request, pending);
+    }
+    pruneCopies(currentLibrary());
+}
+
+void SharingController::answerLateCopyRequests()
+{
+    const qint64 limit = std::min<qint64>(m_env.copyWait.count(), m_env.stallTimeout.count() / 2);
+    for (auto it = m_waiting.begin(); it != m_waiting.end();) {
+        if (it->second.since.elapsed() < limit) {
+            ++it;
+            continue;
+        }
+        HttpConnection* connection = it->first;
+        it = m_waiting.erase(it);
+        connection->send(WebRequest::serviceUnavailable());
+    }
+}
+
+void SharingController::pruneCopies(const LibrarySnapshotPtr& library)
+{
+    m_prunedLibrary = library;
+    m_copies.prune(*library);
+    // A memo that failed may have been repaired since; its new size or time makes a new name,
+    // and the old names are of no use any more.
+    m_failedCopies.clear();
 }
 
 std::vector<SharingController::Connection>::iterator
@@ -223,6 +319,7 @@ void SharingController::closeTheConnection(HttpConnection* connection)
     if (it->refusal)
         --m_refusals;
     m_connections.erase(it);
+    m_waiting.erase(connection);
     connection->close();
     connection->deleteLater();
 }
@@ -231,6 +328,7 @@ void SharingController::closeStalledConnections()
 {
     if (m_acceptNotifier && !m_acceptNotifier->isEnabled())
         m_acceptNotifier->setEnabled(true);
+    answerLateCopyRequests();
     const qint64 stall = m_env.stallTimeout.count();
     std::vector<HttpConnection*> stalled;
     for (Connection& entry : m_connections) {
@@ -266,6 +364,14 @@ void SharingController::stopListening()
 
 void SharingController::windDown()
 {
+    for (auto& [path, job] : m_copyJobs)
+        job.cancel->store(true);
+    for (auto& [path, job] : m_copyJobs)
+        job.thread->wait();
+    m_copyJobs.clear();
+    m_waiting.clear();
+    m_failedCopies.clear();
+    m_prunedLibrary.reset();
     if (netService) {
         netService->stop();
         delete netService;
@@ -282,6 +388,7 @@ void SharingController::windDown()
     m_refusals = 0;
     // Objects dropped from their own callbacks are freed before the thread ends.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_serviceContext = nullptr;
 }
 
 // ---- Bonjour (service thread) ----
@@ -402,10 +509,12 @@ LibrarySnapshotPtr SharingController::currentLibrary() const
     return snapshot ? snapshot : std::make_shared<const LibrarySnapshot>();
 }
 
-HttpConnection::Answer SharingController::answerForRequest(const QByteArray& request) const
+HttpConnection::Answer SharingController::answerForRequest(const QByteArray& request,
+                                                           ConvertedCopies::Request* pending) const
 {
-    return WebRequest(currentLibrary(), m_myDocumentsPath, m_myResourcePath, &m_pageCache)
-        .answer(request);
+    return WebRequest(currentLibrary(), m_myDocumentsPath, m_myResourcePath, &m_pageCache,
+                      &m_copies)
+        .answer(request, pending);
 }
 
 QByteArray SharingController::generateCategoriesContent() const

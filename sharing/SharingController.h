@@ -6,6 +6,7 @@
 #include "platform/net/ListeningSocket.h"
 #include "platform/net/NetService.h"
 #include "platform/net/NetServiceBrowser.h"
+#include "sharing/ConvertedCopies.h"
 #include "sharing/SharingPageCache.h"
 
 #include <QByteArray>
@@ -17,7 +18,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class AppDelegate;
@@ -63,6 +66,12 @@ public:
         // This machine's non-loopback IPv4 addresses, for the numeric address when Bonjour is
         // unavailable; HostAddresses::ipv4() when empty.
         std::function<QStringList()> hostAddresses;
+        // Where the Opus and FLAC copies of the shared memos are kept; none are offered when
+        // empty.
+        QString cacheFolder;
+        // How long a request for a copy that is being made waits for it before it is answered
+        // "503 Service Unavailable" (the conversion goes on, for a later request).
+        std::chrono::milliseconds copyWait{15000};
         // Whether the server announces itself over Bonjour. Only measuring tools turn this
         // off, to serve on a machine without an mDNS daemon; the URLs then stay unknown.
         bool announce = true;
@@ -103,8 +112,10 @@ public:
     static QByteArray generateFilesContent(const LibrarySnapshot& library,
                                            const QString& documentsPath, const QString& category);
 
-    // The complete answer to one request's bytes, against the latest library (WebRequest).
-    HttpConnection::Answer answerForRequest(const QByteArray& request) const;
+    // The complete answer to one request's bytes, against the latest library (WebRequest). A
+    // copy that is not made yet is "not found" here, or filled into `pending`.
+    HttpConnection::Answer answerForRequest(const QByteArray& request,
+                                            ConvertedCopies::Request* pending = nullptr) const;
 
     // Bonjour callbacks (service thread).
     void netServiceDidPublish(NetService* sender) override;
@@ -143,6 +154,12 @@ private:
     void stopListening();
     void windDown();
     void finishResolving(NetService* sender);
+    // Holds the connection until the copy it asks for is made (service thread).
+    void waitForCopy(HttpConnection* connection, const QByteArray& request,
+                     const ConvertedCopies::Request& copy);
+    void copyFinished(const QString& copyPath, bool ok);
+    void answerLateCopyRequests();
+    void pruneCopies(const LibrarySnapshotPtr& library);
     // The latest library, or an empty one when there is no source.
     LibrarySnapshotPtr currentLibrary() const;
 
@@ -185,4 +202,25 @@ private:
     // The connection's entry in m_connections, or end().
     std::vector<Connection>::iterator findConnection(HttpConnection* connection);
     quint64 m_threadGeneration = 0;
+
+    // Converted copies (service thread): the conversions running, by copy path, each on a
+    // worker of its own; the connections waiting for one; the copies that could not be made
+    // (answered "not found" until the memo changes).
+    ConvertedCopies m_copies;
+    QObject* m_serviceContext = nullptr; // lives on the service thread, for workers' reports
+    struct CopyJob
+    {
+        std::unique_ptr<QThread> thread;
+        std::shared_ptr<std::atomic<bool>> cancel;
+    };
+    std::map<QString, CopyJob> m_copyJobs;
+    struct WaitingRequest
+    {
+        QByteArray request;
+        QString copyPath;
+        QElapsedTimer since;
+    };
+    std::map<HttpConnection*, WaitingRequest> m_waiting;
+    std::set<QString> m_failedCopies;
+    LibrarySnapshotPtr m_prunedLibrary; // the library the cache was last pruned against
 };

@@ -37,7 +37,9 @@ HttpConnection::Answer badRequest()
     return answerWithHead(kBadRequest);
 }
 
-HttpConnection::Answer notFound()
+} // namespace
+
+HttpConnection::Answer WebRequest::notFound()
 {
     return answerWithHead(QByteArrayLiteral("HTTP/1.1 404 Not Found\r\nContent-Length: ") +
                               QByteArray::number(kNotFoundBody.size()) +
@@ -45,6 +47,8 @@ HttpConnection::Answer notFound()
                                                 "Connection: close\r\n\r\n"),
                           kNotFoundBody);
 }
+
+namespace {
 
 // Replaces %XX escapes and reads the bytes as UTF-8. A malformed escape, bytes that are not
 // UTF-8, or a NUL byte make the path unusable: the result is then a null string.
@@ -105,6 +109,10 @@ QByteArray contentTypeForExtension(const QString& extension)
         return "text/html";
     if (extension == QLatin1String("wav"))
         return "audio/wav";
+    if (extension == QLatin1String("opus"))
+        return "audio/ogg";
+    if (extension == QLatin1String("flac"))
+        return "audio/flac";
     return "text/plain";
 }
 
@@ -162,15 +170,17 @@ RangeKind parseRange(const QString& value, qint64 size, qint64& first, qint64& l
 } // namespace
 
 WebRequest::WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath,
-                       SharingPageCache* pageCache)
+                       SharingPageCache* pageCache, const ConvertedCopies* copies)
     : m_library(std::move(library))
     , m_documentsPath(std::move(documentsPath))
     , m_resourcePath(std::move(resourcePath))
     , m_pageCache(pageCache)
+    , m_copies(copies)
 {
 }
 
-HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
+HttpConnection::Answer WebRequest::answer(const QByteArray& request,
+                                          ConvertedCopies::Request* pending) const
 {
     // A head longer than the connection reads is refused whole, never answered from a part.
     const qsizetype headLength = HttpConnection::headLength(request);
@@ -218,7 +228,22 @@ HttpConnection::Answer WebRequest::answer(const QByteArray& request) const
         if (m_documentsPath.isEmpty() || components.size() == 2 ||
             isPrivateDocument(components.mid(2).join('/')))
             return notFound();
-        return fileAnswer(m_documentsPath, components.mid(2).join('/'), decodedPath, rangeHeader);
+        const QString name = components.mid(2).join('/');
+        // A file of that name in the documents folder is served as it is; otherwise the name
+        // may stand for a memo's converted copy.
+        if (m_copies && m_library && regularFileInside(m_documentsPath, name).isEmpty()) {
+            if (const auto copy = m_copies->requestFor(*m_library, name)) {
+                if (DocumentPath::kind(copy->copyPath) == DocumentPath::Kind::Regular)
+                    return fileAnswer(m_copies->cacheFolder(), QFileInfo(copy->copyPath).fileName(),
+                                      decodedPath, rangeHeader);
+                if (pending) {
+                    *pending = *copy;
+                    return {};
+                }
+            }
+            return notFound();
+        }
+        return fileAnswer(m_documentsPath, name, decodedPath, rangeHeader);
     }
     if (web.isEmpty())
         return notFound();

@@ -2,6 +2,7 @@
 
 #include "core/LibrarySnapshot.h"
 #include "platform/net/HttpConnection.h"
+#include "sharing/ConvertedCopies.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +19,8 @@ class SharingPageCache;
 //   "/Category/<name>"                      the same page with the category's recordings;
 //   "/Documents/<path>"                     a file of the documents folder;
 //   any other path                          a file of the web folder.
+// "/Documents/<name>.opus" and ".flac" stand for the Opus and FLAC copies of the shared memo
+// "<name>.wav" (ConvertedCopies), served from the cache like any file once they are made.
 // Files are served whole or, with a "Range: bytes=..." header, in part; the content type
 // follows the extension. Whatever is missing, not decodable, not a regular file, or a link that
 // leads out of its folder is "not found". A head longer than HttpConnection::kHeadLimit is a bad
@@ -29,11 +32,17 @@ public:
     // folder: pages have no head and web files are never found. With a page cache, the
     // generated part of a page is taken from it (and kept in it) while the snapshot stays.
     WebRequest(LibrarySnapshotPtr library, QString documentsPath, QString resourcePath,
-               SharingPageCache* pageCache = nullptr);
+               SharingPageCache* pageCache = nullptr, const ConvertedCopies* copies = nullptr);
 
-    // The complete answer, head and body, with the file to send after them if any.
-    HttpConnection::Answer answer(const QByteArray& request) const;
+    // The complete answer, head and body, with the file to send after them if any. A request
+    // for a converted copy that is not made yet is answered "not found", unless `pending` is
+    // given: it is then filled in and the answer is empty, for the caller to make the copy and
+    // ask again.
+    HttpConnection::Answer answer(const QByteArray& request,
+                                  ConvertedCopies::Request* pending = nullptr) const;
 
+    // "404 Not Found" with the short page every missing item gets.
+    static HttpConnection::Answer notFound();
     // "503 Service Unavailable" with a short page, for a connection the server has no room for.
     static HttpConnection::Answer serviceUnavailable();
 
@@ -51,4 +60,5 @@ private:
     QString m_documentsPath;
     QString m_resourcePath;
     SharingPageCache* m_pageCache = nullptr;
+    const ConvertedCopies* m_copies = nullptr;
 };

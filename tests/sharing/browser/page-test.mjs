@@ -58,6 +58,7 @@ function startServer(scratch) {
     ...process.env,
     XDG_CONFIG_HOME: path.join(scratch, "config"),
     XDG_DATA_HOME: path.join(scratch, "data"),
+    XDG_CACHE_HOME: path.join(scratch, "cache"),
     SONAVELL_AUDIO: "virtual",
     // No mDNS here: the server serves on at its numeric address.
     DBUS_SYSTEM_BUS_ADDRESS: "unix:path=/nonexistent/system_bus_socket",
@@ -101,6 +102,22 @@ async function checkViewport(browser, width, height) {
   const rows = await page.$$eval("#files tr", (trs) =>
     trs.slice(1).filter((tr) => tr.offsetHeight > 0).map((tr) => !!tr.querySelector("audio")));
   check(rows.length === 2 && rows.every(Boolean), `${size} "All": every recording has a player`);
+  const formats = await page.$$eval("#files tr:not([hidden]) .formats a", (as) =>
+    as.map((a) => `${a.textContent} ${a.getAttribute("href")}`));
+  check(formats.filter((f) => /^Opus \/Documents\/REC\d+\.opus$/.test(f)).length === 2 &&
+          formats.filter((f) => /^FLAC \/Documents\/REC\d+\.flac$/.test(f)).length === 2,
+        `${size} "All": every recording offers Opus and FLAC (${formats})`);
+  check(await page.$eval("#files audio", (a) => /\.opus$/.test(a.src)),
+        `${size} the player plays the Opus copy`);
+  const flac = await page.evaluate(async () => {
+    const link = document.querySelector('#files .formats a[href$=".flac"]');
+    const answer = await fetch(link.href);
+    const head = new Uint8Array(await answer.arrayBuffer()).slice(0, 4);
+    return { status: answer.status, type: answer.headers.get("content-type"),
+             head: String.fromCharCode(...head) };
+  });
+  check(flac.status === 200 && flac.type === "audio/flac" && flac.head === "fLaC",
+        `${size} the FLAC download is a FLAC file (${JSON.stringify(flac)})`);
   check(await page.$$eval("#files td", (tds) => tds.some((td) => / KB$/.test(td.textContent))),
         `${size} "All": sizes read in KB`);
   await page.screenshot({ path: path.join(shotDir, `web-all-${size}.png`), fullPage: true });
