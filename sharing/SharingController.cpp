@@ -255,6 +255,8 @@ void SharingController::copyFinished(const QString& copyPath, bool ok)
         job->second.thread->wait();
         m_copyJobs.erase(job);
     }
+    // Copies the new one replaces (an earlier state of the memo) go before anyone is answered.
+    pruneCopies(currentLibrary());
     if (!ok)
         m_failedCopies.insert(copyPath);
     std::vector<std::pair<HttpConnection*, QByteArray>> ready;
@@ -278,7 +280,6 @@ void SharingController::copyFinished(const QString& copyPath, bool ok)
         else
             waitForCopy(connection, request, pending);
     }
-    pruneCopies(currentLibrary());
 }
 
 void SharingController::answerLateCopyRequests()
