@@ -1,6 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
 #include "platform/ui/AlertLayer.h"
+#include "platform/ui/PanelScrollArea.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
 #include "platform/ui/Toolbar.h"
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScroller>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -118,15 +118,8 @@ void ActionSheet::buildPanel(QWidget* overlay)
     column->setContentsMargins(kSheetMargins);
     column->setSpacing(kSheetSpacing);
 
-    auto* scroll = new QScrollArea(panel);
+    auto* scroll = new PanelScrollArea(QStringLiteral("actionSheetChoices"), panel);
     m_choicesArea = scroll;
-    scroll->setObjectName(QStringLiteral("actionSheetChoices"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    QScroller::grabGesture(scroll->viewport(), QScroller::TouchGesture);
     auto* choices = new QWidget;
     choices->setAutoFillBackground(false);
     auto* choiceColumn = new QVBoxLayout(choices);

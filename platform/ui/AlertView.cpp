@@ -1,5 +1,6 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/AlertLayer.h"
+#include "platform/ui/PanelScrollArea.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
 
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScroller>
 #include <QStyle>
 #include <QTextBoundaryFinder>
 
@@ -165,15 +165,8 @@ void AlertView::buildPanel(QWidget* overlay)
         column->addWidget(title);
     }
     if (!m_message.isEmpty() && !m_textField) {
-        auto* scroll = new QScrollArea(panel);
+        auto* scroll = new PanelScrollArea(QStringLiteral("alertMessageArea"), panel);
         m_messageArea = scroll;
-        scroll->setObjectName(QStringLiteral("alertMessageArea"));
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidgetResizable(true);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->viewport()->setAutoFillBackground(false);
-        scroll->setFocusPolicy(Qt::NoFocus);
-        QScroller::grabGesture(scroll->viewport(), QScroller::TouchGesture);
         auto* message = new QLabel(m_message);
         message->setObjectName(QStringLiteral("alertMessage"));
         message->setWordWrap(true);
