@@ -1,6 +1,7 @@
 // The executable as a media player on a private session bus: the lock screen's and media keys'
 // requests (sent with dbus-send, as any other client would) drive the recorder screen's
 // transport, and every change is signalled in the order it happened.
+#include "support/PrivateBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
@@ -76,16 +77,10 @@ class MediaControlsProcess : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty() ||
-            QStandardPaths::findExecutable("dbus-send").isEmpty())
+        if (privateBus.address().isEmpty() || QStandardPaths::findExecutable("dbus-send").isEmpty())
             GTEST_SKIP() << "dbus-daemon and dbus-send are not installed";
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted());
-        ASSERT_TRUE(daemon.waitForReadyRead(5000));
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
-        bus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address, QStringLiteral("mpris-client")));
+        address = privateBus.address();
+        bus = privateBus.connect(QStringLiteral("mpris-client"));
         ASSERT_TRUE(bus->isConnected());
         bus->connect(QString(), kPath, "org.freedesktop.DBus.Properties", "PropertiesChanged", &log,
                      SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
@@ -99,11 +94,6 @@ protected:
             sonavell.waitForFinished(30000);
         }
         bus.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("mpris-client"));
-        if (daemon.state() != QProcess::NotRunning) {
-            daemon.terminate();
-            daemon.waitForFinished(5000);
-        }
     }
 
     // Starts the program on the private bus with the virtual sound device, a library of one
@@ -166,7 +156,7 @@ protected:
     }
 
     sonavell::test::ScratchDir dir;
-    QProcess daemon;
+    sonavell::test::PrivateBus privateBus;
     QString address;
     std::unique_ptr<QDBusConnection> bus;
     SignalLog log;

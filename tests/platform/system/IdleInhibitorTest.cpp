@@ -1,5 +1,6 @@
 #include "platform/system/IdleInhibitor.h"
 #include "FakeIdleServices.h"
+#include "support/PrivateBus.h"
 
 #include <QDBusConnection>
 #include <QProcess>
@@ -41,17 +42,10 @@ class IdleInhibitorBusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        if (bus.address().isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted());
-        ASSERT_TRUE(daemon.waitForReadyRead(5000));
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
-        services = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address, QStringLiteral("idle-services")));
-        client = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address, QStringLiteral("idle-client")));
+        services = bus.connect(QStringLiteral("idle-services"));
+        client = bus.connect(QStringLiteral("idle-client"));
         ASSERT_TRUE(services->isConnected());
         ASSERT_TRUE(client->isConnected());
     }
@@ -70,16 +64,9 @@ protected:
     {
         client.reset();
         services.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("idle-services"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("idle-client"));
-        if (daemon.state() != QProcess::NotRunning) {
-            daemon.terminate();
-            daemon.waitForFinished(5000);
-        }
     }
 
-    QProcess daemon;
-    QString address;
+    sonavell::test::PrivateBus bus;
     std::unique_ptr<QDBusConnection> services;
     std::unique_ptr<QDBusConnection> client;
     FakeLogind logind;

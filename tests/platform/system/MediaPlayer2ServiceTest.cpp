@@ -1,6 +1,7 @@
 // The media player service on a private bus: what it refuses before a request reaches the
 // program, which changes it signals, and a second player on the same bus.
 #include "platform/system/MediaPlayer2Service.h"
+#include "support/PrivateBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -36,16 +37,10 @@ class MediaPlayer2ServiceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        if (bus.address().isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted());
-        ASSERT_TRUE(daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        player = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address, QStringLiteral("mpris-player")));
-        client = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(address, QStringLiteral("mpris-client")));
+        player = bus.connect(QStringLiteral("mpris-player"));
+        client = bus.connect(QStringLiteral("mpris-client"));
         ASSERT_TRUE(player->isConnected());
         ASSERT_TRUE(client->isConnected());
         client->connect(QString(), kPath, "org.freedesktop.DBus.Properties", "PropertiesChanged",
@@ -56,12 +51,6 @@ protected:
     {
         client.reset();
         player.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("mpris-player"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("mpris-client"));
-        if (daemon.state() != QProcess::NotRunning) {
-            daemon.terminate();
-            daemon.waitForFinished(5000);
-        }
     }
 
     // A method call from the client, answered while the test's event loop runs.
@@ -82,7 +71,7 @@ protected:
                     {kPlayer, QStringLiteral("Rate"), QVariant::fromValue(QDBusVariant(rate))});
     }
 
-    QProcess daemon;
+    sonavell::test::PrivateBus bus;
     std::unique_ptr<QDBusConnection> player;
     std::unique_ptr<QDBusConnection> client;
     ChangeLog log;
