@@ -11,7 +11,6 @@
 #include <QShortcut>
 #include <QWidget>
 
-#include <algorithm>
 #include <functional>
 
 KeyboardShortcuts::KeyboardShortcuts(AppDelegate& appDelegate, QWidget* window)
@@ -98,17 +97,7 @@ void KeyboardShortcuts::locate(float seconds)
     // The wheel does nothing during a take, and there is nowhere to go without a memo.
     if (transport->recording() || !transport->hasPlayMode())
         return;
-    LocatorControl* locator = recorder->dbView()->locatorControl();
-    const float target =
-        std::clamp(seconds, locator->min(), std::max(locator->min(), locator->max()));
-    // Playback stops, the locator moves and playback starts again from there, as it does when
-    // the wheel is let go after a turn.
-    const bool wasPlaying = transport->playing();
-    if (wasPlaying)
-        transport->doPlay();
-    locator->setValue(target);
-    if (wasPlaying)
-        transport->doPlay();
+    recorder->moveLocatorTo(seconds);
 }
 
 void KeyboardShortcuts::step(int notches)

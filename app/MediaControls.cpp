@@ -176,18 +176,7 @@ void MediaControls::locate(double seconds)
     AudioViewController* recorder = playableRecorder();
     if (!recorder)
         return;
-    TransportView* transport = recorder->dbView()->transportView();
-    LocatorControl* locator = recorder->dbView()->locatorControl();
-    const float target =
-        std::clamp(float(seconds), locator->min(), std::max(locator->min(), locator->max()));
-    // As the wheel does when it is let go after a turn: playback stops, the locator moves and
-    // playback starts again from there.
-    const bool wasPlaying = playing();
-    if (wasPlaying)
-        transport->doPlay();
-    locator->setValue(target);
-    if (wasPlaying)
-        transport->doPlay();
+    recorder->moveLocatorTo(float(seconds));
     refresh();
     m_service->announceSeek(positionUs());
 }

@@ -1115,6 +1115,20 @@ void AudioViewController::actionSheetClickedButtonAtIndex(ActionSheet* sheet, in
     m_deleteActionSheet.release()->deleteLater();
 }
 
+void AudioViewController::moveLocatorTo(float seconds)
+{
+    TransportView* transport = m_dbView->transportView();
+    LocatorControl* locator = m_dbView->locatorControl();
+    const float target =
+        std::clamp(seconds, locator->min(), std::max(locator->min(), locator->max()));
+    const bool wasPlaying = transport->playing();
+    if (wasPlaying)
+        transport->doPlay();
+    locator->setValue(target);
+    if (wasPlaying)
+        transport->doPlay();
+}
+
 void AudioViewController::deleteThisRecording()
 {
     const auto announce = qScopeGuard([this] { emit transportChanged(); });
