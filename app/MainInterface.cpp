@@ -37,8 +37,15 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     layout->addWidget(navigation);
     AlertLayer::setHost(m_window);
 
-    appDelegate.window = m_scaledWindow;
     appDelegate.navigationController = navigation;
+    // When start-up has finished: the window shows, the recorder screen on top.
+    QObject::connect(&appDelegate, &AppDelegate::interfaceReady, m_scaledWindow,
+                     [window = m_scaledWindow, navigation, &appDelegate] {
+                         window->show();
+                         window->activateWindow();
+                         if (appDelegate.audioViewScreen)
+                             navigation->pushViewController(appDelegate.audioViewScreen, true);
+                     });
     // The window's title names the screen on top: "Lecture 3 — Sonavell".
     QObject::connect(navigation, &NavigationController::barTitleChanged, m_scaledWindow,
                      [window = m_scaledWindow](const QString& title) {

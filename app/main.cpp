@@ -10,6 +10,7 @@
 #include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/BundleImage.h"
 #include "platform/ui/ScaledWindow.h"
 #include "platform/ui/SwitchControl.h"
@@ -160,6 +161,7 @@ int main(int argc, char* argv[])
     AppDelegate::Environment environment;
     environment.documentsPath = documentsDirectory(parser, documentsOption);
     environment.userDefaults = std::make_shared<QSettings>();
+    environment.showAlert = &AlertView::showMessage;
 
     // One copy per library: a second start on the same folder brings the running copy's window
     // forward and ends, rather than loading the library again and writing over the other's.

@@ -12,8 +12,6 @@
 #include "platform/system/FolderListing.h"
 #include "platform/system/LocalTime.h"
 #include "platform/system/LocationManager.h"
-#include "platform/ui/AlertView.h"
-#include "platform/ui/NavigationController.h"
 
 #include <QByteArrayMatcher>
 #include <QDir>
@@ -23,7 +21,6 @@
 #include <QSettings>
 #include <QStorageInfo>
 #include <QThread>
-#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -431,11 +428,6 @@ void AppDelegate::applicationDidFinishLaunching()
         recordingIndex = int32_t(count) - 1;
     setRecordingIndex(recordingIndex);
 
-    if (window && navigationController) {
-        window->show();
-        window->activateWindow();
-    }
-
     // Written back when they were missing, unreadable or out of range. Values already stored
     // are not written again: that would be a synced file write before the first frame.
     if (!indexStored || !categoryStored || storedIndex != recordingIndex ||
@@ -446,8 +438,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     // The user starts on the recorder screen, with the category list one step back.
-    if (navigationController && audioViewScreen)
-        navigationController->pushViewController(audioViewScreen, true);
+    emit interfaceReady();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -512,13 +503,20 @@ void AppDelegate::applyPendingEdits()
 void AppDelegate::showSaveFailedAlert(const QString& reason)
 {
     m_saveFailureShown = true;
-    auto* alert = new AlertView(
-        QStringLiteral("Sonavell"),
-        QStringLiteral("Your library could not be saved (%1). The last saved copy is kept; "
-                       "Sonavell tries again with your next change.")
-            .arg(reason),
-        nullptr, QStringLiteral("OK"));
-    alert->show();
+    showAlert(QStringLiteral("Sonavell"),
+              QStringLiteral("Your library could not be saved (%1). The last saved copy is kept; "
+                             "Sonavell tries again with your next change.")
+                  .arg(reason),
+              QStringLiteral("OK"));
+}
+
+void AppDelegate::showAlert(const QString& title, const QString& message,
+                            const QString& button) const
+{
+    if (m_env.showAlert)
+        m_env.showAlert(title, message, button);
+    else
+        qCWarning(lcCore).noquote() << "Alert:" << title << "-" << message;
 }
 
 QByteArray AppDelegate::dataOfType(const QString& typeName) const
@@ -529,23 +527,19 @@ QByteArray AppDelegate::dataOfType(const QString& typeName) const
 
 void AppDelegate::showAirplaneModeSuggestion()
 {
-    auto* alert = new AlertView(
-        QStringLiteral("Tip"),
-        QStringLiteral(
-            "To ensure interruption-free recordings, change your phone settings to Airplane mode."),
-        nullptr, QStringLiteral("Done"));
-    alert->show();
+    showAlert(QStringLiteral("Tip"),
+              QStringLiteral("To ensure interruption-free recordings, change your phone settings "
+                             "to Airplane mode."),
+              QStringLiteral("Done"));
 }
 
 void AppDelegate::showRecoveredFilesAlert()
 {
-    auto* alert = new AlertView(
-        QStringLiteral("Sonavell"),
-        QStringLiteral(
-            "Sonavell found a recording that was not saved in the database.  Any recordings "
-            "the have been reconnected to the database are now renamed \"Recovered Memo.\""),
-        nullptr, QStringLiteral("Done"));
-    alert->show();
+    showAlert(QStringLiteral("Sonavell"),
+              QStringLiteral(
+                  "Sonavell found a recording that was not saved in the database.  Any recordings "
+                  "the have been reconnected to the database are now renamed \"Recovered Memo.\""),
+              QStringLiteral("Done"));
 }
 
 // ---- Location stamping ----

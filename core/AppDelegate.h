@@ -22,7 +22,6 @@
 #include <memory>
 
 class QSettings;
-class QWidget;
 class NavigationController;
 class ViewController;
 class LocationManager;
@@ -63,6 +62,10 @@ public:
         std::shared_ptr<LocationManager> locationManager;
         // Free bytes of the file system holding `documentsPath`; measured when empty.
         std::function<uint64_t(const QString&)> freeBytes;
+        // Shows an alert with one button that only dismisses it; the interface supplies it (the
+        // library draws nothing itself). When empty the alert's text is logged instead.
+        std::function<void(const QString& title, const QString& message, const QString& button)>
+            showAlert;
     };
 
     // The start-up sequence: loads the library, supplies defaults, starts location stamping
@@ -70,11 +73,12 @@ public:
     explicit AppDelegate(Environment environment, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // Screens and windows, connected by the interface builder of the executable.
-    QWidget* window = nullptr;
+    // Screens, connected by the interface builder of the executable. The library never uses
+    // them itself; they are where the screens find each other.
     NavigationController* navigationController = nullptr;
     AudioViewController* audioViewController = nullptr;
-    // The same recorder screen as the navigation stack sees it; pushed at the end of start-up.
+    // The same recorder screen as the navigation stack sees it; the interface puts it on top
+    // when start-up has finished (interfaceReady).
     ViewController* audioViewScreen = nullptr;
     ItemDetailsController* itemDetailsController = nullptr;
     AppInfoController* appInfoController = nullptr;
@@ -177,8 +181,13 @@ public:
 signals:
     // Emitted on the main thread after a new snapshot has been published.
     void libraryChanged();
+    // Emitted once at the end of applicationDidFinishLaunching: the interface shows its window
+    // with the recorder screen on top of the category list.
+    void interfaceReady();
 
 private:
+    // Raises an alert through the interface (Environment::showAlert).
+    void showAlert(const QString& title, const QString& message, const QString& button) const;
     QDateTime currentDateTime() const;
     void loadLibrary();
     // Appends a new recording without writing the library (addRecording writes it).

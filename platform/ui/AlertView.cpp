@@ -105,6 +105,11 @@ QLineEdit* AlertView::addTextField(const QString& text)
     return m_textField;
 }
 
+void AlertView::showMessage(const QString& title, const QString& message, const QString& button)
+{
+    (new AlertView(title, message, nullptr, button))->show();
+}
+
 void AlertView::show()
 {
     if (m_visible)

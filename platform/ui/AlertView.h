@@ -41,6 +41,8 @@ public:
 
     // Shows the alert. It deletes itself after it is dismissed.
     void show();
+    // Shows an alert whose one button only dismisses it.
+    static void showMessage(const QString& title, const QString& message, const QString& button);
     void dismissWithClickedButtonIndex(int index);
 
     // Alerts that are showing now, oldest first.

@@ -28,7 +28,6 @@ struct ProgramScreens
         window.setFixedSize(320, 480);
         navigation = new NavigationController(&window);
         navigation->setGeometry(0, 0, 320, 480);
-        app->window = &window;
         app->navigationController = navigation;
         AudioViewController::Environment screenEnv;
         screenEnv.now = [] { return 0.0; };
@@ -50,6 +49,8 @@ struct ProgramScreens
               static_cast<QWidget*>(details), static_cast<QWidget*>(recorder)})
             screen->hide();
         navigation->pushViewController(categories, false);
+        QObject::connect(app, &AppDelegate::interfaceReady, navigation,
+                         [this] { navigation->pushViewController(recorder, true); });
         app->applicationDidFinishLaunching();
         window.show();
         exposed = QTest::qWaitForWindowExposed(&window);

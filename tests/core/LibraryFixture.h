@@ -32,6 +32,7 @@ protected:
         AppDelegate::Environment env;
         env.documentsPath = docs();
         env.userDefaults = settings;
+        env.showAlert = &AlertView::showMessage;
         env.now = [this] { return now; };
         env.waitOneSecond = [this] {
             now = now.addSecs(1);

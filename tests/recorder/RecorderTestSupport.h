@@ -48,6 +48,7 @@ protected:
         AppDelegate::Environment env;
         env.documentsPath = docs();
         env.userDefaults = settings;
+        env.showAlert = &AlertView::showMessage;
         env.waitOneSecond = [this] { stamp = stamp.addSecs(1); };
         env.now = [this] { return stamp; };
         if (!locationFromSettings)
@@ -64,6 +65,8 @@ protected:
         avc = std::make_unique<AudioViewController>(app.get(), screenEnv);
         app->audioViewController = avc.get();
         app->audioViewScreen = avc.get();
+        QObject::connect(app.get(), &AppDelegate::interfaceReady, navigation.get(),
+                         [this] { navigation->pushViewController(avc.get(), true); });
         app->applicationDidFinishLaunching();
     }
 

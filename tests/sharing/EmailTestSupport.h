@@ -47,7 +47,6 @@ public:
         window.setFixedSize(320, 480);
         navigation = new NavigationController(&window);
         navigation->setGeometry(0, 0, 320, 480);
-        app->window = &window;
         app->navigationController = navigation;
         exportScreen = new ExportController(app.get(), &window);
         app->exportController = exportScreen;

@@ -27,6 +27,7 @@
 #include "platform/system/IdleInhibitor.h"
 #include "platform/system/LocationManager.h"
 #include "platform/ui/AlertLayer.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScaledWindow.h"
 #include "platform/ui/SearchBar.h"
@@ -76,6 +77,7 @@ int main(int argc, char* argv[])
     env.userDefaults = std::make_shared<QSettings>(scratch.filePath(QStringLiteral("s.ini")),
                                                    QSettings::IniFormat);
     env.userDefaults->setValue(QLatin1String(kOutputVolumeKey), 2.0f);
+    env.showAlert = &AlertView::showMessage;
     env.locationManager = std::make_shared<LocationManager>(std::nullopt);
     int exitCode = 0;
     {
@@ -90,7 +92,6 @@ int main(int argc, char* argv[])
         column->setContentsMargins(0, 0, 0, 0);
         column->addWidget(navigation);
         AlertLayer::setHost(&window);
-        app.window = &scaled;
         app.navigationController = navigation;
         RecTimerController timer;
         app.recTimerController = &timer;
@@ -114,6 +115,10 @@ int main(int argc, char* argv[])
         help->hide();
         recordingList->hide();
         navigation->pushViewController(categoryList, false);
+        QObject::connect(&app, &AppDelegate::interfaceReady, navigation, [&] {
+            scaled.show();
+            navigation->pushViewController(screen, true);
+        });
         app.applicationDidFinishLaunching();
         screen->dbView()->meterView()->stopDemoTimer();
         screen->dbView()->meterView()->updateMeters(0.0f);
