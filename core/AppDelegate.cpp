@@ -782,6 +782,7 @@ void AppDelegate::integrityCheck()
     for (const auto& r : m_recordings)
         known.insert(r->filename(), r.get());
 
+    int wavFiles = 0;
     int adopted = 0;
     int corrected = 0;
     const QDir root(m_env.documentsPath);
@@ -809,8 +810,7 @@ void AppDelegate::integrityCheck()
             }
             if (suffix != QLatin1String("wav"))
                 continue;
-            qCInfo(lcCore).noquote()
-                << QString(QLatin1String("IntegrityCheck: ") + relative.chopped(4));
+            ++wavFiles;
             if (const auto found = known.constFind(relative); found != known.constEnd()) {
                 Recording* record = *found;
                 if (record && mayHoldMoreThanRecorded(*record, info.size) &&
@@ -840,9 +840,14 @@ void AppDelegate::integrityCheck()
                 correctLength(*recording, m_env.documentsPath, relative);
             known.insert(relative, nullptr);
             ++adopted;
+            qCInfo(lcCore).noquote() << "IntegrityCheck: adopted" << relative;
         }
     };
     walk(QString());
+    // One line for the whole walk: a line per file costs more than the walk itself in a large
+    // library.
+    qCInfo(lcCore).noquote() << "IntegrityCheck:" << wavFiles << "WAV files," << adopted
+                             << "adopted," << corrected << "lengths corrected";
 
     // A record whose file is gone, or a file that no record names, means that the archive no
     // longer matches the folder (a damaged archive does both). The archive as it was read is kept

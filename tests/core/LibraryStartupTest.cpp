@@ -1,5 +1,6 @@
 #include "LibraryFixture.h"
 #include "platform/system/LocalTime.h"
+#include "support/LogCapture.h"
 
 #include <QDir>
 #include <QTimeZone>
@@ -148,7 +149,15 @@ TEST_F(Startup, IntegrityCheckAdoptsUnknownWavFiles)
     dir.write("Documents/folder.wav/in.wav", "a folder named like a WAV file is searched");
     QFile::link(docs(), docs() + "/loop"); // a link back to the top must not trap the walk
 
+    sonavell::test::LogCapture log("sonavell.core");
     auto app = start();
+    // The walk logs what it adopted and one summary, not a line per file it looked at (the
+    // repair's copy of the archive follows).
+    EXPECT_EQ(log.linesWith("IntegrityCheck:").mid(0, 4),
+              (QStringList{"IntegrityCheck: adopted REC20090101120000.wav",
+                           "IntegrityCheck: adopted folder.wav/in.wav",
+                           "IntegrityCheck: adopted old/Mein Lied ü.wav",
+                           "IntegrityCheck: 4 WAV files, 3 adopted, 0 lengths corrected"}));
     QStringList adopted;
     for (const auto& r : app->recordings()) {
         if (r->name() == "Recovered Memo") {
