@@ -14,7 +14,7 @@ QString Bundle::resourceDirectory(const QString& folder)
     } else {
         const QString appDir = QCoreApplication::applicationDirPath();
         candidates << appDir + QStringLiteral("/../resources")
-                   << appDir + QStringLiteral("/../share/sonavell");
+                   << appDir + QStringLiteral("/" SONAVELL_RESOURCES_FROM_BIN);
     }
     for (const QString& candidate : candidates) {
         const QString path = QDir::cleanPath(candidate + QLatin1Char('/') + folder);
