@@ -10,6 +10,7 @@
 #include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
+#include "platform/system/Translations.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BundleImage.h"
 #include "platform/ui/ScaledWindow.h"
@@ -116,6 +117,10 @@ int main(int argc, char* argv[])
                              "serves the library until the program is interrupted\n");
     }
     QApplication app(argc, argv);
+    // The window's texts in the system language where Sonavell has a catalogue for it (German,
+    // French), Qt's standard texts with them; otherwise in English. The command line's help and
+    // the log stay in English.
+    Translations::install();
     // The window's icon (on X11 its _NET_WM_ICON, which docks and switchers show): the icon
     // theme's application icon, else the same artwork built into the program.
     QIcon icon = QIcon::fromTheme(QStringLiteral(SONAVELL_APP_ID));

@@ -16,11 +16,11 @@ struct Entry
     const char* path;
 };
 constexpr Entry kEntries[AppInfoController::kEntryCount] = {
-    {"Sonavell Manual", "/support/"},
-    {"Edit your Memos", "/editMemos/"},
-    {"Report a Bug", "/support/report/"},
-    {"Request a Feature", "/support/requestFeature/"},
-    {"Sonavell Website", "/"},
+    {QT_TRANSLATE_NOOP("AppInfoController", "Sonavell Manual"), "/support/"},
+    {QT_TRANSLATE_NOOP("AppInfoController", "Edit your Memos"), "/editMemos/"},
+    {QT_TRANSLATE_NOOP("AppInfoController", "Report a Bug"), "/support/report/"},
+    {QT_TRANSLATE_NOOP("AppInfoController", "Request a Feature"), "/support/requestFeature/"},
+    {QT_TRANSLATE_NOOP("AppInfoController", "Sonavell Website"), "/"},
 };
 } // namespace
 
@@ -42,7 +42,7 @@ AppInfoController::AppInfoController(QSettings& userDefaults, WWWViewController*
 
 QString AppInfoController::entryTitle(int row)
 {
-    return row >= 0 && row < kEntryCount ? QString::fromLatin1(kEntries[row].title) : QString();
+    return row >= 0 && row < kEntryCount ? tr(kEntries[row].title) : QString();
 }
 
 QString AppInfoController::entryPath(int row)

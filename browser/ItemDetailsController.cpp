@@ -282,10 +282,10 @@ QString ItemDetailsController::durationText(double seconds)
 QString ItemDetailsController::channelsText(int32_t channels)
 {
     if (channels == 1)
-        return QStringLiteral("mono");
+        return tr("mono");
     if (channels == 2)
-        return QStringLiteral("stereo");
-    return QStringLiteral("unknown");
+        return tr("stereo");
+    return tr("unknown");
 }
 
 QString ItemDetailsController::typeText(const QString& filename)

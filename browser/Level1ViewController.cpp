@@ -62,6 +62,11 @@ int Level1ViewController::tableViewNumberOfRowsInSection(TableView*, int)
     return int(m_appDelegate->categories().size()) + (m_editing ? 1 : 0);
 }
 
+QString Level1ViewController::filesText(int count)
+{
+    return tr("%n files", nullptr, count);
+}
+
 QString Level1ViewController::rowText(int row) const
 {
     const auto& categories = m_appDelegate->categories();
@@ -71,7 +76,7 @@ QString Level1ViewController::rowText(int row) const
         return {};
     const QString name = categories[row]->name();
     if (name == QLatin1String(kAllRecordingsCategory))
-        return QStringLiteral("All (%1)").arg(m_appDelegate->recordings().size());
+        return tr("All (%1)").arg(m_appDelegate->recordings().size());
     // One substitution pass, so that a "%1" in the name stays as typed.
     return QStringLiteral("%1 (%2)").arg(
         name, QString::number(m_appDelegate->recordingsForCategory(name).size()));
@@ -134,7 +139,7 @@ void Level1ViewController::tableViewCommitEditingStyle(TableView* table,
     } else if (style == TableViewCellEditingStyle::Delete && row > 0 && row < count) {
         m_appDelegate->deleteCategory(row);
         table->deleteRowsAtIndexPaths({row}, TableViewRowAnimation::Right);
-        m_countLabel->setText(QStringLiteral("%1 files").arg(m_appDelegate->recordings().size()));
+        m_countLabel->setText(filesText(int(m_appDelegate->recordings().size())));
     }
     table->reloadData();
 }
@@ -231,6 +236,6 @@ void Level1ViewController::viewWillAppear(bool)
 
 void Level1ViewController::viewDidAppear(bool)
 {
-    m_countLabel->setText(QStringLiteral("%1 files").arg(m_appDelegate->recordings().size()));
+    m_countLabel->setText(filesText(int(m_appDelegate->recordings().size())));
     m_freeLabel->setText(m_appDelegate->getUsageString());
 }

@@ -78,6 +78,8 @@ public:
 
     // The row's text: "All (n)", "Name (n)" or, for the insertion row, "New Category".
     QString rowText(int row) const;
+    // The footer's count: "n files" (in English, whatever n is).
+    static QString filesText(int count);
 
 private:
     void openRenamePrompt(int row);

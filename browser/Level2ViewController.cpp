@@ -275,12 +275,12 @@ void Level2ViewController::gotoRecord()
 
 QString Level2ViewController::countText(int listed, int all, const QString& searchText)
 {
+    // The English texts name one result for 0 and 1; the catalogues give each count its form.
     if (!searchText.isEmpty())
-        return QStringLiteral("%1 Result%2 found for \"%3\"")
-            .arg(listed)
-            .arg(listed > 1 ? QStringLiteral("s") : QString())
+        return (listed > 1 ? tr("%n Results found for \"%1\"", nullptr, listed)
+                           : tr("%n Result found for \"%1\"", nullptr, listed))
             .arg(searchText);
-    return QStringLiteral("%1 of %2 files").arg(listed).arg(all);
+    return tr("%1 of %n files", nullptr, all).arg(listed);
 }
 
 void Level2ViewController::updateLabels()

@@ -22,9 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SONAVELL_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not linked, but needed to be useful: a sound server, the Bonjour daemon for web sharing and
 # pushes, the Wayland platform of phone shells, a browser opener for the help's links, and the
-# positioning plugin with the GeoClue service it asks, for the place stamps.
+# positioning plugin with the GeoClue service it asks, for the place stamps, and Qt's own
+# catalogues, so that Qt's standard texts follow the system language with Sonavell's.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "pulseaudio | pipewire-pulse, avahi-daemon, qt6-wayland, xdg-utils, libqt6positioning6-plugins, geoclue-2.0")
+    "pulseaudio | pipewire-pulse, avahi-daemon, qt6-wayland, xdg-utils, libqt6positioning6-plugins, geoclue-2.0, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

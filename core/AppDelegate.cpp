@@ -504,10 +504,10 @@ void AppDelegate::showSaveFailedAlert(const QString& reason)
 {
     m_saveFailureShown = true;
     showAlert(QStringLiteral("Sonavell"),
-              QStringLiteral("Your library could not be saved (%1). The last saved copy is kept; "
-                             "Sonavell tries again with your next change.")
+              tr("Your library could not be saved (%1). The last saved copy is kept; "
+                 "Sonavell tries again with your next change.")
                   .arg(reason),
-              QStringLiteral("OK"));
+              tr("OK"));
 }
 
 void AppDelegate::showAlert(const QString& title, const QString& message,
@@ -527,19 +527,18 @@ QByteArray AppDelegate::dataOfType(const QString& typeName) const
 
 void AppDelegate::showAirplaneModeSuggestion()
 {
-    showAlert(QStringLiteral("Tip"),
-              QStringLiteral("To ensure interruption-free recordings, change your phone settings "
-                             "to Airplane mode."),
-              QStringLiteral("Done"));
+    showAlert(
+        tr("Tip"),
+        tr("To ensure interruption-free recordings, change your phone settings to Airplane mode."),
+        tr("Done"));
 }
 
 void AppDelegate::showRecoveredFilesAlert()
 {
     showAlert(QStringLiteral("Sonavell"),
-              QStringLiteral(
-                  "Sonavell found a recording that was not saved in the database.  Any recordings "
-                  "the have been reconnected to the database are now renamed \"Recovered Memo.\""),
-              QStringLiteral("Done"));
+              tr("Sonavell found a recording that was not saved in the database.  Any recordings "
+                 "the have been reconnected to the database are now renamed \"Recovered Memo.\""),
+              tr("Done"));
 }
 
 // ---- Location stamping ----
@@ -946,11 +945,14 @@ QString AppDelegate::getUsageString() const
                                    ? m_env.freeBytes(m_env.documentsPath)
                                    : uint64_t(QStorageInfo(m_env.documentsPath).bytesAvailable());
     const uint32_t freeMB = uint32_t(freeBytes / 1048576);
-    const QString usedText = usedMB >= 1024
-                                 ? QString::asprintf("%2.2fGB Used", double(usedMB / 1024))
-                                 : QString::asprintf("%2.1fMB Used", double(usedMB));
-    const QString freeText = freeMB >= 1024 ? QString::asprintf("%2.2fGB Free", freeMB / 1024.0)
-                                            : QString::asprintf("%2.1fMB Free", double(freeMB));
+    // The numbers as printf writes them (a decimal point in every language), the words
+    // translated.
+    const QString usedText =
+        usedMB >= 1024 ? tr("%1GB Used").arg(QString::asprintf("%2.2f", double(usedMB / 1024)))
+                       : tr("%1MB Used").arg(QString::asprintf("%2.1f", double(usedMB)));
+    const QString freeText = freeMB >= 1024
+                                 ? tr("%1GB Free").arg(QString::asprintf("%2.2f", freeMB / 1024.0))
+                                 : tr("%1MB Free").arg(QString::asprintf("%2.1f", double(freeMB)));
     return QStringLiteral("%1, %2").arg(usedText, freeText);
 }
 

@@ -154,8 +154,9 @@ void ExportController::updateProgress()
         sendEmailButton->setEnabled(idle);
     emailProgressBar->setProgress(emailProgress);
     emailProgressBar->update();
-    progressLabel->setText(QString::asprintf("Sending Email (%3.1f%% complete):",
-                                             static_cast<double>(emailProgress) * 100.0));
+    progressLabel->setText(
+        tr("Sending Email (%1% complete):")
+            .arg(QString::asprintf("%3.1f", static_cast<double>(emailProgress) * 100.0)));
     progressLabel->update();
 }
 

@@ -7,7 +7,6 @@
 #include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentPath.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -302,12 +301,10 @@ HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
 
 HttpConnection::Answer WebRequest::serviceUnavailable()
 {
-    const QByteArray body = QByteArrayLiteral("<html><body><h1>") +
-                            QCoreApplication::translate(
-                                "WebRequest", "Too many connections. Please try again in a moment.")
-                                .toHtmlEscaped()
-                                .toUtf8() +
-                            QByteArrayLiteral("</h1></body></html>");
+    // A protocol answer, the same in every language of the program (the window's texts follow
+    // the system language; what goes over the wire does not).
+    const QByteArray body = QByteArrayLiteral("<html><body><h1>Too many connections. Please try "
+                                              "again in a moment.</h1></body></html>");
     return answerWithHead(
         QByteArrayLiteral("HTTP/1.1 503 Service Unavailable\r\nContent-Length: ") +
             QByteArray::number(body.size()) +

@@ -29,10 +29,11 @@ QString temporaryNameFor(const QString& destination)
              QString::number(g_temporaryCounter.fetch_add(1)));
 }
 
-QString tr(const char* text)
+// The errors' texts, which the e-mail screen shows: translated in the context "AudioConverter".
+struct Texts
 {
-    return QCoreApplication::translate("AudioConverter", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(AudioConverter)
+};
 
 struct SndfileCloser
 {
@@ -81,7 +82,7 @@ public:
             m_resampler.reset(
                 soxr_create(m_inInfo.samplerate, m_outRate, 1, &error, &io, &quality, nullptr));
             if (error || !m_resampler)
-                return tr("The memo could not be resampled for Opus.");
+                return Texts::tr("The memo could not be resampled for Opus.");
         }
         const int channels = m_inInfo.channels;
         std::vector<short> shorts(size_t(kBlockFrames) * channels);
@@ -118,7 +119,7 @@ public:
                     return writeError();
             }
             if (got < 0 || sf_error(m_in) != SF_ERR_NO_ERROR)
-                return tr("The memo's file is damaged and could not be read.");
+                return Texts::tr("The memo's file is damaged and could not be read.");
             if (got == 0)
                 break;
             done += got;
@@ -129,7 +130,7 @@ public:
             }
         }
         if (m_inInfo.frames > 0 && done < m_inInfo.frames)
-            return tr("The memo's file is damaged and could not be read.");
+            return Texts::tr("The memo's file is damaged and could not be read.");
         if (m_resampler && !writeFloats(nullptr, 0, true))
             return writeError();
         return {};
@@ -140,7 +141,7 @@ public:
 private:
     QString writeError() const
     {
-        return tr("The converted file could not be written: %1")
+        return Texts::tr("The converted file could not be written: %1")
             .arg(QString::fromUtf8(sf_strerror(m_out)));
     }
 
@@ -211,19 +212,19 @@ AudioConverter::Result AudioConverter::convertFile(const QString& source,
     // Only a regular file is read: a FIFO or a device at the path would block or never end.
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists() || !sourceInfo.isFile()) {
-        result.error = tr("The memo's file is missing.");
+        result.error = Texts::tr("The memo's file is missing.");
         return result;
     }
     SF_INFO inInfo{};
     SndfilePtr in(sf_open(QFile::encodeName(source).constData(), SFM_READ, &inInfo));
     if (!in || inInfo.channels < 1 || inInfo.samplerate < 1) {
-        result.error = tr("The memo's file is damaged and could not be read.");
+        result.error = Texts::tr("The memo's file is damaged and could not be read.");
         return result;
     }
     // An Ogg/Opus or FLAC stream without a single frame is refused by decoders, libsndfile's
     // own included: an empty memo has no copy.
     if (inInfo.frames == 0) {
-        result.error = tr("The memo holds no audio.");
+        result.error = Texts::tr("The memo holds no audio.");
         return result;
     }
 
@@ -243,7 +244,7 @@ AudioConverter::Result AudioConverter::convertFile(const QString& source,
     {
         SndfilePtr out(sf_open(temporaryName.constData(), SFM_WRITE, &outInfo));
         if (!out) {
-            result.error = tr("The converted file could not be written: %1")
+            result.error = Texts::tr("The converted file could not be written: %1")
                                .arg(QString::fromUtf8(sf_strerror(nullptr)));
             return result;
         }
@@ -262,7 +263,7 @@ AudioConverter::Result AudioConverter::convertFile(const QString& source,
         cancelled = pump.cancelled();
         // Closing writes the last pages; a full disk can still fail here.
         if (error.isEmpty() && !cancelled && sf_close(out.release()) != 0)
-            error = tr("The converted file could not be written.");
+            error = Texts::tr("The converted file could not be written.");
     }
     if (cancelled || !error.isEmpty() ||
         std::rename(temporaryName.constData(), QFile::encodeName(destination).constData())) {
@@ -272,7 +273,7 @@ AudioConverter::Result AudioConverter::convertFile(const QString& source,
             return result;
         }
         result.error =
-            error.isEmpty() ? tr("The converted file could not be put in place.") : error;
+            error.isEmpty() ? Texts::tr("The converted file could not be put in place.") : error;
         qCWarning(lcPlatformAudio).noquote() << "Converting" << source << "failed:" << result.error;
         return result;
     }
