@@ -5,6 +5,7 @@
 #include "BrowserTestSupport.h"
 
 #include "platform/system/Translations.h"
+#include "platform/ui/NavigationBarButton.h"
 
 #include <QFile>
 #include <QLibraryInfo>
