@@ -13,19 +13,19 @@
     </message>
     <message>
         <source>To:</source>
-        <translation>À :</translation>
+        <translation>À&#xa0;:</translation>
     </message>
     <message>
         <source>From:</source>
-        <translation>De :</translation>
+        <translation>De&#xa0;:</translation>
     </message>
     <message>
         <source>Subject:</source>
-        <translation>Objet :</translation>
+        <translation>Objet&#xa0;:</translation>
     </message>
     <message>
         <source>Text:</source>
-        <translation>Texte :</translation>
+        <translation>Texte&#xa0;:</translation>
     </message>
     <message>
         <source>Address Book</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>Memo: %1</source>
-        <translation>Mémo : %1</translation>
+        <translation>Mémo&#xa0;: %1</translation>
     </message>
     <message>
         <source>No memo is chosen.</source>
@@ -69,7 +69,7 @@
     </message>
     <message>
         <source>No upload server is configured. E-mail goes through a sonavell-upload-server; set its address (for example http://192.168.1.10:8025) as &quot;upload_url&quot; in Sonavell&apos;s settings.</source>
-        <translation>Aucun serveur d’envoi n’est configuré. Les e-mails passent par un sonavell-upload-server ; indiquez son adresse (par exemple http://192.168.1.10:8025) comme « upload_url » dans les réglages de Sonavell.</translation>
+        <translation>Aucun serveur d’envoi n’est configuré. Les e-mails passent par un sonavell-upload-server&#xa0;; indiquez son adresse (par exemple http://192.168.1.10:8025) comme «&#xa0;upload_url&#xa0;» dans les réglages de Sonavell.</translation>
     </message>
     <message>
         <source>There is no recording to send. Choose a recording first.</source>
@@ -101,7 +101,7 @@
     </message>
     <message>
         <source>Size to send: %1 (%2)</source>
-        <translation>Taille à envoyer : %1 (%2)</translation>
+        <translation>Taille à envoyer&#xa0;: %1 (%2)</translation>
     </message>
     <message>
         <source>There is no room for the converted copy of the memo.</source>
@@ -113,7 +113,7 @@
     </message>
     <message>
         <source>The memo could not be converted to %1: %2</source>
-        <translation>Le mémo n’a pas pu être converti en %1 : %2</translation>
+        <translation>Le mémo n’a pas pu être converti en %1&#xa0;: %2</translation>
     </message>
     <message>
         <source>Send Recording</source>
@@ -132,7 +132,7 @@
     <name>AppDelegate</name>
     <message>
         <source>Your library could not be saved (%1). The last saved copy is kept; Sonavell tries again with your next change.</source>
-        <translation>Votre bibliothèque n’a pas pu être enregistrée (%1). La dernière copie enregistrée est conservée ; Sonavell réessaiera à votre prochaine modification.</translation>
+        <translation>Votre bibliothèque n’a pas pu être enregistrée (%1). La dernière copie enregistrée est conservée&#xa0;; Sonavell réessaiera à votre prochaine modification.</translation>
     </message>
     <message>
         <source>OK</source>
@@ -152,7 +152,7 @@
     </message>
     <message>
         <source>Sonavell found a recording that was not saved in the database.  Any recordings the have been reconnected to the database are now renamed &quot;Recovered Memo.&quot;</source>
-        <translation>Sonavell a trouvé un enregistrement qui n’était pas dans la base de données. Les enregistrements rattachés à nouveau à la base s’appellent désormais « Recovered Memo ».</translation>
+        <translation>Sonavell a trouvé un enregistrement qui n’était pas dans la base de données. Les enregistrements rattachés à nouveau à la base s’appellent désormais «&#xa0;Recovered Memo&#xa0;».</translation>
     </message>
     <message>
         <source>%1GB Used</source>
@@ -210,7 +210,7 @@
     </message>
     <message>
         <source>The converted file could not be written: %1</source>
-        <translation>Le fichier converti n’a pas pu être écrit : %1</translation>
+        <translation>Le fichier converti n’a pas pu être écrit&#xa0;: %1</translation>
     </message>
     <message>
         <source>The memo&apos;s file is missing.</source>
@@ -233,11 +233,11 @@
     <name>AudioViewController</name>
     <message>
         <source>The recording could not be saved: %1 is not a file in the documents folder.</source>
-        <translation>L’enregistrement n’a pas pu être sauvegardé : %1 n’est pas un fichier du dossier des documents.</translation>
+        <translation>L’enregistrement n’a pas pu être sauvegardé&#xa0;: %1 n’est pas un fichier du dossier des documents.</translation>
     </message>
     <message>
         <source>The recording could not be saved: %1.</source>
-        <translation>L’enregistrement n’a pas pu être sauvegardé : %1.</translation>
+        <translation>L’enregistrement n’a pas pu être sauvegardé&#xa0;: %1.</translation>
     </message>
     <message>
         <source>OK</source>
@@ -277,7 +277,7 @@
     </message>
     <message>
         <source>Are you sure you want to delete this recording?</source>
-        <translation>Voulez-vous vraiment supprimer cet enregistrement ?</translation>
+        <translation>Voulez-vous vraiment supprimer cet enregistrement&#xa0;?</translation>
     </message>
     <message>
         <source>Cancel</source>
@@ -326,15 +326,15 @@
     </message>
     <message>
         <source>Bonjour address:</source>
-        <translation>Adresse Bonjour :</translation>
+        <translation>Adresse Bonjour&#xa0;:</translation>
     </message>
     <message>
         <source>IP address:</source>
-        <translation>Adresse IP :</translation>
+        <translation>Adresse IP&#xa0;:</translation>
     </message>
     <message>
         <source>Bonjour is unavailable here: open the IP address in a browser.</source>
-        <translation>Bonjour n’est pas disponible ici : ouvrez l’adresse IP dans un navigateur.</translation>
+        <translation>Bonjour n’est pas disponible ici&#xa0;: ouvrez l’adresse IP dans un navigateur.</translation>
     </message>
     <message>
         <source>Send to Another Device</source>
@@ -346,7 +346,7 @@
     </message>
     <message>
         <source>Sending Email (%1% complete):</source>
-        <translation>Envoi de l’e-mail (%1 % terminé) :</translation>
+        <translation>Envoi de l’e-mail (%1&#xa0;% terminé)&#xa0;:</translation>
     </message>
 </context>
 <context>
@@ -460,7 +460,7 @@
     </message>
     <message>
         <source>Choose photo source:</source>
-        <translation>Choisir la source de la photo :</translation>
+        <translation>Choisir la source de la photo&#xa0;:</translation>
     </message>
     <message>
         <source>Cancel</source>
@@ -566,15 +566,15 @@
     <message numerus="yes">
         <source>%n Results found for &quot;%1&quot;</source>
         <translation>
-            <numerusform>%n résultat pour « %1 »</numerusform>
-            <numerusform>%n résultats pour « %1 »</numerusform>
+            <numerusform>%n résultat pour «&#xa0;%1&#xa0;»</numerusform>
+            <numerusform>%n résultats pour «&#xa0;%1&#xa0;»</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n Result found for &quot;%1&quot;</source>
         <translation>
-            <numerusform>%n résultat pour « %1 »</numerusform>
-            <numerusform>%n résultats pour « %1 »</numerusform>
+            <numerusform>%n résultat pour «&#xa0;%1&#xa0;»</numerusform>
+            <numerusform>%n résultats pour «&#xa0;%1&#xa0;»</numerusform>
         </translation>
     </message>
     <message numerus="yes">
@@ -666,7 +666,7 @@
     </message>
     <message>
         <source>Receivers on this network:</source>
-        <translation>Récepteurs sur ce réseau :</translation>
+        <translation>Récepteurs sur ce réseau&#xa0;:</translation>
     </message>
     <message>
         <source>Memo to send</source>
@@ -702,7 +702,7 @@
     </message>
     <message>
         <source>Sending failed: the receiver went away or stopped answering.</source>
-        <translation>Échec de l’envoi : le récepteur a disparu ou ne répond plus.</translation>
+        <translation>Échec de l’envoi&#xa0;: le récepteur a disparu ou ne répond plus.</translation>
     </message>
     <message>
         <source>Sent.</source>
@@ -710,7 +710,7 @@
     </message>
     <message>
         <source>Memo: %1</source>
-        <translation>Mémo : %1</translation>
+        <translation>Mémo&#xa0;: %1</translation>
     </message>
     <message>
         <source>No memo is chosen.</source>
@@ -726,11 +726,11 @@
     </message>
     <message>
         <source>Sending “%1”…</source>
-        <translation>Envoi de « %1 »…</translation>
+        <translation>Envoi de «&#xa0;%1&#xa0;»…</translation>
     </message>
     <message>
         <source>Sent “%1” to %2.</source>
-        <translation>« %1 » envoyé à %2.</translation>
+        <translation>«&#xa0;%1&#xa0;» envoyé à %2.</translation>
     </message>
 </context>
 <context>
@@ -831,19 +831,19 @@
     </message>
     <message>
         <source>&quot;%1&quot; is not the address of an upload server. Enter it as http://HOST:PORT, for example http://192.168.1.10:8025.</source>
-        <translation>« %1 » n’est pas l’adresse d’un serveur d’envoi. Saisissez-la sous la forme http://HOTE:PORT, par exemple http://192.168.1.10:8025.</translation>
+        <translation>«&#xa0;%1&#xa0;» n’est pas l’adresse d’un serveur d’envoi. Saisissez-la sous la forme http://HOTE:PORT, par exemple http://192.168.1.10:8025.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is neither a web address (http:// or https://) nor a folder that exists.</source>
-        <translation>« %1 » n’est ni une adresse web (http:// ou https://) ni un dossier existant.</translation>
+        <translation>«&#xa0;%1&#xa0;» n’est ni une adresse web (http:// ou https://) ni un dossier existant.</translation>
     </message>
     <message>
         <source>There is no folder &quot;%1&quot;.</source>
-        <translation>Il n’y a pas de dossier « %1 ».</translation>
+        <translation>Il n’y a pas de dossier «&#xa0;%1&#xa0;».</translation>
     </message>
     <message>
         <source>There is no vCard file or folder &quot;%1&quot;.</source>
-        <translation>Il n’y a pas de fichier ou dossier vCard « %1 ».</translation>
+        <translation>Il n’y a pas de fichier ou dossier vCard «&#xa0;%1&#xa0;».</translation>
     </message>
     <message>
         <source>Cancel</source>
