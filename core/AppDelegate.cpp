@@ -559,10 +559,17 @@ void AppDelegate::locationManagerDidUpdateToLocation(LocationManager* manager,
                                                      const Location& oldLocation)
 {
     Q_UNUSED(oldLocation);
-    ReverseGeo geo(userDefaults());
-    m_locationString = geo.getStringFromLocation(newLocation);
-    m_foundLocation = true;
-    manager->stopUpdatingLocation();
+    // The place is looked up without holding the event loop; the fix counts, and the updates
+    // stop, once its text is in. A fix that comes meanwhile is not looked up a second time.
+    if (findChild<ReverseGeo*>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    auto* geo = new ReverseGeo(userDefaults(), ReverseGeo::kTimeoutMs, this);
+    geo->getStringFromLocation(newLocation, [this, geo, manager](const QString& place) {
+        m_locationString = place;
+        m_foundLocation = true;
+        manager->stopUpdatingLocation();
+        geo->deleteLater();
+    });
 }
 
 // ---- Library operations ----

@@ -1,6 +1,7 @@
 #include "core/ReverseGeo.h"
 
 #include "core/CoreLog.h"
+#include "platform/net/UrlConnection.h"
 #include "platform/net/UrlLoader.h"
 #include "platform/system/Location.h"
 #include "platform/system/SettingsKeys.h"
@@ -9,8 +10,9 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
-ReverseGeo::ReverseGeo(QSettings& settings, int timeoutMs)
-    : m_baseUrl(
+ReverseGeo::ReverseGeo(QSettings& settings, int timeoutMs, QObject* parent)
+    : QObject(parent)
+    , m_baseUrl(
           settings.value(QLatin1String(kGeonamesUrlKey), QStringLiteral("http://api.geonames.org"))
               .toString())
     , m_username(settings.value(QLatin1String(kGeonamesUsernameKey)).toString())
@@ -20,13 +22,17 @@ ReverseGeo::ReverseGeo(QSettings& settings, int timeoutMs)
         m_baseUrl.chop(1);
 }
 
-QString ReverseGeo::getStringFromLocation(const Location& location)
+ReverseGeo::~ReverseGeo() = default;
+
+void ReverseGeo::getStringFromLocation(const Location& location, Done done)
 {
-    return getStringFromLatitudeAndLongitude(float(location.latitude), float(location.longitude));
+    getStringFromLatitudeAndLongitude(float(location.latitude), float(location.longitude),
+                                      std::move(done));
 }
 
-QString ReverseGeo::getStringFromLatitudeAndLongitude(float lat, float lng)
+void ReverseGeo::getStringFromLatitudeAndLongitude(float lat, float lng, Done done)
 {
+    delete m_lookup;
     currentElement.clear();
     city.clear();
     state.clear();
@@ -39,12 +45,16 @@ QString ReverseGeo::getStringFromLatitudeAndLongitude(float lat, float lng)
         query +=
             QStringLiteral("&username=") + QString::fromLatin1(QUrl::toPercentEncoding(m_username));
     const QUrl url(m_baseUrl + QStringLiteral("/findNearbyPostalCodes?") + query);
-    const UrlLoader::Result reply = UrlLoader::fetch(url, m_timeoutMs);
-    if (reply.ok)
-        parse(reply.body);
-    else
-        qCWarning(lcCore).noquote() << "ReverseGeo: lookup failed:" << reply.error;
-    return placeText();
+    m_lookup = UrlLoader::get(
+        url, m_timeoutMs, this, [this, done = std::move(done)](const UrlLoader::Result& reply) {
+            m_lookup = nullptr; // over; `done` may start the next one
+            if (reply.ok)
+                parse(reply.body);
+            else
+                qCWarning(lcCore).noquote() << "ReverseGeo: lookup failed:" << reply.error;
+            if (done)
+                done(placeText());
+        });
 }
 
 void ReverseGeo::parse(const QByteArray& xml)

@@ -25,6 +25,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <utility>
+
 AddressBookViewController::AddressBookViewController(AppDelegate* appDelegate, QWidget* parent)
     : AddressBookViewController(appDelegate, Environment{}, parent)
 {
@@ -136,6 +138,12 @@ void AddressBookViewController::viewWillAppear(bool animated)
     for (QLineEdit* field : {m_emailTo, m_emailFrom, m_messageSubject, m_messageText})
         field->setFont(font);
     m_activityIndicator->setHidden(true);
+}
+
+void AddressBookViewController::viewWillDisappear(bool animated)
+{
+    ViewController::viewWillDisappear(animated);
+    m_leaveWhenNamed = false;
 }
 
 PeoplePickerNavigationController* AddressBookViewController::picker() const
@@ -290,13 +298,22 @@ void AddressBookViewController::startUpload(const QUrl& serverURL, const QString
             if (progressReceiver)
                 progressReceiver->updateEmailProgress(value);
         };
+    // The uploader is this screen's: the outcome callbacks never outlive it.
     m_myUploader = new Uploader(
         serverURL, attachmentPath, std::move(progress), [this](Uploader*) { onUploadDone(); },
         [this](Uploader*) { onUploadError(); }, m_progressBar, to, m_emailFrom->text(),
         m_messageSubject->text(), m_messageText->text(), m_env.uploadTimeoutMs);
-
-    if (navigationController() && navigationController()->topViewController() == this)
-        navigationController()->popViewControllerAnimated(true);
+    // The screen stays, busy, until the server has answered the name fetch; a second Send
+    // meanwhile does nothing. Then it returns to the previous screen, unless the user has left
+    // it already.
+    m_sendButton->setEnabled(false);
+    m_leaveWhenNamed = true;
+    connect(m_myUploader, &Uploader::nameFetchEnded, this, [this] {
+        m_sendButton->setEnabled(true);
+        if (std::exchange(m_leaveWhenNamed, false) && navigationController() &&
+            navigationController()->topViewController() == this)
+            navigationController()->popViewControllerAnimated(true);
+    });
 }
 
 void AddressBookViewController::releaseUploader()

@@ -26,7 +26,8 @@ class Uploader;
 
 // The e-mail composition screen: recipient, sender, subject and text for an e-mail that carries
 // the current recording, a button that picks the recipient from the address book, and Send,
-// which hands the recording to an Uploader and returns to the previous screen while the upload
+// which hands the recording to an Uploader and, once the server has answered its first request
+// (the screen busy and Send disabled meanwhile), returns to the previous screen while the upload
 // runs. The outcome is shown in an alert over whatever screen is up by then.
 //
 // With the setting "email_format" at "opus" or "flac" the memo goes as a converted copy: the
@@ -59,6 +60,7 @@ public:
     ~AddressBookViewController() override;
 
     void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
 
     // Offers the address book's people in a picker: the injected ones at once, else those of the
     // usual places and the contacts setting once they are read (off the main thread).
@@ -127,6 +129,9 @@ private:
     QPushButton* m_addressBookButton = nullptr;
     QPushButton* m_sendButton = nullptr;
     Uploader* m_myUploader = nullptr;
+    // Send returns to the previous screen once the upload's name fetch has ended; the user
+    // leaving the screen before that cancels the return.
+    bool m_leaveWhenNamed = false;
     QPointer<PeoplePickerNavigationController> m_picker;
     bool m_readingAddressBook = false; // a tap while the files are read starts no second read
     std::unique_ptr<IdleInhibitor> m_ownIdleInhibitor;

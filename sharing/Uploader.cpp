@@ -1,7 +1,5 @@
 #include "sharing/Uploader.h"
 
-#include "platform/net/UrlConnection.h"
-#include "platform/net/UrlLoader.h"
 #include "platform/ui/ProgressView.h"
 #include "sharing/SharingLog.h"
 
@@ -110,7 +108,15 @@ void Uploader::startUpload()
     }
     m_length = uint64_t(info.size());
 
-    const UrlLoader::Result name = UrlLoader::fetch(endpoint(kRandomNamePath), m_timeoutMs);
+    UrlLoader::get(endpoint(kRandomNamePath), m_timeoutMs, this,
+                   [this](const UrlLoader::Result& name) {
+                       nameReceived(name);
+                       endNameFetch();
+                   });
+}
+
+void Uploader::nameReceived(const UrlLoader::Result& name)
+{
     if (!name.ok) {
         fail(QStringLiteral("no upload name from the server: %1").arg(name.error));
         return;
@@ -125,6 +131,14 @@ void Uploader::startUpload()
         return;
     }
     continueUpload();
+}
+
+void Uploader::endNameFetch()
+{
+    if (m_nameFetchEnded)
+        return;
+    m_nameFetchEnded = true;
+    emit nameFetchEnded();
 }
 
 void Uploader::continueUpload()
@@ -172,25 +186,23 @@ void Uploader::postRequestWithURL(const QByteArray& data)
     request.headers.append({"Content-Type", "multipart/form-data; boundary=" + boundary()});
     request.body = partRequestBody(QFileInfo(m_filePath).fileName(), m_randomFileName, data);
     request.timeoutMs = m_timeoutMs;
-    m_answer.clear();
-    m_connection = std::make_unique<UrlConnection>(request);
-    connect(m_connection.get(), &UrlConnection::didReceiveData, this,
-            [this](const QByteArray& bytes) { m_answer += bytes; });
-    connect(m_connection.get(), &UrlConnection::didFinishLoading, this, [this] {
-        m_connection.release()->deleteLater();
-        if (!accepted(m_answer)) {
-            fail(QStringLiteral("the server did not accept a part: %1")
-                     .arg(QString::fromUtf8(m_answer.left(200))));
-            return;
-        }
-        continueUpload();
-    });
-    connect(m_connection.get(), &UrlConnection::didFailWithError, this,
-            [this](const QString& error) {
-                m_connection.release()->deleteLater();
-                qCWarning(lcSharing).noquote() << "didFailWithError" << error;
-                fail(QStringLiteral("a part could not be sent: %1").arg(error));
-            });
+    UrlLoader::send(request, this,
+                    [this](const UrlLoader::Result& answer) { partAnswered(answer); });
+}
+
+void Uploader::partAnswered(const UrlLoader::Result& answer)
+{
+    if (!answer.ok) {
+        qCWarning(lcSharing).noquote() << "didFailWithError" << answer.error;
+        fail(QStringLiteral("a part could not be sent: %1").arg(answer.error));
+        return;
+    }
+    if (!accepted(answer.body)) {
+        fail(QStringLiteral("the server did not accept a part: %1")
+                 .arg(QString::fromUtf8(answer.body.left(200))));
+        return;
+    }
+    continueUpload();
 }
 
 void Uploader::postRequestEmailWithURL()
@@ -202,7 +214,12 @@ void Uploader::postRequestEmailWithURL()
     request.body =
         emailRequestBody(m_randomFileName, m_mailTo, m_mailFrom, m_mailText, m_mailSubject);
     request.timeoutMs = m_timeoutMs;
-    const UrlLoader::Result result = UrlLoader::sendSynchronousRequest(request);
+    UrlLoader::send(request, this,
+                    [this](const UrlLoader::Result& result) { mailAnswered(result); });
+}
+
+void Uploader::mailAnswered(const UrlLoader::Result& result)
+{
     m_count += 1;
     if (!result.ok) {
         fail(QStringLiteral("the mail request failed: %1").arg(result.error));
@@ -236,6 +253,8 @@ void Uploader::uploadSucceeded(bool success)
     QMetaObject::invokeMethod(
         this,
         [this, success] {
+            // An upload that fails before its name fetch has ended that step all the same.
+            endNameFetch();
             // A receiver may release this object; the progress receiver is kept aside for it.
             const ProgressReceiver delegate = m_delegate;
             if (success) {

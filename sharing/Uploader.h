@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/net/UrlLoader.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -8,17 +10,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class ProgressView;
-class UrlConnection;
 
 // Sends one recording by e-mail through the upload server: fetches a fresh name from it,
 // uploads the WAV file in parts of 16384 bytes under that name, one part at a time, and once
-// the last part has been accepted asks the server to mail the file. Progress goes to `delegate`
+// the last part has been accepted asks the server to mail the file. Each request waits for the
+// answer to the one before it, without ever holding the event loop. Progress goes to `delegate`
 // (the fraction sent before each part, 1.0 before the mail request, 0.0 once the outcome is
 // known); the outcome goes to `doneSelector` or `errorSelector`, always from the event loop after
 // the constructor has returned, so the creator has stored the uploader before it hears of it.
+// Deleting the uploader ends its request under way; nothing is reported after that.
 //
 // Any failure ends the upload and is reported as an error: a name that cannot be fetched or is
 // empty, a file that cannot be read, a part the server does not answer with "SUCCESS", and a mail
@@ -37,8 +39,8 @@ public:
     static constexpr const char* kPartsPath = "/snv/uploadParts.php";
     static constexpr const char* kEmailPath = "/snv/uploadEmail.php";
 
-    // Starts the upload: the name fetch blocks (in a local event loop) until the server answers
-    // or the time-out passes. `serverURL` is the server's base address; the three paths follow it.
+    // Starts the upload with the name fetch. `serverURL` is the server's base address; the three
+    // paths follow it.
     Uploader(const QUrl& serverURL, const QString& filePath, ProgressReceiver delegate,
              OutcomeReceiver doneSelector, OutcomeReceiver errorSelector, ProgressView* progressBar,
              const QString& mailTo, const QString& mailFrom, const QString& mailSubject,
@@ -57,11 +59,21 @@ public:
                                        const QString& mailFrom, const QString& mailText,
                                        const QString& mailSubject);
 
+signals:
+    // The name fetch has ended, with a name or without (or the upload failed before it): the parts
+    // follow, or the error outcome. Emitted once, from the event loop, before the outcome; a
+    // receiver must not delete the uploader.
+    void nameFetchEnded();
+
 private:
     void startUpload();
+    void nameReceived(const UrlLoader::Result& name);
+    void endNameFetch();
     void continueUpload();
     void postRequestWithURL(const QByteArray& data);
+    void partAnswered(const UrlLoader::Result& answer);
     void postRequestEmailWithURL();
+    void mailAnswered(const UrlLoader::Result& result);
     void uploadSucceeded(bool success);
     void fail(const QString& reason);
 
@@ -83,8 +95,7 @@ private:
 
     QUrl m_serverURL;
     int m_timeoutMs = kTimeoutMs;
-    std::unique_ptr<UrlConnection> m_connection; // the part request in flight
-    QByteArray m_answer;                         // its answer so far
-    bool m_finished = false;                     // the outcome has been decided
+    bool m_nameFetchEnded = false;
+    bool m_finished = false; // the outcome has been decided
     QString m_failureReason;
 };

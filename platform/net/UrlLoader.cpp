@@ -2,36 +2,41 @@
 
 #include "platform/net/UrlConnection.h"
 
-#include <QEventLoop>
+#include <memory>
 
-UrlLoader::Result UrlLoader::fetch(const QUrl& url, int timeoutMs)
+UrlConnection* UrlLoader::get(const QUrl& url, int timeoutMs, QObject* context, Done done)
 {
     UrlRequest request;
     request.url = url;
     request.timeoutMs = timeoutMs;
-    return sendSynchronousRequest(request);
+    return send(request, context, std::move(done));
 }
 
-UrlLoader::Result UrlLoader::sendSynchronousRequest(const UrlRequest& request)
+UrlConnection* UrlLoader::send(const UrlRequest& request, QObject* context, Done done)
 {
-    Result result;
-    QEventLoop loop;
-    UrlConnection connection(request);
-    QObject::connect(&connection, &UrlConnection::didReceiveData, &loop,
-                     [&result](const QByteArray& data) { result.body += data; });
-    QObject::connect(&connection, &UrlConnection::didFinishLoading, &loop, [&] {
-        result.ok = true;
-        loop.quit();
-    });
-    QObject::connect(&connection, &UrlConnection::didFailWithError, &loop,
-                     [&](const QString& error) {
-                         result.error = error;
-                         loop.quit();
-                     });
-    if (!connection.isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    result.status = connection.statusCode();
-    if (!result.ok)
-        result.body.clear();
-    return result;
+    Q_ASSERT(context);
+    // A child of the context: it goes with the context, and its signals with it.
+    auto* connection = new UrlConnection(request, context);
+    auto result = std::make_shared<Result>();
+    QObject::connect(connection, &UrlConnection::didReceiveData, connection,
+                     [result](const QByteArray& data) { result->body += data; });
+    auto finish = [connection, result, done = std::move(done)](bool ok, const QString& error) {
+        result->ok = ok;
+        result->error = error;
+        result->status = connection->statusCode();
+        if (!ok)
+            result->body.clear();
+        // Nothing more is wanted from it. It leaves the context first: `done` may delete the
+        // context, which must not delete the connection inside its own signal.
+        connection->disconnect();
+        connection->setParent(nullptr);
+        connection->deleteLater();
+        if (done)
+            done(*result);
+    };
+    QObject::connect(connection, &UrlConnection::didFinishLoading, connection,
+                     [finish] { finish(true, QString()); });
+    QObject::connect(connection, &UrlConnection::didFailWithError, connection,
+                     [finish](const QString& error) { finish(false, error); });
+    return connection;
 }

@@ -6,9 +6,18 @@
 #include <QString>
 #include <QUrl>
 
-// Blocking URL fetches for callers that wait for the answer on the main thread: the request
-// runs in a local event loop (timers and sockets keep being served, user input waits) and gives
-// up after the request's time-out.
+#include <functional>
+
+class QObject;
+class UrlConnection;
+
+// URL fetches whose whole answer is wanted at once, without holding the event loop: the request
+// starts at once and its outcome is handed to `done` from the event loop, after the request's
+// time-out at the latest. The request belongs to `context` (which must be given): when the
+// context is deleted first, the request ends with it and `done` is never called, so `done` may
+// use whatever the context keeps alive. Deleting the returned connection cancels the request in
+// the same silent way; it deletes itself once the outcome is handed over, so keep it in a
+// QPointer.
 class UrlLoader
 {
 public:
@@ -19,7 +28,8 @@ public:
         QByteArray body;
         QString error; // why the request failed, when it did
     };
+    using Done = std::function<void(const Result&)>;
 
-    static Result fetch(const QUrl& url, int timeoutMs);
-    static Result sendSynchronousRequest(const UrlRequest& request);
+    static UrlConnection* get(const QUrl& url, int timeoutMs, QObject* context, Done done);
+    static UrlConnection* send(const UrlRequest& request, QObject* context, Done done);
 };

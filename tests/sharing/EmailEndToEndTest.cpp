@@ -56,7 +56,7 @@ TEST(EmailEndToEnd, TheRecordingArrivesAsTheAttachmentOfTheMailAsEntered)
     watch.start(20);
 
     f.send();
-    EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+    EXPECT_TRUE(waitFor([&] { return f.navigation->topViewController() == f.exportScreen; }));
     ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 30000))
         << server.log().toStdString();
     EXPECT_TRUE(AlertView::history().last().startsWith("Send Recording:"))

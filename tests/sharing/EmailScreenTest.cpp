@@ -8,6 +8,7 @@
 #include "sharing/Uploader.h"
 #include "support/DecodedAudio.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -199,7 +201,7 @@ TEST(EmailScreen, ARecordingOfExactlyTenMegabytesIsSentAndTheOutcomeShown)
     f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
     f.send();
     EXPECT_EQ(AlertView::history(), QStringList{kSendingAlert});
-    EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+    EXPECT_TRUE(waitFor([&] { return f.navigation->topViewController() == f.exportScreen; }));
     EXPECT_TRUE(f.idle.isIdleTimerDisabled());
     EXPECT_TRUE(f.emailScreen->myUploader());
 
@@ -232,6 +234,91 @@ TEST(EmailScreen, AFailedUploadShowsTheErrorAlert)
     EXPECT_FALSE(f.idle.isIdleTimerDisabled());
     EXPECT_FALSE(f.emailScreen->myUploader());
     EXPECT_EQ(f.exportScreen->emailProgress, 0.0f);
+}
+
+TEST(EmailScreen, WhileTheServerNamesTheUploadTheScreenStaysBusyAndIgnoresSend)
+{
+    FakeUploadServer server;
+    server.handler = [](const FakeUploadServer::Request& request, int) {
+        if (request.path.endsWith("uploadRandomName.php"))
+            return FakeUploadServer::Answer{200, "slow", 1500};
+        return FakeUploadServer::Answer{200, "SUCCESS"};
+    };
+    EmailFixture f(patterned(20000));
+    f.settings().setValue(kUploadUrlKey, server.url());
+    f.openEmailScreen();
+    f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+    QElapsedTimer clock;
+    clock.start();
+    f.send();
+    EXPECT_LT(clock.elapsed(), 1000) << "Send does not wait for the server";
+    EXPECT_EQ(AlertView::history(), QStringList{kSendingAlert});
+
+    // The event loop runs on while the name is fetched: a timer fires, the screen stays, busy.
+    bool timerFired = false;
+    QTimer::singleShot(100, [&] { timerFired = true; });
+    EXPECT_TRUE(waitFor([&] { return timerFired; }, 1000));
+    EXPECT_EQ(f.navigation->topViewController(), f.emailScreen);
+    EXPECT_FALSE(f.emailScreen->activityIndicator()->isHidden());
+    EXPECT_FALSE(f.emailScreen->sendButton()->isEnabled());
+    // A second tap on Send does nothing: no alert, no second upload.
+    f.send();
+    pumpEvents(100);
+    EXPECT_EQ(AlertView::history(), QStringList{kSendingAlert});
+    EXPECT_EQ(server.requestsTo("uploadRandomName.php").size(), 1u);
+
+    // Once named, the upload goes on behind the previous screen.
+    ASSERT_TRUE(waitFor([&] { return f.navigation->topViewController() == f.exportScreen; }));
+    EXPECT_TRUE(f.emailScreen->sendButton()->isEnabled());
+    ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
+    EXPECT_EQ(AlertView::history().last(), kDoneAlert);
+    EXPECT_EQ(server.requestsTo("uploadRandomName.php").size(), 1u);
+    EXPECT_EQ(server.requestsTo("uploadEmail.php").size(), 1u);
+}
+
+TEST(EmailScreen, AScreenLeftOrGoneWhileItsRequestRunsIsLeftAlone)
+{
+    FakeUploadServer server;
+    server.handler = [](const FakeUploadServer::Request& request, int) {
+        if (request.path.endsWith("uploadRandomName.php"))
+            return FakeUploadServer::Answer{200, "slow", 800};
+        if (request.path.endsWith("uploadEmail.php"))
+            return FakeUploadServer::Answer{200, "SUCCESS", 800};
+        return FakeUploadServer::Answer{200, "SUCCESS"};
+    };
+    {
+        // Left by the user before the name came: the upload goes on, and its end takes no
+        // further screen off the stack.
+        EmailFixture f(patterned(20000));
+        f.settings().setValue(kUploadUrlKey, server.url());
+        f.openEmailScreen();
+        f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+        f.send();
+        f.navigation->popViewControllerAnimated(false);
+        ASSERT_EQ(f.navigation->topViewController(), f.exportScreen);
+        ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
+        EXPECT_EQ(AlertView::history().last(), kDoneAlert);
+        EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+        EXPECT_EQ(f.navigation->viewControllers().size(), 1u);
+    }
+    // Deleted while the name fetch, then while the mail request, is out: nothing arrives later.
+    for (const char* path : {"uploadRandomName.php", "uploadEmail.php"}) {
+        SCOPED_TRACE(path);
+        const size_t before = server.requestsTo(path).size();
+        EmailFixture f(patterned(20000));
+        f.settings().setValue(kUploadUrlKey, server.url());
+        f.openEmailScreen();
+        f.emailScreen->emailTo()->setText(QStringLiteral("ann@example.org"));
+        f.send();
+        ASSERT_TRUE(waitFor([&] { return server.requestsTo(path).size() > before; }, 10000));
+        f.navigation->popViewControllerAnimated(false);
+        f.app->abViewController = nullptr;
+        delete f.emailScreen;
+        f.emailScreen = nullptr;
+        EXPECT_FALSE(f.idle.isIdleTimerDisabled());
+        pumpEvents(1500);
+        EXPECT_EQ(AlertView::history(), QStringList{kSendingAlert});
+    }
 }
 
 // ---- Converted copies ----
@@ -281,7 +368,7 @@ TEST(EmailScreen, AnOpusCopyIsMadeOnAppearingSentOnceCompleteAndRemovedAfterward
     const qint64 copySize = QFileInfo(copy).size();
     EXPECT_EQ(f.emailScreen->sizeLabel()->text(),
               "Size to send: " + AppDelegate::getSizeString(uint64_t(copySize)) + " (Opus)");
-    EXPECT_EQ(f.navigation->topViewController(), f.exportScreen);
+    EXPECT_TRUE(waitFor([&] { return f.navigation->topViewController() == f.exportScreen; }));
 
     ASSERT_TRUE(waitFor([] { return AlertView::history().size() == 2; }, 20000));
     EXPECT_EQ(AlertView::history(), (QStringList{kSendingAlert, kDoneAlert}));

@@ -5,7 +5,9 @@
 
 #include "sharing/Uploader.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -208,4 +210,83 @@ TEST(Uploader, EveryFailureEndsTheUploadWithTheErrorOutcome)
     EXPECT_TRUE(waitFor([&] { return run.errors == 1; }, 5000));
     EXPECT_EQ(run.progress, std::vector<float>{0.0f});
     EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(Uploader, TheEventLoopRunsWhileEachRequestWaitsForItsAnswer)
+{
+    // The name and the mail are answered late; a part is asked for only once the name has come,
+    // and the mail only once the last part has been accepted, as before.
+    FakeUploadServer server;
+    server.handler = [](const FakeUploadServer::Request& request, int) {
+        if (request.path.endsWith("uploadRandomName.php"))
+            return FakeUploadServer::Answer{200, "abc", 400};
+        if (request.path.endsWith("uploadEmail.php"))
+            return FakeUploadServer::Answer{200, "SUCCESS", 400};
+        return FakeUploadServer::Answer{200, "SUCCESS"};
+    };
+    ScratchDir dir;
+    dir.write("REC1.wav", patterned(20000));
+    Outcome run;
+    int nameFetchEnded = 0;
+    QElapsedTimer clock;
+    clock.start();
+    Uploader uploader(
+        QUrl(server.url()), dir.file("REC1.wav"), [&](float p) { run.progress.push_back(p); },
+        [&](Uploader*) { ++run.done; }, [&](Uploader*) { ++run.errors; }, nullptr, "to@example.org",
+        "", "", "");
+    QObject::connect(&uploader, &Uploader::nameFetchEnded, [&] { ++nameFetchEnded; });
+    EXPECT_LT(clock.elapsed(), 200) << "creating the uploader does not wait for the server";
+
+    // Timers fire during the name fetch, and again during the mail request.
+    int ticks = 0;
+    int ticksBeforeName = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        if (server.requests().size() == 1 && server.requests()[0].answeredNs < 0)
+            ++ticksBeforeName;
+    });
+    ticker.start(20);
+    ASSERT_TRUE(waitFor([&] { return nameFetchEnded == 1; }, 5000));
+    EXPECT_GE(ticksBeforeName, 5);
+    ASSERT_TRUE(waitFor([&] { return server.requestsTo("uploadEmail.php").size() == 1; }, 5000));
+    const int ticksAtMail = ticks;
+    ASSERT_TRUE(waitFor([&] { return run.done == 1; }, 5000));
+    EXPECT_GE(ticks - ticksAtMail, 5);
+    EXPECT_EQ(nameFetchEnded, 1);
+    EXPECT_EQ(run.progress, (std::vector<float>{0.0f, float(16384.0 / 20000.0), 1.0f, 0.0f}));
+    ASSERT_EQ(server.requests().size(), 4u);
+    for (size_t i = 1; i < server.requests().size(); ++i)
+        EXPECT_GE(server.requests()[i].arrivedNs, server.requests()[i - 1].answeredNs) << i;
+}
+
+TEST(Uploader, AnUploaderDeletedWhileARequestIsOutReportsNothing)
+{
+    for (const char* path : {"uploadRandomName.php", "uploadParts.php", "uploadEmail.php"}) {
+        SCOPED_TRACE(path);
+        FakeUploadServer server;
+        server.handler = [path](const FakeUploadServer::Request& request, int) {
+            FakeUploadServer::Answer answer{200, "SUCCESS", request.path.endsWith(path) ? 500 : 0};
+            if (request.path.endsWith("uploadRandomName.php"))
+                answer.body = "abc";
+            return answer;
+        };
+        ScratchDir dir;
+        dir.write("REC1.wav", patterned(20000));
+        Outcome run;
+        int nameFetchEnded = 0;
+        auto uploader = std::make_unique<Uploader>(
+            QUrl(server.url()), dir.file("REC1.wav"), [&](float p) { run.progress.push_back(p); },
+            [&](Uploader*) { ++run.done; }, [&](Uploader*) { ++run.errors; }, nullptr,
+            "to@example.org", "", "", "");
+        QObject::connect(uploader.get(), &Uploader::nameFetchEnded, [&] { ++nameFetchEnded; });
+        ASSERT_TRUE(waitFor([&] { return !server.requestsTo(path).empty(); }, 5000));
+        const std::vector<float> progressBefore = run.progress;
+        const int endedBefore = nameFetchEnded;
+        uploader.reset();
+        pumpEvents(800);
+        EXPECT_EQ(run.done + run.errors, 0);
+        EXPECT_EQ(run.progress, progressBefore);
+        EXPECT_EQ(nameFetchEnded, endedBefore);
+    }
 }

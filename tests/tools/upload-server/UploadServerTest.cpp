@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 
 using namespace sonavell::test;
 
@@ -32,7 +33,10 @@ public:
 
     UrlLoader::Result nameRequest()
     {
-        return UrlLoader::fetch(QUrl(m_base + Uploader::kRandomNamePath), 10000);
+        UrlRequest request;
+        request.url = QUrl(m_base + Uploader::kRandomNamePath);
+        request.timeoutMs = 10000;
+        return answer(request);
     }
     QString name()
     {
@@ -49,7 +53,7 @@ public:
                       QByteArray("multipart/form-data; boundary=0xKhTmLbOuNdArY")));
         request.body = body;
         request.timeoutMs = 20000;
-        return UrlLoader::sendSynchronousRequest(request);
+        return answer(request);
     }
     UrlLoader::Result part(const QString& name, const QByteArray& data,
                            const QString& file = QStringLiteral("REC1.wav"))
@@ -65,6 +69,16 @@ public:
     }
 
 private:
+    // Sends the request and waits for its outcome.
+    static UrlLoader::Result answer(const UrlRequest& request)
+    {
+        QObject context;
+        std::optional<UrlLoader::Result> result;
+        UrlLoader::send(request, &context, [&](const UrlLoader::Result& r) { result = r; });
+        waitFor([&] { return result.has_value(); }, request.timeoutMs + 5000);
+        return result.value_or(UrlLoader::Result{});
+    }
+
     QString m_base;
 };
 
