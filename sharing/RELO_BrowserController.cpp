@@ -2,17 +2,12 @@
 
 #include "core/AppDelegate.h"
 #include "core/Recording.h"
-#include "platform/system/DocumentPath.h"
 #include "platform/ui/FitLabel.h"
 #include "platform/ui/NetworkActivityIndicator.h"
 #include "platform/ui/ProgressView.h"
-#include "sharing/SharingLog.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -21,14 +16,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-namespace {
-
-constexpr const char kReject[] = "RELO/1.0\nReject";
-constexpr const char kAccept[] = "RELO/1.0\nAccept";
-constexpr qsizetype kReplyCompared = 15;
-
-} // namespace
 
 RELO_BrowserController::RELO_BrowserController(AppDelegate* appDelegate, QWidget* parent)
     : ViewController(parent)
@@ -47,11 +34,11 @@ RELO_BrowserController::RELO_BrowserController(Environment environment, QWidget*
 
 RELO_BrowserController::~RELO_BrowserController()
 {
-    cancelCurrentOperation = true;
     if (m_pushThread) {
-        wakePushThread();
+        QMetaObject::invokeMethod(m_sender.get(), &PushSender::cancel, Qt::QueuedConnection);
         m_pushThread->wait();
     }
+    m_sender.reset();
     delete browser;
     if (NetworkActivityIndicator::isNetworkActivityIndicatorVisible())
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
@@ -59,11 +46,6 @@ RELO_BrowserController::~RELO_BrowserController()
 
 void RELO_BrowserController::awakeFromNib()
 {
-    myDocumentsPath = m_env.documentsPath;
-    if (!m_env.makeStreams)
-        m_env.makeStreams = [](const StreamPair::Endpoint& endpoint) {
-            return std::make_unique<StreamPair>(endpoint);
-        };
     buildScreen();
 }
 
@@ -239,15 +221,16 @@ void RELO_BrowserController::pushIt()
         return;
     if (m_pushThread) {
         m_pushThread->wait();
+        m_sender.reset();
         m_pushThread.reset();
     }
-    cancelCurrentOperation = false;
+    m_progressPercent = 0.0;
     // A new attempt starts on a clean screen: what the last one left (its failed or sent notice,
     // or anything still waiting to be shown) goes now, even if this one ends at once.
     showWaitingCodes(true);
     hideNotices();
     showMemoName();
-    PushJob job;
+    PushSender::Job job;
     if (curRecording) {
         job.recordingName = curRecording->name();
         job.recordingFile = curRecording->filename();
@@ -259,28 +242,55 @@ void RELO_BrowserController::pushIt()
         connectedLabel->setText(tr("Connected to %1.").arg(service.name()));
         sendingLabel->setText(tr("Sending “%1”…").arg(job.recordingName));
         sentLabel->setText(tr("Sent “%1” to %2.").arg(job.recordingName, service.name()));
-        job.receiverSelected = true;
         job.endpoint = selectedEndpoint();
     }
-    m_pushThread.reset(QThread::create([this, job] { pushItThread(job); }));
+    m_pushThread = std::make_unique<QThread>();
+    m_sender = std::make_unique<PushSender>(m_env);
+    m_sender->moveToThread(m_pushThread.get());
+    listenTo(m_sender.get());
+    // The thread ends with the push.
+    connect(m_sender.get(), &PushSender::finished, m_pushThread.get(), &QThread::quit,
+            Qt::DirectConnection);
     m_pushThread->start();
+    QMetaObject::invokeMethod(
+        m_sender.get(), [sender = m_sender.get(), job] { sender->start(job); },
+        Qt::QueuedConnection);
+}
+
+void RELO_BrowserController::listenTo(PushSender* sender)
+{
+    // Queued to this screen (not to a context of their own), so that settleFinishedPush finds
+    // what an ended push has left.
+    const auto code = [this](int screenCode) {
+        return [this, screenCode] { requestScreen(screenCode); };
+    };
+    const auto share = [this](int screenCode) {
+        return [this, screenCode](double progress) {
+            m_progressPercent = progress;
+            requestScreen(screenCode);
+        };
+    };
+    connect(sender, &PushSender::connecting, this, code(kConnecting), Qt::QueuedConnection);
+    connect(sender, &PushSender::connected, this, code(kConnected), Qt::QueuedConnection);
+    connect(sender, &PushSender::rejected, this, code(kRejected), Qt::QueuedConnection);
+    connect(sender, &PushSender::accepted, this, share(kSending), Qt::QueuedConnection);
+    connect(sender, &PushSender::progress, this, share(kProgress), Qt::QueuedConnection);
+    connect(sender, &PushSender::failed, this, share(kFailed), Qt::QueuedConnection);
+    connect(
+        sender, &PushSender::done, this,
+        [this](bool sent, double progress) {
+            m_progressPercent = progress;
+            requestScreen(sent ? kSent : kIdle);
+        },
+        Qt::QueuedConnection);
 }
 
 void RELO_BrowserController::cancelSend()
 {
-    cancelCurrentOperation = true;
-    wakePushThread();
+    if (isPushRunning())
+        QMetaObject::invokeMethod(m_sender.get(), &PushSender::cancel, Qt::QueuedConnection);
     // A notice kept up past its push (the rejected notice, a finished transfer) goes at once.
     showWaitingCodes(true);
-}
-
-void RELO_BrowserController::wakePushThread()
-{
-    if (!m_pushThread)
-        return;
-    if (QAbstractEventDispatcher* dispatcher =
-            QAbstractEventDispatcher::instance(m_pushThread.get()))
-        dispatcher->wakeUp();
 }
 
 void RELO_BrowserController::updateMyUI(int code)
@@ -328,10 +338,10 @@ void RELO_BrowserController::updateMyUI(int code)
     case kSending:
         NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
         controls(true, {connectedLabel, acceptedLabel, sendingLabel, progressBar});
-        progressBar->setProgress(static_cast<float>(m_progressPercent.load()));
+        progressBar->setProgress(static_cast<float>(m_progressPercent));
         break;
     case kProgress:
-        progressBar->setProgress(static_cast<float>(m_progressPercent.load()));
+        progressBar->setProgress(static_cast<float>(m_progressPercent));
         break;
     default:
         return;
@@ -341,13 +351,8 @@ void RELO_BrowserController::updateMyUI(int code)
 
 void RELO_BrowserController::requestScreen(int code)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, code] {
-            m_waitingCodes.push_back(code);
-            showWaitingCodes();
-        },
-        Qt::QueuedConnection);
+    m_waitingCodes.push_back(code);
+    showWaitingCodes();
 }
 
 void RELO_BrowserController::showWaitingCodes(bool all)
@@ -446,255 +451,4 @@ void RELO_BrowserController::netServiceBrowserDidRemoveService(NetServiceBrowser
 void RELO_BrowserController::netServiceDidResolveAddress(NetService*)
 {
     receiverPicker->reloadAllComponents();
-}
-
-// ---- Push thread ----
-
-QByteArray RELO_BrowserController::reloHeader(const QString& name, qint64 length)
-{
-    QString line = name;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return QStringLiteral("RELO/1.0\nContent-Type: audio/wav\nContent-Name: %1\nContent-Length: "
-                          "%2\n")
-        .arg(line, QString::number(length))
-        .toUtf8();
-}
-
-void RELO_BrowserController::pushItThread(const PushJob& job)
-{
-    QThread::currentThread()->setObjectName(QStringLiteral("RELO"));
-    m_pushFailed = false;
-    m_receiverClosed = false;
-    m_bytesRead = 0;
-    m_pending.clear();
-    m_progressPercent = 0.0;
-    progressPercentLastShown = 0.0;
-
-    // The file of the recording that the header names, opened afresh for every push.
-    curFile.reset();
-    curFilePath = job.recordingFile.isEmpty()
-                      ? QString()
-                      : DocumentPath::resolve(myDocumentsPath, job.recordingFile);
-    if (!curFilePath.isEmpty() && DocumentPath::kind(curFilePath) == DocumentPath::Kind::Regular) {
-        auto file = std::make_unique<QFile>(curFilePath);
-        if (file->open(QIODevice::ReadOnly))
-            curFile = std::move(file);
-    }
-    if (!curFile) {
-        qCWarning(lcSharing, "Push: the recording's file cannot be read: %s",
-                  qUtf8Printable(job.recordingFile));
-        return;
-    }
-    curFileLen = curFile->size();
-    m_headerName = job.recordingName;
-    if (!job.receiverSelected || job.endpoint.isEmpty()) {
-        curFile.reset();
-        return;
-    }
-
-    std::unique_ptr<StreamPair> streams = m_env.makeStreams(job.endpoint);
-    if (!streams) {
-        curFile.reset();
-        return;
-    }
-    m_streams = streams.release();
-    m_streams->setDelegate(this);
-    m_streams->open();
-    pushState = 0;
-    m_lastProgress.start();
-    requestScreen(kConnecting);
-
-    // The loop runs in slices of at most a second (shorter when the stall or close time is
-    // short); Cancel wakes it at once. The push is over when the streams are dropped.
-    QEventLoop loop;
-    QTimer slice;
-    const qint64 stall = m_env.stallTimeout.count();
-    const qint64 closeWait = m_env.closeTimeout.count();
-    slice.setInterval(
-        static_cast<int>(std::clamp<qint64>(std::min(stall, closeWait) / 4, 10, 1000)));
-    slice.start();
-    while (!cancelCurrentOperation && m_streams) {
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-        if (!m_streams || cancelCurrentOperation)
-            break;
-        // After the last byte, the time runs from the half-close: the receiver may need a
-        // while to store a long recording before it closes.
-        if (pushState == 4 && m_lastProgress.elapsed() >= closeWait) {
-            qCWarning(lcSharing, "Push: the receiver did not confirm the recording in time.");
-            m_pushFailed = true;
-            break;
-        }
-        if (pushState != 4 && m_lastProgress.elapsed() >= stall) {
-            qCWarning(lcSharing, "Push: the receiver stopped answering.");
-            m_pushFailed = true;
-            break;
-        }
-    }
-    const bool failed = m_pushFailed;
-    const bool sent = !failed && m_receiverClosed;
-    shutDownConnection();
-    requestScreen(failed ? kFailed : sent ? kSent : kIdle);
-    // Streams dropped from their own callbacks are freed before the thread ends.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void RELO_BrowserController::shutDownConnection()
-{
-    if (m_streams) {
-        m_streams->setDelegate(nullptr);
-        m_streams->close();
-        m_streams->deleteLater();
-        m_streams = nullptr;
-    }
-    curFile.reset();
-    pushState = 0;
-}
-
-void RELO_BrowserController::streamHandleEvent(StreamPair* stream, StreamPair::Side side,
-                                               StreamPair::Event event)
-{
-    if (stream != m_streams)
-        return;
-    using Side = StreamPair::Side;
-    if (event == StreamPair::kEndEncountered && pushState == 4) {
-        // The receiver closed its side after the whole file: it has the recording.
-        m_receiverClosed = true;
-        shutDownConnection();
-        return;
-    }
-    if (event == StreamPair::kErrorOccurred || event == StreamPair::kEndEncountered) {
-        // A reset at any time, or an end before the whole file is out, fails the push.
-        m_pushFailed = true;
-        shutDownConnection();
-        return;
-    }
-    if (event == StreamPair::kOpenCompleted && side == Side::Output) {
-        m_lastProgress.restart();
-        requestScreen(kConnected);
-        pushState = 1;
-    } else if (event == StreamPair::kHasSpaceAvailable && side == Side::Output) {
-        if (pushState == 1) {
-            m_pending = reloHeader(m_headerName, curFileLen);
-            pushState = 2;
-            writePending();
-        } else if (pushState == 2) {
-            writePending(); // the rest of a header the stream took only in part
-        } else if (pushState == 3) {
-            sendFromFile();
-        }
-    } else if (event == StreamPair::kHasBytesAvailable && side == Side::Input && pushState == 2) {
-        QByteArray reply(kReplyReadSize, '\0');
-        const qint64 n = m_streams->read(reply.data(), reply.size());
-        if (n < kReplyCompared)
-            return; // no complete answer in this read
-        m_lastProgress.restart();
-        reply.truncate(kReplyCompared);
-        if (reply == kReject) {
-            shutDownConnection();
-            requestScreen(kRejected);
-        } else if (reply == kAccept) {
-            if (!m_pending.isEmpty())
-                return; // the header is not fully out yet: not a genuine answer
-            // The first chunk goes at once; its share is shown with the accepted notice.
-            m_progressPercent = 0.0;
-            sendFromFile();
-            if (!m_streams)
-                return; // the file could not be read
-            progressPercentLastShown = m_progressPercent;
-            pushState = 3;
-            requestScreen(kSending);
-            // A file of one chunk (or none) is out already.
-            if (m_pending.isEmpty() && m_bytesRead == curFileLen)
-                finishSending();
-        }
-    } else if (event == StreamPair::kHasBytesAvailable && side == Side::Input && pushState >= 3) {
-        discardInput();
-    }
-}
-
-void RELO_BrowserController::discardInput()
-{
-    // Nothing the receiver says after its answer matters, but left unread it would hide the
-    // receiver's end (and make the final close a reset).
-    char scratch[kChunkSize];
-    m_streams->read(scratch, sizeof scratch);
-}
-
-void RELO_BrowserController::sendFromFile()
-{
-    if (!m_pending.isEmpty()) {
-        // The bytes the stream did not take last time go before the next chunk.
-        writePending();
-        return;
-    }
-    // Exactly the announced length goes, even if the file has grown since it was measured.
-    const qint64 left = curFileLen - m_bytesRead;
-    const QByteArray chunk =
-        curFile && left > 0 ? curFile->read(std::min(kChunkSize, left)) : QByteArray();
-    if (chunk.isEmpty()) {
-        if (left > 0) {
-            qCWarning(lcSharing, "Push: the recording's file ended before its announced length.");
-            m_pushFailed = true;
-            shutDownConnection();
-            return;
-        }
-        finishSending();
-        return;
-    }
-    m_bytesRead += chunk.size();
-    m_pending = chunk;
-    const qint64 offered = m_pending.size();
-    const qint64 taken = m_streams->write(m_pending.constData(), offered);
-    if (taken < 0)
-        return; // the error event follows
-    if (taken < offered)
-        qCWarning(lcSharing, "Experiencing network transfer problems.");
-    m_pending.remove(0, taken);
-    addProgress(taken);
-    if (m_pending.isEmpty() && m_bytesRead == curFileLen)
-        finishSending();
-}
-
-void RELO_BrowserController::writePending()
-{
-    if (m_pending.isEmpty() || !m_streams)
-        return;
-    const qint64 taken = m_streams->write(m_pending.constData(), m_pending.size());
-    if (taken <= 0)
-        return;
-    m_pending.remove(0, taken);
-    if (pushState == 3) {
-        addProgress(taken);
-        if (m_pending.isEmpty() && m_bytesRead == curFileLen)
-            finishSending();
-    } else {
-        m_lastProgress.restart();
-    }
-}
-
-void RELO_BrowserController::finishSending()
-{
-    if (pushState != 3 || !m_streams)
-        return;
-    // The receiver reads the end of the data and, once the recording is stored, closes its
-    // side; that close is the only sign that the push arrived.
-    pushState = 4;
-    m_lastProgress.restart();
-    if (!m_streams->shutdownOutput()) {
-        m_pushFailed = true;
-        shutDownConnection();
-    }
-}
-
-void RELO_BrowserController::addProgress(qint64 bytes)
-{
-    if (bytes <= 0)
-        return;
-    m_lastProgress.restart();
-    const double fraction = curFileLen > 0 ? double(bytes) / double(curFileLen) : 1.0;
-    m_progressPercent = m_progressPercent.load() + fraction;
-    if (pushState == 3 && m_progressPercent.load() - progressPercentLastShown >= 0.01) {
-        requestScreen(kProgress);
-        progressPercentLastShown = m_progressPercent;
-    }
 }

@@ -5,12 +5,11 @@
 #include "platform/net/StreamPair.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/ViewController.h"
+#include "sharing/PushSender.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -22,7 +21,6 @@ class AppDelegate;
 class FitLabel;
 class NetworkActivityIndicator;
 class ProgressView;
-class QFile;
 class QLabel;
 class QPushButton;
 class QThread;
@@ -34,8 +32,10 @@ class Recording;
 // connects to the chosen one, announces the recording with a RELO/1.0 header, waits for the
 // receiver's Accept or Reject and then streams the file in 512-byte chunks.
 //
-// The transfer runs on a push thread of its own (one per Send) whose event loop delivers the
-// stream events; the screen is updated on the main thread through screen codes (updateMyUI):
+// The transfer is a PushSender's, on a push thread of its own (one per Send) whose event loop
+// delivers the stream events; the screen hears of it only through the sender's signals and
+// drives it only through its start and cancel. It is updated on the main thread through screen
+// codes (updateMyUI):
 // 0 idle, 1 connecting, 2 connected, 3 rejected, 4 accepted and sending, 5 progress, 6 idle
 // after a failed push and 7 idle after a push that the receiver confirmed (the failed and the
 // sent notice stay until the next push or appearance).
@@ -49,13 +49,8 @@ class Recording;
 // Send is enabled only while no push is under way and the picker's selected row is a receiver
 // whose address is known. A label above the buttons names the memo that Send pushes.
 //
-// Once the last byte of the file is handed to the connection, the push closes its writing side
-// and waits (at most the close time, 30 s) for the receiver to close its side, which a receiver
-// does once the recording is stored; only then is the push sent. A push ends when the receiver
-// has so confirmed it, when the receiver rejects, when the user cancels (noticed within a
-// second), or as a failure when the connection breaks or closes early, when the receiver neither
-// answers nor takes data for the stall time (30 s), or when it does not confirm in the close
-// time.
+// A push ends when the receiver has confirmed it (PushSender says how), when the receiver
+// rejects, when the user cancels, or as a failure.
 //
 // A push is never left running out of sight: Escape (and Alt+Left) during a push is Cancel and
 // the screen stays; a screen dismissed in another way cancels its push and settles into the idle
@@ -63,23 +58,16 @@ class Recording;
 class RELO_BrowserController : public ViewController,
                                public NetServiceBrowser::Delegate,
                                public NetService::Delegate,
-                               public PickerView::DataSource,
-                               public StreamPair::Delegate
+                               public PickerView::DataSource
 {
     Q_OBJECT
 public:
-    // What the screen is given by its surroundings; tests supply their own.
-    struct Environment
+    // What the screen is given by its surroundings; tests supply their own. Every push gets the
+    // sender's part of it.
+    struct Environment : PushSender::Options
     {
-        QString documentsPath;
         // The recording current when the screen appears (null when there is none).
         std::function<std::shared_ptr<Recording>()> currentRecording;
-        // Makes the stream pair to a receiver (on the push thread); a plain StreamPair when empty.
-        std::function<std::unique_ptr<StreamPair>(const StreamPair::Endpoint&)> makeStreams;
-        // A push during which the receiver neither answers nor takes data this long fails.
-        std::chrono::milliseconds stallTimeout{30000};
-        // A push whose receiver has not closed its side this long after the last byte fails.
-        std::chrono::milliseconds closeTimeout{30000};
     };
 
     // The application's push screen: the current recording comes from the application object.
@@ -103,10 +91,6 @@ public:
     // True while a push thread exists that has not ended.
     bool isPushRunning() const;
 
-    // The header that announces a recording: name and length as given, except that line breaks
-    // in the name become blanks so the name stays on its own line.
-    static QByteArray reloHeader(const QString& name, qint64 length);
-
     // Picker data source: one column listing the receivers by name.
     int numberOfComponentsInPickerView() const { return 1; }
     int pickerViewNumberOfRowsInComponent(PickerView* picker, int component) override;
@@ -119,10 +103,6 @@ public:
     void netServiceBrowserDidRemoveService(NetServiceBrowser* sender, const QString& name,
                                            bool moreComing) override;
     void netServiceDidResolveAddress(NetService* sender) override;
-
-    // Stream events (push thread).
-    void streamHandleEvent(StreamPair* stream, StreamPair::Side side,
-                           StreamPair::Event event) override;
 
     enum ScreenCode : int
     {
@@ -138,8 +118,6 @@ public:
 
     static constexpr const char* kServiceType = "_relo._tcp.";
     static constexpr const char* kServiceDomain = "local";
-    static constexpr qint64 kChunkSize = 512;
-    static constexpr qint64 kReplyReadSize = 16384;
     static constexpr double kResolveTimeout = 5.0;
     // How long the rejected notice, and a transfer's notices and bar, stay up at least.
     static constexpr int kRejectedShownMs = 2000;
@@ -168,7 +146,8 @@ public:
     const std::vector<std::unique_ptr<NetService>>& services() const { return m_services; }
     bool isBrowsing() const { return browser != nullptr; }
     std::shared_ptr<Recording> curRecording;
-    double progressPercent() const { return m_progressPercent.load(); }
+    // The share of the file the last push has sent, as its sender last told it.
+    double progressPercent() const { return m_progressPercent; }
 
 signals:
     // Done was pressed: the presenting screen dismisses this one.
@@ -177,19 +156,11 @@ signals:
     void screenCodeShown(int code);
 
 private:
-    // What one push needs, taken on the main thread when Send is pressed.
-    struct PushJob
-    {
-        QString recordingName;
-        QString recordingFile;
-        bool receiverSelected = false;
-        StreamPair::Endpoint endpoint;
-    };
-
     void awakeFromNib();
     void buildScreen();
-    void pushItThread(const PushJob& job);
-    void shutDownConnection();
+    // Hears the sender of a push, on the main thread.
+    void listenTo(PushSender* sender);
+    // Queues a screen code from the push and shows it when its turn comes.
     void requestScreen(int code);
     // Shows the codes that wait, in order, as far as the notice on screen allows; with
     // `all`, every one of them at once. Main thread.
@@ -207,18 +178,8 @@ private:
     // Takes the codes that a push thread which has ended queued for this screen and shows
     // every waiting code at once. Main thread.
     void settleFinishedPush();
-    // Writes what is pending, or the next chunk of the file; push thread.
-    void sendFromFile();
-    void writePending();
-    // After the last byte: closes the writing side and waits for the receiver's close.
-    void finishSending();
-    // Reads and drops what the receiver sends after its answer, so that its end is heard.
-    void discardInput();
-    void addProgress(qint64 bytes);
-    void wakePushThread();
 
     Environment m_env;
-    QString myDocumentsPath;
 
     // Main thread.
     NetServiceBrowser* browser = nullptr;
@@ -226,29 +187,12 @@ private:
     // How many times each listed name has been found (once per interface and protocol).
     std::map<QString, int> m_sightings;
     std::unique_ptr<QThread> m_pushThread;
+    // The push on that thread; deleted here once the thread has ended.
+    std::unique_ptr<PushSender> m_sender;
+    double m_progressPercent = 0.0;
     // Codes from the push thread not shown yet, and the time the notice on screen still stays.
     std::deque<int> m_waitingCodes;
     QTimer* m_noticeHold = nullptr;
     // A push is under way on the screen (codes 1 to 4 shown last).
     bool m_busy = false;
-
-    // Shared between the threads.
-    std::atomic<bool> cancelCurrentOperation{false};
-    std::atomic<double> m_progressPercent{0.0};
-
-    // Push thread only.
-    StreamPair* m_streams = nullptr;
-    // 0 connecting, 1 open, 2 header sent, 3 accepted and sending, 4 file out and the writing
-    // side closed, waiting for the receiver to close its side.
-    int pushState = 0;
-    std::unique_ptr<QFile> curFile;
-    QString curFilePath;
-    qint64 curFileLen = 0;
-    QString m_headerName;
-    double progressPercentLastShown = 0.0;
-    QByteArray m_pending;          // bytes offered to the stream but not yet accepted
-    qint64 m_bytesRead = 0;        // bytes of the file read so far (at most curFileLen)
-    bool m_receiverClosed = false; // the receiver closed its side after the whole file
-    bool m_pushFailed = false;
-    QElapsedTimer m_lastProgress;
 };

@@ -667,16 +667,13 @@ TEST(Push, TheChoiceStaysOnTheSameReceiverWhenAnotherGoes)
 
 TEST(Push, HeaderCarriesTheNameOnOneLine)
 {
-    EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("Lecture 3"), 1024),
-              header("Lecture 3", 1024));
-    EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("Caf\u00e9"), 5),
-              header("Caf\xc3\xa9", 5));
-    EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("a\nContent-Length: 1\r"), 7),
+    EXPECT_EQ(PushSender::reloHeader(QStringLiteral("Lecture 3"), 1024), header("Lecture 3", 1024));
+    EXPECT_EQ(PushSender::reloHeader(QStringLiteral("Caf\u00e9"), 5), header("Caf\xc3\xa9", 5));
+    EXPECT_EQ(PushSender::reloHeader(QStringLiteral("a\nContent-Length: 1\r"), 7),
               header("a Content-Length: 1 ", 7));
     // A placeholder in the name is not filled with the length.
-    EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("Talk %1"), 1024),
-              header("Talk %1", 1024));
-    EXPECT_EQ(RELO_BrowserController::reloHeader(QStringLiteral("%2%1"), 5), header("%2%1", 5));
+    EXPECT_EQ(PushSender::reloHeader(QStringLiteral("Talk %1"), 1024), header("Talk %1", 1024));
+    EXPECT_EQ(PushSender::reloHeader(QStringLiteral("%2%1"), 5), header("%2%1", 5));
 }
 
 TEST(Push, TheExportScreenPresentsItAndDoneDismissesIt)
