@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <array>
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
