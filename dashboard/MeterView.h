@@ -2,8 +2,13 @@
 
 #include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
+#include <QTransform>
 #include <QWidget>
+
+#include <algorithm>
+#include <vector>
 
 // A meter that shows a fraction between 0 and 1 by revealing a lit picture from the bottom up
 // over an unlit picture of the same size: the bottom `level` of the square shows the lit
@@ -53,6 +58,32 @@ protected:
 
 private:
     void setupMeterView(bool timeLook);
+    // The columns of one row of points where the lit picture shows anything, left of the
+    // middle and right of it: first and last, or -1 when there are none.
+    struct RowSpans
+    {
+        int leftBegin = -1;
+        int leftEnd = -1;
+        int rightBegin = -1;
+        int rightEnd = -1;
+        void add(bool left, int column)
+        {
+            int& begin = left ? leftBegin : rightBegin;
+            int& end = left ? leftEnd : rightEnd;
+            begin = begin < 0 ? column : std::min(begin, column);
+            end = std::max(end, column);
+        }
+    };
+    // Per row of the meter, where the lit picture may change what is drawn (widened for the
+    // smoothing of a scaled picture); worked out from the picture on first use, empty when
+    // there is no picture.
+    const std::vector<RowSpans>& litSpans();
+    // What changes when the edge moves within rows top to bottom: the band, narrowed to the
+    // columns where the lit picture shows anything.
+    QRegion bandRegion(int top, int bottom);
+    // Whether the edge of the lit picture at oldTop and at newTop (in points) falls on the same
+    // row of device pixels as the last paint drew it: then the picture does not change.
+    bool sameDeviceRow(qreal oldTop, qreal newTop) const;
 
     QPixmap m_lit;
     QPixmap m_unlit;
@@ -62,4 +93,9 @@ private:
     float m_shownFraction = 0.0f;
     int m_meterSize = kTimeMeterSize;
     QPointer<QTimer> m_meterTimer;
+    // Points to device pixels, as the last paint found it.
+    QTransform m_deviceTransform;
+    bool m_paintedOnce = false;
+    std::vector<RowSpans> m_litSpans;
+    bool m_litSpansKnown = false;
 };

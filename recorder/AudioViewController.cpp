@@ -562,6 +562,10 @@ void AudioViewController::playOrStop()
 void AudioViewController::startBargraphTimer(AudioQueueObject* engine)
 {
     stopBargraphTimer();
+    // The take or the playback shows its own level from now on: a start-up sweep still under
+    // way ends here, rather than stepping on from every level the display timer shows (which
+    // never let it end and drew the meter twice per tick for the whole take).
+    m_dbView->meterView()->stopDemoTimer();
     auto* timer = new QTimer(this);
     timer->setInterval(kBargraphIntervalMs);
     connect(timer, &QTimer::timeout, this, [this] { updateBargraph(); });
@@ -587,8 +591,12 @@ void AudioViewController::updateBargraph()
     const double speed = m_bargraphEngine == m_audioRecorder.get() ? 1.0 : m_playSpeed;
     const double pos = m_startPosition + (now() - m_startTime) * speed;
     if (!m_isScrubbing) {
-        m_dbView->locatorControl()->setValue(float(pos));
-        locatorValueChanged(float(pos));
+        // The control announces the value to this screen once it is its delegate; the
+        // read-outs are brought up to date once per tick either way.
+        LocatorControl* locator = m_dbView->locatorControl();
+        locator->setValue(float(pos));
+        if (locator->delegate() != this)
+            locatorValueChanged(float(pos));
     }
     const RecTimerController* timer = m_appDelegate->recTimerController;
     if (timer && m_bargraphEngine && m_bargraphEngine == m_audioRecorder.get() &&

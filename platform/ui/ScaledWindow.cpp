@@ -1,11 +1,14 @@
 #include "platform/ui/ScaledWindow.h"
 
 #include <QApplication>
+#include <QGraphicsEffect>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyleOptionGraphicsItem>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +17,87 @@ namespace {
 // The dashboard's dark steel, which also fills the strip below its pictures.
 const QColor kBackgroundColour(24, 24, 26);
 } // namespace
+
+// The application view's stand-in in the scene. A plain proxy draws the bounding rectangle of
+// what changed, so two small changes far apart (a meter's two sides, a read-out and a meter)
+// draw every widget between them; this one draws exactly the parts of the view that the
+// window repaints, and no widget outside them. A part that lies inside a screen that fills its
+// background is drawn from that screen down, which spares walking every widget of every other
+// screen (QWidget::render first delivers the whole tree's pending move and resize events).
+class ScaledWindow::ContentProxy : public QGraphicsProxyWidget
+{
+public:
+    explicit ContentProxy(ScaledWindow* window)
+        : m_window(window)
+    {
+    }
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override
+    {
+        QWidget* content = this->widget();
+        const QRegion& exposed = m_window->m_exposed;
+        if (!content || !content->isVisible() || exposed.isEmpty() ||
+            painter->device()->devType() != QInternal::Widget) {
+            QGraphicsProxyWidget::paint(painter, option, widget);
+            return;
+        }
+        const QRect bounds = (option->exposedRect & rect()).toAlignedRect();
+        // The window's repainted parts, from the viewport to the view's points, each rounded
+        // out to whole points.
+        const QTransform toContent = (sceneTransform() * m_window->viewportTransform()).inverted();
+        QRegion region;
+        for (const QRect& part : exposed)
+            region += toContent.mapRect(QRectF(part)).toAlignedRect();
+        region &= bounds;
+        if (region.isEmpty())
+            return;
+        QPoint origin;
+        QWidget* root = drawingRoot(content, region, &origin);
+        const QRegion source = region.translated(-origin);
+        root->render(painter, origin + source.boundingRect().topLeft(), source);
+    }
+
+private:
+    // The widget to draw `region` (in the application view's points) from, and its origin
+    // there: the deepest widget that holds the whole region, is the topmost one there at each
+    // level, and fills its background with an opaque brush, so that nothing under it shows
+    // and nothing over it reaches the region; the application view when there is none.
+    static QWidget* drawingRoot(QWidget* content, const QRegion& region, QPoint* origin)
+    {
+        const QRect bounds = region.boundingRect();
+        QWidget* root = content;
+        *origin = QPoint();
+        QWidget* level = content;
+        QPoint levelOrigin;
+        for (;;) {
+            QWidget* next = nullptr;
+            const QObjectList& children = level->children();
+            for (auto it = children.crbegin(); it != children.crend() && !next; ++it) {
+                auto* child = qobject_cast<QWidget*>(*it);
+                if (!child || child->isWindow() || child->isHidden())
+                    continue;
+                const QRect geometry = child->geometry().translated(levelOrigin);
+                if (!region.intersects(geometry))
+                    continue;
+                if (!geometry.contains(bounds) || child->graphicsEffect())
+                    return root;
+                next = child;
+                levelOrigin = geometry.topLeft();
+            }
+            if (!next)
+                return root;
+            if (next->autoFillBackground() &&
+                next->palette().brush(next->backgroundRole()).isOpaque() &&
+                next->mask().isEmpty() && !next->testAttribute(Qt::WA_TranslucentBackground)) {
+                root = next;
+                *origin = levelOrigin;
+            }
+            level = next;
+        }
+    }
+
+    ScaledWindow* m_window;
+};
 
 ScaledWindow::ScaledWindow(QSize pointSize, QWidget* parent)
     : QGraphicsView(parent)
@@ -36,7 +120,9 @@ ScaledWindow::ScaledWindow(QSize pointSize, QWidget* parent)
     // The view is no window of its own: closing the real window is closing the last one.
     m_content->setAttribute(Qt::WA_QuitOnClose, false);
     m_content->resize(pointSize);
-    m_proxy = scene->addWidget(m_content);
+    m_proxy = new ContentProxy(this);
+    m_proxy->setWidget(m_content);
+    scene->addItem(m_proxy);
     // The view only draws what changed inside the application view; nothing is cached at one
     // scale and stretched to another.
     m_proxy->setCacheMode(QGraphicsItem::NoCache);
@@ -65,6 +151,32 @@ void ScaledWindow::applyPreferredSize()
     // A phone shell: the window takes the whole screen, the view is filled edge to edge.
     if (screen && screen->availableGeometry().height() > screen->availableGeometry().width())
         setWindowState(windowState() | Qt::WindowFullScreen);
+}
+
+void ScaledWindow::updateParts(QWidget* widget, const QRegion& region)
+{
+    if (!widget || region.isEmpty())
+        return;
+    QWidget* content = widget->window();
+    QGraphicsProxyWidget* proxy = content->graphicsProxyWidget();
+    if (!proxy || !proxy->scene() || !widget->isVisible() || !widget->updatesEnabled()) {
+        widget->update(region);
+        return;
+    }
+    const QRegion parts = region & widget->rect();
+    const QPoint offset = widget->mapTo(content, QPoint(0, 0));
+    const QTransform toScene = proxy->sceneTransform();
+    for (QGraphicsView* view : proxy->scene()->views()) {
+        QWidget* viewport = view->viewport();
+        const QTransform toViewport = toScene * view->viewportTransform();
+        for (const QRect& part : parts) {
+            // Two pixels more on each side, as the view adds to an item's own updates for
+            // smoothed edges.
+            const QRect mapped =
+                toViewport.mapRect(QRectF(part.translated(offset))).toAlignedRect();
+            viewport->update(mapped.adjusted(-2, -2, 2, 2));
+        }
+    }
 }
 
 QPointF ScaledWindow::mapFromContent(QPointF point) const
@@ -96,6 +208,14 @@ void ScaledWindow::relayout()
         m_scale = scale;
         emit scaleChanged(scale);
     }
+}
+
+void ScaledWindow::paintEvent(QPaintEvent* event)
+{
+    // The proxy draws exactly these parts of the application view.
+    m_exposed = event->region();
+    QGraphicsView::paintEvent(event);
+    m_exposed = QRegion();
 }
 
 void ScaledWindow::drawBackground(QPainter* painter, const QRectF& rect)

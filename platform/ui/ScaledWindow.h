@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGraphicsView>
+#include <QRegion>
 #include <QSize>
 
 class QGraphicsProxyWidget;
@@ -34,18 +35,29 @@ public:
     // Where a point of the application view lies in the window (for tests and screenshots).
     QPointF mapFromContent(QPointF point) const;
 
+    // Draws the parts of `region` (in the widget's coordinates) of a widget in an application
+    // view again, each part by itself. QWidget::update merges the changes in one application
+    // view into their bounding rectangle on their way through the scene, so two small changes
+    // far apart (the two sides of a ring) would draw every widget between them again. Outside
+    // a scaled window, or for a hidden widget, it is widget->update(region).
+    static void updateParts(QWidget* widget, const QRegion& region);
+
 signals:
     void scaleChanged(qreal scale);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
+    class ContentProxy;
     void relayout();
 
     QSize m_pointSize;
     qreal m_scale = 1.0;
     QWidget* m_content = nullptr;
     QGraphicsProxyWidget* m_proxy = nullptr;
+    // The parts of the window being repainted, in viewport pixels, while a paint runs.
+    QRegion m_exposed;
 };

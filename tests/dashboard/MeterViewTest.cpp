@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -140,6 +141,62 @@ TEST(MeterViewTest, AChangeOfLevelRepaintsOnlyTheBandBetweenTheOldAndTheNewEdge)
     meter.updateMeters(0.55f);
     QCoreApplication::processEvents();
     EXPECT_TRUE(recorder.painted.isEmpty()) << "the same level draws nothing";
+}
+
+} // namespace
+
+namespace {
+
+TEST(MeterViewTest, AChangeOfLevelRedrawsOnlyTheSidesOfTheRingAndNotWhatLiesInsideIt)
+{
+    QWidget window;
+    window.resize(320, 480);
+    MeterView meter(QRect(12, 48, 293, 293), &window);
+    meter.stopDemoTimer();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    meter.updateMeters(0.5f);
+    QCoreApplication::processEvents();
+
+    PaintRecorder recorder;
+    meter.installEventFilter(&recorder);
+    meter.updateMeters(0.55f);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(recorder.painted.isEmpty());
+    // The ring's left and right sides at those rows, not the middle of the meter, where the
+    // read-outs and the wheel lie.
+    EXPECT_TRUE(recorder.painted.contains(QPoint(10, 140)));
+    EXPECT_TRUE(recorder.painted.contains(QPoint(282, 140)));
+    EXPECT_FALSE(recorder.painted.contains(QPoint(146, 140)));
+
+    // What the window shows is what drawing it whole shows.
+    const QImage shown =
+        window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(MeterViewTest, ALevelThatLeavesTheEdgeOnTheSameRowOfPixelsDrawsNothing)
+{
+    QWidget window;
+    window.resize(320, 480);
+    MeterView meter(QRect(12, 48, 293, 293), &window);
+    meter.stopDemoTimer();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    meter.updateMeters(0.5f);   // the edge at row 146.5 (halfway, always drawn)
+    meter.updateMeters(0.501f); // 146.207: row 146
+    QTest::qWait(20);
+
+    PaintRecorder recorder;
+    meter.installEventFilter(&recorder);
+    meter.updateMeters(0.5015f); // 146.06: still row 146
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(recorder.painted.isEmpty()) << "the same pixel row draws nothing";
+    EXPECT_FLOAT_EQ(meter.currentLevel(), 0.5015f);
+
+    meter.updateMeters(0.505f); // 145.0: the next row up
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(recorder.painted.isEmpty());
 }
 
 } // namespace

@@ -532,3 +532,21 @@ TEST_F(RecorderFixture, AppendDuringPlaybackRecordsOnceThePlayerHasStopped)
     transport()->doRecord();
     EXPECT_NEAR(current()->duration(), 2.5, 0.03);
 }
+
+TEST_F(RecorderFixture, ATakeStartedDuringTheStartUpSweepShowsItsOwnLevelAlone)
+{
+    // The level meter sweeps once when the screen is made; a take that starts before the sweep
+    // is over ends it, so the meter shows the take's level and nothing steps it in between.
+    MeterView* meter = avc->dbView()->meterView();
+    meter->startDemoTimer();
+    ASSERT_TRUE(meter->isSweeping());
+    transport()->doRecord();
+    ASSERT_NE(avc->audioRecorder(), nullptr);
+    EXPECT_FALSE(meter->isSweeping());
+    pump(0.5);
+    const float level = meter->currentLevel();
+    EXPECT_GT(level, 0.1f); // the tone
+    QTest::qWait(4 * MeterView::kSweepIntervalMs);
+    EXPECT_EQ(meter->currentLevel(), level) << "no sweep step came between the display ticks";
+    transport()->doRecord();
+}

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,88 @@ TEST(ScaledWindowTest, TextIsDrawnAtTheScaleNotStretched)
     label->render(&small, {}, {}, QWidget::DrawChildren);
     const QImage stretched = small.scaled(400, 80, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_LT(difference(shown, sharp) * 3, difference(shown, stretched));
+}
+
+// Counts the paint events a widget gets.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// What the window shows (its backing store), as RGB.
+QImage shown(QWidget& window)
+{
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(ScaledWindowTest, PartsFarApartAreDrawnAloneAndTheWindowShowsWhatDrawingItWholeShows)
+{
+    ScaledWindow window;
+    window.resize(640, 960);
+    // A screen that fills its background, with a picture at each side and a label between.
+    auto* screen = new QWidget(window.contentView());
+    screen->setGeometry(0, 40, 320, 400);
+    screen->setAutoFillBackground(true);
+    QPalette dark = screen->palette();
+    dark.setColor(QPalette::Window, QColor(24, 24, 26));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    screen->setPalette(dark);
+    struct Picture : QWidget
+    {
+        using QWidget::QWidget;
+        QColor colour = Qt::red;
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            painter.fillRect(rect().adjusted(2, 2, -2, -2), colour);
+        }
+    };
+    auto* left = new Picture(screen);
+    left->setGeometry(10, 100, 30, 30);
+    auto* right = new Picture(screen);
+    right->setGeometry(280, 100, 30, 30);
+    auto* middle = new FitLabel(QStringLiteral("12s"), screen);
+    middle->setGeometry(100, 90, 120, 50);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+
+    PaintCounter between;
+    middle->installEventFilter(&between);
+    left->colour = Qt::green;
+    right->colour = Qt::blue;
+    QRegion sides(QRect(10, 100, 30, 30));
+    sides += QRect(280, 100, 30, 30);
+    ScaledWindow::updateParts(screen, sides);
+    QTRY_VERIFY(shown(window) == window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(between.paints, 0) << "the label between the two parts is not drawn again";
+
+    // An ordinary update inside the screen, and one of the whole window, show the same too.
+    middle->setText(QStringLiteral("13s"));
+    QTRY_VERIFY(shown(window) == window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    window.viewport()->update();
+    QTRY_VERIFY(shown(window) == window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+
+    // Outside a scaled window the parts are an ordinary update.
+    QWidget plain;
+    Picture alone(&plain);
+    alone.setGeometry(0, 0, 40, 40);
+    plain.resize(100, 100);
+    plain.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain));
+    PaintCounter drawn;
+    alone.installEventFilter(&drawn);
+    ScaledWindow::updateParts(&alone, QRegion(0, 0, 10, 10));
+    QTRY_VERIFY(drawn.paints > 0);
 }
 
 TEST(FitLabelTest, ATextShrinksToFitItsFrameDownToTheMinimumThenIsCut)
