@@ -12,6 +12,7 @@
 #include "platform/ui/AfterFirstPaint.h"
 #include "platform/ui/AlertLayer.h"
 #include "platform/ui/FirstFrameReport.h"
+#include "platform/ui/FocusNavigator.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScaledWindow.h"
 #include "recorder/AudioViewController.h"
@@ -54,6 +55,8 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
                                                     : title + QStringLiteral(" — Sonavell"));
                      });
     new KeyboardShortcuts(appDelegate, m_scaledWindow);
+    // Tab and Shift+Tab through the controls of the screen on top, with a focus ring.
+    new FocusNavigator(m_window);
     FirstFrameReport::install(m_scaledWindow);
 
     // The web sharing server and the export screen that switches it and shows its addresses.

@@ -68,12 +68,15 @@ ItemDetailsController::ItemDetailsController(AppDelegate* appDelegate, QWidget* 
     photoFont.setBold(true);
     m_photoButton->setFont(photoFont);
     m_photoButton->setAttribute(Qt::WA_StyledBackground);
+    // Its title or its photo: either way it chooses the photo.
+    m_photoButton->setAccessibleName(tr("Photo"));
     connect(m_photoButton, &ImageButton::touchUpInside, this, [this] { postPhotoActionSheet(); });
 
     m_nameField = new TextField(this);
     m_nameField->setObjectName(QStringLiteral("recordingNameTextField"));
     m_nameField->setGeometry(140, 12, 170, 36);
     m_nameField->setPlaceholderText(tr("Name"));
+    m_nameField->setAccessibleName(tr("Name"));
     m_nameField->setStyleSheet(
         QStringLiteral("TextField { background: white; color: black; border: 1px solid #a3a9b3;"
                        " border-radius: 6px; padding: 0 6px; }"));
@@ -87,7 +90,8 @@ ItemDetailsController::ItemDetailsController(AppDelegate* appDelegate, QWidget* 
     m_categoryButton = new QPushButton(QStringLiteral("\u203a"), this);
     m_categoryButton->setObjectName(QStringLiteral("categoryOfRecording"));
     m_categoryButton->setGeometry(140, 56, 170, 36);
-    m_categoryButton->setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus from the name field.
+    m_categoryButton->setFocusPolicy(Qt::TabFocus);
     m_categoryButton->setStyleSheet(QStringLiteral(
         "QPushButton { background: white; color: #7d838d; border: 1px solid #a3a9b3;"
         " border-radius: 6px; font-size: 22px; text-align: right; padding-right: 10px; }"
@@ -153,7 +157,7 @@ ItemDetailsController::ItemDetailsController(AppDelegate* appDelegate, QWidget* 
     for (const Navigation& entry : buttons) {
         auto* button = new QPushButton(entry.title, this);
         button->setObjectName(QStringLiteral("navigation"));
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         button->setGeometry(x, 384, 96, 40);
         connect(button, &QPushButton::clicked, this,
                 [this, action = entry.action] { (this->*action)(); });
@@ -213,12 +217,13 @@ void ItemDetailsController::buildCategoryPickerScreen()
     barRow->addWidget(title, 1);
     m_categoryDone = new QPushButton(tr("Done"), bar);
     m_categoryDone->setObjectName(QStringLiteral("categoryDone"));
-    m_categoryDone->setFocusPolicy(Qt::NoFocus);
+    m_categoryDone->setFocusPolicy(Qt::TabFocus);
     m_categoryDone->setFixedWidth(70);
     barRow->addWidget(m_categoryDone);
     column->addWidget(bar);
     m_categoryPicker = new PickerView(screen);
     m_categoryPicker->setObjectName(QStringLiteral("categoryPicker"));
+    m_categoryPicker->setAccessibleName(tr("Category"));
     m_categoryPicker->setDataSource(this);
     auto* pickerBox = new QVBoxLayout;
     pickerBox->setContentsMargins(20, 20, 20, 20);
@@ -267,6 +272,7 @@ void ItemDetailsController::fill()
     m_duration->setText(durationText(rec.duration()));
     m_size->setText(sizeText(rec));
     m_categoryLabel->setText(categoryText(rec.category()));
+    m_categoryButton->setAccessibleName(tr("Category: %1").arg(m_categoryLabel->text()));
     m_location->setText(locationText(rec));
     m_quality->setText(rec.quality());
     m_type->setText(typeText(rec.filename()));

@@ -22,6 +22,9 @@ SettingsCell::SettingsCell(const QString& reuseIdentifier, const QString& title,
     textLabel()->setFont(f);
     m_control->setParent(this);
     m_control->show();
+    // The row's title names its control for screen readers (a switch, a field, a choice).
+    if (m_control->accessibleName().isEmpty())
+        m_control->setAccessibleName(title);
 }
 
 void SettingsCell::layoutSubviews()

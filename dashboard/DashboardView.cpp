@@ -1,5 +1,6 @@
 #include "dashboard/DashboardView.h"
 
+#include "dashboard/DashboardAccessibility.h"
 #include "dashboard/LocatorView.h"
 #include "dashboard/MeterView.h"
 #include "dashboard/ShadowView.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -81,6 +83,7 @@ void setEnabledIfPresent(QList<BarButtonItem>& items, int index, bool enabled)
 DashboardView::DashboardView(QWidget* parent)
     : TouchView(parent)
 {
+    DashboardAccessibility::install();
     resize(320, 436);
     // Touches on the transport's buttons must reach them as the mouse events Qt makes of
     // unhandled touches; the dashboard sees its own touches that way too. The wheel takes
@@ -154,17 +157,20 @@ void DashboardView::setupToolbars()
 
     m_recordToolbar = new Toolbar(this);
     m_recordToolbar->setGeometry(kToolbarFrame);
-    m_recordToolbar->setItems(
-        {flexible, button(tr("Timer"), [this] { doRecordOptions(); }), flexible,
-         BarButtonItem::withImage(qualityImage(11025.0), [this] { doChangeQuality(); }), flexible,
-         button(tr("Send"), [this] { doSend(); }), flexible});
+    BarButtonItem quality =
+        BarButtonItem::withImage(qualityImage(11025.0), [this] { doChangeQuality(); });
+    quality.setAccessibleName(qualityName(11025.0));
+    m_recordToolbar->setItems({flexible, button(tr("Timer"), [this] { doRecordOptions(); }),
+                               flexible, quality, flexible,
+                               button(tr("Send"), [this] { doSend(); }), flexible});
 
     m_playToolbar = new Toolbar(this);
     m_playToolbar->setGeometry(kToolbarFrame);
-    m_playToolbar->setItems(
-        {flexible, button(tr("Delete"), [this] { doDelete(); }), flexible,
-         BarButtonItem::withImage(speedImage(1.0), [this] { doChangePlaySpeed(); }), flexible,
-         button(tr("Send"), [this] { doSend(); }), flexible});
+    BarButtonItem speed =
+        BarButtonItem::withImage(speedImage(1.0), [this] { doChangePlaySpeed(); });
+    speed.setAccessibleName(speedName(1.0));
+    m_playToolbar->setItems({flexible, button(tr("Delete"), [this] { doDelete(); }), flexible,
+                             speed, flexible, button(tr("Send"), [this] { doSend(); }), flexible});
     m_playToolbar->hide();
 }
 
@@ -215,6 +221,10 @@ void DashboardView::setupToolbar()
         items[kSettingItem] =
             recordApplies ? BarButtonItem::withImage(image, [this] { doChangeQuality(); })
                           : BarButtonItem::withImage(image, [this] { doChangePlaySpeed(); });
+        // Named as the picture reads; a value without a picture keeps the name it had.
+        const QString name = recordApplies ? qualityName(quality) : speedName(speed);
+        items[kSettingItem].setAccessibleName(
+            name.isEmpty() ? shown->item(kSettingItem).accessibleName() : name);
     }
     if (recordApplies) {
         for (int index : {1, 3, 5})
@@ -229,6 +239,41 @@ void DashboardView::setupToolbar()
     hidden->hide();
     shown->update();
     hidden->update();
+}
+
+void DashboardView::locateFromKeyboard(float seconds)
+{
+    if (m_transportView->recording() || !m_playerMode)
+        return;
+    if (m_delegate) {
+        m_delegate->moveLocatorTo(seconds);
+        return;
+    }
+    const float low = m_locatorControl.min();
+    m_locatorControl.setValue(std::clamp(seconds, low, std::max(low, m_locatorControl.max())));
+}
+
+QString DashboardView::qualityName(double sampleRate)
+{
+    if (sampleRate == 11025.0)
+        return tr("Quality: low, 11 kHz");
+    if (sampleRate == 22050.0)
+        return tr("Quality: medium, 22 kHz");
+    if (sampleRate == 44100.0)
+        return tr("Quality: high, 44 kHz");
+    return {};
+}
+
+QString DashboardView::speedName(double playSpeed)
+{
+    const float speed = static_cast<float>(playSpeed);
+    if (speed == 0.75f)
+        return tr("Play speed: 0.75 times");
+    if (speed == 1.0f)
+        return tr("Play speed: normal");
+    if (speed == 1.5f)
+        return tr("Play speed: 1.5 times");
+    return {};
 }
 
 void DashboardView::doSend()

@@ -36,6 +36,9 @@ public:
     virtual void changeRecordQuality(QObject* sender) { (void)sender; }
     virtual void changePlaySpeed(QObject* sender) { (void)sender; }
     virtual void setRecordTime(QObject* sender) { (void)sender; }
+    // Moves the play position to `seconds` as letting go of the wheel after a turn does
+    // (playback goes on from there); the keyboard and assistive technology move it so.
+    virtual void moveLocatorTo(float seconds) { (void)seconds; }
 
     // The units of the time read-out (0 or 1), which a single tap on the wheel toggles.
     virtual int32_t timeUnits() const { return 0; }
@@ -96,6 +99,14 @@ public:
     // Refreshes item 3 and the enabled items of the toolbar that applies, and shows only it.
     // A toolbar without items is left as it is.
     void setupToolbar();
+
+    // Moves the position to `seconds` (kept within the memo) from the keyboard or assistive
+    // technology, through the delegate; like the wheel, nothing happens during a take or
+    // without a memo.
+    void locateFromKeyboard(float seconds);
+    // What assistive technology calls the toolbar's quality and speed items.
+    static QString qualityName(double sampleRate);
+    static QString speedName(double playSpeed);
 
     // The toolbar actions, forwarded to the delegate.
     void doSend();

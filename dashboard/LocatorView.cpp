@@ -16,6 +16,9 @@ LocatorView::LocatorView(const QRect& frame, QWidget* parent)
     m_locatorImage2 = BundleImage::imageNamed(QStringLiteral("jog.png"));
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
+    // The keyboard reaches the wheel with Tab (Up and Down then turn it); a touch does not take
+    // the focus.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 float LocatorView::angleAt(QPointF location, QPointF centre)

@@ -2,6 +2,7 @@
 
 #include "dashboard/DashboardLog.h"
 #include "platform/ui/BundleImage.h"
+#include "platform/ui/ButtonAccessible.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/ImageSlider.h"
 #include "platform/ui/StretchableImage.h"
@@ -62,10 +63,18 @@ void TransportView::setButtonImages(ImageButton* button, const QString& normalNa
 
 ImageButton* TransportView::createImageButton(const QString& normalName, const QString& pressedName,
                                               QPoint origin, bool touchHilite,
-                                              void (TransportView::*action)(QObject*))
+                                              void (TransportView::*action)(QObject*),
+                                              const QString& accessibleName)
 {
     auto* button = new ImageButton(this);
     button->setText(QString());
+    // What the button does, for screen readers and the keyboard; a wide hit area around another
+    // button does the same and is left out of both.
+    button->setAccessibleName(accessibleName);
+    if (!touchHilite) {
+        button->setProperty(ButtonAccessible::kHiddenProperty, true);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
     button->setTitleColor(Qt::black);
     setButtonImages(button, normalName, pressedName);
     // The button is exactly as large as its normal image: the image is the hit area.
@@ -96,26 +105,32 @@ void TransportView::setupTransportButtons()
     if (playLayout) {
         discard(m_buttonB);
         m_buttonA = createImageButton("append.png", "append_pressed.png", kAppendButtonOrigin, true,
-                                      &TransportView::doRecord);
-        m_buttonB = m_playing ? createImageButton("pause_up.png", "pause_pressed.png",
-                                                  kPlayButtonOrigin, true, &TransportView::doPlay)
-                              : createImageButton("play_up.png", "play_pressed.png",
-                                                  kPlayButtonOrigin, true, &TransportView::doPlay);
-        m_sludgeButtonA = createImageButton("sludgebutton2.png", "sludgebutton2.png",
-                                            kPlaySludgeAOrigin, false, &TransportView::doSludgeA);
-        m_sludgeButtonB = createImageButton("sludgebutton2.png", "sludgebutton2.png",
-                                            kPlaySludgeBOrigin, false, &TransportView::doSludgeB);
+                                      &TransportView::doRecord, tr("Append"));
+        m_buttonB = m_playing
+                        ? createImageButton("pause_up.png", "pause_pressed.png", kPlayButtonOrigin,
+                                            true, &TransportView::doPlay, tr("Pause"))
+                        : createImageButton("play_up.png", "play_pressed.png", kPlayButtonOrigin,
+                                            true, &TransportView::doPlay, tr("Play"));
+        m_sludgeButtonA =
+            createImageButton("sludgebutton2.png", "sludgebutton2.png", kPlaySludgeAOrigin, false,
+                              &TransportView::doSludgeA, tr("Append"));
+        m_sludgeButtonB =
+            createImageButton("sludgebutton2.png", "sludgebutton2.png", kPlaySludgeBOrigin, false,
+                              &TransportView::doSludgeB, m_playing ? tr("Pause") : tr("Play"));
     } else {
         m_buttonA = m_recording
                         ? createImageButton("stop.png", "stop_pressed.png", kRecordButtonOrigin,
-                                            true, &TransportView::doRecord)
+                                            true, &TransportView::doRecord, tr("Stop"))
                         : createImageButton("record.png", "record_pressed.png", kRecordButtonOrigin,
-                                            true, &TransportView::doRecord);
+                                            true, &TransportView::doRecord, tr("Record"));
         // Both wide hit areas act as the record / stop button in this layout.
-        m_sludgeButtonA = createImageButton("sludgebutton.png", "sludgebutton.png",
-                                            kRecordSludgeAOrigin, false, &TransportView::doSludgeA);
-        m_sludgeButtonB = createImageButton("sludgebutton.png", "sludgebutton.png",
-                                            kRecordSludgeBOrigin, false, &TransportView::doSludgeA);
+        const QString recordName = m_recording ? tr("Stop") : tr("Record");
+        m_sludgeButtonA =
+            createImageButton("sludgebutton.png", "sludgebutton.png", kRecordSludgeAOrigin, false,
+                              &TransportView::doSludgeA, recordName);
+        m_sludgeButtonB =
+            createImageButton("sludgebutton.png", "sludgebutton.png", kRecordSludgeBOrigin, false,
+                              &TransportView::doSludgeA, recordName);
         // The play button is kept but stays hidden: nothing to play while this layout shows.
         if (m_buttonB)
             m_buttonB->hide();
@@ -140,7 +155,10 @@ void TransportView::setupTransportToggleButtons()
     discard(m_jsToggle);
     const QString jsImage = m_jogMode ? "jogtoggle.png" : "shuttletoggle.png";
     m_jsToggle = createImageButton(jsImage, jsImage, kJogShuttleToggleOrigin, true,
-                                   &TransportView::doJogShuttle);
+                                   &TransportView::doJogShuttle, tr("Spring-loaded shuttle"));
+    // Toggles: checked while the spring-loaded shuttle, or the position slider, is on.
+    m_jsToggle->setCheckable(true);
+    m_jsToggle->setChecked(m_jogMode);
     m_jsToggle->show();
 
     // While held down, the slider-mode toggle shows the wheel-mode toggle's picture.
@@ -148,9 +166,12 @@ void TransportView::setupTransportToggleButtons()
     m_lvToggle =
         m_locatorMode
             ? createImageButton("locator_toggle.png", "jogtoggle.png", kLocatorVolumeToggleOrigin,
-                                true, &TransportView::doLVShuttle)
+                                true, &TransportView::doLVShuttle, tr("Position slider"))
             : createImageButton("volume_toggle.png", "shuttletoggle.png",
-                                kLocatorVolumeToggleOrigin, true, &TransportView::doLVShuttle);
+                                kLocatorVolumeToggleOrigin, true, &TransportView::doLVShuttle,
+                                tr("Position slider"));
+    m_lvToggle->setCheckable(true);
+    m_lvToggle->setChecked(m_locatorMode);
     m_lvToggle->show();
 }
 
@@ -174,6 +195,7 @@ void TransportView::createCustomSliders()
     };
 
     m_customSlider = makeSlider("slider_thumb.png", 1.0f, 10.0f);
+    m_customSlider->setAccessibleName(tr("Volume"));
     connect(m_customSlider, &ImageSlider::valueChanged, this, [this] { sliderAction(); });
     connect(m_customSlider, &ImageSlider::touchDown, this, [this] {
         if (m_delegate)
@@ -189,6 +211,7 @@ void TransportView::createCustomSliders()
 
     // The locate slider is silent while a take runs: there is no position to move to.
     m_customLocateSlider = makeSlider("slider_lvthumb.png", 0.0f, 100.0f);
+    m_customLocateSlider->setAccessibleName(tr("Position"));
     connect(m_customLocateSlider, &ImageSlider::valueChanged, this, [this] { lvSliderAction(); });
     connect(m_customLocateSlider, &ImageSlider::touchDown, this, [this] {
         if (m_delegate && !m_recording)
@@ -232,7 +255,10 @@ void TransportView::doPlay(QObject*)
             setButtonImages(m_buttonB, "pause_up.png", "pause_pressed.png");
         else
             setButtonImages(m_buttonB, "play_up.png", "play_pressed.png");
+        m_buttonB->setAccessibleName(m_playing ? tr("Pause") : tr("Play"));
     }
+    if (m_sludgeButtonB && m_hasPlayMode && !m_recording)
+        m_sludgeButtonB->setAccessibleName(m_playing ? tr("Pause") : tr("Play"));
 }
 
 void TransportView::doSludgeA(QObject*)

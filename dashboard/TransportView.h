@@ -95,9 +95,12 @@ public:
 private:
     void loadPics();
     void createCustomSliders();
+    // `accessibleName` says what the button does; a button without the touch highlight is a
+    // wide hit area around another, out of the keyboard's and screen readers' way.
     ImageButton* createImageButton(const QString& normalName, const QString& pressedName,
                                    QPoint origin, bool touchHilite,
-                                   void (TransportView::*action)(QObject*));
+                                   void (TransportView::*action)(QObject*),
+                                   const QString& accessibleName);
     static void setButtonImages(ImageButton* button, const QString& normalName,
                                 const QString& pressedName);
     // Takes a button out of the view. It may be the one whose tap is being handled, so it is

@@ -117,6 +117,7 @@ AudioViewController::AudioViewController(AppDelegate* appDelegate, Environment e
     m_qualityImage->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_qualityImage->setScaledContents(false);
     m_addButton = new QPushButton(QStringLiteral("+"), this);
+    m_addButton->setAccessibleName(tr("New memo"));
     m_addButton->hide();
     connect(m_addButton, &QPushButton::clicked, this, [this] { newRecording(); });
 
@@ -264,6 +265,7 @@ void AudioViewController::showQualityImage()
     if (!name.isEmpty()) {
         m_qualityImage->setPixmap(BundleImage::imageNamed(name));
         m_qualityImage->setObjectName(name);
+        m_qualityImage->setAccessibleName(DashboardView::qualityName(m_recordQuality));
     }
 }
 
@@ -910,6 +912,7 @@ void AudioViewController::viewDidLoad()
         m_infoButton->setBackgroundImage(StretchableImage(info), ImageButton::State::Normal);
         m_infoButton->setBackgroundImage(StretchableImage(info), ImageButton::State::Highlighted);
         m_infoButton->setShowsTouchWhenHighlighted(true);
+        m_infoButton->setAccessibleName(tr("Help"));
         m_infoButton->setGeometry(QRect(kInfoButtonOrigin, m_infoButton->sizeHint()));
         connect(m_infoButton, &ImageButton::touchUpInside, this, [this] { doInfo(); });
         m_infoButton->show();

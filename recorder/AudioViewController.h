@@ -180,7 +180,7 @@ public:
     void deleteThisRecording();
     // Moves the locator to `seconds` (kept within the clip) as the wheel does when it is let go
     // after a turn: playback stops, the locator moves and playback starts again from there.
-    void moveLocatorTo(float seconds);
+    void moveLocatorTo(float seconds) override;
 
     // The image of a quality preset, or an empty name for any other rate.
     static QString qualityImageName(double sampleRate);

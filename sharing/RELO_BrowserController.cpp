@@ -72,6 +72,7 @@ void RELO_BrowserController::buildScreen()
 
     layout->addWidget(new QLabel(tr("Receivers on this network:"), this));
     receiverPicker = new PickerView(this);
+    receiverPicker->setAccessibleName(tr("Receivers on this network"));
     receiverPicker->setDataSource(this);
     receiverPicker->setMinimumHeight(140);
     layout->addWidget(receiverPicker, 1);

@@ -1,6 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
 #include "platform/ui/AlertLayer.h"
+#include "platform/ui/AlertPanel.h"
 #include "platform/ui/PanelScrollArea.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
@@ -23,7 +24,7 @@ PresentationRegistry<ActionSheet>& registry()
 
 // %1 is the font size in pixels, %2 the text colour, %3 and %4 the gradient's ends.
 const char* kButtonStyle =
-    "QPushButton { border: 1px solid #0b0c0e; border-radius: 9px; padding: 9px;"
+    "QPushButton { border: 1px solid #0b0c0e; border-radius: 9px; padding: 9px; outline: none;"
     " font-weight: bold; font-size: %1px; color: %2;"
     " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %3, stop:1 %4); }"
     "QPushButton:pressed { background: %4; }";
@@ -103,7 +104,7 @@ void ActionSheet::buildPanel(QWidget* overlay)
     auto* outer = new QVBoxLayout(overlay);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addStretch(1);
-    auto* panel = new QWidget(overlay);
+    auto* panel = new AlertPanel(AlertPanel::Kind::ActionSheet, m_title, QString(), overlay);
     m_panel = panel;
     panel->setObjectName(QStringLiteral("ActionSheetPanel"));
     panel->setAttribute(Qt::WA_StyledBackground);
@@ -148,7 +149,8 @@ void ActionSheet::buildPanel(QWidget* overlay)
         const bool below = cancelBelow && i == m_cancelIndex;
         auto* button = new QPushButton(panel);
         button->setObjectName(QStringLiteral("actionSheetButton"));
-        button->setFocusPolicy(Qt::NoFocus);
+        // The keyboard reaches it with Tab; a touch does not take the focus.
+        button->setFocusPolicy(Qt::TabFocus);
         QFont font = button->font();
         font.setBold(true);
         int pixels = kButtonFontPixels;

@@ -1,5 +1,6 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/AlertLayer.h"
+#include "platform/ui/AlertPanel.h"
 #include "platform/ui/PanelScrollArea.h"
 #include "platform/ui/PlatformUiLog.h"
 #include "platform/ui/PresentationRegistry.h"
@@ -139,7 +140,7 @@ void AlertView::buildPanel(QWidget* overlay)
     // place), and the buttons, side by side when there are two, else one under the other. The
     // panel is as tall as its texts need, up to the height of the view; a message that needs
     // more scrolls between the title and the buttons, which stay in view.
-    auto* panel = new QWidget(overlay);
+    auto* panel = new AlertPanel(AlertPanel::Kind::Alert, m_title, m_message, overlay);
     m_panel = panel;
     panel->setObjectName(QStringLiteral("AlertPanel"));
     panel->setAttribute(Qt::WA_StyledBackground);
@@ -150,7 +151,7 @@ void AlertView::buildPanel(QWidget* overlay)
         " QLabel { color: white; background: transparent; }"
         " QScrollArea { background: transparent; border: none; }"
         " QPushButton { color: white; font-weight: bold; font-size: 16px; min-height: 38px;"
-        " border: 1px solid rgba(10,14,26,230); border-radius: 6px; padding: 0 8px;"
+        " border: 1px solid rgba(10,14,26,230); border-radius: 6px; padding: 0 8px; outline: none;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgba(150,162,190,200),"
         " stop:0.5 rgba(84,98,130,220), stop:1 rgba(60,72,102,230)); }"
         " QPushButton:pressed { background: rgba(20,26,44,240); }"));
@@ -197,7 +198,8 @@ void AlertView::buildPanel(QWidget* overlay)
     for (int i = 0; i < m_buttons.size(); ++i) {
         auto* button = new QPushButton(m_buttons[i], panel);
         button->setObjectName(QStringLiteral("alertButton"));
-        button->setFocusPolicy(Qt::NoFocus);
+        // The keyboard reaches it with Tab; a touch does not take the focus from the field.
+        button->setFocusPolicy(Qt::TabFocus);
         buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this,
                 [this, i] { dismissWithClickedButtonIndex(i); });

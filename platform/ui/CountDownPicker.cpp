@@ -16,7 +16,8 @@ constexpr qreal kTapSlop = 6.0;
 CountDownPicker::CountDownPicker(QWidget* parent)
     : QWidget(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 double CountDownPicker::countDownDuration() const
@@ -32,6 +33,14 @@ void CountDownPicker::setCountDownDuration(double seconds)
     const int minutes = static_cast<int>(seconds / 60.0);
     m_selected = {minutes / 60, minutes % 60};
     update();
+}
+
+void CountDownPicker::setCountDownDurationFromUser(double seconds)
+{
+    const double before = countDownDuration();
+    setCountDownDuration(seconds);
+    if (countDownDuration() != before)
+        emit valueChanged(this);
 }
 
 void CountDownPicker::select(int column, int row)

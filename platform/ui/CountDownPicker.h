@@ -23,6 +23,9 @@ public:
     // Rounded down to whole minutes and kept within one minute to 23 h 59 min; a value that is
     // not a number counts as the minimum.
     void setCountDownDuration(double seconds);
+    // Sets the duration as the user's turn of the drums would (the keyboard and assistive
+    // technology set it so): valueChanged is sent when the duration changed.
+    void setCountDownDurationFromUser(double seconds);
 
     int hours() const { return m_selected[0]; }
     int minutes() const { return m_selected[1]; }

@@ -7,7 +7,8 @@
 ImageButton::ImageButton(QWidget* parent)
     : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::pressed, this, [this] { emit touchDown(this); });
     connect(this, &QAbstractButton::clicked, this, [this] { emit touchUpInside(this); });
 }

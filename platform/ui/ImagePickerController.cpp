@@ -102,7 +102,7 @@ ImagePickerController::ImagePickerController(QWidget* parent)
     gridColumn->setSpacing(0);
     m_cancel = new QPushButton(tr("Cancel"));
     m_cancel->setObjectName(QStringLiteral("pickerCancel"));
-    m_cancel->setFocusPolicy(Qt::NoFocus);
+    m_cancel->setFocusPolicy(Qt::TabFocus);
     gridColumn->addWidget(makeBar(gridPage, new QLabel(tr("Photos")), nullptr, m_cancel));
     m_note = new QLabel(gridPage);
     m_note->setWordWrap(true);
@@ -134,10 +134,10 @@ ImagePickerController::ImagePickerController(QWidget* parent)
     previewColumn->setContentsMargins(0, 0, 0, 0);
     previewColumn->setSpacing(0);
     m_previewCancel = new QPushButton(tr("Cancel"));
-    m_previewCancel->setFocusPolicy(Qt::NoFocus);
+    m_previewCancel->setFocusPolicy(Qt::TabFocus);
     m_use = new QPushButton(tr("Choose"));
     m_use->setObjectName(QStringLiteral("pickerChoose"));
-    m_use->setFocusPolicy(Qt::NoFocus);
+    m_use->setFocusPolicy(Qt::TabFocus);
     previewColumn->addWidget(
         makeBar(previewPage, new QLabel(tr("Preview")), m_previewCancel, m_use));
     m_preview = new QLabel(previewPage);
@@ -240,6 +240,8 @@ void ImagePickerController::loadStep()
         auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), QString());
         item->setData(Qt::UserRole, path);
         item->setToolTip(QFileInfo(path).fileName());
+        // A picture has no title of its own; screen readers read its file's name.
+        item->setData(Qt::AccessibleTextRole, QFileInfo(path).fileName());
         m_grid->addItem(item);
     }
     if (!isLoading())

@@ -9,7 +9,8 @@
 ImageSlider::ImageSlider(QWidget* parent)
     : QWidget(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void ImageSlider::setValue(float value)
@@ -18,6 +19,26 @@ void ImageSlider::setValue(float value)
         value = m_minimum;
     m_value = std::clamp(value, m_minimum, m_maximum);
     update();
+}
+
+void ImageSlider::setValueFromUser(float value)
+{
+    if (m_tracking || !isEnabled())
+        return;
+    m_tracking = true;
+    m_valueAtTouchDown = m_value;
+    emit touchDown(this);
+    // A handler may have hidden or disabled the slider, which ends the touch.
+    if (!m_tracking)
+        return;
+    const float before = m_value;
+    setValue(value);
+    if (m_value != before)
+        emit valueChanged(this);
+    if (!m_tracking)
+        return;
+    m_tracking = false;
+    emit touchUpInside(this);
 }
 
 void ImageSlider::setMinimumValue(float minimum)

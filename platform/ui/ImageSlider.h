@@ -22,6 +22,10 @@ public:
     float value() const { return m_value; }
     // Clamped to the range; a value that is not a number shows the minimum.
     void setValue(float value);
+    // Moves the thumb to `value` as a touch that comes down and lifts at once would (the
+    // keyboard and assistive technology move the slider so): touchDown, valueChanged when the
+    // value changed, then touchUpInside. Nothing happens while a touch is down.
+    void setValueFromUser(float value);
     float minimumValue() const { return m_minimum; }
     float maximumValue() const { return m_maximum; }
     // A minimum above the maximum raises the maximum with it, and the other way round; the

@@ -29,7 +29,8 @@ NavigationBarButton::NavigationBarButton(const QString& title, Style style, QWid
     , m_style(style)
 {
     setText(title);
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
     QFont f = font();
     f.setBold(true);
     f.setPixelSize(12);
@@ -46,6 +47,7 @@ NavigationBarButton::NavigationBarButton(SystemItem item, QWidget* parent)
         QFont f = font();
         f.setPixelSize(20);
         setFont(f);
+        setAccessibleName(tr("Add"));
     }
     if (item == SystemItem::Settings) {
         setAccessibleName(tr("Settings"));
@@ -64,6 +66,12 @@ void NavigationBarButton::setSystemItem(SystemItem item)
 {
     m_item = item;
     setText(systemTitle(item));
+    if (item == SystemItem::Add)
+        setAccessibleName(tr("Add"));
+    else if (item == SystemItem::Settings)
+        setAccessibleName(tr("Settings"));
+    else
+        setAccessibleName(QString());
     setStyle(item == SystemItem::Done ? Style::Done : Style::Bordered);
 }
 

@@ -28,6 +28,7 @@ PeoplePickerNavigationController::PeoplePickerNavigationController(
     layout->addLayout(bar);
     m_search = new QLineEdit(this);
     m_search->setPlaceholderText(tr("Search"));
+    m_search->setAccessibleName(tr("Search"));
     m_search->setClearButtonEnabled(true);
     layout->addWidget(m_search);
     m_list = new QListWidget(this);

@@ -40,6 +40,8 @@ bool PickerView::eventFilter(QObject* watched, QEvent* event)
 void PickerView::reloadAllComponents()
 {
     const QSignalBlocker blocker(m_list);
+    // Screen readers call the list what the picker is called.
+    m_list->setAccessibleName(accessibleName());
     const int previous = m_list->currentRow();
     m_list->clear();
     const int rows = m_dataSource ? m_dataSource->pickerViewNumberOfRowsInComponent(this, 0) : 0;

@@ -1,5 +1,7 @@
 #include "platform/ui/ScaledWindow.h"
 
+#include "platform/ui/ScaledWindowAccessible.h"
+
 #include <QApplication>
 #include <QGraphicsEffect>
 #include <QGraphicsProxyWidget>
@@ -128,6 +130,7 @@ ScaledWindow::ScaledWindow(QSize pointSize, QWidget* parent)
     m_proxy->setCacheMode(QGraphicsItem::NoCache);
     resize(pointSize);
     relayout();
+    ScaledWindowAccessible::attach(this);
 }
 
 ScaledWindow::~ScaledWindow() = default;

@@ -18,6 +18,7 @@ SearchBar::SearchBar(QWidget* parent)
     setFixedHeight(kHeight);
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("searchField"));
+    m_field->setAccessibleName(tr("Search"));
     m_field->setClearButtonEnabled(true);
     m_field->setStyleSheet(
         QStringLiteral("QLineEdit { background: white; color: black; border: 1px solid #8c929b;"
@@ -28,10 +29,12 @@ SearchBar::SearchBar(QWidget* parent)
     m_field->installEventFilter(this);
     m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("searchCancelButton"));
-    m_cancel->setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus from the field.
+    m_cancel->setFocusPolicy(Qt::TabFocus);
     m_cancel->setStyleSheet(QStringLiteral(
         "QPushButton { color: white; font-weight: bold; font-size: 12px; border: 1px solid #2b2d31;"
-        " border-radius: 5px; padding: 5px 8px; background: qlineargradient(x1:0, y1:0, x2:0,"
+        " border-radius: 5px; padding: 5px 8px; outline: none; background: qlineargradient(x1:0, "
+        "y1:0, x2:0,"
         " y2:1, stop:0 #62676f, stop:1 #2c2e34); }"));
     m_cancel->hide();
     auto* layout = new QHBoxLayout(this);

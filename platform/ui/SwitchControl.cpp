@@ -6,7 +6,8 @@ SwitchControl::SwitchControl(QWidget* parent)
     : QAbstractButton(parent)
 {
     setCheckable(true);
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // clicked is sent for user taps (and click()), never for setChecked from code.
     connect(this, &QAbstractButton::clicked, this, [this] { emit valueChanged(this); });

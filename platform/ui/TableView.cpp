@@ -57,11 +57,12 @@ TableView::TableView(QWidget* parent)
 
     m_deleteButton = new QPushButton(tr("Delete"), viewport());
     m_deleteButton->setObjectName(QStringLiteral("deleteConfirmationButton"));
-    m_deleteButton->setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it with Tab; a touch does not take the focus.
+    m_deleteButton->setFocusPolicy(Qt::TabFocus);
     m_deleteButton->setStyleSheet(
         QStringLiteral("QPushButton { color: white; font-weight: bold; border: 1px solid #8e1610;"
                        " border-radius: 5px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                       " stop:0 #ef5a50, stop:1 #b3231b); padding: 2px 6px; }"));
+                       " stop:0 #ef5a50, stop:1 #b3231b); padding: 2px 6px; outline: none; }"));
     m_deleteButton->hide();
     connect(m_deleteButton, &QPushButton::clicked, this, [this] {
         const int row = m_confirmRow;
@@ -121,6 +122,15 @@ void TableView::reloadData()
     recycleAll();
     updateScrollRange();
     layoutCells();
+}
+
+int TableView::indexPathForCell(const TableViewCell* cell) const
+{
+    for (auto it = m_visible.begin(); it != m_visible.end(); ++it) {
+        if (it.value() == cell)
+            return it.key();
+    }
+    return -1;
 }
 
 TableViewCell* TableView::dequeueReusableCellWithIdentifier(const QString& identifier)
@@ -381,23 +391,9 @@ void TableView::mousePressEvent(QMouseEvent* event)
     if (m_pressRow < 0)
         return;
 
-    if (m_editing && editControlRect(m_pressRow).contains(point)) {
-        const TableViewCellEditingStyle style = editingStyle(m_pressRow);
-        if (style == TableViewCellEditingStyle::Delete) {
-            m_touch = Touch::Handled;
-            if (m_confirmRow == m_pressRow)
-                hideDeleteConfirmation();
-            else
-                showDeleteConfirmation(m_pressRow);
-            return;
-        }
-        if (style == TableViewCellEditingStyle::Insert) {
-            m_touch = Touch::Handled;
-            hideDeleteConfirmation();
-            if (m_dataSource)
-                m_dataSource->tableViewCommitEditingStyle(this, style, m_pressRow);
-            return;
-        }
+    if (m_editing && editControlRect(m_pressRow).contains(point) && tapEditControl(m_pressRow)) {
+        m_touch = Touch::Handled;
+        return;
     }
     if (m_editing && canMove(m_pressRow) && reorderControlRect(m_pressRow).contains(point)) {
         hideDeleteConfirmation();
@@ -418,9 +414,7 @@ void TableView::mouseMoveEvent(QMouseEvent* event)
     case Touch::Pending:
         if (std::abs(delta.x()) > kSwipeThreshold && std::abs(delta.x()) > std::abs(delta.y())) {
             m_touch = Touch::Handled;
-            if (!m_editing && m_pressRow >= 0 &&
-                editingStyle(m_pressRow) == TableViewCellEditingStyle::Delete)
-                showDeleteConfirmation(m_pressRow);
+            swipeRow(m_pressRow);
         } else if (std::abs(delta.y()) > kScrollThreshold) {
             m_touch = Touch::Scrolling;
         }
@@ -484,15 +478,63 @@ void TableView::mouseReleaseEvent(QMouseEvent* event)
     if (row < 0 || row != m_pressRow)
         return;
     TableViewCell* cell = m_visible.value(row);
-    if (cell && cell->accessoryType() == TableViewCell::AccessoryType::DetailDisclosureButton &&
-        !m_editing && cell->accessoryRect().translated(cell->pos()).contains(point)) {
-        if (m_delegate)
-            m_delegate->tableViewAccessoryButtonTappedForRowWithIndexPath(this, row);
+    if (cell && cell->accessoryRect().translated(cell->pos()).contains(point) && tapAccessory(row))
         return;
+    tapRow(row);
+}
+
+TableViewCellEditingStyle TableView::editControlStyle(int row) const
+{
+    if (!m_editing || row < 0 || row >= m_rowCount)
+        return TableViewCellEditingStyle::None;
+    return editingStyle(row);
+}
+
+bool TableView::tapEditControl(int row)
+{
+    const TableViewCellEditingStyle style = editControlStyle(row);
+    if (style == TableViewCellEditingStyle::Delete) {
+        if (m_confirmRow == row)
+            hideDeleteConfirmation();
+        else
+            showDeleteConfirmation(row);
+        return true;
     }
-    if (m_editing && !m_allowsSelectionDuringEditing)
-        return;
+    if (style == TableViewCellEditingStyle::Insert) {
+        hideDeleteConfirmation();
+        if (m_dataSource)
+            m_dataSource->tableViewCommitEditingStyle(this, style, row);
+        return true;
+    }
+    return false;
+}
+
+bool TableView::swipeRow(int row)
+{
+    if (m_editing || row < 0 || row >= m_rowCount ||
+        editingStyle(row) != TableViewCellEditingStyle::Delete)
+        return false;
+    showDeleteConfirmation(row);
+    return true;
+}
+
+bool TableView::tapAccessory(int row)
+{
+    const TableViewCell* cell = m_visible.value(row);
+    if (!cell || cell->accessoryType() != TableViewCell::AccessoryType::DetailDisclosureButton ||
+        m_editing || cell->accessoryRect().isEmpty())
+        return false;
+    if (m_delegate)
+        m_delegate->tableViewAccessoryButtonTappedForRowWithIndexPath(this, row);
+    return true;
+}
+
+bool TableView::tapRow(int row)
+{
+    if (row < 0 || row >= m_rowCount || (m_editing && !m_allowsSelectionDuringEditing))
+        return false;
     selectRowAtIndexPath(row);
     if (m_delegate)
         m_delegate->tableViewDidSelectRowAtIndexPath(this, row);
+    return true;
 }

@@ -94,6 +94,8 @@ public:
     TableViewCell* dequeueReusableCellWithIdentifier(const QString& identifier);
     // The cell showing the row, or null when the row is not on screen.
     TableViewCell* cellForRowAtIndexPath(int row) const { return m_visible.value(row); }
+    // The row a cell on screen shows, or -1.
+    int indexPathForCell(const TableViewCell* cell) const;
     QList<int> indexPathsForVisibleRows() const { return m_visible.keys(); }
     // The row's rectangle in the viewport's coordinates.
     QRect rectForRowAtIndexPath(int row) const;
@@ -120,6 +122,25 @@ public:
     // Where a row's controls are, in the viewport's coordinates (for the touches above).
     QRect editControlRect(int row) const;
     QRect reorderControlRect(int row) const;
+
+    // What a tap does, for the keyboard and assistive technology as for touches: on the row
+    // (selects it and tells the delegate, unless editing forbids it), on its detail disclosure
+    // button, and on its edit control (offers Delete, or inserts). Each returns whether it did
+    // anything.
+    bool tapRow(int row);
+    bool tapAccessory(int row);
+    bool tapEditControl(int row);
+    // What a horizontal swipe across a row does outside edit mode: offers its Delete button
+    // when the row can be deleted.
+    bool swipeRow(int row);
+    // The row can be offered for deletion with a swipe (outside edit mode).
+    bool canSwipeToDelete(int row) const
+    {
+        return !m_editing && row >= 0 && row < m_rowCount &&
+               editingStyle(row) == TableViewCellEditingStyle::Delete;
+    }
+    // The edit control the row shows now (None outside edit mode).
+    TableViewCellEditingStyle editControlStyle(int row) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -19,6 +19,8 @@ TableViewCell::TableViewCell(const QString& reuseIdentifier, QWidget* parent)
     , m_reuseIdentifier(reuseIdentifier)
 {
     setAutoFillBackground(false);
+    // The keyboard reaches each row with Tab; a touch does not take the focus.
+    setFocusPolicy(Qt::TabFocus);
     m_contentView = new QWidget(this);
     auto* textLabel = new FitLabel(m_contentView);
     textLabel->setMinimumFontSize(12);

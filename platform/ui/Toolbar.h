@@ -41,6 +41,9 @@ public:
     void setImage(const QPixmap& image) { m_image = image; }
     QString title() const { return m_title; }
     void setTitle(const QString& title) { m_title = title; }
+    // What assistive technology calls an item that shows an image (its title otherwise).
+    QString accessibleName() const { return m_accessibleName; }
+    void setAccessibleName(const QString& name) { m_accessibleName = name; }
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
     const Action& action() const { return m_action; }
@@ -55,6 +58,7 @@ private:
     Style m_style = Style::Plain;
     QPixmap m_image;
     QString m_title;
+    QString m_accessibleName;
     bool m_enabled = true;
     Action m_action;
     int m_width = 0;
