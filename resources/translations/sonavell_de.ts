@@ -129,6 +129,17 @@
     </message>
 </context>
 <context>
+    <name>AlertPanel</name>
+    <message>
+        <source>Alert</source>
+        <translation>Hinweis</translation>
+    </message>
+    <message>
+        <source>Choices</source>
+        <translation>Auswahl</translation>
+    </message>
+</context>
+<context>
     <name>AppDelegate</name>
     <message>
         <source>Your library could not be saved (%1). The last saved copy is kept; Sonavell tries again with your next change.</source>
@@ -287,6 +298,25 @@
         <source>Delete</source>
         <translation>Löschen</translation>
     </message>
+    <message>
+        <source>New memo</source>
+        <translation>Neues Memo</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>ButtonAccessible</name>
+    <message>
+        <source>on</source>
+        <translation>an</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
 </context>
 <context>
     <name>CountDownPicker</name>
@@ -297,6 +327,24 @@
     <message>
         <source>min</source>
         <translation>Min.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s)</source>
+        <translation>
+            <numerusform>%n Stunde</numerusform>
+            <numerusform>%n Stunden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s)</source>
+        <translation>
+            <numerusform>%n Minute</numerusform>
+            <numerusform>%n Minuten</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
     </message>
 </context>
 <context>
@@ -312,6 +360,30 @@
     <message>
         <source>Delete</source>
         <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Quality: low, 11 kHz</source>
+        <translation>Qualität: niedrig, 11 kHz</translation>
+    </message>
+    <message>
+        <source>Quality: medium, 22 kHz</source>
+        <translation>Qualität: mittel, 22 kHz</translation>
+    </message>
+    <message>
+        <source>Quality: high, 44 kHz</source>
+        <translation>Qualität: hoch, 44 kHz</translation>
+    </message>
+    <message>
+        <source>Play speed: 0.75 times</source>
+        <translation>Wiedergabetempo: 0,75-fach</translation>
+    </message>
+    <message>
+        <source>Play speed: normal</source>
+        <translation>Wiedergabetempo: normal</translation>
+    </message>
+    <message>
+        <source>Play speed: 1.5 times</source>
+        <translation>Wiedergabetempo: 1,5-fach</translation>
     </message>
 </context>
 <context>
@@ -374,6 +446,13 @@
     <message>
         <source>There are no pictures in %1.</source>
         <translation>In %1 gibt es keine Bilder.</translation>
+    </message>
+</context>
+<context>
+    <name>ImageSlider</name>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 Prozent</translation>
     </message>
 </context>
 <context>
@@ -498,6 +577,10 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Category: %1</source>
+        <translation>Kategorie: %1</translation>
+    </message>
 </context>
 <context>
     <name>Level1ViewController</name>
@@ -604,6 +687,42 @@
     </message>
 </context>
 <context>
+    <name>LocatorView</name>
+    <message numerus="yes">
+        <source>%n hour(s)</source>
+        <translation>
+            <numerusform>%n Stunde</numerusform>
+            <numerusform>%n Stunden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s)</source>
+        <translation>
+            <numerusform>%n Minute</numerusform>
+            <numerusform>%n Minuten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n second(s)</source>
+        <translation>
+            <numerusform>%n Sekunde</numerusform>
+            <numerusform>%n Sekunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Go to start</source>
+        <translation>Zum Anfang</translation>
+    </message>
+    <message>
+        <source>Play position</source>
+        <translation>Wiedergabeposition</translation>
+    </message>
+</context>
+<context>
     <name>MediaControls</name>
     <message>
         <source>Sonavell</source>
@@ -611,10 +730,29 @@
     </message>
 </context>
 <context>
+    <name>MeterView</name>
+    <message>
+        <source>Share played</source>
+        <translation>Abgespielter Anteil</translation>
+    </message>
+    <message>
+        <source>Sound level</source>
+        <translation>Pegel</translation>
+    </message>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 Prozent</translation>
+    </message>
+</context>
+<context>
     <name>NavigationBarButton</name>
     <message>
         <source>Settings</source>
         <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
     </message>
 </context>
 <context>
@@ -732,6 +870,10 @@
         <source>Sent “%1” to %2.</source>
         <translation>„%1“ an %2 gesendet.</translation>
     </message>
+    <message>
+        <source>Receivers on this network</source>
+        <translation>Empfänger in diesem Netzwerk</translation>
+    </message>
 </context>
 <context>
     <name>RecTimerController</name>
@@ -757,6 +899,10 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
     </message>
 </context>
 <context>
@@ -890,6 +1036,60 @@
     <message>
         <source>Delete</source>
         <translation>Löschen</translation>
+    </message>
+</context>
+<context>
+    <name>TableViewCell</name>
+    <message>
+        <source>Show details</source>
+        <translation>Details zeigen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Insert</source>
+        <translation>Einfügen</translation>
+    </message>
+</context>
+<context>
+    <name>TransportView</name>
+    <message>
+        <source>Append</source>
+        <translation>Anhängen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Aufnehmen</translation>
+    </message>
+    <message>
+        <source>Spring-loaded shuttle</source>
+        <translation>Federnder Shuttle-Ring</translation>
+    </message>
+    <message>
+        <source>Position slider</source>
+        <translation>Positionsregler</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
     </message>
 </context>
 <context>

@@ -129,6 +129,17 @@
     </message>
 </context>
 <context>
+    <name>AlertPanel</name>
+    <message>
+        <source>Alert</source>
+        <translation>Alerte</translation>
+    </message>
+    <message>
+        <source>Choices</source>
+        <translation>Choix</translation>
+    </message>
+</context>
+<context>
     <name>AppDelegate</name>
     <message>
         <source>Your library could not be saved (%1). The last saved copy is kept; Sonavell tries again with your next change.</source>
@@ -287,6 +298,25 @@
         <source>Delete</source>
         <translation>Supprimer</translation>
     </message>
+    <message>
+        <source>New memo</source>
+        <translation>Nouveau mémo</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Aide</translation>
+    </message>
+</context>
+<context>
+    <name>ButtonAccessible</name>
+    <message>
+        <source>on</source>
+        <translation>activé</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>désactivé</translation>
+    </message>
 </context>
 <context>
     <name>CountDownPicker</name>
@@ -297,6 +327,24 @@
     <message>
         <source>min</source>
         <translation>min</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s)</source>
+        <translation>
+            <numerusform>%n heure</numerusform>
+            <numerusform>%n heures</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s)</source>
+        <translation>
+            <numerusform>%n minute</numerusform>
+            <numerusform>%n minutes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
     </message>
 </context>
 <context>
@@ -312,6 +360,30 @@
     <message>
         <source>Delete</source>
         <translation>Supprimer</translation>
+    </message>
+    <message>
+        <source>Quality: low, 11 kHz</source>
+        <translation>Qualité : basse, 11 kHz</translation>
+    </message>
+    <message>
+        <source>Quality: medium, 22 kHz</source>
+        <translation>Qualité : moyenne, 22 kHz</translation>
+    </message>
+    <message>
+        <source>Quality: high, 44 kHz</source>
+        <translation>Qualité : haute, 44 kHz</translation>
+    </message>
+    <message>
+        <source>Play speed: 0.75 times</source>
+        <translation>Vitesse de lecture : 0,75 fois</translation>
+    </message>
+    <message>
+        <source>Play speed: normal</source>
+        <translation>Vitesse de lecture : normale</translation>
+    </message>
+    <message>
+        <source>Play speed: 1.5 times</source>
+        <translation>Vitesse de lecture : 1,5 fois</translation>
     </message>
 </context>
 <context>
@@ -374,6 +446,13 @@
     <message>
         <source>There are no pictures in %1.</source>
         <translation>Il n’y a aucune image dans %1.</translation>
+    </message>
+</context>
+<context>
+    <name>ImageSlider</name>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 pour cent</translation>
     </message>
 </context>
 <context>
@@ -498,6 +577,10 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Category: %1</source>
+        <translation>Catégorie : %1</translation>
+    </message>
 </context>
 <context>
     <name>Level1ViewController</name>
@@ -604,6 +687,42 @@
     </message>
 </context>
 <context>
+    <name>LocatorView</name>
+    <message numerus="yes">
+        <source>%n hour(s)</source>
+        <translation>
+            <numerusform>%n heure</numerusform>
+            <numerusform>%n heures</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s)</source>
+        <translation>
+            <numerusform>%n minute</numerusform>
+            <numerusform>%n minutes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n second(s)</source>
+        <translation>
+            <numerusform>%n seconde</numerusform>
+            <numerusform>%n secondes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message>
+        <source>Go to start</source>
+        <translation>Aller au début</translation>
+    </message>
+    <message>
+        <source>Play position</source>
+        <translation>Position de lecture</translation>
+    </message>
+</context>
+<context>
     <name>MediaControls</name>
     <message>
         <source>Sonavell</source>
@@ -611,10 +730,29 @@
     </message>
 </context>
 <context>
+    <name>MeterView</name>
+    <message>
+        <source>Share played</source>
+        <translation>Part lue</translation>
+    </message>
+    <message>
+        <source>Sound level</source>
+        <translation>Niveau sonore</translation>
+    </message>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 pour cent</translation>
+    </message>
+</context>
+<context>
     <name>NavigationBarButton</name>
     <message>
         <source>Settings</source>
         <translation>Réglages</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Ajouter</translation>
     </message>
 </context>
 <context>
@@ -732,6 +870,10 @@
         <source>Sent “%1” to %2.</source>
         <translation>«&#xa0;%1&#xa0;» envoyé à %2.</translation>
     </message>
+    <message>
+        <source>Receivers on this network</source>
+        <translation>Récepteurs sur ce réseau</translation>
+    </message>
 </context>
 <context>
     <name>RecTimerController</name>
@@ -757,6 +899,10 @@
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Rechercher</translation>
     </message>
 </context>
 <context>
@@ -890,6 +1036,60 @@
     <message>
         <source>Delete</source>
         <translation>Supprimer</translation>
+    </message>
+</context>
+<context>
+    <name>TableViewCell</name>
+    <message>
+        <source>Show details</source>
+        <translation>Afficher les détails</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Supprimer</translation>
+    </message>
+    <message>
+        <source>Insert</source>
+        <translation>Insérer</translation>
+    </message>
+</context>
+<context>
+    <name>TransportView</name>
+    <message>
+        <source>Append</source>
+        <translation>Ajouter à la fin</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Lire</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Arrêter</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Enregistrer</translation>
+    </message>
+    <message>
+        <source>Spring-loaded shuttle</source>
+        <translation>Molette à retour automatique</translation>
+    </message>
+    <message>
+        <source>Position slider</source>
+        <translation>Curseur de position</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
     </message>
 </context>
 <context>
