@@ -1,8 +1,13 @@
 // Push benchmark: a 50 MB WAV pushed over loopback from the push screen to sonavell-receive
 // (--accept, on 127.0.0.1, found through the loopback-only avahi-daemon of
 // scripts/avahi-test-service), beside a plain socat copy of the same file over TCP into a file
-// in the same run; MB/s of each (the push from Send until the screen is idle again, which
-// includes the receiver's fsync) and the ratio.
+// in the same run, taking turns (push, socat, push, socat ...); MB/s of each (the push from Send
+// until the screen is idle again, which includes the receiver's fsync), medians, and their ratio.
+// Goal: the push at least 0.4 times socat's rate (the bench stated none; the ratio measured on the
+// development machine, about 0.6, with a margin). The loopback avahi-daemon is started only when
+// asked, with SONAVELL_BENCH_SERVICES=1 (`make bench SERVICES=1`); otherwise one must be running
+// already, or the goal is not measured. Exits non-zero when the goal is missed or not measured.
+#include "BenchGoals.h"
 #include "BenchSupport.h"
 #include "core/Recording.h"
 #include "platform/net/NetService.h"
@@ -32,6 +37,7 @@ namespace {
 
 constexpr qint64 kFileBytes = 50LL * 1024 * 1024;
 constexpr int kRuns = 3;
+constexpr double kGoalRatio = 0.4;
 
 bool waitUntil(const std::function<bool()>& condition, int ms)
 {
@@ -63,32 +69,27 @@ double rate(qint64 bytes, qint64 nanoseconds)
     return double(bytes) / (1024.0 * 1024.0) / (double(nanoseconds) / 1e9);
 }
 
-// The best of kRuns socat copies of `file` to a socat listening on 127.0.0.1, in MB/s.
-double socatRate(const QString& socat, const QString& file, const QString& outDir)
+// One socat copy of `file` to a socat listening on 127.0.0.1, in MB/s; -1 when it failed.
+double socatRate(const QString& socat, const QString& file, const QString& outDir, int run)
 {
-    double best = -1;
-    for (int run = 0; run < kRuns; ++run) {
-        const quint16 port = freePort();
-        const QString out = outDir + QStringLiteral("/socat-%1.wav").arg(run);
-        QProcess listener;
-        listener.start(socat, {QStringLiteral("-u"),
-                               QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port),
-                               QStringLiteral("CREATE:%1").arg(out)});
-        QThread::msleep(200);
-        QElapsedTimer timer;
-        timer.start();
-        QProcess sender;
-        sender.start(socat, {QStringLiteral("-u"), QStringLiteral("OPEN:%1").arg(file),
-                             QStringLiteral("TCP:127.0.0.1:%1").arg(port)});
-        sender.waitForFinished(120000);
-        listener.waitForFinished(120000);
-        const qint64 elapsed = timer.nsecsElapsed();
-        if (QFileInfo(out).size() != kFileBytes)
-            return -1;
-        QFile::remove(out);
-        best = std::max(best, rate(kFileBytes, elapsed));
-    }
-    return best;
+    const quint16 port = freePort();
+    const QString out = outDir + QStringLiteral("/socat-%1.wav").arg(run);
+    QProcess listener;
+    listener.start(socat, {QStringLiteral("-u"),
+                           QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port),
+                           QStringLiteral("CREATE:%1").arg(out)});
+    QThread::msleep(200);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess sender;
+    sender.start(socat, {QStringLiteral("-u"), QStringLiteral("OPEN:%1").arg(file),
+                         QStringLiteral("TCP:127.0.0.1:%1").arg(port)});
+    sender.waitForFinished(120000);
+    listener.waitForFinished(120000);
+    const qint64 elapsed = timer.nsecsElapsed();
+    const bool whole = QFileInfo(out).size() == kFileBytes;
+    QFile::remove(out);
+    return whole ? rate(kFileBytes, elapsed) : -1;
 }
 
 } // namespace
@@ -118,17 +119,30 @@ int main(int argc, char** argv)
             big.write(block.constData(), std::min<qint64>(left, block.size()));
     }
 
-    // The loopback-only avahi-daemon; started here (and stopped again at the end) when it is
-    // not already running.
-    std::printf("Push of a 50 MB WAV over loopback (best of %d)\n", kRuns);
+    BenchGoals goals;
+    const std::string what = "push of a 50 MB WAV: rate / a socat copy's";
+    const QString socat = peerProgram(QStringLiteral("socat"));
+    std::printf("Push of a 50 MB WAV over loopback (median of %d, taking turns with socat)\n",
+                kRuns);
     std::fflush(stdout);
+    if (socat.isEmpty()) {
+        goals.unmeasured(what, "socat is not installed");
+        return goals.exitCode();
+    }
+    // The loopback-only avahi-daemon: one that runs already is used; otherwise it is started
+    // here (and stopped again at the end) only when the services may be started.
     const bool avahiWasRunning =
         quietly(QStringLiteral("timeout"),
                 {QStringLiteral("3"), QStringLiteral("avahi-browse"), QStringLiteral("-at")}) == 0;
-    if (quietly(avahiScript, {QStringLiteral("start")}) != 0) {
-        std::printf(
-            "  push                not measured: the loopback avahi-daemon did not start\n");
-        return 0;
+    if (!avahiWasRunning && !servicesAllowed()) {
+        goals.unmeasured(what, "needs the loopback avahi-daemon: none is running, and it is "
+                               "started only with SONAVELL_BENCH_SERVICES=1 (make bench "
+                               "SERVICES=1)");
+        return goals.exitCode();
+    }
+    if (!avahiWasRunning && quietly(avahiScript, {QStringLiteral("start")}) != 0) {
+        goals.unmeasured(what, "the loopback avahi-daemon did not start");
+        return goals.exitCode();
     }
 
     const QString name = QStringLiteral("bench-%1").arg(QCoreApplication::applicationPid());
@@ -160,13 +174,16 @@ int main(int argc, char** argv)
             return row >= 0;
         },
         20000);
-    double push = -1;
+    const QString wav = documents + QStringLiteral("/REC20260101000000.wav");
     if (row < 0) {
-        std::printf("  push                not measured: the receiver was not found\n");
+        goals.unmeasured(what, "the receiver was not found");
     } else {
         screen.receiverPicker->reloadAllComponents();
         screen.receiverPicker->selectRow(row, 0, false);
-        for (int run = 0; run < kRuns; ++run) {
+        std::vector<double> pushes, copies;
+        bool failed = false;
+        int pushed = 0;
+        const auto push = [&] {
             QElapsedTimer timer;
             timer.start();
             lastCode = -1;
@@ -179,32 +196,36 @@ int main(int argc, char** argv)
                 300000);
             const qint64 elapsed = timer.nsecsElapsed();
             const QString saved =
-                inbox + (run == 0 ? QStringLiteral("/Bench.wav")
-                                  : QStringLiteral("/Bench (%1).wav").arg(run + 1));
+                inbox + (pushed == 0 ? QStringLiteral("/Bench.wav")
+                                     : QStringLiteral("/Bench (%1).wav").arg(pushed + 1));
+            ++pushed;
             if (!done || lastCode != RELO_BrowserController::kIdle ||
-                !waitUntil([&] { return QFileInfo(saved).size() == kFileBytes; }, 10000)) {
-                push = -1;
-                break;
-            }
-            push = std::max(push, rate(kFileBytes, elapsed));
-        }
-        std::printf("  sonavell push       %8.1f MB/s  (512-byte chunks, one per space event)\n",
-                    push);
+                !waitUntil([&] { return QFileInfo(saved).size() == kFileBytes; }, 10000))
+                failed = true;
+            else
+                pushes.push_back(rate(kFileBytes, elapsed));
+        };
+        int copied = 0;
+        const auto copy = [&] {
+            const double r = socatRate(socat, wav, dir.path(), copied++);
+            if (r < 0)
+                failed = true;
+            else
+                copies.push_back(r);
+        };
+        interleaved(kRuns, push, copy);
+        if (failed)
+            goals.unmeasured(what, "a push or a copy failed");
+        else
+            goals.atLeast(what, median(pushes) / median(copies), kGoalRatio, "x",
+                          format("push %.1f MB/s (512-byte chunks, one per space event), socat "
+                                 "%.1f MB/s",
+                                 median(pushes), median(copies)));
     }
     screen.viewWillDisappear(false);
     receiver.terminate();
     receiver.waitForFinished(5000);
     if (!avahiWasRunning)
         quietly(avahiScript, {QStringLiteral("stop")});
-
-    const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
-    if (socat.isEmpty()) {
-        std::printf("  socat               not installed\n");
-        return 0;
-    }
-    const double plain =
-        socatRate(socat, documents + QStringLiteral("/REC20260101000000.wav"), dir.path());
-    std::printf("  socat copy          %8.1f MB/s   push/socat = %.3f\n", plain,
-                plain > 0 && push > 0 ? push / plain : 0.0);
-    return 0;
+    return goals.exitCode();
 }

@@ -2,8 +2,11 @@
 // memo's own rate, so no resampler runs) beside sox's tempo effect on the same memo, in the same
 // run: CPU seconds per minute of memo, their ratio, and the share of one core while playing.
 // The memo is a minute of speech at 44.1 kHz, spoken by espeak-ng (a tone when it is missing).
-// Goals: at most 5 times sox's CPU, and at most 3 % of a core. Exits 1 when a goal misses,
+// The runs take turns (ours, sox, ours, sox ...) and the medians are compared. Goals: at most 5
+// times sox's CPU, and at most 3 % of a core. Exits 1 when a goal misses or cannot be measured,
 // saying which. Needs sox (and espeak-ng for speech; scripts/install-deps installs both).
+#include "BenchGoals.h"
+#include "BenchSupport.h"
 #include "platform/audio/PlaybackConverter.h"
 
 #include <QCoreApplication>
@@ -139,64 +142,59 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (QStandardPaths::findExecutable("sox").isEmpty()) {
-        std::printf("bench_stretch: sox is not installed; nothing to compare with\n");
-        return 1;
+    BenchGoals goals;
+    if (peerProgram("sox").isEmpty()) {
+        goals.unmeasured("the stretcher beside sox tempo", "sox is not installed");
+        return goals.exitCode();
     }
     QTemporaryDir dir;
     const QString memoPath = dir.filePath("memo.wav");
-    const bool speech =
-        !QStandardPaths::findExecutable("espeak-ng").isEmpty() && makeSpeech(dir, memoPath);
+    const bool speech = !peerProgram("espeak-ng").isEmpty() && makeSpeech(dir, memoPath);
     if (!speech && !makeTone(memoPath)) {
-        std::printf("bench_stretch: cannot make the memo\n");
-        return 1;
+        goals.unmeasured("the stretcher beside sox tempo", "cannot make the memo");
+        return goals.exitCode();
     }
     const std::vector<float> memo = readSamples(memoPath);
     const double memoSeconds = double(memo.size()) / kRate;
     if (memoSeconds < 1.0) {
-        std::printf("bench_stretch: cannot read the memo\n");
-        return 1;
+        goals.unmeasured("the stretcher beside sox tempo", "cannot read the memo");
+        return goals.exitCode();
     }
     std::printf("== Pitch-true speeds: the time-stretcher alone, %.0f s of %s at 44.1 kHz\n"
-                "   (CPU seconds per minute of memo, the least of %d runs; the peer is\n"
+                "   (CPU seconds per minute of memo, the median of %d runs each, taking turns; "
+                "the peer is\n"
                 "   sox memo.wav -n tempo S, its default settings; tempo -s, for speech, beside "
                 "it)\n",
                 memoSeconds, speech ? "espeak-ng speech" : "a two-tone signal", kRuns);
-    bool missed = false;
     for (double speed : {1.5, 0.75}) {
-        double ours = 1e9, theirs = 1e9, theirsSpeech = 1e9, played = 0;
-        for (int i = 0; i < kRuns; ++i) {
-            ours = std::min(ours, stretcherCpu(memo, speed, &played));
-            theirs = std::min(theirs, soxTempoCpu(memoPath, speed, false));
-            theirsSpeech = std::min(theirsSpeech, soxTempoCpu(memoPath, speed, true));
-        }
-        if (ours < 0 || theirs < 0 || theirsSpeech < 0) {
-            std::printf("   at %.2f: a run failed\n", speed);
-            missed = true;
+        std::vector<double> ours, theirs, theirsSpeech;
+        double played = 0;
+        interleaved(
+            kRuns, [&] { ours.push_back(stretcherCpu(memo, speed, &played)); },
+            [&] {
+                theirs.push_back(soxTempoCpu(memoPath, speed, false));
+                theirsSpeech.push_back(soxTempoCpu(memoPath, speed, true));
+            });
+        const std::string at = format("at %.2f", speed);
+        const auto failed = [](const std::vector<double>& runs) {
+            return *std::min_element(runs.begin(), runs.end()) < 0;
+        };
+        if (failed(ours) || failed(theirs) || failed(theirsSpeech)) {
+            goals.unmeasured("the stretcher " + at, "a run failed");
             continue;
         }
-        const double perMinute = ours * 60.0 / memoSeconds;
-        const double soxPerMinute = theirs * 60.0 / memoSeconds;
-        const double ratio = ours / theirs;
+        const double perMinute = median(ours) * 60.0 / memoSeconds;
+        const double soxPerMinute = median(theirs) * 60.0 / memoSeconds;
         // While playing, the memo lasts its length divided by the speed.
-        const double share = ours / (memoSeconds / speed);
-        std::printf("   at %.2f: stretcher %.3f s/min, sox tempo %.3f s/min, ratio %.2f (goal <= "
-                    "%.0f); sox tempo -s %.3f s/min, ratio %.2f\n"
-                    "            %.2f %% of a core while playing (goal <= %.0f %%); %.2f s "
-                    "played\n",
-                    speed, perMinute, soxPerMinute, ratio, kGoalRatio,
-                    theirsSpeech * 60.0 / memoSeconds, ours / theirsSpeech, share * 100.0,
-                    kGoalCoreShare * 100.0, played);
-        if (ratio > kGoalRatio) {
-            std::printf("   MISSED at %.2f: the stretcher takes %.2f times sox tempo's CPU\n",
-                        speed, ratio);
-            missed = true;
-        }
-        if (share > kGoalCoreShare) {
-            std::printf("   MISSED at %.2f: the stretcher takes %.2f %% of a core\n", speed,
-                        share * 100.0);
-            missed = true;
-        }
+        const double share = median(ours) / (memoSeconds / speed);
+        goals.atMost("the stretcher " + at + ": CPU / sox tempo's", median(ours) / median(theirs),
+                     kGoalRatio, "x",
+                     format("stretcher %.3f s/min, sox tempo %.3f s/min; sox tempo -s %.3f "
+                            "s/min, ratio %.2f; %.2f s played",
+                            perMinute, soxPerMinute, median(theirsSpeech) * 60.0 / memoSeconds,
+                            median(ours) / median(theirsSpeech), played));
+        goals.atMost("the stretcher " + at + ": share of a core while playing", share * 100.0,
+                     kGoalCoreShare * 100.0, "%");
     }
-    return missed ? 1 : 0;
+    return goals.exitCode();
 }

@@ -59,6 +59,9 @@ void SharingController::awakeFromNib()
     m_myResourcePath = m_env.resourcePath;
     m_myDocumentsPath = m_env.documentsPath;
     m_copies = ConvertedCopies(m_env.documentsPath, m_env.cacheFolder);
+    // The pages are sent from files of their own beside the converted copies (nameless files,
+    // gone with the page), or from memory when there is no cache folder.
+    m_pageCache.setFileFolder(m_env.cacheFolder);
 }
 
 QString SharingController::deviceName()

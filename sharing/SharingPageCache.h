@@ -4,37 +4,119 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QPair>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 // The library pages (a head, the category list, then one category's table), kept for as long as
 // the library's snapshot stays the same. A new snapshot version empties it; snapshots made by
 // hand (version 0) are never kept. A kept page is handed out as the same implicitly shared
-// buffer every time, so any number of connections sending it hold one copy between them. Safe to
-// use from several threads.
+// buffer every time, so any number of connections sending it hold one copy between them. The
+// head files the pages start with are kept too, each with the state of its file when it was
+// read. Safe to use from several threads.
 class SharingPageCache
 {
 public:
     // `head` followed by SharingPages::categoriesContent and SharingPages::filesContent for the
-    // category (null for none), from the cache when this snapshot's page was made before with
-    // the same head bytes.
+    // category (null for none), built in one buffer (SharingPages::page), from the cache when
+    // this snapshot's page was made before with the same head bytes.
     QByteArray page(const LibrarySnapshot& library, const QString& documentsPath,
                     const QString& category, const QByteArray& head);
+    // The same page as a file of its own, for sending with sendfile: a new descriptor of it
+    // that the caller closes, positioned nowhere in particular (read it by offset), and its
+    // length. The file has no name (O_TMPFILE) in the folder set with setFileFolder, where the
+    // kernel keeps its pages in large pieces that sendfile hands over cheaply; without a folder,
+    // or where the folder's file system cannot make one, it is an in-memory file (memfd,
+    // sealed). Only a kept page has one: for a snapshot made by hand, or where no file can be
+    // made, the descriptor is -1 and the caller sends page()'s bytes instead. A page kept for
+    // this alone holds its bytes in the file only; the file goes with the page and the last
+    // answer sending it.
+    struct File
+    {
+        int descriptor = -1;
+        qint64 length = 0;
+    };
+    File pageFile(const LibrarySnapshot& library, const QString& documentsPath,
+                  const QString& category, const QByteArray& head);
+    // The folder for page files (created when needed); empty for in-memory files.
+    void setFileFolder(const QString& folder);
+
     // The same without a head: the generated documents alone.
     QByteArray documents(const LibrarySnapshot& library, const QString& documentsPath,
                          const QString& category);
 
+    // The bytes of the file at `path`, read again only when the file changed: its device,
+    // inode, size, modification or change time differ from when it was last read, or it had
+    // been changed within kSettleSeconds of that read (a change in the same tick of the file
+    // system's clock would not show). Empty when it is not a regular file or cannot be read. A
+    // file read from the cache is the same shared buffer every time.
+    QByteArray headFile(const QString& path);
+    // How many times headFile has read a file (for tests).
+    int headFileReads() const;
+
     // Distinct pages kept per snapshot; requests for more start the collection afresh, so
     // made-up category names cannot make it grow without end.
     static constexpr int kMaxEntries = 64;
+    // Distinct head files kept; more start that collection afresh.
+    static constexpr int kMaxHeadFiles = 16;
+    static constexpr int kSettleSeconds = 2;
 
 private:
-    std::mutex m_mutex;
+    // An in-memory file holding one page; closed with the last answer that sends it.
+    struct PageFileHandle
+    {
+        explicit PageFileHandle(int fd)
+            : descriptor(fd)
+        {
+        }
+        ~PageFileHandle();
+        PageFileHandle(const PageFileHandle&) = delete;
+        PageFileHandle& operator=(const PageFileHandle&) = delete;
+        const int descriptor;
+    };
+    struct Page
+    {
+        QString category; // QString(QChar(0)) for none
+        QByteArray head;
+        QByteArray page; // null when only the file holds the bytes
+        std::shared_ptr<PageFileHandle> file;
+        qint64 length = 0;
+    };
+    // The kept page for the key (under the lock), or null; the collection is emptied first when
+    // the snapshot is another.
+    Page* findPage(const LibrarySnapshot& library, const QString& documentsPath, const QString& key,
+                   const QByteArray& head);
+    // Keeps a page built for the snapshot, unless the snapshot changed meanwhile (under the
+    // lock); the kept entry or null.
+    Page* keepPage(const LibrarySnapshot& library, const QString& documentsPath, Page page);
+    struct FileState
+    {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = -1;
+        int64_t modified = 0; // nanoseconds since the epoch
+        int64_t changed = 0;
+        bool operator==(const FileState&) const = default;
+    };
+    struct HeadFile
+    {
+        FileState state;
+        bool settled = false; // the file had not changed for kSettleSeconds when it was read
+        QByteArray bytes;
+    };
+
+    // A file holding the bytes, in the file folder or in memory; -1 when none can be made.
+    int makePageFile(const QByteArray& bytes);
+
+    mutable std::mutex m_mutex;
+    QString m_fileFolder;
+    bool m_fileFolderMade = false;
     uint64_t m_version = 0;
     QString m_documentsPath;
-    // By category (the null string for no category) and head.
-    QHash<QPair<QString, QByteArray>, QByteArray> m_pages;
+    std::vector<Page> m_pages;
+    QHash<QString, HeadFile> m_heads;
+    int m_headReads = 0;
 };

@@ -7,7 +7,8 @@
 
 // The two documents every web page ends with, as UTF-8: the list of categories and the table of
 // one category's recordings. The category of all recordings is shown and linked as "All". Names
-// are HTML-escaped; link targets are percent-encoded path by path segment.
+// are HTML-escaped (&, <, > and " become entities, as QString::toHtmlEscaped writes them; ' stays
+// as it is); link targets are percent-encoded path by path segment.
 class SharingPages
 {
 public:
@@ -19,4 +20,8 @@ public:
     // table head only.
     static QByteArray filesContent(const LibrarySnapshot& library, const QString& documentsPath,
                                    const QString& category);
+    // The whole page in one buffer: `head`, then categoriesContent, then filesContent (the same
+    // bytes as their concatenation, without the copies).
+    static QByteArray page(const QByteArray& head, const LibrarySnapshot& library,
+                           const QString& documentsPath, const QString& category);
 };

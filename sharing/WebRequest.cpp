@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -278,25 +279,47 @@ bool WebRequest::isPrivateDocument(const QString& name) const
 HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
                                               const QString& category) const
 {
-    QByteArray headBytes;
     const QString headFile = regularFileInside(m_resourcePath, headName);
-    if (!headFile.isEmpty()) {
-        QFile head(headFile);
-        if (head.open(QIODevice::ReadOnly))
-            headBytes = head.readAll();
-    }
     const LibrarySnapshot empty;
     const LibrarySnapshot& library = m_library ? *m_library : empty;
-    // From the cache the body is the cached page itself, shared, not a copy of it.
-    const QByteArray body =
-        m_pageCache ? m_pageCache->page(library, m_documentsPath, category, headBytes)
-                    : headBytes + SharingPages::categoriesContent(library) +
-                          SharingPages::filesContent(library, m_documentsPath, category);
-    return answerWithHead(QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") +
-                              QByteArray::number(body.size()) +
-                              QByteArrayLiteral("\r\nContent-Type: text/html\r\n"
-                                                "Connection: close\r\n\r\n"),
-                          body);
+    const auto pageHead = [](qint64 length) {
+        QByteArray head;
+        head.reserve(96);
+        head += "HTTP/1.1 200 OK\r\nContent-Length: ";
+        head += QByteArray::number(length);
+        head += "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n";
+        return head;
+    };
+    if (!m_pageCache) {
+        QByteArray headBytes;
+        if (!headFile.isEmpty()) {
+            QFile head(headFile);
+            if (head.open(QIODevice::ReadOnly))
+                headBytes = head.readAll();
+        }
+        const QByteArray body = SharingPages::page(headBytes, library, m_documentsPath, category);
+        return answerWithHead(pageHead(body.size()), body);
+    }
+    // The head file comes from the cache while it stays unchanged; so does the whole page while
+    // the snapshot stays, as the kept page's in-memory file, which the connection hands to the
+    // kernel with sendfile: the page is never copied for an answer.
+    const QByteArray headBytes = m_pageCache->headFile(headFile);
+    const SharingPageCache::File kept =
+        m_pageCache->pageFile(library, m_documentsPath, category, headBytes);
+    if (kept.descriptor >= 0) {
+        auto file = std::make_unique<QFile>();
+        if (file->open(kept.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                       QFileDevice::AutoCloseHandle)) {
+            HttpConnection::Answer answer;
+            answer.head = pageHead(kept.length);
+            answer.file = std::move(file);
+            answer.fileLength = kept.length;
+            return answer;
+        }
+        ::close(kept.descriptor);
+    }
+    const QByteArray body = m_pageCache->page(library, m_documentsPath, category, headBytes);
+    return answerWithHead(pageHead(body.size()), body);
 }
 
 HttpConnection::Answer WebRequest::serviceUnavailable()

@@ -149,8 +149,8 @@ void HttpConnection::send(Answer answer)
     m_fileRemaining = m_answer.file ? m_answer.fileLength : 0;
     m_filePosition = m_answer.fileOffset;
     m_useSendfile = m_answer.file && m_answer.file->handle() >= 0;
-    const int unsentLimit = kUnsentLimit;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsentLimit, sizeof unsentLimit);
+    setUnsentLimit(kUnsentLimit);
+    m_waitingForRoom = false;
     if (m_answer.file && !m_answer.file->seek(m_answer.fileOffset)) {
         finish();
         return;
@@ -160,8 +160,33 @@ void HttpConnection::send(Answer answer)
 
 void HttpConnection::readyWrite()
 {
-    if (m_state == State::Writing)
-        writeSome();
+    if (m_state != State::Writing)
+        return;
+    followPeerPace();
+    writeSome();
+}
+
+void HttpConnection::setUnsentLimit(int limit)
+{
+    if (limit == m_unsentLimit)
+        return;
+    m_unsentLimit = limit;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &limit, sizeof limit);
+}
+
+void HttpConnection::followPeerPace()
+{
+    // The last turn filled the socket; the room this wake-up reports was made by the peer
+    // reading about as much as that turn wrote, in the time since.
+    if (!m_waitingForRoom)
+        return;
+    m_waitingForRoom = false;
+    const qint64 elapsed = std::max<qint64>(m_turnEnded.nsecsElapsed(), 1);
+    const double pace = double(m_turnBytes) / double(elapsed) * 1e6 * kUnsentMilliseconds;
+    const int wanted = int(std::clamp<double>(pace, kUnsentLimit, kMaxUnsentLimit));
+    // Only a clear change is worth a system call.
+    if (wanted >= 2 * m_unsentLimit || 2 * wanted <= m_unsentLimit)
+        setUnsentLimit(wanted);
 }
 
 void HttpConnection::partsWritten(qint64 count)
@@ -218,9 +243,18 @@ qint64 HttpConnection::writeParts(qint64 budget, bool& full)
     }
 }
 
+void HttpConnection::waitForRoom(qint64 turnBytes)
+{
+    m_waitingForRoom = true;
+    m_turnBytes = turnBytes;
+    m_turnEnded.start();
+    m_writeNotifier->setEnabled(true);
+}
+
 void HttpConnection::writeSome()
 {
-    qint64 budget = m_useSendfile ? kSendfileBudget : kWriteBudget;
+    const qint64 turn = m_useSendfile ? kSendfileBudget : kWriteBudget;
+    qint64 budget = turn;
     while (budget > 0) {
         if (m_part < kParts) {
             bool full = false;
@@ -235,7 +269,7 @@ void HttpConnection::writeSome()
                 m_lastProgress.restart();
             }
             if (full) {
-                m_writeNotifier->setEnabled(true);
+                waitForRoom(turn - budget);
                 return;
             }
             continue;
@@ -257,7 +291,7 @@ void HttpConnection::writeSome()
                 m_lastProgress.restart();
                 if (n < want && m_fileRemaining > 0) {
                     // The socket's buffer is full (see writeParts).
-                    m_writeNotifier->setEnabled(true);
+                    waitForRoom(turn - budget);
                     return;
                 }
                 continue;
@@ -265,13 +299,13 @@ void HttpConnection::writeSome()
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                m_writeNotifier->setEnabled(true);
+                waitForRoom(turn - budget);
                 return;
             }
             if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
                 // This file or socket cannot be sent that way: read and send instead.
                 m_useSendfile = false;
-                if (!m_answer.file->seek(m_filePosition)) {
+                if (m_answer.file->handle() < 0 && !m_answer.file->seek(m_filePosition)) {
                     finish();
                     return;
                 }
@@ -284,7 +318,17 @@ void HttpConnection::writeSome()
         }
         QByteArray& chunk = m_parts[2];
         chunk.resize(std::min(kChunkSize, m_fileRemaining));
-        const qint64 got = m_answer.file->read(chunk.data(), chunk.size());
+        // Read at the position this answer is at: the descriptor may be shared with other
+        // answers (a kept page's in-memory file), and its own offset with it.
+        const int handle = m_answer.file->handle();
+        qint64 got = -1;
+        if (handle >= 0) {
+            do {
+                got = ::pread(handle, chunk.data(), size_t(chunk.size()), off_t(m_filePosition));
+            } while (got < 0 && errno == EINTR);
+        } else {
+            got = m_answer.file->read(chunk.data(), chunk.size());
+        }
         if (got <= 0) {
             // The file shrank under us: the peer sees a short body and a closed connection.
             finish();

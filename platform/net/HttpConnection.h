@@ -21,8 +21,11 @@ class QSocketNotifier;
 // (never copied, so a body shared between connections stays one buffer), then an optional stretch
 // of a file (with sendfile, or read and send where that fails), one bounded chunk at a time, so
 // that many connections make progress side by side and a peer that stops reading holds up nobody
-// else. The socket's send buffer is left to the system's tuning, and at most kUnsentLimit bytes
-// wait unsent in it: a download is only handed to the kernel as fast as the peer takes it.
+// else. The socket's send buffer is left to the system's tuning, and only so many bytes wait
+// unsent in it (TCP_NOTSENT_LOWAT): kUnsentLimit to begin with, and as much as the peer takes in
+// kUnsentMilliseconds at the rate it has been reading, up to kMaxUnsentLimit. A download is
+// only handed to the kernel as fast as the peer takes it, a peer that reads slowly pins little
+// kernel memory, and a fast one gets large turns (few trips through the event loop).
 // When the answer is out the connection half-closes and drains what the peer still sends, so that
 // the final close never resets an answer the peer has not read yet; then onFinished runs.
 //
@@ -89,9 +92,17 @@ public:
     // trips through the event loop per file.
     static constexpr qint64 kSendfileBudget = 2 * 1024 * 1024;
     // The most answer bytes left waiting in the socket's send buffer before the peer has taken
-    // those ahead of them; writing resumes once fewer wait. Bounds the kernel memory a peer that
-    // reads slowly (or not at all) can pin, and lets progress follow what the peer reads.
+    // those ahead of them, at first; writing resumes once fewer wait. Bounds the kernel memory a
+    // peer that reads slowly (or not at all) can pin, and lets progress follow what the peer
+    // reads. Once the peer has shown its pace, the bound becomes what it reads in
+    // kUnsentMilliseconds, never less than kUnsentLimit and never more than kMaxUnsentLimit (the
+    // system's own default for a socket's send buffer at its largest).
     static constexpr int kUnsentLimit = 256 * 1024;
+    static constexpr int kMaxUnsentLimit = 4 * 1024 * 1024;
+    static constexpr int kUnsentMilliseconds = 20;
+
+    // The current bound on unsent bytes (for tests).
+    int unsentLimit() const { return m_unsentLimit; }
 
 private:
     void readyRead();
@@ -102,6 +113,11 @@ private:
     // peer has gone. `full` tells that the socket took less than was offered.
     qint64 writeParts(qint64 budget, bool& full);
     void partsWritten(qint64 count);
+    // Sets the bound on unsent bytes from the pace of the peer's reading since the last turn.
+    void followPeerPace();
+    // Ends a turn on a full socket that took `turnBytes`: writing goes on when there is room.
+    void waitForRoom(qint64 turnBytes);
+    void setUnsentLimit(int limit);
     void startDraining();
     void finish();
 
@@ -123,6 +139,11 @@ private:
     qint64 m_fileRemaining = 0;
     qint64 m_filePosition = 0; // the next byte of the file to send
     bool m_useSendfile = false;
+    int m_unsentLimit = 0;
+    // Set when a turn ended on a full socket: the bytes that turn wrote and when it ended.
+    bool m_waitingForRoom = false;
+    qint64 m_turnBytes = 0;
+    QElapsedTimer m_turnEnded;
     bool m_finished = false;
     QElapsedTimer m_lastProgress;
 };

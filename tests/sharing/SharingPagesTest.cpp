@@ -4,10 +4,20 @@
 #include "sharing/SharingPageCache.h"
 #include "sharing/SharingPages.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <fcntl.h>
+#include <iomanip>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using sonavell::test::recordingEntry;
 using sonavell::test::ScratchDir;
@@ -256,4 +266,250 @@ TEST(SharingPages, TheCacheKeepsPagesPerSnapshotVersionOnly)
     for (int i = 0; i < 3 * SharingPageCache::kMaxEntries; ++i)
         EXPECT_TRUE(page(QStringLiteral("c%1").arg(i))
                         .contains(QStringLiteral("<caption>c%1<").arg(i).toUtf8()));
+}
+
+namespace {
+
+// A name as the first writer escaped it: through Qt's HTML escaping, then UTF-8.
+QByteArray referenceEscaped(const QString& text)
+{
+    return text.toHtmlEscaped().toUtf8();
+}
+
+// The one recording's row of the "All" table, from the name to the closing tag of its link.
+QByteArray shownName(const QString& name)
+{
+    LibrarySnapshot library;
+    library.recordings = {recordingEntry("a.wav", name, "Ideas")};
+    library.recordings[0].fileSize = 1;
+    const QByteArray table = SharingPages::filesContent(library, QString(), "All");
+    const QByteArray start = "<a href=\"/Documents/a.wav\">";
+    const qsizetype from = table.indexOf(start) + start.size();
+    return table.mid(from, table.indexOf("</a></td>", from) - from);
+}
+
+} // namespace
+
+// &, <, > and " become the entities QString::toHtmlEscaped writes and ' stays as it is, wherever
+// they stand in a name: in short names and long ones (which are copied in runs), beside letters
+// that are not ASCII, and after characters that do not pair up as UTF-16.
+TEST(SharingPages, NamesAreEscapedAsQtEscapesThem)
+{
+    EXPECT_EQ(shownName(QStringLiteral("Tom & Jerry's <\"best\"> take")),
+              QByteArray("Tom &amp; Jerry's &lt;&quot;best&quot;&gt; take"));
+    EXPECT_EQ(shownName(QStringLiteral("'")), QByteArray("'"));
+    EXPECT_EQ(shownName(QStringLiteral("&&<<>>\"\"''")),
+              QByteArray("&amp;&amp;&lt;&lt;&gt;&gt;&quot;&quot;''"));
+
+    const QString specials = QStringLiteral("&<>\"'");
+    const QString others[] = {QStringLiteral("a"),      QStringLiteral("\u00fc"),
+                              QStringLiteral("\u65e5"), QStringLiteral("\U0001F3A4"),
+                              QString(QChar(0xd800)),   QString(QChar(0xdc00)),
+                              QString(QChar(0)),        QStringLiteral("~")};
+    // Every special character at every place of names of 1 to 20 characters.
+    for (int length = 1; length <= 20; ++length) {
+        for (int at = 0; at < length; ++at) {
+            for (const QChar special : specials) {
+                for (const QString& other : others) {
+                    QString name;
+                    for (int i = 0; i < length; ++i)
+                        name += i == at ? QString(special) : (i % 3 ? QStringLiteral("m") : other);
+                    ASSERT_EQ(shownName(name), referenceEscaped(name))
+                        << name.toStdString() << " (length " << length << ", at " << at << ")";
+                }
+            }
+        }
+    }
+    // A lone surrogate at the end, a pair split by a special character, one in reverse order.
+    for (const QString& name :
+         {QStringLiteral("abcdefghij") + QChar(0xd83c),
+          QString(QChar(0xd83c)) + QStringLiteral("&") + QChar(0xdfa4),
+          QString(QChar(0xdfa4)) + QChar(0xd83c) + QStringLiteral("xxxxxxxxxx")})
+        EXPECT_EQ(shownName(name), referenceEscaped(name));
+}
+
+// Link targets are encoded as QUrl encodes each path segment, long names and short alike.
+TEST(SharingPages, LinksAreEncodedAsQtEncodesThem)
+{
+    const QStringList names = {
+        QStringLiteral("REC20260101000000.wav"),
+        QStringLiteral("a-b.c_d~e/f/g0123456789.wav"),
+        QStringLiteral("My Memo #1 100%.wav"),
+        QStringLiteral("Z\u00fcrich/\u65e5\u672c.wav"),
+        QStringLiteral("abcdefgh\U0001F3A4ijklmnop.wav"),
+        QStringLiteral("abcdefg") + QChar(0xd800) + QStringLiteral("hijklmnop"),
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz`@[{^|}]:;<=>?"),
+        QStringLiteral("//lead and trail//")};
+    for (const QString& file : names) {
+        LibrarySnapshot library;
+        library.recordings = {recordingEntry(file, "n", "Ideas")};
+        library.recordings[0].fileSize = 1;
+        const QByteArray expected =
+            "<a href=\"/Documents/" + referenceEncodedPath(file).toUtf8() + "\">";
+        EXPECT_TRUE(SharingPages::filesContent(library, QString(), "All").contains(expected))
+            << file.toStdString();
+    }
+}
+
+// Durations are written as QByteArray::number(seconds, 'f', 1) writes them: to the nearest
+// tenth of the exact value, a value exactly halfway rounded up.
+TEST(SharingPages, DurationsAreRoundedAsQtRoundsThem)
+{
+    std::vector<double> values = {0,
+                                  0.04999999,
+                                  0.05,
+                                  0.0500001,
+                                  0.15,
+                                  0.25,
+                                  0.35,
+                                  0.45,
+                                  0.75,
+                                  1.25,
+                                  2.5,
+                                  1e14 + 0.25,
+                                  999999999999999.9,
+                                  1e15 - 0.25,
+                                  1e15,
+                                  1e16,
+                                  123456789.05,
+                                  5e-324,
+                                  1e-300};
+    for (int k = 0; k < 40000; ++k) {
+        values.push_back(k / 100.0);
+        values.push_back(k / 4.0 + 0.125 * (k % 2));
+        values.push_back(k * 0.37);
+        values.push_back(std::nextafter(k / 20.0, 0.0));
+        values.push_back(std::nextafter(k / 20.0, 1e9));
+    }
+    for (double scale = 1; scale < 1e15; scale *= 7.3)
+        values.push_back(scale * 0.123456789);
+    LibrarySnapshot library;
+    for (const double value : values) {
+        library.recordings.push_back(recordingEntry("a.wav", "n", "Ideas", value));
+        library.recordings.back().fileSize = 1;
+    }
+    const QByteArray table = SharingPages::filesContent(library, QString(), "All");
+    qsizetype at = 0;
+    for (const double value : values) {
+        at = table.indexOf("</td>\n<td>", table.indexOf("</a></td>\n<td>", at) + 14) + 10;
+        const qsizetype end = table.indexOf("</td>", at);
+        ASSERT_EQ(table.mid(at, end - at), QByteArray::number(value, 'f', 1) + 's')
+            << std::setprecision(17) << value;
+    }
+}
+
+// The page in one buffer is the head and the two documents one after the other.
+TEST(SharingPages, ThePageIsTheHeadAndBothDocuments)
+{
+    LibrarySnapshot library;
+    library.categories = {"*****", "R&D <new>"};
+    library.recordings = {recordingEntry("REC1.wav", "Tom & Jerry's", "R&D <new>", 2.25)};
+    for (const QString& category : {QString(), QStringLiteral("All"), QStringLiteral("R&D <new>")})
+        EXPECT_EQ(
+            SharingPages::page("<p>head</p>\n", library, QStringLiteral("/nonexistent"), category),
+            "<p>head</p>\n" + SharingPages::categoriesContent(library) +
+                SharingPages::filesContent(library, QStringLiteral("/nonexistent"), category));
+    // Large enough that the buffer has to grow past its first guess.
+    library.categories.clear();
+    for (int i = 0; i < 200; ++i)
+        library.categories.push_back(QStringLiteral("&\"<>").repeated(40) + QString::number(i));
+    library.recordings.clear();
+    for (int i = 0; i < 300; ++i)
+        library.recordings.push_back(recordingEntry(QStringLiteral("\u65e5").repeated(30) + ".wav",
+                                                    QStringLiteral("\"").repeated(300), "Ideas"));
+    EXPECT_EQ(SharingPages::page("head", library, QString(), "All"),
+              "head" + SharingPages::categoriesContent(library) +
+                  SharingPages::filesContent(library, QString(), "All"));
+}
+
+namespace {
+
+QByteArray readDescriptor(int fd, qint64 length)
+{
+    QByteArray bytes(length, '\0');
+    EXPECT_EQ(::pread(fd, bytes.data(), size_t(length), 0), length);
+    return bytes;
+}
+
+} // namespace
+
+// A kept page is also handed out as a file of its own, in the file folder or in memory, with the
+// very bytes of the page; a snapshot made by hand has none.
+TEST(SharingPages, TheCacheHandsOutAKeptPageAsAFile)
+{
+    ScratchDir folder;
+    LibrarySnapshot library;
+    library.categories = {"*****", "Ideas"};
+    library.recordings = {recordingEntry("REC1.wav", "One & two", "Ideas", 1)};
+    library.recordings[0].fileSize = 10;
+    const QByteArray head = "<p>head</p>\n";
+    for (const bool inFolder : {true, false}) {
+        SharingPageCache cache;
+        if (inFolder)
+            cache.setFileFolder(folder.file("pages"));
+        library.version = inFolder ? 3 : 4;
+        const SharingPageCache::File file = cache.pageFile(library, QString(), "All", head);
+        ASSERT_GE(file.descriptor, 0);
+        const QByteArray page = SharingPages::page(head, library, QString(), "All");
+        EXPECT_EQ(file.length, page.size());
+        EXPECT_EQ(readDescriptor(file.descriptor, file.length), page);
+        // The same file again, through a descriptor of its own; the bytes from page() too.
+        const SharingPageCache::File again = cache.pageFile(library, QString(), "All", head);
+        EXPECT_NE(again.descriptor, file.descriptor);
+        EXPECT_EQ(readDescriptor(again.descriptor, again.length), page);
+        EXPECT_EQ(cache.page(library, QString(), "All", head), page);
+        ::close(file.descriptor);
+        ::close(again.descriptor);
+        // The file has no name in the folder.
+        if (inFolder) {
+            EXPECT_TRUE(QDir(folder.file("pages"))
+                            .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                     QDir::System));
+        }
+        library.version = 0;
+        EXPECT_LT(cache.pageFile(library, QString(), "All", head).descriptor, 0);
+    }
+}
+
+// The head file is read again only when it changed: a file left alone is the same shared buffer
+// every time; a new modification time, size or file (even of the same size) is read again, and
+// so is a file changed just now, whose change may not show in its modification time.
+TEST(SharingPages, TheCacheReadsAHeadFileAgainOnlyWhenItChanged)
+{
+    ScratchDir web;
+    const QString path = web.file("index.html");
+    const auto writeWithTime = [&](const QByteArray& bytes, qint64 secondsAgo) {
+        web.write("index.html", bytes);
+        const qint64 when = QDateTime::currentSecsSinceEpoch() - secondsAgo;
+        const timespec times[2] = {{time_t(when), 0}, {time_t(when), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    };
+    SharingPageCache cache;
+    writeWithTime("<p>one</p>\n", 100);
+    const QByteArray first = cache.headFile(path);
+    EXPECT_EQ(first, "<p>one</p>\n");
+    EXPECT_EQ(cache.headFileReads(), 1);
+    // Its change time is the moment of the write: it is read until it has settled.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(cache.headFile(path), "<p>one</p>\n");
+    const int readsBeforeSettled = cache.headFileReads();
+
+    SharingPageCache settled;
+    QThread::sleep(SharingPageCache::kSettleSeconds + 1);
+    const QByteArray kept = settled.headFile(path);
+    EXPECT_TRUE(settled.headFile(path).isSharedWith(kept));
+    EXPECT_EQ(settled.headFileReads(), 1);
+    EXPECT_GE(readsBeforeSettled, 4);
+
+    // Changed to bytes of the same length, with another time that is just as old: read again.
+    writeWithTime("<p>two</p>\n", 90);
+    EXPECT_EQ(settled.headFile(path), "<p>two</p>\n");
+    // Replaced by another file, then gone.
+    web.write("other.html", "<p>three</p>\n");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(web.file("other.html"), path));
+    EXPECT_EQ(settled.headFile(path), "<p>three</p>\n");
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_TRUE(settled.headFile(path).isEmpty());
+    EXPECT_TRUE(settled.headFile(web.path()).isEmpty()) << "a folder is no head";
 }
