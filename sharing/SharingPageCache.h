@@ -1,8 +1,11 @@
 #pragma once
 
 #include "core/LibrarySnapshot.h"
+#include "platform/net/SendableFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QFile>
 #include <QHash>
 #include <QString>
 
@@ -25,22 +28,13 @@ public:
     // this snapshot's page was made before with the same head bytes.
     QByteArray page(const LibrarySnapshot& library, const QString& documentsPath,
                     const QString& category, const QByteArray& head);
-    // The same page as a file of its own, for sending with sendfile: a new descriptor of it
-    // that the caller closes, positioned nowhere in particular (read it by offset), and its
-    // length. The file has no name (O_TMPFILE) in the folder set with setFileFolder, where the
-    // kernel keeps its pages in large pieces that sendfile hands over cheaply; without a folder,
-    // or where the folder's file system cannot make one, it is an in-memory file (memfd,
-    // sealed). Only a kept page has one: for a snapshot made by hand, or where no file can be
-    // made, the descriptor is -1 and the caller sends page()'s bytes instead. A page kept for
-    // this alone holds its bytes in the file only; the file goes with the page and the last
-    // answer sending it.
-    struct File
-    {
-        int descriptor = -1;
-        qint64 length = 0;
-    };
-    File pageFile(const LibrarySnapshot& library, const QString& documentsPath,
-                  const QString& category, const QByteArray& head);
+    // The same page as a file of its own (SendableFile: nameless, in the folder set with
+    // setFileFolder, else in memory), for HttpConnection to send with sendfile: a device of its
+    // own on the file for one answer, or null for a snapshot made by hand, or where no file can
+    // be made (the caller sends page()'s bytes instead). A page kept for this alone holds its
+    // bytes in the file only; the file goes with the page and the last answer sending it.
+    std::unique_ptr<QFile> pageFile(const LibrarySnapshot& library, const QString& documentsPath,
+                                    const QString& category, const QByteArray& head);
     // The folder for page files (created when needed); empty for in-memory files.
     void setFileFolder(const QString& folder);
 
@@ -65,25 +59,12 @@ public:
     static constexpr int kSettleSeconds = 2;
 
 private:
-    // An in-memory file holding one page; closed with the last answer that sends it.
-    struct PageFileHandle
-    {
-        explicit PageFileHandle(int fd)
-            : descriptor(fd)
-        {
-        }
-        ~PageFileHandle();
-        PageFileHandle(const PageFileHandle&) = delete;
-        PageFileHandle& operator=(const PageFileHandle&) = delete;
-        const int descriptor;
-    };
     struct Page
     {
         QString category; // QString(QChar(0)) for none
         QByteArray head;
         QByteArray page; // null when only the file holds the bytes
-        std::shared_ptr<PageFileHandle> file;
-        qint64 length = 0;
+        std::shared_ptr<const SendableFile> file;
     };
     // The kept page for the key (under the lock), or null; the collection is emptied first when
     // the snapshot is another.
@@ -92,13 +73,12 @@ private:
     // Keeps a page built for the snapshot, unless the snapshot changed meanwhile (under the
     // lock); the kept entry or null.
     Page* keepPage(const LibrarySnapshot& library, const QString& documentsPath, Page page);
+    // What tells one state of a head file from another.
     struct FileState
     {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        int64_t size = -1;
-        int64_t modified = 0; // nanoseconds since the epoch
-        int64_t changed = 0;
+        qint64 size = -1;
+        QDateTime modified;
+        QDateTime changed;
         bool operator==(const FileState&) const = default;
     };
     struct HeadFile
@@ -108,12 +88,8 @@ private:
         QByteArray bytes;
     };
 
-    // A file holding the bytes, in the file folder or in memory; -1 when none can be made.
-    int makePageFile(const QByteArray& bytes);
-
     mutable std::mutex m_mutex;
     QString m_fileFolder;
-    bool m_fileFolderMade = false;
     uint64_t m_version = 0;
     QString m_documentsPath;
     std::vector<Page> m_pages;

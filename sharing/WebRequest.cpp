@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
-#include <unistd.h>
 
 namespace {
 
@@ -304,19 +303,12 @@ HttpConnection::Answer WebRequest::pageAnswer(const QString& headName,
     // the snapshot stays, as the kept page's in-memory file, which the connection hands to the
     // kernel with sendfile: the page is never copied for an answer.
     const QByteArray headBytes = m_pageCache->headFile(headFile);
-    const SharingPageCache::File kept =
-        m_pageCache->pageFile(library, m_documentsPath, category, headBytes);
-    if (kept.descriptor >= 0) {
-        auto file = std::make_unique<QFile>();
-        if (file->open(kept.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                       QFileDevice::AutoCloseHandle)) {
-            HttpConnection::Answer answer;
-            answer.head = pageHead(kept.length);
-            answer.file = std::move(file);
-            answer.fileLength = kept.length;
-            return answer;
-        }
-        ::close(kept.descriptor);
+    if (auto file = m_pageCache->pageFile(library, m_documentsPath, category, headBytes)) {
+        HttpConnection::Answer answer;
+        answer.fileLength = file->size();
+        answer.head = pageHead(answer.fileLength);
+        answer.file = std::move(file);
+        return answer;
     }
     const QByteArray body = m_pageCache->page(library, m_documentsPath, category, headBytes);
     return answerWithHead(pageHead(body.size()), body);

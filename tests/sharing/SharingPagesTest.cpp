@@ -422,17 +422,6 @@ TEST(SharingPages, ThePageIsTheHeadAndBothDocuments)
                   SharingPages::filesContent(library, QString(), "All"));
 }
 
-namespace {
-
-QByteArray readDescriptor(int fd, qint64 length)
-{
-    QByteArray bytes(length, '\0');
-    EXPECT_EQ(::pread(fd, bytes.data(), size_t(length), 0), length);
-    return bytes;
-}
-
-} // namespace
-
 // A kept page is also handed out as a file of its own, in the file folder or in memory, with the
 // very bytes of the page; a snapshot made by hand has none.
 TEST(SharingPages, TheCacheHandsOutAKeptPageAsAFile)
@@ -443,23 +432,25 @@ TEST(SharingPages, TheCacheHandsOutAKeptPageAsAFile)
     library.recordings = {recordingEntry("REC1.wav", "One & two", "Ideas", 1)};
     library.recordings[0].fileSize = 10;
     const QByteArray head = "<p>head</p>\n";
+    const QByteArray page = SharingPages::page(head, library, QString(), "All");
     for (const bool inFolder : {true, false}) {
         SharingPageCache cache;
         if (inFolder)
             cache.setFileFolder(folder.file("pages"));
         library.version = inFolder ? 3 : 4;
-        const SharingPageCache::File file = cache.pageFile(library, QString(), "All", head);
-        ASSERT_GE(file.descriptor, 0);
-        const QByteArray page = SharingPages::page(head, library, QString(), "All");
-        EXPECT_EQ(file.length, page.size());
-        EXPECT_EQ(readDescriptor(file.descriptor, file.length), page);
-        // The same file again, through a descriptor of its own; the bytes from page() too.
-        const SharingPageCache::File again = cache.pageFile(library, QString(), "All", head);
-        EXPECT_NE(again.descriptor, file.descriptor);
-        EXPECT_EQ(readDescriptor(again.descriptor, again.length), page);
+        // Each answer gets a device of its own on the one file, read by offset.
+        const auto file = cache.pageFile(library, QString(), "All", head);
+        const auto again = cache.pageFile(library, QString(), "All", head);
+        ASSERT_TRUE(file && again);
+        EXPECT_NE(file->handle(), again->handle());
+        for (const auto* device : {file.get(), again.get()}) {
+            QByteArray bytes(page.size(), '\0');
+            EXPECT_EQ(::pread(device->handle(), bytes.data(), size_t(bytes.size()), 0),
+                      page.size());
+            EXPECT_EQ(bytes, page);
+            EXPECT_EQ(device->size(), page.size());
+        }
         EXPECT_EQ(cache.page(library, QString(), "All", head), page);
-        ::close(file.descriptor);
-        ::close(again.descriptor);
         // The file has no name in the folder.
         if (inFolder) {
             EXPECT_TRUE(QDir(folder.file("pages"))
@@ -467,7 +458,7 @@ TEST(SharingPages, TheCacheHandsOutAKeptPageAsAFile)
                                      QDir::System));
         }
         library.version = 0;
-        EXPECT_LT(cache.pageFile(library, QString(), "All", head).descriptor, 0);
+        EXPECT_EQ(cache.pageFile(library, QString(), "All", head), nullptr);
     }
 }
 

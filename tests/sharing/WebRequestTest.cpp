@@ -2,6 +2,7 @@
 // percent decoding and byte ranges.
 #include "SharingTestSupport.h"
 
+#include "sharing/SharingPageCache.h"
 #include "sharing/SharingPages.h"
 #include "sharing/WebRequest.h"
 
@@ -90,6 +91,28 @@ TEST_F(WebRequestTest, IndexRoutesSendHeadFileAndGeneratedDocuments)
               pageHead(generated({}).size()) + generated({}));
     EXPECT_EQ(serveFrom(documents.path(), QString(), "GET /etc/hostname HTTP/1.1\r\n\r\n"),
               kNotFound);
+}
+
+// With the server's page cache, a page is sent from the kept page's file, and a head file that
+// changes is picked up by the next request.
+TEST_F(WebRequestTest, ACachedPageFollowsItsHeadFile)
+{
+    SharingPageCache cache;
+    library->version = 5;
+    const auto served = [&] {
+        HttpConnection::Answer answer = WebRequest(library, documents.path(), web.path(), &cache)
+                                            .answer("GET /Category/All HTTP/1.1\r\n\r\n");
+        QByteArray bytes = answer.head + answer.body;
+        if (answer.file && answer.file->seek(answer.fileOffset))
+            bytes += answer.file->read(answer.fileLength);
+        return bytes;
+    };
+    const QByteArray page = kIndexHead + generated(QStringLiteral("All"));
+    EXPECT_EQ(served(), pageHead(page.size()) + page);
+    web.write(QStringLiteral("index.html"), "<p>a new head</p>\n");
+    const QByteArray changed = "<p>a new head</p>\n" + generated(QStringLiteral("All"));
+    EXPECT_EQ(served(), pageHead(changed.size()) + changed);
+    EXPECT_EQ(served(), pageHead(changed.size()) + changed);
 }
 
 TEST_F(WebRequestTest, CategoryPagesCountUtf8BytesAndDecodeNames)
