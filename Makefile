@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sonavell: `make run` sets up, builds and starts the program; `make test` runs the test suite;
 # `make package` builds the Debian package and `make test-package` installs it into a clean root.
 BUILD_DIR ?= build
@@ -74,9 +75,11 @@ SOURCES = git ls-files -z '*.cpp' '*.h'
 format:
 	@$(SOURCES) | xargs -0 clang-format -i
 
-# Fails, naming every line that differs, when a tracked source is not formatted (run by CI).
+# Fails, naming every line that differs, when a tracked source is not formatted or a source file
+# lacks its licence line (run by CI).
 check-format: deps
 	@$(SOURCES) | xargs -0 clang-format --dry-run -Werror
+	@scripts/licence-lines --check
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sonavell executable: parses the command line, creates the application object (which loads
 // and repairs the library), builds the window and runs the event loop. SIGINT and SIGTERM quit
 // like a normal exit, so the library is always written back.

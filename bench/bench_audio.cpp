@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio engine figures, each beside a named peer measured in the same run:
 //  1. player pipeline CPU time (read + gain + convert) against sox's speed effect on the same
 //     file, and with the pitch kept against sox's tempo effect;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library browser benchmark, for a library of 10,000 recordings: opening the "All" list, one
 // search keystroke (filter, table reload and count line), scrolling a page and drawing the
 // screenful of rows that comes into view. Beside them, the filter alone, which the keystroke

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting memos for sharing: a 10-minute 22050 Hz memo to Opus and to FLAC with the program's
 // converter, beside sox (FLAC) and opusenc (Opus, 24 kbit/s) on the same file in the same run,
 // taking turns (ours, peer, ours, peer ...; medians compared). Goal: the converter takes at most

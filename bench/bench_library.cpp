@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library benchmark, for libraries of 10,000 and 100,000 recordings with their WAV files on disk:
 // start-up (archive decode + integrity walk), one filtered list, and the time each store
 // operation holds the main thread (persist, add, rename, delete, add and delete a category),

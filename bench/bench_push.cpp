@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Push benchmark: a 50 MB WAV pushed over loopback from the push screen to sonavell-receive
 // (--accept, on 127.0.0.1, found through the loopback-only avahi-daemon of
 // scripts/avahi-test-service), beside a plain socat copy of the same file over TCP into a file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_recording [ROUNDS [SECONDS [PROGRAM]]]: what a take costs. Starts the real
 // `sonavell --record` (or PROGRAM, another build of it; a new recording, its window shown) and,
 // beside it on the same PulseAudio source, parecord writing the same format (11025 Hz mono 16-bit

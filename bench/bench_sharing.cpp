@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Web sharing benchmark, against nginx from Debian started here on 127.0.0.1 with its own
 // configuration (sendfile on) and, for the download, Python's http.server (printed, no goal):
 // - a 200 MB WAV downloaded over loopback with curl: the server's CPU time per download (median

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_startup [ROUNDS [PROGRAM]]: starts sonavell (or PROGRAM, another build of it) and a Qt
 // Widgets hello-world built the same way, in turns, on the offscreen platform, and prints for each
 // the median time from the start of the process to its first painted frame, their ratio, and when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pitch-true play speeds' time-stretcher (PlaybackConverter with the pitch kept, at the
 // memo's own rate, so no resampler runs) beside sox's tempo effect on the same memo, in the same
 // run: CPU seconds per minute of memo, their ratio, and the share of one core while playing.

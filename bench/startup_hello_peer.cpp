@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The peer of bench_startup: a Qt Widgets hello-world built with the same compiler, flags and
 // Qt as sonavell, reporting its first frame the same way.
 #include "platform/ui/FirstFrameReport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/AppInfoController.h"
 
 #include "browser/WWWViewController.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `make package` (cpack -G DEB in the build folder) writes
 # sonavell_<version>_<arch>.deb with everything `cmake --install` installs, under /usr and
 # stripped. Its dependencies are the Debian runtime packages of the libraries the programs link,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # sonavell_library(<target> SOURCES <files...> [DEPENDS <targets...>] [PRIVATE_DEPENDS <targets...>])
 #
 # One static library per source folder. Sources include headers by their path from the source

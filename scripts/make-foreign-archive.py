@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a recordings archive the way another keyed-archive producer lays it out, for the
 loader's tests: NSMutableArray root, NSDate dates, NSMutableString and NSString strings, and a
 location object of a class the program does not know (with a nested object of its own).

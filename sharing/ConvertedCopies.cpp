@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sharing/ConvertedCopies.h"
 
 #include "platform/system/DocumentPath.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sharing/RELO_BrowserController.h"
 
 #include "core/AppDelegate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/system/MprisPlayerAdaptor.h"
 
 #include "platform/system/MediaPlayer2Service.h"

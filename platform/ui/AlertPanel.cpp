@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/AlertPanel.h"
 
 AlertPanel::AlertPanel(Kind kind, const QString& title, const QString& message, QWidget* parent)

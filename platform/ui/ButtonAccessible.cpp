@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/ButtonAccessible.h"
 
 #include "platform/ui/SwitchControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/DecodedImageCache.h"
 
 #include "platform/ui/PlatformUiLog.h"

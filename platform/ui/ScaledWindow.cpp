@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/ScaledWindow.h"
 
 #include "platform/ui/ScaledWindowAccessible.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a screen reader sees it: `sonavell` on a private X display (Xvfb) with a
 // private session bus and the accessibility bus of at-spi2-core on it. A Python script reads
 // the accessibility tree with pyatspi, as Orca would, checks that every control on the recorder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard's focus on the recorder screen: Tab and Shift+Tab walk its controls in reading
 // order and wrap round, Space works the focused control while the ring shows, and the window's
 // shortcuts are left as they were when the ring does not show.

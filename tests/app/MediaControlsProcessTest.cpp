@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable as a media player on a private session bus: the lock screen's and media keys'
 // requests (sent with dbus-send, as any other client would) drive the recorder screen's
 // transport, and every change is signalled in the order it happened.

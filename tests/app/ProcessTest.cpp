@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable as a user runs it: options, and a signal ending it like a normal quit.
 #include "support/TestEnvironment.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's window as it starts (the real interface on the offscreen platform): the alerts of
 // the start-up are raised before there is a window, and must be drawn once it shows, one after
 // the other, without holding back what comes later.

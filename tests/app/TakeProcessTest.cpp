@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable on the tests' sound server: a take running when the program is told to end is
 // finished, and its length and quality are in the library it writes on the way out.
 #include "core/AppDelegate.h"

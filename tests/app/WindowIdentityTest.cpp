@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a real X display (a private Xvfb on a local socket): it carries the class that
 // the desktop entry's StartupWMClass names, so docks and switchers match it to the entry, and an
 // icon of its own.

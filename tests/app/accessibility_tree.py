@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the running Sonavell's accessibility tree over AT-SPI (pyatspi), as a screen reader
 would, and checks it: every control on the recorder screen, the category list and a recording
 list has a name and the right role, the first-run tip is an alert and the delete question a

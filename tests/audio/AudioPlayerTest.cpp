@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player on the virtual device: buffer sizing, measuring, gain, priming, scrub mode, stops,
 // playback at other speeds with and without the pitch kept, scrub moves heard at once, and files
 // it cannot play.

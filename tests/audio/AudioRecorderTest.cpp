@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder on the virtual device: exact sample counts, appending, the stop sequence the
 // controller relies on, and what happens when the file cannot take more.
 #include "audio/AudioRecorder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Against a real PulseAudio server with a null sink whose monitor is the microphone: what the
 // recorder writes and what the player plays, how soon a scrub's move reaches the sink, with the
 // latencies printed.

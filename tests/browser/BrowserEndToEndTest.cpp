@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library browser as a person uses it, through the real widgets on the offscreen platform:
 // from the recorder screen back to the category list, into a category, a search, a memo opened
 // on the recorder screen, and back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo on the screen is the memo acted on: renames under a search, moves and deletes of
 // categories never make another memo current, so a take, an e-mail or a push goes to the memo
 // the user sees. Through the real screens on the offscreen platform.

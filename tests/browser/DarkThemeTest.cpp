@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists under a dark desktop theme: the category list, a recording list and the settings
 // screen paint white rows, so every text on them must stay dark whatever colours the desktop
 // hands the application, at start and when the theme changes while the program runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The details screen as a person uses it, through the real widgets on the offscreen platform:
 // from the recording list's detail button through a rename, a category change and a photo from
 // the pictures folder to the recorder screen.

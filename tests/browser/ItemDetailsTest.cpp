@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording details screen: the facts it shows, the category picker, the photo from the
 // pictures folder, the name and the web-sharing switch, and how each edit reaches the disk.
 #include "DetailsTestSupport.h"

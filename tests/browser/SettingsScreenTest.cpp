@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings screen: reached by the category list's gear, its switches and text fields write
 // the keys the other screens read, and what cannot work is refused without touching the
 // stored value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screens' texts in the system language, with the translators installed as the program
 // installs them (Translations::install, as app/main.cpp calls it). The test runs twice (see
 // CMakeLists.txt): under LANG=de_DE.UTF-8, where the category list and its alerts speak German,

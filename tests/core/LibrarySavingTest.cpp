@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The archives are written on the saving thread: same bytes as the records archive themselves,
 // in order, the newest state last, and never lost at quit. Snapshots carry the files' sizes.
 #include "LibraryFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install` into a scratch prefix: the programs, their resources, the desktop entry, the
 // AppStream metainfo and the icons land where desktops and software centres look, the two
 // validators accept the entry and the metainfo, and the installed program finds its resources.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder screen's transport on the virtual audio device with a manual clock: takes,
 // appends, the count-in, the timed stop, playback and its speed, the toolbars, interruptions,
 // delete and add, leaving the screen and quitting, and files and devices that refuse a take.

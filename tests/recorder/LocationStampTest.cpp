@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A take stamped with the place of the run's one fix: a recorded NMEA log played through Qt's
 // NMEA source gives the fix, a loopback server stands in for the place-name service.
 #include "RecorderTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timer recording settings screen, driven through its real switches and picker inside a
 // navigation controller, and the values the recorder screen reads from it.
 #include "recorder/RecTimerController.h"

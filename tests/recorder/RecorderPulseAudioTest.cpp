@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder screen end to end: its own buttons, tapped on the offscreen platform, record a
 // tone from the PulseAudio loopback microphone and play the take back into the null sink; the
 // jog wheel, dragged with the mouse, scrubs through it. Then the sound server goes away and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the recorder screen shows while a take runs and once it is stopped, driven through the
 // screen's own record button on the virtual device's manual clock: the position and the length
 // read-outs, the red take colour of the position, and the record / append button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // E-mail end to end: the composition screen sends the current recording through the real
 // sonavell-upload-server to a real SMTP server, both on 127.0.0.1, while the export screen shows
 // the progress.

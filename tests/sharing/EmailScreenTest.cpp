@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The e-mail composition screen: its fields, the address book picker, what Send refuses, and
 // the outcome of an upload against a stand-in server.
 #include "EmailTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export screen: the web sharing switch with its captions, and the e-mail progress display.
 #include "SharingTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An HTTP server on 127.0.0.1 inside the test, in the test's own event loop, that stands in for

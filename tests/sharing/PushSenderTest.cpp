@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The push engine without its screen: a PushSender on a push thread of its own sending to the
 // real receiver (sonavell-receive's PushReceiver, in this process, on 127.0.0.1, not announced).
 // What the screen tests cannot see: the order of the sender's signals as they reach the main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The push screen against a receiver written here on a raw socket and announced over the
 // loopback-only avahi-daemon: the RELO/1.0 bytes on the wire, the answers the sender recognises,
 // the screen codes of each way a push ends, and the receiver list's life cycle.

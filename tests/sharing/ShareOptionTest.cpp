@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program started with --share and no display: it serves the library, logs both addresses,
 // and shuts down cleanly on SIGTERM with sharing off and the library written.
 #include "SharingTestSupport.h"

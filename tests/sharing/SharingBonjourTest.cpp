@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Publication over Bonjour against a real avahi-daemon on the loopback interface, the own
 // address resolution, and the export screen receiving both URLs.
 #include "SharingTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web server's Opus and FLAC copies of shared memos, over real TCP on 127.0.0.1: what they
 // are served as, what is never converted, and how the cache follows the library.
 #include "SharingTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two generated page documents: the category list and the table of recordings.
 #include "SharingTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web server over real TCP on 127.0.0.1: answers travel whole, and connections that
 // misbehave, stall or come by the dozen. What each request is answered with is WebRequestTest's.
 #include "SharingTestSupport.h"

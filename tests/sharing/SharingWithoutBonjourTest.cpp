@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Web sharing on a machine where no mDNS daemon answers: this test runs with a system bus address
 // that leads nowhere, so every publication fails as it does without avahi-daemon.
 #include "PushTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The uploader against a stand-in upload server: the exact requests, their order and sizes, the
 // progress it reports, and every way an upload can fail reaching the error outcome.
 #include "FakeUploadServer.h"

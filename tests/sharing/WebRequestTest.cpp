@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answers to single requests, worked out with no socket: routes, exact answers, files by path,
 // percent decoding and byte ranges.
 #include "SharingTestSupport.h"

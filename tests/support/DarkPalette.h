@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The colours a dark desktop theme (Adwaita-dark) hands to the application: light text on dark

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The two real servers e-mail goes through, run as processes on 127.0.0.1 for a test: the

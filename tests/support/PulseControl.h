@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tests' sound server seen from outside, through pactl: modules loaded for one test, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest entry point for every test program: the tests run inside a QApplication on the
 // offscreen platform (a QCoreApplication for code without widgets), and the home and per-user
 // directories point into a private temporary folder so that no test can read or change the user's

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A mail server on 127.0.0.1 for tests: accepts every message and stores each one, as received,
 in OUTDIR/<n>.eml with the envelope in OUTDIR/<n>.envelope. Prints "port N" once it listens.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder screen's artwork, drawn with vector shapes only (no fonts, no bitmaps), so the
 // same program always writes the same pixels. One look throughout: a dark graphite dashboard,
 // round keys with bevelled rims, an amber backlit display, cyan for positions, and a green to

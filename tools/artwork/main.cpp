@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the recorder screen's images and the count-in sound into a resource folder, and the
 // application icon into an icon theme folder:
 //   sonavell_artwork <resources-dir> [<icon-theme-dir>]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavell-receive: the receiving side of Sonavell's push to another device. Announces itself
 // over Bonjour, answers every push with Accept or Reject, and saves accepted recordings as
 // "<name>.wav" into a folder.

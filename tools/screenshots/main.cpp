@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavell_screenshots OUTDIR: renders the recorder screen on the offscreen platform, idle,
 // recording, loaded and playing, into OUTDIR/recorder-<state>.png, the push screen during a
 // transfer into OUTDIR/push-sending.png, the e-mail composition screen (email-compose.png), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavell-upload-server: the server that Sonavell's e-mail button talks to. It takes a
 // recording in parts under a name it issued, and mails it through an SMTP smarthost.
 #include "MailAddress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-place reader of binary property lists: values decode as libplist decodes them (which
 // is how archives were read before), damaged files are refused without reading outside them,
 // and XML archives read exactly like their binary form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Archives built to hurt the reader: foreign object graphs with cycles, nesting deep enough to
 // exhaust the stack, containers that hold themselves, containers named from many places.
 #include "platform/archive/Archivable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV-to-Opus/FLAC converter: what a converted memo decodes to (length, pitch and level of a
 // tone; FLAC sample for sample), and what a failed or cancelled conversion leaves behind.
 #include "platform/audio/AudioConverter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV file layer: the exact recording format, reading other WAV flavours, refusing to
 // extend files whose samples it would misread, what is not a WAV file, and what is not a file.
 #include "platform/audio/AudioTestSupport.h"

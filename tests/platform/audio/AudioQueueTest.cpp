@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio queue on the virtual device, and the choice of the default device.
 #include "platform/audio/AudioQueue.h"
 #include "platform/audio/AudioTestSupport.h"

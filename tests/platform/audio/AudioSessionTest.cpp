@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio session's interruptions and the count-in's system sound, on the virtual device.
 #include "platform/audio/AudioSession.h"
 #include "platform/audio/AudioTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playback converter on its own: how clean a converted tone is, how well audio above the
 // output's Nyquist frequency is kept out, clearing for a new position, the end of the input,
 // and time-stretching that keeps the pitch and a spoken sentence's length.

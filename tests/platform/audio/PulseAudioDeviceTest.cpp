@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound server device against the tests' private server: the inputs it offers, the input a
 // take records from, and how its streams name themselves to the server and its mixers.
 #include "platform/audio/PulseAudioDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Avahi's dns_sd compatibility library warns about itself on standard error at its first call
 // unless AVAHI_COMPAT_NOWARN is set; the network library sets it before main().
 #include "platform/net/NetServiceBrowser.h"

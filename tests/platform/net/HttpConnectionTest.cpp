@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An answer with a body or a file stretch written over a real loopback TCP connection to a peer
 // that reads slowly through a small receive buffer, so that the socket fills many times: the
 // head and what follows it arrive whole and in order, with sendfile, with read and send where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream pair against listeners on the loopback addresses: IPv4 and IPv6, the next address
 // after a refused one, and the events a push relies on (space and bytes reported again only
 // after a write or read, the end when the peer closes, an error when nobody listens).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The address book: people read from the vCard files that real address books write.
 #include "support/TestEnvironment.h"
 

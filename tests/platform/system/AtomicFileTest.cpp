@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/system/AtomicFile.h"
 #include "platform/system/PendingFile.h"
 #include "support/SmallDisk.h"

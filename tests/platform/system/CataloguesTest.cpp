@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogues of the program's texts (resources/translations/*.ts) are complete: every text
 // the sources give them has a finished translation that keeps the text's placeholders, so a new
 // tr() text that lupdate adds without a translation fails here. And the built catalogues are in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/system/IdleInhibitor.h"
 #include "FakeIdleServices.h"
 #include "support/PrivateBus.h"

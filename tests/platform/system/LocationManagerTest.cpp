@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one fix of a run: the "location_source" text, a recorded NMEA log played through Qt's
 // NMEA source, and the settings position standing in when the source is missing, fails or
 // stays silent.

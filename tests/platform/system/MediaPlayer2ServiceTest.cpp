@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player service on a private bus: what it refuses before a request reaches the
 // program, which changes it signals, and a second player on the same bus.
 #include "platform/system/MediaPlayer2Service.h"

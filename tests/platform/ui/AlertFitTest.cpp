@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertLayer.h"
 #include "platform/ui/AlertView.h"

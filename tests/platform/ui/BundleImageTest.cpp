@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/BundleImage.h"
 #include "platform/ui/DecodedImageCache.h"
 #include "support/TestEnvironment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-line text field, the picker view's choice of the selected row, and the modal screen's
 // animated dismissal.
 #include "platform/ui/TextField.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ui/TouchView.h"
 #include "support/MouseFinger.h"
 #include "support/TestEnvironment.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks the shared page's head file: every element that is opened is closed in order, the
 document has one html, head and body, and nothing is loaded from another site."""
 import sys

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared page in a real browser: the real `sonavell --share` serves a documents folder on
 // 127.0.0.1:8080 and headless chromium loads it at a phone's and a desktop's size. Checks that
 // nothing overflows sideways, that every recording has a player, that playing starts and that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/artwork/Artwork.h"
 #include "support/ImageDifference.h"
 #include "support/TestEnvironment.h"

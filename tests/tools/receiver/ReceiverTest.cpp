@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavell-receive's side of a push, driven in-process over 127.0.0.1 without announcing: the
 // header it reads, the pushes it refuses, and that only a complete transfer leaves a file.
 #include "ContentName.h"

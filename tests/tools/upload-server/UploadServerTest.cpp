@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavell-upload-server as a process on 127.0.0.1, mailing through the test SMTP server: what
 // it mails, and what it refuses.
 #include "support/MailServers.h"
