@@ -360,7 +360,7 @@ void ItemDetailsController::commitName()
     if (!m_curRec || m_curRec->name() == m_nameField->text())
         return;
     m_curRec->setName(m_nameField->text());
-    m_appDelegate->persist();
+    m_appDelegate->libraryEdited(true);
 }
 
 void ItemDetailsController::makeShownRecordingCurrent()
@@ -489,7 +489,7 @@ void ItemDetailsController::imagePickerControllerDidFinishPickingImage(ImagePick
         m_photoButton->setText(QString());
         QString error;
         if (writePhoto(image, &error))
-            m_appDelegate->persist();
+            m_appDelegate->libraryEdited(true);
         else
             failure = tr("The photo could not be saved (%1). The recording keeps its photo as "
                          "it was.")

@@ -466,6 +466,9 @@ bool AppDelegate::persist()
 
 bool AppDelegate::waitForSaves()
 {
+    // Edits still waiting for the end of this event-loop turn are saves asked for too.
+    if (m_publishPending || m_savePending)
+        applyPendingEdits();
     const LibrarySaver::Result last = m_saver->waitUntilIdle();
     if (last.number > 0)
         saveFinished(last);

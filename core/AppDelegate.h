@@ -93,7 +93,7 @@ public:
     void setCategories(const CategoryList& categories);
     const RecordingList& recordings() const { return m_recordings; }
     void setRecordings(const RecordingList& recordings);
-    // The lists themselves for in-place reordering by the list screens; call persist() after.
+    // The lists themselves for in-place reordering by the list screens; call libraryEdited() after.
     CategoryList& mutableCategories() { return m_categories; }
     RecordingList& mutableRecordings() { return m_recordings; }
 
@@ -137,7 +137,8 @@ public:
     // user once until a save succeeds again. The result is false when the last save that has
     // ended failed (the outcome of this one is known after waitForSaves()).
     bool persist();
-    // Blocks until every save asked for is on disk (or has failed); false when the last failed.
+    // Blocks until every save asked for, including edits libraryEdited() has not applied yet, is
+    // on disk (or has failed); false when the last failed.
     bool waitForSaves();
     // The one way an in-place edit of the library (a record's fields, the order of the lists)
     // takes effect: a new snapshot for the web server and, with `save`, the archives written.

@@ -72,6 +72,19 @@ TEST_F(LibrarySaving, ManyQuickChangesEndWithTheLastOneOnDiskEvenWithoutWaiting)
     EXPECT_EQ(names(reloaded->recordings()), expected);
 }
 
+TEST_F(LibrarySaving, WaitingForSavesTakesInAnEditNotYetApplied)
+{
+    auto app = start();
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    app->recordings().last()->setName(QStringLiteral("Renamed, then waited for"));
+    app->libraryEdited(true);
+    // No event-loop turn has ended: the edit is still pending when the wait begins.
+    ASSERT_TRUE(app->waitForSaves());
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), archiveOf(archivables(app->recordings())));
+    EXPECT_EQ(app->librarySnapshot()->recordings.back().name, "Renamed, then waited for");
+}
+
 TEST_F(LibrarySaving, QuitWaitsForTheLastWrite)
 {
     auto app = launch();
