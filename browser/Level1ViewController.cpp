@@ -3,7 +3,6 @@
 
 #include "browser/BrowserLog.h"
 #include "browser/Level2ViewController.h"
-#include "browser/LibraryListParts.h"
 #include "core/AppDelegate.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationBarButton.h"
@@ -17,19 +16,10 @@
 Level1ViewController::Level1ViewController(AppDelegate* appDelegate,
                                            Level2ViewController* level2ViewController,
                                            QWidget* parent)
-    : ViewController(parent)
-    , m_appDelegate(appDelegate)
+    : LibraryListScreen(appDelegate, QStringLiteral("categoryTable"), parent)
     , m_level2ViewController(level2ViewController)
 {
     setTitle(tr("Categories"));
-    const LibraryListParts parts = LibraryListParts::build(
-        this, QStringLiteral("categoryTable"), nullptr, [this] { gotoRecord(); },
-        [this] { editAction(); });
-    m_tableView = parts.table;
-    m_countLabel = parts.countLabel;
-    m_freeLabel = parts.freeLabel;
-    m_recordButton = parts.recordButton;
-    m_editButton = parts.editButton;
 
     m_settingsButton = new NavigationBarButton(NavigationBarButton::SystemItem::Settings, this);
     m_settingsButton->setObjectName(QStringLiteral("settingsButton"));
@@ -51,12 +41,12 @@ void Level1ViewController::openSettings(bool animated)
     navigationController()->pushViewController(m_settingsViewController, animated);
 }
 
-QLineEdit* Level1ViewController::editText() const
-{
-    return m_renamePrompt ? m_renamePrompt->textField() : nullptr;
-}
-
 // ---- Table ----
+
+int Level1ViewController::itemCount()
+{
+    return int(m_appDelegate->categories().size());
+}
 
 int Level1ViewController::tableViewNumberOfRowsInSection(TableView*, int)
 {
@@ -192,33 +182,6 @@ void Level1ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int b
     // A category deleted while the prompt was open is not brought back.
     m_appDelegate->renameCategory(target, alert->textField()->text());
     m_tableView->reloadData();
-}
-
-void Level1ViewController::editAction()
-{
-    m_editing = !m_tableView->isEditing();
-    m_tableView->setEditing(m_editing, true);
-    const int insertionRow = int(m_appDelegate->categories().size());
-    if (m_editing) {
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Done);
-        m_tableView->setAllowsSelectionDuringEditing(true);
-        m_tableView->insertRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
-    } else {
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
-        m_tableView->deleteRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
-    }
-}
-
-void Level1ViewController::gotoRecord()
-{
-    m_tableView->setEditing(false, true);
-    if (m_editing) {
-        m_editing = false;
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
-        m_tableView->reloadData();
-    }
-    if (navigationController() && m_appDelegate->audioViewScreen)
-        navigationController()->pushViewController(m_appDelegate->audioViewScreen, true);
 }
 
 // ---- Life cycle ----

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ui/TableView.h"
-#include "platform/ui/ViewController.h"
-
-#include <QPointer>
+#include "browser/LibraryListScreen.h"
 
 #include <memory>
 
@@ -15,17 +12,12 @@ class AppDelegate;
 class Category;
 class NavigationBarButton;
 class Level2ViewController;
-class QAbstractButton;
-class QLabel;
-class QLineEdit;
 
 // The category list, the root screen: one row per category with the number of its
 // recordings, the number of all recordings and the storage line below. Choosing a category
 // opens its recording list. In edit mode categories are renamed (by choosing them), added (the
 // last row), deleted and reordered; row 0, the all-recordings category, stays where it is.
-class Level1ViewController : public ViewController,
-                             public TableViewDataSource,
-                             public TableViewDelegate
+class Level1ViewController : public LibraryListScreen
 {
     Q_OBJECT
 public:
@@ -34,18 +26,10 @@ public:
     Level1ViewController(AppDelegate* appDelegate, Level2ViewController* level2ViewController,
                          QWidget* parent = nullptr);
 
-    TableView* myTableView() const { return m_tableView; }
     Level2ViewController* level2ViewController() const { return m_level2ViewController; }
-    bool editing() const { return m_editing; }
-    // The text field of the open rename prompt, or null when none is open.
-    QLineEdit* editText() const;
-    QLabel* countLabel() const { return m_countLabel; }
-    QLabel* freeLabel() const { return m_freeLabel; }
-    NavigationBarButton* editButton() const { return m_editButton; }
     // The gear at the left of the navigation bar, shown when there is a settings screen.
     NavigationBarButton* settingsButton() const { return m_settingsButton; }
     void setSettingsViewController(ViewController* settings);
-    QAbstractButton* recordButton() const { return m_recordButton; }
 
     // ---- Table ----
     int tableViewNumberOfRowsInSection(TableView* table, int section) override;
@@ -59,18 +43,10 @@ public:
     void tableViewCommitEditingStyle(TableView* table, TableViewCellEditingStyle style,
                                      int row) override;
     void tableViewDidSelectRowAtIndexPath(TableView* table, int row) override;
-    static bool shouldAutorotateToInterfaceOrientation(Qt::ScreenOrientation orientation)
-    {
-        return orientation == Qt::PortraitOrientation ||
-               orientation == Qt::InvertedPortraitOrientation;
-    }
 
     // ---- Actions ----
-    void editAction();
-    void gotoRecord();
     // Opens the settings screen on top of this one, as the gear does.
     void openSettings(bool animated);
-    void addAction() {}
     void alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex);
 
     // ---- Life cycle ----
@@ -83,19 +59,12 @@ public:
     static QString filesText(int count);
 
 private:
+    int itemCount() override;
     void openRenamePrompt(int row);
 
-    AppDelegate* m_appDelegate;
-    TableView* m_tableView = nullptr;
     Level2ViewController* m_level2ViewController = nullptr;
-    bool m_editing = false;
-    QPointer<AlertView> m_renamePrompt;
     // The category the open rename prompt renames, whatever moves in the list meanwhile.
     std::shared_ptr<Category> m_renameTarget;
-    QLabel* m_countLabel = nullptr;
-    QLabel* m_freeLabel = nullptr;
-    NavigationBarButton* m_editButton = nullptr;
     NavigationBarButton* m_settingsButton = nullptr;
     ViewController* m_settingsViewController = nullptr;
-    QAbstractButton* m_recordButton = nullptr;
 };

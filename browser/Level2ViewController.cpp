@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/Level2ViewController.h"
 
-#include "browser/LibraryListParts.h"
 #include "browser/RecordingCell.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationBarButton.h"
@@ -13,8 +12,7 @@
 #include <utility>
 
 Level2ViewController::Level2ViewController(AppDelegate* appDelegate, QWidget* parent)
-    : ViewController(parent)
-    , m_appDelegate(appDelegate)
+    : LibraryListScreen(appDelegate, QStringLiteral("recordingTable"), parent)
 {
     m_searchBar = new SearchBar(this);
     m_searchBar->setObjectName(QStringLiteral("searchBar"));
@@ -23,24 +21,12 @@ Level2ViewController::Level2ViewController(AppDelegate* appDelegate, QWidget* pa
     m_searchBar->setAutocorrection(false);
     m_searchBar->setAutocapitalization(false);
     m_searchBar->setShowsCancelButton(false);
-    const LibraryListParts parts = LibraryListParts::build(
-        this, QStringLiteral("recordingTable"), m_searchBar, [this] { gotoRecord(); },
-        [this] { editAction(); });
-    m_tableView = parts.table;
+    setHeader(m_searchBar);
     m_tableView->setRowHeight(RecordingCell::kRowHeight);
-    m_countLabel = parts.countLabel;
-    m_freeLabel = parts.freeLabel;
-    m_recordButton = parts.recordButton;
-    m_editButton = parts.editButton;
 
     // Whatever changes the library (this screen, the recorder screen, a rename elsewhere)
     // makes the next table query build the list again.
     connect(m_appDelegate, &AppDelegate::libraryChanged, this, [this] { listChanged(); });
-}
-
-QLineEdit* Level2ViewController::editText() const
-{
-    return m_renamePrompt ? m_renamePrompt->textField() : nullptr;
 }
 
 const AppDelegate::RecordingList& Level2ViewController::currentList()
@@ -52,13 +38,24 @@ const AppDelegate::RecordingList& Level2ViewController::currentList()
     return m_list;
 }
 
-void Level2ViewController::reloadTable()
+void Level2ViewController::reloadList()
 {
     listChanged();
     m_tableView->reloadData();
 }
 
+void Level2ViewController::editingEnded()
+{
+    // Keeps the order the user made.
+    m_appDelegate->libraryEdited(true);
+}
+
 // ---- Table ----
+
+int Level2ViewController::itemCount()
+{
+    return int(currentList().size());
+}
 
 int Level2ViewController::tableViewNumberOfRowsInSection(TableView*, int)
 {
@@ -142,7 +139,7 @@ void Level2ViewController::tableViewCommitEditingStyle(TableView* table,
         listChanged();
         table->deleteRowsAtIndexPaths({row}, TableViewRowAnimation::Right);
     }
-    reloadTable();
+    reloadList();
     // The count line follows every change of the list, an inserted "New Memo" too.
     updateLabels();
 }
@@ -207,14 +204,14 @@ void Level2ViewController::searchBarTextDidChange(SearchBar*, const QString& tex
 {
     // recordingIndex is left alone: it now counts in the filtered list.
     m_appDelegate->setSearchText(text);
-    reloadTable();
+    reloadList();
     updateLabels();
 }
 
 void Level2ViewController::searchBarCancelButtonClicked(SearchBar* searchBar)
 {
     m_appDelegate->setSearchText(QString());
-    reloadTable();
+    reloadList();
     searchBar->resignFirstResponder();
     searchBar->setText(QString());
     updateLabels();
@@ -239,39 +236,9 @@ void Level2ViewController::alertViewClickedButtonAtIndex(AlertView* alert, int b
         return; // deleted while the prompt was open
     target->setName(alert->textField()->text());
     listChanged();
-    m_appDelegate->persist();
-    reloadTable();
+    m_appDelegate->libraryEdited(true);
+    reloadList();
     updateLabels();
-}
-
-void Level2ViewController::editAction()
-{
-    m_editing = !m_tableView->isEditing();
-    m_tableView->setEditing(m_editing, true);
-    const int insertionRow = int(currentList().size());
-    if (m_editing) {
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Done);
-        m_tableView->setAllowsSelectionDuringEditing(true);
-        m_tableView->insertRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
-    } else {
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
-        m_tableView->deleteRowsAtIndexPaths({insertionRow}, TableViewRowAnimation::Right);
-        m_appDelegate->persist();
-    }
-}
-
-void Level2ViewController::gotoRecord()
-{
-    m_tableView->setEditing(false, true);
-    if (m_editing) {
-        m_editing = false;
-        m_editButton->setSystemItem(NavigationBarButton::SystemItem::Edit);
-        reloadTable();
-        // Leaving edit mode keeps the order the user made.
-        m_appDelegate->persist();
-    }
-    if (navigationController() && m_appDelegate->audioViewScreen)
-        navigationController()->pushViewController(m_appDelegate->audioViewScreen, true);
 }
 
 QString Level2ViewController::countText(int listed, int all, const QString& searchText)
@@ -296,7 +263,7 @@ void Level2ViewController::updateLabels()
 
 void Level2ViewController::viewWillAppear(bool)
 {
-    reloadTable();
+    reloadList();
     m_tableView->deselectRowAtIndexPath(m_tableView->indexPathForSelectedRow(), false);
     m_editButton->setSystemItem(m_editing ? NavigationBarButton::SystemItem::Done
                                           : NavigationBarButton::SystemItem::Edit);

@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "browser/LibraryListScreen.h"
 #include "core/AppDelegate.h"
 #include "platform/ui/SearchBar.h"
-#include "platform/ui/TableView.h"
-#include "platform/ui/ViewController.h"
-
-#include <QPointer>
 
 class AlertView;
-class NavigationBarButton;
-class QAbstractButton;
-class QLabel;
-class QLineEdit;
 
 // The recording list of the current category, filtered by the search field: one row per
 // recording with its photo, name, date, place and duration. Choosing a row opens the recording
@@ -23,10 +16,7 @@ class QLineEdit;
 // search text, in library order); row numbers are positions in it, and recordingIndex is set
 // from them. The list is built once per table reload and whenever the library, the category or
 // the search text changes, not once per row, so a long library stays quick to show and scroll.
-class Level2ViewController : public ViewController,
-                             public TableViewDataSource,
-                             public TableViewDelegate,
-                             public SearchBarDelegate
+class Level2ViewController : public LibraryListScreen, public SearchBarDelegate
 {
     Q_OBJECT
 public:
@@ -43,14 +33,7 @@ public:
 
     explicit Level2ViewController(AppDelegate* appDelegate, QWidget* parent = nullptr);
 
-    TableView* myTableView() const { return m_tableView; }
     SearchBar* searchBar() const { return m_searchBar; }
-    bool editing() const { return m_editing; }
-    QLineEdit* editText() const;
-    QLabel* countLabel() const { return m_countLabel; }
-    QLabel* freeLabel() const { return m_freeLabel; }
-    NavigationBarButton* editButton() const { return m_editButton; }
-    QAbstractButton* recordButton() const { return m_recordButton; }
 
     // The details screen, pushed by a row's detail button; none until one is connected.
     ViewController* itemDetailsController() const { return m_itemDetailsController; }
@@ -72,11 +55,6 @@ public:
                                      int row) override;
     void tableViewDidSelectRowAtIndexPath(TableView* table, int row) override;
     void tableViewAccessoryButtonTappedForRowWithIndexPath(TableView* table, int row) override;
-    static bool shouldAutorotateToInterfaceOrientation(Qt::ScreenOrientation orientation)
-    {
-        return orientation == Qt::PortraitOrientation ||
-               orientation == Qt::InvertedPortraitOrientation;
-    }
 
     // ---- Search field ----
     void searchBarTextDidBeginEditing(SearchBar* searchBar) override;
@@ -86,9 +64,6 @@ public:
     void searchBarSearchButtonClicked(SearchBar* searchBar) override;
 
     // ---- Actions ----
-    void editAction();
-    void gotoRecord();
-    void addAction() {}
     void alertViewClickedButtonAtIndex(AlertView* alert, int buttonIndex);
     void updateLabels();
 
@@ -102,22 +77,18 @@ public:
 private:
     // Forgets the list, so the next table query builds it afresh.
     void listChanged() { m_listValid = false; }
-    void reloadTable();
+    // The list built afresh and shown.
+    void reloadList() override;
+    int itemCount() override;
+    // Leaving edit mode writes the library again.
+    void editingEnded() override;
     TableViewCell* makeCell();
     void openRenamePrompt(int row);
 
-    AppDelegate* m_appDelegate;
-    TableView* m_tableView = nullptr;
     ViewController* m_itemDetailsController = nullptr;
-    bool m_editing = false;
-    QPointer<AlertView> m_renamePrompt;
     // The recording the open rename prompt renames, whatever the list shows meanwhile.
     std::shared_ptr<Recording> m_renameTarget;
     SearchBar* m_searchBar = nullptr;
-    QLabel* m_countLabel = nullptr;
-    QLabel* m_freeLabel = nullptr;
-    NavigationBarButton* m_editButton = nullptr;
-    QAbstractButton* m_recordButton = nullptr;
 
     AppDelegate::RecordingList m_list;
     bool m_listValid = false;
