@@ -6,7 +6,6 @@
 #include "dashboard/TransportView.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 #include <cmath>
 
@@ -15,7 +14,7 @@ constexpr float kNotchSeconds = 0.5f;
 } // namespace
 
 LocatorViewAccessible::LocatorViewAccessible(LocatorView* wheel)
-    : AccessibleWidget(wheel, QAccessible::Slider)
+    : AccessibleValueWidget(wheel, QAccessible::Slider)
 {
 }
 
@@ -27,13 +26,6 @@ LocatorView* LocatorViewAccessible::wheel() const
 DashboardView* LocatorViewAccessible::dashboard() const
 {
     return qobject_cast<DashboardView*>(wheel()->parentWidget());
-}
-
-void* LocatorViewAccessible::interface_cast(QAccessible::InterfaceType type)
-{
-    if (type == QAccessible::ValueInterface)
-        return static_cast<QAccessibleValueInterface*>(this);
-    return AccessibleWidget::interface_cast(type);
 }
 
 QString LocatorViewAccessible::durationInWords(double seconds)
@@ -67,7 +59,7 @@ QString LocatorViewAccessible::toStartAction()
     return QCoreApplication::translate("LocatorView", "Go to start");
 }
 
-bool LocatorViewAccessible::moves() const
+bool LocatorViewAccessible::operable() const
 {
     const DashboardView* db = dashboard();
     return db && db->playerMode() && !db->transportView()->recording() && wheel()->isEnabled();
@@ -93,33 +85,15 @@ QString LocatorViewAccessible::text(QAccessible::Text t) const
     }
 }
 
-QAccessible::State LocatorViewAccessible::state() const
-{
-    QAccessible::State state = controlState();
-    if (!moves())
-        state.disabled = true;
-    return state;
-}
-
 QVariant LocatorViewAccessible::currentValue() const
 {
     DashboardView* db = dashboard();
     return db ? double(db->locatorControl()->value()) : 0.0;
 }
 
-void LocatorViewAccessible::setCurrentValue(const QVariant& value)
+void LocatorViewAccessible::setValueFromUser(double seconds)
 {
-    bool ok = false;
-    const double seconds = value.toDouble(&ok);
-    DashboardView* db = dashboard();
-    if (!ok || !db || !moves())
-        return;
-    const QPointer<LocatorView> alive(wheel());
-    db->locateFromKeyboard(float(seconds));
-    if (alive) {
-        QAccessibleValueChangeEvent event(wheel(), currentValue());
-        QAccessible::updateAccessibility(&event);
-    }
+    dashboard()->locateFromKeyboard(float(seconds));
 }
 
 QVariant LocatorViewAccessible::maximumValue() const
@@ -141,20 +115,18 @@ QVariant LocatorViewAccessible::minimumStepSize() const
 
 QStringList LocatorViewAccessible::actionNames() const
 {
-    if (!moves())
-        return {};
-    return {increaseAction(), decreaseAction(), toStartAction()};
+    QStringList names = AccessibleValueWidget::actionNames();
+    if (!names.isEmpty())
+        names << toStartAction();
+    return names;
 }
 
 void LocatorViewAccessible::doAction(const QString& actionName)
 {
-    const double now = currentValue().toDouble();
-    if (actionName == increaseAction())
-        setCurrentValue(now + kNotchSeconds);
-    else if (actionName == decreaseAction())
-        setCurrentValue(now - kNotchSeconds);
-    else if (actionName == toStartAction())
+    if (actionName == toStartAction())
         setCurrentValue(minimumValue());
+    else
+        AccessibleValueWidget::doAction(actionName);
 }
 
 QStringList LocatorViewAccessible::keyBindingsForAction(const QString& actionName) const

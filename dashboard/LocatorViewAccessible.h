@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ui/AccessibleWidget.h"
-
-#include <QAccessibleValueInterface>
+#include "platform/ui/AccessibleValueWidget.h"
 
 class DashboardView;
 class LocatorView;
@@ -13,7 +11,7 @@ class LocatorView;
 // of 3 minutes". Increase and Decrease move it one notch (half a second) on or back, "Go to
 // start" to the beginning, as the arrow and Home keys do; playback goes on from there. Like the
 // wheel, it does nothing while a take runs or when no memo is loaded (it is then unavailable).
-class LocatorViewAccessible : public AccessibleWidget, public QAccessibleValueInterface
+class LocatorViewAccessible : public AccessibleValueWidget
 {
 public:
     explicit LocatorViewAccessible(LocatorView* wheel);
@@ -21,7 +19,6 @@ public:
     LocatorView* wheel() const;
     // The dashboard the wheel lies on, which owns the position.
     DashboardView* dashboard() const;
-    void* interface_cast(QAccessible::InterfaceType type) override;
 
     // "1 hour 2 minutes 5 seconds", "5 seconds", "0 seconds": whole seconds, plural forms
     // through tr().
@@ -31,10 +28,8 @@ public:
     static QString toStartAction();
 
     QString text(QAccessible::Text t) const override;
-    QAccessible::State state() const override;
 
     QVariant currentValue() const override;
-    void setCurrentValue(const QVariant& value) override;
     QVariant maximumValue() const override;
     QVariant minimumValue() const override;
     QVariant minimumStepSize() const override;
@@ -43,6 +38,8 @@ public:
     void doAction(const QString& actionName) override;
     QStringList keyBindingsForAction(const QString& actionName) const override;
 
-private:
-    bool moves() const;
+protected:
+    // The wheel moves only in player mode, with no take running.
+    bool operable() const override;
+    void setValueFromUser(double seconds) override;
 };

@@ -3,8 +3,6 @@
 
 #include "platform/ui/ImageSlider.h"
 
-#include <QPointer>
-
 #include <cmath>
 
 namespace {
@@ -12,7 +10,7 @@ constexpr float kStepsPerRange = 20.0f;
 } // namespace
 
 ImageSliderAccessible::ImageSliderAccessible(ImageSlider* slider)
-    : AccessibleWidget(slider, QAccessible::Slider)
+    : AccessibleValueWidget(slider, QAccessible::Slider)
 {
 }
 
@@ -21,20 +19,11 @@ ImageSlider* ImageSliderAccessible::slider() const
     return static_cast<ImageSlider*>(widget());
 }
 
-void* ImageSliderAccessible::interface_cast(QAccessible::InterfaceType type)
-{
-    if (type == QAccessible::ValueInterface)
-        return static_cast<QAccessibleValueInterface*>(this);
-    return AccessibleWidget::interface_cast(type);
-}
-
 QString ImageSliderAccessible::text(QAccessible::Text t) const
 {
     const ImageSlider* s = slider();
-    if (t == QAccessible::Name) {
-        const QString name = s->accessibleName();
-        return name.isEmpty() ? labelFor(s) : name;
-    }
+    if (t == QAccessible::Name)
+        return nameOrLabel();
     if (t == QAccessible::Value) {
         const float span = s->maximumValue() - s->minimumValue();
         const float percent = span > 0.0f ? (s->value() - s->minimumValue()) / span * 100.0f : 0.0f;
@@ -47,29 +36,19 @@ QString ImageSliderAccessible::text(QAccessible::Text t) const
     return AccessibleWidget::text(t);
 }
 
-QAccessible::State ImageSliderAccessible::state() const
-{
-    return controlState();
-}
-
 QVariant ImageSliderAccessible::currentValue() const
 {
     return double(slider()->value());
 }
 
-void ImageSliderAccessible::setCurrentValue(const QVariant& value)
+bool ImageSliderAccessible::operable() const
 {
-    bool ok = false;
-    const double wanted = value.toDouble(&ok);
-    ImageSlider* s = slider();
-    if (!ok || !s->isEnabled() || !s->isVisible())
-        return;
-    const QPointer<ImageSlider> alive(s);
-    s->setValueFromUser(float(wanted));
-    if (alive) {
-        QAccessibleValueChangeEvent event(s, double(s->value()));
-        QAccessible::updateAccessibility(&event);
-    }
+    return slider()->isEnabled() && slider()->isVisible();
+}
+
+void ImageSliderAccessible::setValueFromUser(double value)
+{
+    slider()->setValueFromUser(float(value));
 }
 
 QVariant ImageSliderAccessible::maximumValue() const
@@ -85,29 +64,4 @@ QVariant ImageSliderAccessible::minimumValue() const
 QVariant ImageSliderAccessible::minimumStepSize() const
 {
     return double((slider()->maximumValue() - slider()->minimumValue()) / kStepsPerRange);
-}
-
-QStringList ImageSliderAccessible::actionNames() const
-{
-    if (!slider()->isEnabled())
-        return {};
-    return {increaseAction(), decreaseAction()};
-}
-
-void ImageSliderAccessible::doAction(const QString& actionName)
-{
-    const double step = minimumStepSize().toDouble();
-    if (actionName == increaseAction())
-        setCurrentValue(double(slider()->value()) + step);
-    else if (actionName == decreaseAction())
-        setCurrentValue(double(slider()->value()) - step);
-}
-
-QStringList ImageSliderAccessible::keyBindingsForAction(const QString& actionName) const
-{
-    if (actionName == increaseAction())
-        return {QStringLiteral("Up")};
-    if (actionName == decreaseAction())
-        return {QStringLiteral("Down")};
-    return {};
 }

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ui/AccessibleWidget.h"
-
-#include <QAccessibleValueInterface>
+#include "platform/ui/AccessibleValueWidget.h"
 
 class ImageSlider;
 
@@ -11,24 +9,21 @@ class ImageSlider;
 // also in words (percent of the range), with Increase and Decrease actions that move it by a
 // twentieth of the range. Setting the value moves the thumb as a short drag would, so the
 // slider's receivers hear the touch begin and end.
-class ImageSliderAccessible : public AccessibleWidget, public QAccessibleValueInterface
+class ImageSliderAccessible : public AccessibleValueWidget
 {
 public:
     explicit ImageSliderAccessible(ImageSlider* slider);
 
     ImageSlider* slider() const;
-    void* interface_cast(QAccessible::InterfaceType type) override;
 
     QString text(QAccessible::Text t) const override;
-    QAccessible::State state() const override;
 
     QVariant currentValue() const override;
-    void setCurrentValue(const QVariant& value) override;
     QVariant maximumValue() const override;
     QVariant minimumValue() const override;
     QVariant minimumStepSize() const override;
 
-    QStringList actionNames() const override;
-    void doAction(const QString& actionName) override;
-    QStringList keyBindingsForAction(const QString& actionName) const override;
+protected:
+    bool operable() const override;
+    void setValueFromUser(double value) override;
 };
