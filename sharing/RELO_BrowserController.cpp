@@ -297,57 +297,56 @@ void RELO_BrowserController::cancelSend()
 
 void RELO_BrowserController::updateMyUI(int code)
 {
-    // The notices and the bar in `shown` are shown, every other one is hidden.
-    auto controls = [&](bool busy, std::initializer_list<QWidget*> shown) {
-        m_busy = busy;
-        doneButton->setEnabled(!busy);
-        cancelButton->setEnabled(busy);
-        updateSendButton();
-        for (QWidget* notice : notices())
-            notice->setHidden(std::find(shown.begin(), shown.end(), notice) == shown.end());
+    if (code == kProgress) {
+        progressBar->setProgress(static_cast<float>(m_progressPercent));
+        emit screenCodeShown(code);
+        return;
+    }
+    // Each state: whether the network activity indicator shows, whether a push is under way
+    // (Cancel is enabled instead of Done), and the notices (and the bar) that show; every other
+    // one is hidden.
+    struct Look
+    {
+        bool activity;
+        bool busy;
+        std::vector<QWidget*> shown;
     };
+    Look look;
     switch (code) {
     case kIdle:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(false, {});
-        progressBar->setProgress(0.0f);
+        look = {false, false, {}};
         break;
     case kFailed:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(false, {failedLabel});
-        progressBar->setProgress(0.0f);
+        look = {false, false, {failedLabel}};
         break;
     case kSent:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(false, {sentLabel});
-        progressBar->setProgress(0.0f);
+        look = {false, false, {sentLabel}};
         break;
     case kConnecting:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, {connectingLabel});
-        progressBar->setProgress(0.0f);
+        look = {true, true, {connectingLabel}};
         break;
     case kConnected:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, {connectedLabel});
-        progressBar->setProgress(0.0f);
+        look = {true, true, {connectedLabel}};
         break;
     case kRejected:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(false);
-        controls(true, {rejectedLabel});
-        progressBar->setProgress(0.0f);
+        look = {false, true, {rejectedLabel}};
         break;
     case kSending:
-        NetworkActivityIndicator::setNetworkActivityIndicatorVisible(true);
-        controls(true, {connectedLabel, acceptedLabel, sendingLabel, progressBar});
-        progressBar->setProgress(static_cast<float>(m_progressPercent));
-        break;
-    case kProgress:
-        progressBar->setProgress(static_cast<float>(m_progressPercent));
+        look = {true, true, {connectedLabel, acceptedLabel, sendingLabel, progressBar}};
         break;
     default:
         return;
     }
+    NetworkActivityIndicator::setNetworkActivityIndicatorVisible(look.activity);
+    m_busy = look.busy;
+    doneButton->setEnabled(!look.busy);
+    cancelButton->setEnabled(look.busy);
+    updateSendButton();
+    for (QWidget* notice : notices())
+        notice->setHidden(std::find(look.shown.begin(), look.shown.end(), notice) ==
+                          look.shown.end());
+    // The bar shows the sent share while sending and starts from nothing in every other state.
+    progressBar->setProgress(code == kSending ? static_cast<float>(m_progressPercent) : 0.0f);
     emit screenCodeShown(code);
 }
 

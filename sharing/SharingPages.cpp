@@ -126,6 +126,30 @@ struct AsciiClasses
 };
 constexpr AsciiClasses kAscii;
 
+#if defined(__SSE2__)
+// Copies code units from `s` to `p` as single bytes, eight at a time, up to the first unit that
+// `needsCare` marks (its lane all ones) or the last whole eight; advances both. Every unit that
+// is not marked is below 0x80, so the packing cannot saturate; the bytes written past the first
+// marked unit are overwritten by what comes next.
+template <typename NeedsCare>
+void copyPlainUnits(const char16_t*& s, const char16_t* end, char*& p, NeedsCare needsCare)
+{
+    while (end - s >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const int stop = _mm_movemask_epi8(needsCare(v));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
+        if (stop != 0) {
+            const int plain = __builtin_ctz(unsigned(stop)) / 2;
+            s += plain;
+            p += plain;
+            return;
+        }
+        s += 8;
+        p += 8;
+    }
+}
+#endif
+
 // Writes the text HTML-escaped (&, <, >, ") as UTF-8 at `p`, which has room for escapedRoom()
 // bytes; returns the end. Runs of characters that need nothing are copied as they come, one
 // byte each, eight at a time where the processor has SSE2.
@@ -141,30 +165,16 @@ char* putEscaped(char* p, QStringView text)
     while (s < end) {
 #if defined(__SSE2__)
         // Eight code units at a time while they are plain ASCII.
-        const __m128i high = _mm_set1_epi16(short(0xff80));
-        const __m128i amp = _mm_set1_epi16('&'), lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>'),
-                      quot = _mm_set1_epi16('"');
-        while (end - s >= 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        copyPlainUnits(s, end, p, [](__m128i v) {
             const __m128i special =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, amp), _mm_cmpeq_epi16(v, lt)),
-                             _mm_or_si128(_mm_cmpeq_epi16(v, gt), _mm_cmpeq_epi16(v, quot)));
-            const __m128i nonAscii = _mm_xor_si128(
-                _mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128()), _mm_set1_epi16(-1));
-            const int stop = _mm_movemask_epi8(_mm_or_si128(special, nonAscii));
-            // Every unit is below 0x80, so packing cannot saturate.
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
-            if (stop == 0) {
-                s += 8;
-                p += 8;
-                continue;
-            }
-            // The units before the first that needs care are written already.
-            const int plain = __builtin_ctz(unsigned(stop)) / 2;
-            s += plain;
-            p += plain;
-            break;
-        }
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('&')),
+                                          _mm_cmpeq_epi16(v, _mm_set1_epi16('<'))),
+                             _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('>')),
+                                          _mm_cmpeq_epi16(v, _mm_set1_epi16('"'))));
+            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xff80))),
+                                                  _mm_setzero_si128());
+            return _mm_or_si128(special, _mm_andnot_si128(ascii, _mm_set1_epi16(-1)));
+        });
         if (s == end)
             break;
 #endif
@@ -212,8 +222,7 @@ char* putEncodedPath(char* p, QStringView path)
 #if defined(__SSE2__)
         // Eight code units at a time while they are kept as they are: "-", ".", "/" and the
         // digits (0x2d-0x39), the letters (0x41-0x5a, 0x61-0x7a), "_" and "~".
-        while (end - s >= 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        copyPlainUnits(s, end, p, [](__m128i v) {
             const auto within = [&v](short low, short high) {
                 return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(short(low - 1))),
                                      _mm_cmplt_epi16(v, _mm_set1_epi16(short(high + 1))));
@@ -224,18 +233,8 @@ char* putEncodedPath(char* p, QStringView path)
                              _mm_or_si128(within(0x61, 0x7a),
                                           _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('_')),
                                                        _mm_cmpeq_epi16(v, _mm_set1_epi16('~')))));
-            const int stop = _mm_movemask_epi8(kept) ^ 0xffff;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
-            if (stop == 0) {
-                s += 8;
-                p += 8;
-                continue;
-            }
-            const int plain = __builtin_ctz(unsigned(stop)) / 2;
-            s += plain;
-            p += plain;
-            break;
-        }
+            return _mm_andnot_si128(kept, _mm_set1_epi16(-1));
+        });
         if (s == end)
             break;
 #endif

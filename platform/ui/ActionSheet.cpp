@@ -34,20 +34,12 @@ constexpr int kButtonFontPixels = 15;
 constexpr int kButtonMinimumFontPixels = 10;
 constexpr QMargins kSheetMargins(18, 12, 18, 16);
 constexpr int kSheetSpacing = 8;
-// The height a layout needs at `width`, its margins included; a layout without wrapped texts
-// has the same height at every width.
-int heightAt(QLayout* layout, int width)
-{
-    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
-                                       : layout->totalSizeHint().height();
-}
 } // namespace
 
 ActionSheet::ActionSheet(const QString& title, Handler clickedButtonAtIndex,
                          const QString& cancelButtonTitle, const QString& destructiveButtonTitle,
                          const QStringList& otherButtonTitles, QObject* parent)
-    : QObject(parent)
-    , m_title(title)
+    : LayerPresentation(title, parent)
     , m_clicked(std::move(clickedButtonAtIndex))
 {
     if (!destructiveButtonTitle.isEmpty()) {
@@ -220,13 +212,6 @@ void ActionSheet::fitPanel(QWidget* overlay)
         column->invalidate();
     }
     panel->setFixedHeight(std::min(overlay->height(), heightAt(column, width)));
-}
-
-bool ActionSheet::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Resize && m_panel && watched == m_panel->parentWidget())
-        fitPanel(m_panel->parentWidget());
-    return QObject::eventFilter(watched, event);
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index)

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QObject>
+#include "platform/ui/LayerPresentation.h"
+
 #include <QPointer>
 #include <QScrollArea>
-#include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -22,7 +21,7 @@ class Toolbar;
 //
 // The owner keeps the sheet and may show it again. Every sheet shown is also recorded, so tests
 // (and headless runs) can read and answer what the user would see.
-class ActionSheet : public QObject
+class ActionSheet : public LayerPresentation
 {
     Q_OBJECT
 public:
@@ -35,18 +34,13 @@ public:
 
     void setDidDismissWithButtonIndex(Handler handler) { m_didDismiss = std::move(handler); }
 
-    QString title() const { return m_title; }
     // Adds a button after the existing ones and returns its index.
     int addButtonWithTitle(const QString& title);
     int numberOfButtons() const { return static_cast<int>(m_buttons.size()); }
     QString buttonTitleAtIndex(int index) const { return m_buttons.value(index); }
-    QStringList buttonTitles() const { return m_buttons; }
     // -1 when the sheet has no such button.
     int cancelButtonIndex() const { return m_cancelIndex; }
     int destructiveButtonIndex() const { return m_destructiveIndex; }
-    bool isVisible() const { return m_visible; }
-    // The panel drawn in the window while this sheet has its turn (null otherwise).
-    QWidget* panel() const { return m_panel; }
 
     // Shows the sheet over the window that holds view (headless: only recorded).
     void showInView(QWidget* view);
@@ -60,22 +54,15 @@ public:
     static QStringList history();
     static void clearHistory();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildPanel(QWidget* overlay);
     // Gives the sheet the height its title and buttons need, up to the overlay's; the title
     // and the choices scroll beyond that.
-    void fitPanel(QWidget* overlay);
+    void fitPanel(QWidget* overlay) override;
 
-    QString m_title;
     Handler m_clicked;
     Handler m_didDismiss;
-    QStringList m_buttons;
     int m_cancelIndex = -1;
     int m_destructiveIndex = -1;
-    bool m_visible = false;
-    QPointer<QWidget> m_panel;
     QPointer<QScrollArea> m_choicesArea;
 };

@@ -28,13 +28,6 @@ PresentationRegistry<AlertView>& registry()
 // The platform's alert is 284 points wide; a narrower application view gets a narrower one.
 constexpr int kAlertWidth = 284;
 constexpr int kAlertMargin = 8;
-// The height a layout needs at `width`, its margins included; a layout without wrapped texts
-// has the same height at every width.
-int heightAt(QLayout* layout, int width)
-{
-    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
-                                       : layout->totalSizeHint().height();
-}
 
 // The message with every word that is wider than `width` (a long path or address) made
 // breakable between any two characters, with zero-width spaces: otherwise it would run past the
@@ -77,7 +70,7 @@ QString breakLongWords(const QString& text, const QFontMetrics& metrics, int wid
 
 AlertView::AlertView(const QString& title, const QString& message, Delegate delegate,
                      const QString& cancelButtonTitle, const QStringList& otherButtonTitles)
-    : m_title(title)
+    : LayerPresentation(title)
     , m_message(message)
     , m_delegate(std::move(delegate))
 {
@@ -256,13 +249,6 @@ void AlertView::fitPanel(QWidget* overlay)
     // The height the texts need at the panel's own width: the view's layout would measure them
     // at its full width, where they take fewer lines.
     panel->setFixedSize(width, heightAt(column, width));
-}
-
-bool AlertView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Resize && m_panel && watched == m_panel->parentWidget())
-        fitPanel(m_panel->parentWidget());
-    return QObject::eventFilter(watched, event);
 }
 
 void AlertView::dismissWithClickedButtonIndex(int index)

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/ui/LayerPresentation.h"
+
 #include <QLineEdit>
-#include <QObject>
 #include <QPointer>
 #include <QScrollArea>
-#include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -16,7 +15,7 @@
 // its turn. Showing it never waits; the delegate hears which button dismissed it. Every alert
 // shown is also recorded, so tests (and headless runs) can read and answer what the user would
 // see; an alert counts as showing from show() until it is dismissed, its wait included.
-class AlertView : public QObject
+class AlertView : public LayerPresentation
 {
     Q_OBJECT
 public:
@@ -26,13 +25,8 @@ public:
               const QString& cancelButtonTitle, const QStringList& otherButtonTitles = {});
     ~AlertView() override;
 
-    QString title() const { return m_title; }
     QString message() const { return m_message; }
-    // The cancel button first (index 0), then the others.
-    QStringList buttonTitles() const { return m_buttons; }
-    bool isVisible() const { return m_visible; }
-    // The panel drawn in the window while this alert has its turn (null otherwise).
-    QWidget* panel() const { return m_panel; }
+    // buttonTitles(): the cancel button first (index 0), then the others.
 
     // Adds a white one-line text field under the message, holding `text`; it takes the keyboard
     // as soon as the alert shows. The field belongs to the alert and lives until it is dismissed
@@ -52,21 +46,14 @@ public:
     static QStringList history();
     static void clearHistory();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildPanel(QWidget* overlay);
     // Gives the panel the height its texts need, up to the overlay's; the message scrolls
     // beyond that.
-    void fitPanel(QWidget* overlay);
+    void fitPanel(QWidget* overlay) override;
 
-    QString m_title;
     QString m_message;
     Delegate m_delegate;
-    QStringList m_buttons;
-    bool m_visible = false;
-    QPointer<QWidget> m_panel;
     QPointer<QLineEdit> m_textField;
     QPointer<QScrollArea> m_messageArea;
 };
