@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "AppLog.h"
+#include "app/AppLog.h"
 
 Q_LOGGING_CATEGORY(lcApp, "sonavell.app")

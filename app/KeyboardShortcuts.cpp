@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "KeyboardShortcuts.h"
+#include "app/KeyboardShortcuts.h"
 
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MainInterface.h"
+#include "app/MainInterface.h"
 
-#include "KeyboardShortcuts.h"
+#include "app/KeyboardShortcuts.h"
 
 #include "browser/AppInfoController.h"
 #include "browser/ItemDetailsController.h"
@@ -26,7 +26,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-MainInterface::MainInterface(AppDelegate& appDelegate)
+#include <utility>
+
+MainInterface::MainInterface(AppDelegate& appDelegate,
+                             AudioViewController::Environment recorderEnvironment)
     : m_scaledWindow(new ScaledWindow(QSize(kWindowWidth, kWindowHeight)))
     , m_window(m_scaledWindow->contentView())
 {
@@ -84,6 +87,7 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     auto* categoryList = new Level1ViewController(&appDelegate, recordingList, m_window);
     navigation->pushViewController(categoryList, false);
     m_categoryList = categoryList;
+    m_recordingList = recordingList;
 
     // The settings screen, opened by the category list's gear.
     auto* settings = new SettingsViewController(&appDelegate, m_window);
@@ -91,7 +95,8 @@ MainInterface::MainInterface(AppDelegate& appDelegate)
     categoryList->setSettingsViewController(settings);
 
     // The recorder screen, pushed on top of the category list when start-up has finished.
-    auto* recorder = new AudioViewController(&appDelegate, m_window);
+    auto* recorder =
+        new AudioViewController(&appDelegate, std::move(recorderEnvironment), m_window);
     recorder->hide();
     appDelegate.audioViewController = recorder;
     appDelegate.audioViewScreen = recorder;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "recorder/AudioViewController.h"
+
 class AppDelegate;
 class ExportController;
 class Level1ViewController;
@@ -14,7 +16,10 @@ class ScaledWindow;
 class MainInterface
 {
 public:
-    explicit MainInterface(AppDelegate& appDelegate);
+    // `recorderEnvironment` is the recorder screen's clock and idle inhibitor (the system's when
+    // empty); tests pass the clock that drives their audio device.
+    explicit MainInterface(AppDelegate& appDelegate,
+                           AudioViewController::Environment recorderEnvironment = {});
     ~MainInterface();
 
     // The top-level window, which scales the application view to its size.
@@ -23,6 +28,9 @@ public:
     QWidget* window() const { return m_window; }
     // Shows the settings screen over the category list, as its gear does.
     void showSettings();
+    // The root screen, and the recording list it opens.
+    Level1ViewController* categoryList() const { return m_categoryList; }
+    Level2ViewController* recordingList() const { return m_recordingList; }
 
     // The application view's size in points (its height grows in tall windows).
     static constexpr int kWindowWidth = 320;
@@ -35,4 +43,5 @@ private:
     ScaledWindow* m_scaledWindow;
     QWidget* m_window;
     Level1ViewController* m_categoryList = nullptr;
+    Level2ViewController* m_recordingList = nullptr;
 };

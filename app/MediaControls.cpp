@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MediaControls.h"
+#include "app/MediaControls.h"
 
 #include "core/AppDelegate.h"
 #include "core/Recording.h"

@@ -2,9 +2,9 @@
 // The sonavell executable: parses the command line, creates the application object (which loads
 // and repairs the library), builds the window and runs the event loop. SIGINT and SIGTERM quit
 // like a normal exit, so the library is always written back.
-#include "AppLog.h"
-#include "MainInterface.h"
-#include "MediaControls.h"
+#include "app/AppLog.h"
+#include "app/MainInterface.h"
+#include "app/MediaControls.h"
 #include "core/AppDelegate.h"
 #include "dashboard/DashboardView.h"
 #include "dashboard/TransportView.h"

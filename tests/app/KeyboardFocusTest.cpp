@@ -2,7 +2,7 @@
 // The keyboard's focus on the recorder screen: Tab and Shift+Tab walk its controls in reading
 // order and wrap round, Space works the focused control while the ring shows, and the window's
 // shortcuts are left as they were when the ring does not show.
-#include "KeyboardShortcuts.h"
+#include "app/KeyboardShortcuts.h"
 #include "recorder/RecorderTestSupport.h"
 
 #include "platform/ui/AlertLayer.h"

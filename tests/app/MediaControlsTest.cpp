@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the media controls report for each state of the recorder screen's transport.
-#include "MediaControls.h"
+#include "app/MediaControls.h"
 #include "recorder/RecorderTestSupport.h"
 
 #include "platform/audio/AudioSession.h"

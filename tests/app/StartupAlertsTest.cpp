@@ -2,7 +2,7 @@
 // The program's window as it starts (the real interface on the offscreen platform): the alerts of
 // the start-up are raised before there is a window, and must be drawn once it shows, one after
 // the other, without holding back what comes later.
-#include "MainInterface.h"
+#include "app/MainInterface.h"
 
 #include "core/AppDelegate.h"
 #include "core/LibraryFixture.h"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/MainInterface.h"
 #include "browser/AppInfoController.h"
 #include "browser/ItemDetailsController.h"
 #include "browser/Level1ViewController.h"
@@ -10,6 +11,7 @@
 #include "platform/system/IdleInhibitor.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScaledWindow.h"
 #include "platform/ui/TableView.h"
 #include "recorder/AudioViewController.h"
 #include "support/MouseFinger.h"
@@ -19,51 +21,32 @@
 #include <QTest>
 #include <QWidget>
 
-// The program's screens in a 320 x 480 window, wired as the program wires them, and a finger that
-// taps them.
+// The program's window and screens, built and started as the program builds them
+// (MainInterface), and a finger that taps them in the application view.
 struct ProgramScreens
 {
     explicit ProgramScreens(AppDelegate* app)
         : app(app)
+        , ui(*app, recorderEnvironment())
+        , window(*ui.window())
+        , navigation(app->navigationController)
+        , recorder(app->audioViewController)
+        , list(ui.recordingList())
+        , categories(ui.categoryList())
     {
-        window.setFixedSize(320, 480);
-        navigation = new NavigationController(&window);
-        navigation->setGeometry(0, 0, 320, 480);
-        app->navigationController = navigation;
-        AudioViewController::Environment screenEnv;
-        screenEnv.now = [] { return 0.0; };
-        screenEnv.idleInhibitor = &idle;
-        recorder = new AudioViewController(app, screenEnv, &window);
-        app->audioViewController = recorder;
-        app->audioViewScreen = recorder;
-        page = new WWWViewController(&window);
-        help = new AppInfoController(app->userDefaults(), page, &window);
-        app->appInfoController = help;
-        list = new Level2ViewController(app, &window);
-        details = new ItemDetailsController(app, &window);
-        app->itemDetailsController = details;
-        list->setItemDetailsController(details);
-        categories = new Level1ViewController(app, list, &window);
-        // Screens wait hidden until they are pushed, as the program's interface builds them.
-        for (QWidget* screen :
-             {static_cast<QWidget*>(page), static_cast<QWidget*>(help), static_cast<QWidget*>(list),
-              static_cast<QWidget*>(details), static_cast<QWidget*>(recorder)})
-            screen->hide();
-        navigation->pushViewController(categories, false);
-        QObject::connect(app, &AppDelegate::interfaceReady, navigation,
-                         [this] { navigation->pushViewController(recorder, true); });
         app->applicationDidFinishLaunching();
-        window.show();
-        exposed = QTest::qWaitForWindowExposed(&window);
+        exposed = QTest::qWaitForWindowExposed(ui.scaledWindow());
+        // The screens that come after the first frame.
+        exposed = exposed && QTest::qWaitFor([app] { return app->itemDetailsController; });
+        details = app->itemDetailsController;
+        help = app->appInfoController;
+        page = help ? help->webViewController() : nullptr;
         // The first run's tip comes up over the window; answered, as a person would.
         for (AlertView* alert : AlertView::visibleAlerts())
             alert->dismissWithClickedButtonIndex(0);
+        QCoreApplication::processEvents();
     }
-    ~ProgramScreens()
-    {
-        window.hide();
-        app->navigationController = nullptr;
-    }
+    ~ProgramScreens() { ui.scaledWindow()->hide(); }
 
     void tap(QWidget* widget, QPoint local = QPoint(-1, -1))
     {
@@ -79,17 +62,27 @@ struct ProgramScreens
         tap(table->viewport(), table->rectForRowAtIndexPath(row).center());
     }
 
+    // The recorder screen's clock stands still, and nothing is inhibited on the machine's buses.
+    AudioViewController::Environment recorderEnvironment()
+    {
+        AudioViewController::Environment environment;
+        environment.now = [] { return 0.0; };
+        environment.idleInhibitor = &idle;
+        return environment;
+    }
+
     AppDelegate* app;
-    QWidget window;
     IdleInhibitor idle{QDBusConnection(QStringLiteral("none")),
                        QDBusConnection(QStringLiteral("none"))};
-    NavigationController* navigation = nullptr;
-    AudioViewController* recorder = nullptr;
-    WWWViewController* page = nullptr;
-    AppInfoController* help = nullptr;
-    Level2ViewController* list = nullptr;
+    MainInterface ui;
+    QWidget& window;
+    NavigationController* navigation;
+    AudioViewController* recorder;
+    Level2ViewController* list;
+    Level1ViewController* categories;
     ItemDetailsController* details = nullptr;
-    Level1ViewController* categories = nullptr;
+    AppInfoController* help = nullptr;
+    WWWViewController* page = nullptr;
     bool exposed = false;
     sonavell::test::MouseFinger finger{&window};
     double t = 0;

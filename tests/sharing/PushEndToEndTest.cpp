@@ -2,7 +2,7 @@
 // The push screen sending to the real sonavell-receive, both announced and found through the
 // loopback-only avahi-daemon: what arrives is byte for byte what was sent, a rejection and a
 // receiver killed mid-push show on the screen, and hostile names stay inside the folder.
-#include "KeyboardShortcuts.h"
+#include "app/KeyboardShortcuts.h"
 #include "PushTestSupport.h"
 
 #include "core/AppDelegate.h"
