@@ -206,10 +206,12 @@ TEST_F(ItemDetails, TheNameIsSavedOnReturnEvenWhenEmpty)
     QTest::keyClick(field, Qt::Key_Backspace);
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(app->recordings()[0]->name(), "");
+    QCoreApplication::processEvents(); // the edit is written when this event-loop turn ends
     EXPECT_EQ(reload([this] { return start(); })->recordings()[0]->name(), "");
 
     QTest::keyClicks(field, QStringLiteral("Zeile 1/2 <b>&\"x\""));
     QTest::keyClick(field, Qt::Key_Return);
+    QCoreApplication::processEvents();
     EXPECT_EQ(reload([this] { return start(); })->recordings()[0]->name(), "Zeile 1/2 <b>&\"x\"");
 }
 

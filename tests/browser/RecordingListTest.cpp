@@ -133,8 +133,9 @@ TEST_F(RecordingList, MoveTakesTheLibraryPlaceOfTheTarget)
     EXPECT_EQ(names(app->recordings()),
               QStringList({"R0", "R1", "R2", "R3", "R4", "R5", "R9", "R6", "R7", "R8"}));
 
-    // Leaving edit mode writes the order.
+    // Leaving edit mode writes the order (when this event-loop turn ends).
     level2->editAction();
+    QCoreApplication::processEvents();
     EXPECT_EQ(names(start()->recordings()), names(app->recordings()));
 }
 
@@ -172,7 +173,8 @@ TEST_F(RecordingList, InsertRenameAndDelete)
     level2->editText()->setText(QStringLiteral("Physics"));
     prompt()->dismissWithClickedButtonIndex(1);
     EXPECT_EQ(lecture->name(), "Physics");
-    EXPECT_EQ(names(start()->recordings()).first(), "Physics"); // written at once
+    QCoreApplication::processEvents();
+    EXPECT_EQ(names(start()->recordings()).first(), "Physics"); // written by the end of the turn
 
     // Deleting removes the WAV and photo files and updates the count line at once.
     level2->editAction();
