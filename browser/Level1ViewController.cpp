@@ -48,11 +48,6 @@ int Level1ViewController::itemCount()
     return int(m_appDelegate->categories().size());
 }
 
-int Level1ViewController::tableViewNumberOfRowsInSection(TableView*, int)
-{
-    return int(m_appDelegate->categories().size()) + (m_editing ? 1 : 0);
-}
-
 QString Level1ViewController::filesText(int count)
 {
     return tr("%n files", nullptr, count);
@@ -82,32 +77,6 @@ TableViewCell* Level1ViewController::tableViewCellForRowAtIndexPath(TableView* t
     cell->setAccessoryType(TableViewCell::AccessoryType::DisclosureIndicator);
     cell->setText(rowText(row));
     return cell;
-}
-
-TableViewCellEditingStyle Level1ViewController::tableViewEditingStyleForRowAtIndexPath(TableView*,
-                                                                                       int row)
-{
-    if (row == m_appDelegate->categories().size())
-        return TableViewCellEditingStyle::Insert;
-    if (row == 0)
-        return TableViewCellEditingStyle::None;
-    return TableViewCellEditingStyle::Delete;
-}
-
-bool Level1ViewController::tableViewCanMoveRowAtIndexPath(TableView*, int row)
-{
-    return row > 0 && row < m_appDelegate->categories().size();
-}
-
-int Level1ViewController::tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView*, int,
-                                                                            int proposed)
-{
-    const int count = int(m_appDelegate->categories().size());
-    if (proposed == 0)
-        return 1;
-    if (proposed >= count)
-        return count - 1;
-    return proposed;
 }
 
 void Level1ViewController::tableViewMoveRowAtIndexPath(TableView*, int from, int to)

@@ -32,13 +32,7 @@ public:
     void setSettingsViewController(ViewController* settings);
 
     // ---- Table ----
-    int tableViewNumberOfRowsInSection(TableView* table, int section) override;
     TableViewCell* tableViewCellForRowAtIndexPath(TableView* table, int row) override;
-    TableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(TableView* table,
-                                                                     int row) override;
-    bool tableViewCanMoveRowAtIndexPath(TableView* table, int row) override;
-    int tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView* table, int from,
-                                                          int proposed) override;
     void tableViewMoveRowAtIndexPath(TableView* table, int from, int to) override;
     void tableViewCommitEditingStyle(TableView* table, TableViewCellEditingStyle style,
                                      int row) override;
@@ -60,6 +54,8 @@ public:
 
 private:
     int itemCount() override;
+    // The all-recordings category stays first.
+    int fixedRows() const override { return 1; }
     void openRenamePrompt(int row);
 
     Level2ViewController* m_level2ViewController = nullptr;

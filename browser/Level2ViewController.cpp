@@ -57,11 +57,6 @@ int Level2ViewController::itemCount()
     return int(currentList().size());
 }
 
-int Level2ViewController::tableViewNumberOfRowsInSection(TableView*, int)
-{
-    return int(currentList().size()) + (m_editing ? 1 : 0);
-}
-
 TableViewCell* Level2ViewController::makeCell()
 {
     const QString identifier = QLatin1String(kCell2Identifier);
@@ -85,25 +80,6 @@ TableViewCell* Level2ViewController::tableViewCellForRowAtIndexPath(TableView*, 
                    recording.locationString(),
                    AppDelegate::makeTimeStringFromSamps(recording.duration(), 0, 1));
     return cell;
-}
-
-TableViewCellEditingStyle Level2ViewController::tableViewEditingStyleForRowAtIndexPath(TableView*,
-                                                                                       int row)
-{
-    return row == currentList().size() ? TableViewCellEditingStyle::Insert
-                                       : TableViewCellEditingStyle::Delete;
-}
-
-bool Level2ViewController::tableViewCanMoveRowAtIndexPath(TableView*, int row)
-{
-    return row >= 0 && row < currentList().size();
-}
-
-int Level2ViewController::tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView*, int,
-                                                                            int proposed)
-{
-    const int count = int(currentList().size());
-    return proposed >= count ? count - 1 : proposed;
 }
 
 void Level2ViewController::tableViewMoveRowAtIndexPath(TableView*, int from, int to)

@@ -43,13 +43,7 @@ public:
     const AppDelegate::RecordingList& currentList();
 
     // ---- Table ----
-    int tableViewNumberOfRowsInSection(TableView* table, int section) override;
     TableViewCell* tableViewCellForRowAtIndexPath(TableView* table, int row) override;
-    TableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(TableView* table,
-                                                                     int row) override;
-    bool tableViewCanMoveRowAtIndexPath(TableView* table, int row) override;
-    int tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView* table, int from,
-                                                          int proposed) override;
     void tableViewMoveRowAtIndexPath(TableView* table, int from, int to) override;
     void tableViewCommitEditingStyle(TableView* table, TableViewCellEditingStyle style,
                                      int row) override;

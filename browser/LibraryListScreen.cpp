@@ -9,6 +9,8 @@
 
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 LibraryListScreen::LibraryListScreen(AppDelegate* appDelegate, const QString& tableName,
                                      QWidget* parent)
     : ViewController(parent)
@@ -43,6 +45,30 @@ void LibraryListScreen::setHeader(QWidget* header)
 QLineEdit* LibraryListScreen::editText() const
 {
     return m_renamePrompt ? m_renamePrompt->textField() : nullptr;
+}
+
+int LibraryListScreen::tableViewNumberOfRowsInSection(TableView*, int)
+{
+    return itemCount() + (m_editing ? 1 : 0);
+}
+
+TableViewCellEditingStyle LibraryListScreen::tableViewEditingStyleForRowAtIndexPath(TableView*,
+                                                                                    int row)
+{
+    if (row == itemCount())
+        return TableViewCellEditingStyle::Insert;
+    return row < fixedRows() ? TableViewCellEditingStyle::None : TableViewCellEditingStyle::Delete;
+}
+
+bool LibraryListScreen::tableViewCanMoveRowAtIndexPath(TableView*, int row)
+{
+    return row >= fixedRows() && row < itemCount();
+}
+
+int LibraryListScreen::tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView*, int,
+                                                                         int proposed)
+{
+    return std::max(fixedRows(), std::min(proposed, itemCount() - 1));
 }
 
 void LibraryListScreen::reloadList()

@@ -39,6 +39,16 @@ public:
                orientation == Qt::InvertedPortraitOrientation;
     }
 
+    // ---- Table ----
+    // The items, and the insertion row after them in edit mode. Every item but the fixed ones
+    // at the top can be deleted and moved, among the items only.
+    int tableViewNumberOfRowsInSection(TableView* table, int section) override;
+    TableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(TableView* table,
+                                                                     int row) override;
+    bool tableViewCanMoveRowAtIndexPath(TableView* table, int row) override;
+    int tableViewTargetIndexPathForMoveFromRowAtIndexPath(TableView* table, int from,
+                                                          int proposed) override;
+
     // ---- Actions ----
     // Edit and Done: edit mode on and off, the insertion row coming and going with it.
     void editAction();
@@ -53,6 +63,8 @@ protected:
 
     // The number of items listed, without the insertion row.
     virtual int itemCount() = 0;
+    // The rows at the top that stay where they are and cannot be deleted.
+    virtual int fixedRows() const { return 0; }
     // Shows the items afresh.
     virtual void reloadList();
     // Edit mode has ended, by Done or by the recorder button.
