@@ -2,8 +2,8 @@
 // The push screen sending to the real sonavell-receive, both announced and found through the
 // loopback-only avahi-daemon: what arrives is byte for byte what was sent, a rejection and a
 // receiver killed mid-push show on the screen, and hostile names stay inside the folder.
-#include "app/KeyboardShortcuts.h"
 #include "PushTestSupport.h"
+#include "app/KeyboardShortcuts.h"
 
 #include "core/AppDelegate.h"
 #include "platform/ui/AlertView.h"
