@@ -13,5 +13,15 @@ class QWidget;
 class AfterFirstPaint
 {
 public:
-    static void run(QWidget* window, std::function<void()> work, int fallbackMs = 1000);
+    // When, after the paint and the flush that follows it, the work runs: on the next turn after
+    // what is already queued (other first-paint work among it), or ahead of all work queued at
+    // normal priority, for what must see the moment the frame was done.
+    enum class Turn
+    {
+        Next,
+        Ahead
+    };
+
+    static void run(QWidget* window, std::function<void()> work, int fallbackMs = 1000,
+                    Turn turn = Turn::Next);
 };

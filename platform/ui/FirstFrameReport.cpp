@@ -12,7 +12,8 @@ void FirstFrameReport::install(QWidget* window)
 {
     if (qEnvironmentVariableIsEmpty("SONAVELL_REPORT_FIRST_FRAME") || !window)
         return;
-    // Reported once the paint and the flush to the screen that follows it are done; never when
+    // Reported once the paint and the flush to the screen that follows it are done, ahead of the
+    // work that waits for the same paint (the screens built after the first frame); never when
     // the window is not painted.
     AfterFirstPaint::run(
         window,
@@ -23,5 +24,5 @@ void FirstFrameReport::install(QWidget* window)
                          static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
             std::fflush(stderr);
         },
-        -1);
+        -1, AfterFirstPaint::Turn::Ahead);
 }

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
@@ -49,6 +50,23 @@ TEST(AfterFirstPaintTest, RunsOnceAfterTheFirstPaint)
     QTest::qWait(100);
     EXPECT_GE(window.paints, 2);
     EXPECT_EQ(runs, 1);
+}
+
+// Work that asks for the turn ahead runs before the other work of the same paint, even though
+// that work saw the paint first (the filter installed last is asked first).
+TEST(AfterFirstPaintTest, AheadRunsBeforeTheOtherWorkOfThePaint)
+{
+    QWidget window;
+    QStringList order;
+    AfterFirstPaint::run(
+        &window, [&] { order << QStringLiteral("ahead"); }, -1, AfterFirstPaint::Turn::Ahead);
+    AfterFirstPaint::run(
+        &window, [&] { order << QStringLiteral("next"); }, -1);
+    window.resize(100, 80);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, 2000);
+    EXPECT_EQ(order.join(QLatin1Char(',')).toStdString(), "ahead,next");
 }
 
 // A window that is never painted gets the work after the fallback delay; a window that goes
