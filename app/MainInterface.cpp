@@ -30,7 +30,8 @@
 
 MainInterface::MainInterface(AppDelegate& appDelegate,
                              AudioViewController::Environment recorderEnvironment)
-    : m_scaledWindow(new ScaledWindow(QSize(kWindowWidth, kWindowHeight)))
+    : m_appDelegate(appDelegate)
+    , m_scaledWindow(new ScaledWindow(QSize(kWindowWidth, kWindowHeight)))
     , m_window(m_scaledWindow->contentView())
 {
     // The screens live in the application view, laid out in points; the window scales it.
@@ -89,11 +90,6 @@ MainInterface::MainInterface(AppDelegate& appDelegate,
     m_categoryList = categoryList;
     m_recordingList = recordingList;
 
-    // The settings screen, opened by the category list's gear.
-    auto* settings = new SettingsViewController(&appDelegate, m_window);
-    settings->hide();
-    categoryList->setSettingsViewController(settings);
-
     // The recorder screen, pushed on top of the category list when start-up has finished.
     auto* recorder =
         new AudioViewController(&appDelegate, std::move(recorderEnvironment), m_window);
@@ -102,17 +98,20 @@ MainInterface::MainInterface(AppDelegate& appDelegate,
     appDelegate.audioViewScreen = recorder;
 
     // Screens that the first frame does not show and that cost time to build come after it: the
-    // help screens (their page view sets up networking), the push and e-mail screens behind the
-    // export screen, and the details screen behind a recording row. Until then their buttons do
-    // nothing, as when a screen is missing.
-    AfterFirstPaint::run(m_scaledWindow, [this, &appDelegate, exportScreen, recordingList] {
-        buildLaterScreens(appDelegate, exportScreen, recordingList);
+    // settings screen, the help screens (their page view sets up networking), the push and e-mail
+    // screens behind the export screen, and the details screen behind a recording row. Until then
+    // their buttons do nothing, as when a screen is missing.
+    AfterFirstPaint::run(m_scaledWindow, [this, exportScreen, recordingList] {
+        buildLaterScreens(exportScreen, recordingList);
     });
 }
 
-void MainInterface::buildLaterScreens(AppDelegate& appDelegate, ExportController* exportScreen,
+void MainInterface::buildLaterScreens(ExportController* exportScreen,
                                       Level2ViewController* recordingList)
 {
+    AppDelegate& appDelegate = m_appDelegate;
+    buildSettings();
+
     // The help list and its page screen, opened from the recorder screen's info button.
     auto* helpPage = new WWWViewController(m_window);
     helpPage->hide();
@@ -135,8 +134,19 @@ void MainInterface::buildLaterScreens(AppDelegate& appDelegate, ExportController
     recordingList->setItemDetailsController(details);
 }
 
+void MainInterface::buildSettings()
+{
+    if (m_settings)
+        return;
+    // The settings screen, opened by the category list's gear.
+    m_settings = new SettingsViewController(&m_appDelegate, m_window);
+    m_settings->hide();
+    m_categoryList->setSettingsViewController(m_settings);
+}
+
 void MainInterface::showSettings()
 {
+    buildSettings();
     if (NavigationController* navigation = m_categoryList->navigationController()) {
         navigation->popToViewController(m_categoryList, false);
         m_categoryList->openSettings(false);

@@ -9,6 +9,7 @@ class Level1ViewController;
 class Level2ViewController;
 class QWidget;
 class ScaledWindow;
+class SettingsViewController;
 
 // Builds the application's window and screens and connects them to the application object's
 // fields, the way an interface description would. Screens live for the whole run; those far
@@ -26,7 +27,8 @@ public:
     ScaledWindow* scaledWindow() const { return m_scaledWindow; }
     // The application view that holds the screens, in points.
     QWidget* window() const { return m_window; }
-    // Shows the settings screen over the category list, as its gear does.
+    // Shows the settings screen over the category list, as its gear does (building it when the
+    // first frame has not yet been shown).
     void showSettings();
     // The root screen, and the recording list it opens.
     Level1ViewController* categoryList() const { return m_categoryList; }
@@ -37,11 +39,13 @@ public:
     static constexpr int kWindowHeight = 480;
 
 private:
-    void buildLaterScreens(AppDelegate& appDelegate, ExportController* exportScreen,
-                           Level2ViewController* recordingList);
+    void buildLaterScreens(ExportController* exportScreen, Level2ViewController* recordingList);
+    void buildSettings();
 
+    AppDelegate& m_appDelegate;
     ScaledWindow* m_scaledWindow;
     QWidget* m_window;
     Level1ViewController* m_categoryList = nullptr;
     Level2ViewController* m_recordingList = nullptr;
+    SettingsViewController* m_settings = nullptr;
 };

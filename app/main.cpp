@@ -12,6 +12,7 @@
 #include "platform/system/DocumentsFolder.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/system/Translations.h"
+#include "platform/ui/AfterFirstPaint.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BundleImage.h"
 #include "platform/ui/ScaledWindow.h"
@@ -98,6 +99,18 @@ void startWebSharing(AppDelegate& appDelegate)
                             << sharing->serviceName();
 }
 
+// The window's icon (on X11 its _NET_WM_ICON, which docks and switchers show): the icon theme's
+// application icon, else the same artwork built into the program.
+void applyWindowIcon()
+{
+    QIcon icon = QIcon::fromTheme(QStringLiteral(SONAVELL_APP_ID));
+    if (icon.isNull()) {
+        for (const int size : {16, 24, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/icons/%1x%1/apps/" SONAVELL_APP_ID ".png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -122,15 +135,6 @@ int main(int argc, char* argv[])
     // French), Qt's standard texts with them; otherwise in English. The command line's help and
     // the log stay in English.
     Translations::install();
-    // The window's icon (on X11 its _NET_WM_ICON, which docks and switchers show): the icon
-    // theme's application icon, else the same artwork built into the program.
-    QIcon icon = QIcon::fromTheme(QStringLiteral(SONAVELL_APP_ID));
-    if (icon.isNull()) {
-        for (const int size : {16, 24, 32, 48, 64, 128, 256})
-            icon.addFile(QStringLiteral(":/icons/%1x%1/apps/" SONAVELL_APP_ID ".png").arg(size));
-    }
-    QApplication::setWindowIcon(icon);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sonavell records voice memos into WAV files, plays them back and shares them."));
@@ -192,6 +196,9 @@ int main(int argc, char* argv[])
     qCInfo(lcApp).noquote() << "Sonavell library in" << environment.documentsPath;
 
     MainInterface interface(appDelegate);
+    // Decoding the icon's seven sizes (and Qt asking each image plugin about them) costs a few
+    // milliseconds that the first frame does not need; the window takes the icon right after.
+    AfterFirstPaint::run(interface.scaledWindow(), applyWindowIcon);
     QObject::connect(&instance, &RunningInstance::raiseRequested, &app, [&interface] {
         ScaledWindow* window = interface.scaledWindow();
         if (window->isMinimized())
