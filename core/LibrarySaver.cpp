@@ -121,7 +121,7 @@ void LibrarySaver::run()
         m_waiting.reset();
         m_writing = true;
         lock.unlock();
-        const Result result = write(number, *snapshot);
+        const Result result = write(number, snapshot);
         if (m_finished)
             m_finished(result);
         lock.lock();
@@ -131,10 +131,14 @@ void LibrarySaver::run()
     }
 }
 
-LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshot& library) const
+LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshotPtr& snapshot)
 {
     Result result;
     result.number = number;
+    const LibrarySnapshot& library = *snapshot;
+    if (alreadyWritten(library))
+        return result;
+    m_written.reset();
     const QDir docs(m_documentsPath);
     const std::pair<QString, QByteArray> files[] = {{kCategoriesFile, categoriesArchive(library)},
                                                     {kRecordingsFile, recordingsArchive(library)}};
@@ -162,7 +166,40 @@ LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshot&
             break;
         }
     }
+    if (result.saved) {
+        m_written = snapshot;
+        m_writtenStamps = fileStamps();
+    }
     return result;
+}
+
+bool LibrarySaver::alreadyWritten(const LibrarySnapshot& library) const
+{
+    if (!m_written)
+        return false;
+    // Entries are never changed once shared, so the same entries archive to the same bytes.
+    const LibrarySnapshot& written = *m_written;
+    if (written.categories != library.categories ||
+        written.recordings.size() != library.recordings.size())
+        return false;
+    for (size_t i = 0; i < library.recordings.size(); ++i) {
+        if (written.recordings.shared(i) != library.recordings.shared(i))
+            return false;
+    }
+    return fileStamps() == m_writtenStamps;
+}
+
+LibrarySaver::FileStamps LibrarySaver::fileStamps() const
+{
+    FileStamps stamps;
+    const QDir docs(m_documentsPath);
+    const QString names[] = {kCategoriesFile, kRecordingsFile};
+    for (size_t i = 0; i < stamps.size(); ++i) {
+        const QFileInfo info(docs.filePath(names[i]));
+        if (info.exists())
+            stamps[i] = {info.size(), info.lastModified()};
+    }
+    return stamps;
 }
 
 QByteArray LibrarySaver::categoriesArchive(const LibrarySnapshot& library)

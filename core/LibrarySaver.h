@@ -4,7 +4,10 @@
 #include "core/LibrarySnapshot.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+
+#include <array>
 
 #include <condition_variable>
 #include <cstdint>
@@ -17,7 +20,9 @@
 // written in the order they were asked for; when several wait, only the newest is written, as it
 // holds everything the others would have written. Each file is replaced atomically and synced to
 // disk (AtomicFile), unless it already holds the same bytes; when the first cannot be written the
-// second is left alone.
+// second is left alone. A snapshot with the contents of the one last written, while both files are
+// as that write left them, is not archived again: the save at quit with nothing changed costs a
+// comparison of the entries, not an archive of the whole library.
 class LibrarySaver
 {
 public:
@@ -52,8 +57,20 @@ public:
     static const QString kRecordingsFile;
 
 private:
+    // A file's size and modification time, to notice that another program changed it.
+    struct FileStamp
+    {
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+    using FileStamps = std::array<FileStamp, 2>;
+
     void run();
-    Result write(uint64_t number, const LibrarySnapshot& library) const;
+    Result write(uint64_t number, const LibrarySnapshotPtr& library);
+    // True when `library` holds what the files were last written from and they are unchanged.
+    bool alreadyWritten(const LibrarySnapshot& library) const;
+    FileStamps fileStamps() const;
 
     const QString m_documentsPath;
     const std::function<void(const Result&)> m_finished;
@@ -66,5 +83,9 @@ private:
     bool m_writing = false;
     bool m_stop = false;
     Result m_last;
+    // Used by the saving thread only: the snapshot the files were last written (or found to
+    // hold) from, and the files' stamps after that write.
+    LibrarySnapshotPtr m_written;
+    FileStamps m_writtenStamps;
     std::thread m_thread;
 };

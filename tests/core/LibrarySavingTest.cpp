@@ -129,6 +129,20 @@ TEST_F(LibrarySaving, ASaveThatChangesNothingLeavesTheFilesAlone)
     EXPECT_NE(inode("recordings.plist"), recordings);
     EXPECT_EQ(inode("categories.plist"), categories);
     EXPECT_EQ(start()->recordings().last()->name(), "Renamed");
+
+    // Files another program changed or removed since are written again, though the library
+    // itself did not change.
+    const QByteArray saved = readFile(docs() + "/recordings.plist");
+    {
+        QFile damaged(docs() + "/recordings.plist");
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("not an archive");
+    }
+    ASSERT_TRUE(QFile::remove(docs() + "/categories.plist"));
+    app->applicationWillTerminate();
+    EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
+    EXPECT_EQ(start()->recordings().last()->name(), "Renamed");
+    EXPECT_EQ(start()->categories().size(), app->categories().size());
 }
 
 TEST_F(LibrarySaving, SnapshotsCarryFileSizesMeasuredAgainWhenATakeEnds)
