@@ -10,6 +10,7 @@
 #include "dashboard/TransportView.h"
 #include "platform/net/RunningInstance.h"
 #include "platform/system/DocumentsFolder.h"
+#include "platform/system/HeapTuning.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/system/Translations.h"
 #include "platform/ui/AfterFirstPaint.h"
@@ -115,6 +116,7 @@ void applyWindowIcon()
 
 int main(int argc, char* argv[])
 {
+    HeapTuning::apply();
     // Log lines read as plain sentences; each folder's category still lets QT_LOGGING_RULES
     // filter them, and QT_MESSAGE_PATTERN can show the category.
     qSetMessagePattern(QStringLiteral("%{message}"));

@@ -12,6 +12,7 @@
 #include "BenchGoals.h"
 #include "BenchSupport.h"
 #include "core/AppDelegate.h"
+#include "platform/system/HeapTuning.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -255,6 +256,8 @@ int run(int count, const Before& before, int rounds, bool startupOnly, BenchGoal
 
 int main(int argc, char** argv)
 {
+    // The allocator set up as the program sets it up at start.
+    HeapTuning::apply();
     // The library logs a line per WAV file it checks; the figures are what this program is for.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type != QtInfoMsg && type != QtDebugMsg)

@@ -18,6 +18,7 @@
 // measured (nginx or curl missing).
 #include "BenchGoals.h"
 #include "BenchSupport.h"
+#include "platform/system/HeapTuning.h"
 #include "sharing/SharingController.h"
 #include "sharing/SharingPageCache.h"
 #include "sharing/SharingPages.h"
@@ -343,6 +344,8 @@ QByteArray servedBody(quint16 port, const QByteArray& path)
 
 int main(int argc, char** argv)
 {
+    // The allocator set up as the program sets it up at start.
+    HeapTuning::apply();
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     BenchGoals goals;
