@@ -10,6 +10,7 @@
 // operation at most 50 ms on the main thread, at both sizes. Exits non-zero when one is missed
 // or the library did not load.
 #include "BenchGoals.h"
+#include "BenchLibrary.h"
 #include "BenchSupport.h"
 #include "core/AppDelegate.h"
 #include "platform/system/HeapTuning.h"
@@ -31,12 +32,6 @@
 #include <time.h>
 
 namespace {
-
-// A valid WAV file of 100 silent samples.
-QByteArray smallWav()
-{
-    return wavHeader(200) + QByteArray(200, '\0');
-}
 
 // Waits until every queued archive write is on disk (at once where persist writes in place).
 template <typename Library> void waitForSaves(Library& library)
@@ -102,29 +97,9 @@ int run(int count, const Before& before, int rounds, bool startupOnly, BenchGoal
     env.now = [&clock] { return clock; };
     env.waitOneSecond = [&clock] { clock = clock.addSecs(1); };
 
-    {
-        // Build the library: records with varied fields, and their files.
-        AppDelegate builder(env);
-        AppDelegate::RecordingList list;
-        const QStringList places = {"Kitchener ON N2G 1A1 CA", "Cupertino CA 95014 US",
-                                    "Zürich ZH 8001 CH"};
-        const QByteArray wav = smallWav();
-        for (int i = 0; i < count; ++i) {
-            auto r = std::make_shared<Recording>(
-                QStringLiteral("Memo %1 about topic %2").arg(i).arg(i % 97),
-                clock.addSecs(i).toString("yyyyMMddHHmmss"),
-                builder.categories()[1 + i % 7]->name(), clock.addSecs(i));
-            r->setDuration(1 + i % 3600);
-            r->setLocationString(places[i % places.size()]);
-            r->setLastPlayTime(float(i % 60));
-            list.append(r);
-            QFile f(QDir(docs).filePath(r->filename()));
-            if (f.open(QIODevice::WriteOnly))
-                f.write(wav);
-        }
-        builder.setRecordings(list);
-        builder.persist();
-        waitForSaves(builder);
+    if (!writeBenchLibrary(env, clock, count)) {
+        std::fprintf(stderr, "the library could not be written\n");
+        return 1;
     }
     clock = clock.addSecs(count + 10);
     const QString archive = QDir(docs).filePath("recordings.plist");

@@ -15,8 +15,7 @@
 // code itself), in turns with the hello-world again: the first frame there is a goal of its own,
 // at most 1 s, as the whole library is read and checked before the list can be shown.
 #include "BenchGoals.h"
-#include "BenchSupport.h"
-#include "core/AppDelegate.h"
+#include "BenchLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -171,37 +170,6 @@ std::optional<Run> runOnce(const char* program, const std::vector<std::string>& 
     return run;
 }
 
-// Writes a library of `count` recordings into `documentsPath` through the library code, each with
-// a small WAV file (100 silent samples), spread over the categories, with names and places.
-bool buildLibrary(const QString& documentsPath, const QString& settingsPath, int count)
-{
-    QDateTime clock(QDate(2009, 1, 1), QTime(0, 0, 0));
-    AppDelegate::Environment env;
-    env.documentsPath = documentsPath;
-    env.userDefaults = std::make_shared<QSettings>(settingsPath, QSettings::IniFormat);
-    env.now = [&clock] { return clock; };
-    env.waitOneSecond = [&clock] { clock = clock.addSecs(1); };
-    AppDelegate builder(env);
-    const QByteArray wav = wavHeader(200) + QByteArray(200, '\0');
-    const QStringList places = {"Kitchener ON N2G 1A1 CA", "Cupertino CA 95014 US",
-                                "Zürich ZH 8001 CH"};
-    AppDelegate::RecordingList list;
-    for (int i = 0; i < count; ++i) {
-        auto r =
-            std::make_shared<Recording>(QStringLiteral("Memo %1 about topic %2").arg(i).arg(i % 97),
-                                        clock.addSecs(i).toString(QStringLiteral("yyyyMMddHHmmss")),
-                                        builder.categories()[1 + i % 7]->name(), clock.addSecs(i));
-        r->setDuration(1 + i % 3600);
-        r->setLocationString(places[i % places.size()]);
-        list.append(r);
-        QFile f(QDir(documentsPath).filePath(r->filename()));
-        if (!f.open(QIODevice::WriteOnly) || f.write(wav) != wav.size())
-            return false;
-    }
-    builder.setRecordings(list);
-    return builder.persist() && builder.waitForSaves();
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -287,8 +255,13 @@ int main(int argc, char* argv[])
     constexpr int kLargeLibrary = 100000;
     const QString largeDocuments = scratch.filePath(QStringLiteral("Documents100000"));
     QDir().mkpath(largeDocuments);
-    if (!buildLibrary(largeDocuments, scratch.filePath(QStringLiteral("builder.ini")),
-                      kLargeLibrary)) {
+    AppDelegate::Environment builderEnvironment;
+    builderEnvironment.documentsPath = largeDocuments;
+    builderEnvironment.userDefaults = std::make_shared<QSettings>(
+        scratch.filePath(QStringLiteral("builder.ini")), QSettings::IniFormat);
+    const QDateTime first(QDate(2009, 1, 1), QTime(0, 0, 0));
+    builderEnvironment.now = [first] { return first; };
+    if (!writeBenchLibrary(builderEnvironment, first, kLargeLibrary)) {
         goals.unmeasured("first frame, 100000 recordings", "the library could not be written");
         return goals.exitCode();
     }
