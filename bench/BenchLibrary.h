@@ -9,6 +9,18 @@
 #include <QFile>
 #include <QStringList>
 
+#include <cstdio>
+
+// The library code logs a line for what it checks and loads; a benchmark prints figures, so only
+// warnings and errors are passed on.
+inline void passOnlyLibraryWarnings()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type != QtInfoMsg && type != QtDebugMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+}
+
 // Writes a library of `count` recordings into `env.documentsPath` through the library code
 // itself: varied names, places, durations and play positions, spread over the categories, dated
 // one second apart from `first`, each with a WAV file of 100 silent samples. False when a file

@@ -235,11 +235,7 @@ int main(int argc, char** argv)
 {
     // The allocator set up as the program sets it up at start.
     HeapTuning::apply();
-    // The library logs a line per WAV file it checks; the figures are what this program is for.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type != QtInfoMsg && type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
+    passOnlyLibraryWarnings();
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // "bench_library 10000" runs one size only; "bench_library 100000 startup N" times only

@@ -175,11 +175,7 @@ std::optional<Run> runOnce(const char* program, const std::vector<std::string>& 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    // The library code logs what it checks; the figures are what this program prints.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type != QtInfoMsg && type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
+    passOnlyLibraryWarnings();
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     const char* sonavellPath = argc > 2 ? argv[2] : SONAVELL_PATH;
     QTemporaryDir scratch;
@@ -192,11 +188,16 @@ int main(int argc, char* argv[])
         "XDG_CONFIG_HOME=" + base + "/config",
         "XDG_DATA_HOME=" + base + "/data",
     };
-    std::vector<std::string> sonavellEnvironment = common;
-    sonavellEnvironment.push_back("SONAVELL_AUDIO=virtual");
-    sonavellEnvironment.push_back("SONAVELL_DOCUMENTS=" + base + "/Documents");
-    sonavellEnvironment.push_back("SONAVELL_RESOURCES=" SONAVELL_RESOURCE_DIR);
-    sonavellEnvironment.push_back("AVAHI_COMPAT_NOWARN=1");
+    const auto sonavellEnvironmentFor = [&common](const std::string& documents) {
+        std::vector<std::string> environment = common;
+        environment.push_back("SONAVELL_AUDIO=virtual");
+        environment.push_back("SONAVELL_DOCUMENTS=" + documents);
+        environment.push_back("SONAVELL_RESOURCES=" SONAVELL_RESOURCE_DIR);
+        environment.push_back("AVAHI_COMPAT_NOWARN=1");
+        return environment;
+    };
+    const std::vector<std::string> sonavellEnvironment =
+        sonavellEnvironmentFor(base + "/Documents");
 
     std::vector<double> sonavellFrames, helloFrames, sonavellIdle, helloIdle, sonavellAllIdle,
         helloAllIdle;
@@ -265,10 +266,8 @@ int main(int argc, char* argv[])
         goals.unmeasured("first frame, 100000 recordings", "the library could not be written");
         return goals.exitCode();
     }
-    std::vector<std::string> largeEnvironment = sonavellEnvironment;
-    for (std::string& entry : largeEnvironment)
-        if (entry.rfind("SONAVELL_DOCUMENTS=", 0) == 0)
-            entry = "SONAVELL_DOCUMENTS=" + largeDocuments.toStdString();
+    const std::vector<std::string> largeEnvironment =
+        sonavellEnvironmentFor(largeDocuments.toStdString());
     constexpr double kLargeWatchSeconds = 10;
     const int largeRounds = std::max(3, rounds / 2 + 1);
     std::vector<double> largeFrames, largeMainCpu, largeHelloFrames;
