@@ -139,10 +139,12 @@ LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshotP
     if (alreadyWritten(library))
         return result;
     m_written.reset();
+    FileStamps stamps;
     const QDir docs(m_documentsPath);
     const std::pair<QString, QByteArray> files[] = {{kCategoriesFile, categoriesArchive(library)},
                                                     {kRecordingsFile, recordingsArchive(library)}};
-    for (const auto& [name, data] : files) {
+    for (size_t i = 0; i < std::size(files); ++i) {
+        const auto& [name, data] = files[i];
         const QString path = docs.filePath(name);
         // Never written through a link that leads out of the folder (one made while the
         // program runs): the file it points to is not the library's.
@@ -157,18 +159,19 @@ LibrarySaver::Result LibrarySaver::write(uint64_t number, const LibrarySnapshotP
         }
         // A file that already holds these bytes is left alone: a save with nothing changed (the
         // one at quit, say) neither rewrites nor syncs a large archive.
-        if (AtomicFile::holds(path, data))
-            continue;
-        if (!AtomicFile::write(path, data, &result.error)) {
+        if (!AtomicFile::holds(path, data) && !AtomicFile::write(path, data, &result.error)) {
             qCWarning(lcCore).noquote() << "Could not write" << path << ":" << result.error
                                         << "- the previous file is kept";
             result.saved = false;
             break;
         }
+        // Stamped at once, so that a change another program makes while the other file is
+        // written is not taken for this write.
+        stamps[i] = stampOf(path);
     }
     if (result.saved) {
         m_written = snapshot;
-        m_writtenStamps = fileStamps();
+        m_writtenStamps = stamps;
     }
     return result;
 }
@@ -186,20 +189,22 @@ bool LibrarySaver::alreadyWritten(const LibrarySnapshot& library) const
         if (written.recordings.shared(i) != library.recordings.shared(i))
             return false;
     }
-    return fileStamps() == m_writtenStamps;
-}
-
-LibrarySaver::FileStamps LibrarySaver::fileStamps() const
-{
-    FileStamps stamps;
+    // A file gone since (even one removed the moment it was written) is written again.
     const QDir docs(m_documentsPath);
     const QString names[] = {kCategoriesFile, kRecordingsFile};
-    for (size_t i = 0; i < stamps.size(); ++i) {
-        const QFileInfo info(docs.filePath(names[i]));
-        if (info.exists())
-            stamps[i] = {info.size(), info.lastModified()};
+    for (size_t i = 0; i < std::size(names); ++i) {
+        if (!m_writtenStamps[i].exists() || stampOf(docs.filePath(names[i])) != m_writtenStamps[i])
+            return false;
     }
-    return stamps;
+    return true;
+}
+
+LibrarySaver::FileStamp LibrarySaver::stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {info.size(), info.lastModified()};
 }
 
 QByteArray LibrarySaver::categoriesArchive(const LibrarySnapshot& library)

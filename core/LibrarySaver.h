@@ -62,6 +62,7 @@ private:
     {
         qint64 size = -1;
         QDateTime modified;
+        bool exists() const { return size >= 0; }
         bool operator==(const FileStamp&) const = default;
     };
     using FileStamps = std::array<FileStamp, 2>;
@@ -70,7 +71,7 @@ private:
     Result write(uint64_t number, const LibrarySnapshotPtr& library);
     // True when `library` holds what the files were last written from and they are unchanged.
     bool alreadyWritten(const LibrarySnapshot& library) const;
-    FileStamps fileStamps() const;
+    static FileStamp stampOf(const QString& path);
 
     const QString m_documentsPath;
     const std::function<void(const Result&)> m_finished;
@@ -84,7 +85,7 @@ private:
     bool m_stop = false;
     Result m_last;
     // Used by the saving thread only: the snapshot the files were last written (or found to
-    // hold) from, and the files' stamps after that write.
+    // hold) from, and each file's stamp as that write left it.
     LibrarySnapshotPtr m_written;
     FileStamps m_writtenStamps;
     std::thread m_thread;

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/stat.h>
 
 namespace {
@@ -143,6 +146,34 @@ TEST_F(LibrarySaving, ASaveThatChangesNothingLeavesTheFilesAlone)
     EXPECT_EQ(readFile(docs() + "/recordings.plist"), saved);
     EXPECT_EQ(start()->recordings().last()->name(), "Renamed");
     EXPECT_EQ(start()->categories().size(), app->categories().size());
+}
+
+// Another program removes the categories file over and over while changes are saved (the file
+// vanishes while the other archive is written): once it stops, a save with nothing changed
+// still finds the file gone and writes it.
+TEST_F(LibrarySaving, AFileRemovedWhileASaveRunsIsWrittenByTheNextSave)
+{
+    auto app = launch();
+    app->addRecording();
+    ASSERT_TRUE(app->waitForSaves());
+    const QString categories = docs() + "/categories.plist";
+    for (int round = 0; round < 30; ++round) {
+        app->recordings().last()->setName(QStringLiteral("Take %1").arg(round));
+        std::atomic<bool> saving = true;
+        std::thread remover([&] {
+            while (saving)
+                QFile::remove(categories);
+        });
+        app->persist();
+        const bool saved = app->waitForSaves();
+        saving = false;
+        remover.join();
+        ASSERT_TRUE(saved);
+        QFile::remove(categories);
+        app->persist();
+        ASSERT_TRUE(app->waitForSaves());
+        ASSERT_TRUE(QFile::exists(categories)) << "round " << round;
+    }
 }
 
 TEST_F(LibrarySaving, SnapshotsCarryFileSizesMeasuredAgainWhenATakeEnds)
