@@ -98,8 +98,8 @@ public:
             m_why = "Xvfb is not installed";
             return false;
         }
-        m_process.start(xvfb,
-                        {"-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        m_process.start(xvfb, {"-displayfd", "1", "-noreset", "-screen", "0", "1920x1080x24",
+                               "-nolisten", "tcp"});
         QByteArray number;
         QElapsedTimer clock;
         clock.start();

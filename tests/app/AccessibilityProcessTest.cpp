@@ -101,13 +101,13 @@ TEST(AccessibilityTree, EveryControlIsNamedHasItsRoleAndRecordWorksFromItsAction
     const QString report = QString::fromUtf8(reader.readAll());
     if (!finished)
         stop(reader);
+    // Stopped first, so that everything it wrote (a start-up failure too) is in the report.
+    stop(app);
+    const std::string appOutput = app.readAll().toStdString();
     EXPECT_TRUE(finished) << report.toStdString();
     EXPECT_EQ(reader.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(reader.exitCode(), 0) << report.toStdString() << "\n--- sonavell:\n"
-                                    << app.readAll().toStdString();
+    EXPECT_EQ(reader.exitCode(), 0) << report.toStdString() << "\n--- sonavell:\n" << appOutput;
     std::printf("%s", report.toUtf8().constData());
-
-    stop(app);
-    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << appOutput;
     stop(launcher);
 }

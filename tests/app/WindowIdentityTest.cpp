@@ -2,16 +2,14 @@
 // The window on a real X display (a private Xvfb on a local socket): it carries the class that
 // the desktop entry's StartupWMClass names, so docks and switchers match it to the entry, and an
 // icon of its own.
+#include "support/PrivateDisplay.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 using namespace sonavell::test;
 
@@ -27,42 +25,6 @@ QString run(const QString& program, const QStringList& arguments, const QString&
     process.waitForFinished(10000);
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
-
-// An X server of our own, listening on its local socket only.
-class PrivateDisplay
-{
-public:
-    PrivateDisplay()
-    {
-        for (int number = 90 + int(::getpid() % 400); number < 1000 && m_name.isEmpty();
-             number += 7) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            m_server.start("Xvfb", {QStringLiteral(":%1").arg(number), "-nolisten", "tcp",
-                                    "-screen", "0", "800x600x24"});
-            const QString name = QStringLiteral(":%1").arg(number);
-            if (waitFor(
-                    [&] {
-                        return !run("xprop", {"-root", "-display", name}, name).isEmpty();
-                    },
-                    10000))
-                m_name = name;
-            else
-                stop();
-        }
-    }
-    ~PrivateDisplay() { stop(); }
-    QString name() const { return m_name; }
-
-private:
-    void stop()
-    {
-        m_server.terminate();
-        m_server.waitForFinished(5000);
-    }
-    QProcess m_server;
-    QString m_name;
-};
 
 } // namespace
 

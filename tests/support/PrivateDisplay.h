@@ -3,35 +3,39 @@
 
 #include "support/TestEnvironment.h"
 
-#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
-
-#include <unistd.h>
 
 namespace sonavell::test {
 
 // An X server of the test's own (Xvfb), listening on its local socket only, on a display number
-// no other server uses. Stopped with the object.
+// it picks itself among the free ones. Stopped with the object.
+//
+// It never resets: an X server by default resets when its last client disconnects, and refuses
+// the connections that arrive meanwhile, so a program started just after a probe (or after
+// another client closed) could find no display at all.
 class PrivateDisplay
 {
 public:
     explicit PrivateDisplay(const QString& screen = QStringLiteral("800x600x24"))
     {
-        for (int number = 90 + int(::getpid() % 400); number < 1000 && m_name.isEmpty();
-             number += 7) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            const QString name = QStringLiteral(":%1").arg(number);
-            m_server.start(QStringLiteral("Xvfb"),
-                           {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                            QStringLiteral("-screen"), QStringLiteral("0"), screen});
-            if (waitFor([&] { return answers(name); }, 10000))
-                m_name = name;
-            else
-                stop();
-        }
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                        screen});
+        // The number is written once the server accepts connections.
+        QByteArray number;
+        waitFor(
+            [&] {
+                number += m_server.readAllStandardOutput();
+                return number.contains('\n') || m_server.state() == QProcess::NotRunning;
+            },
+            10000);
+        if (number.contains('\n'))
+            m_name = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+        else
+            stop();
     }
     ~PrivateDisplay() { stop(); }
     PrivateDisplay(const PrivateDisplay&) = delete;
@@ -41,17 +45,6 @@ public:
     QString name() const { return m_name; }
 
 private:
-    static bool answers(const QString& name)
-    {
-        QProcess probe;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), name);
-        probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral("xprop"), {QStringLiteral("-root")});
-        probe.waitForFinished(5000);
-        return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0 &&
-               !probe.readAllStandardOutput().isEmpty();
-    }
     void stop()
     {
         if (m_server.state() == QProcess::NotRunning)
