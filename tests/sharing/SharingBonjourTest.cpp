@@ -22,11 +22,14 @@ using namespace sonavell::test;
 namespace {
 
 // avahi-browse's parsable line for the named service that starts with the marker ('+' listed,
-// '=' resolved); '@' is written \064 there.
+// '=' resolved); '@' is written \064 there. Complete lines only: avahi-browse's output comes in
+// pieces that may end inside a line, and a resolved line cut before its address is no answer.
 QString serviceLine(const QString& listing, QChar marker, const QString& serviceName)
 {
     const QString name = QString(serviceName).replace(QLatin1Char('@'), QStringLiteral("\\064"));
-    for (const QString& line : listing.split(QLatin1Char('\n')))
+    QStringList lines = listing.split(QLatin1Char('\n'));
+    lines.removeLast(); // what follows the last line break, if anything
+    for (const QString& line : lines)
         if (line.startsWith(marker) && line.section(QLatin1Char(';'), 3, 3) == name)
             return line;
     return {};
