@@ -25,17 +25,21 @@ QString ConvertedCopies::defaultCacheFolder(const QString& documentsPath)
            QStringLiteral("/Sonavell/converted/") + QString::fromLatin1(hash);
 }
 
+QString ConvertedCopies::nameHash(const QString& filename)
+{
+    // The memo's own name is hashed: it may hold folders and any characters.
+    return QString::fromLatin1(
+        QCryptographicHash::hash(filename.toUtf8(), QCryptographicHash::Sha1).toHex().left(20));
+}
+
 QString ConvertedCopies::copyName(const QString& filename, const QString& wavPath,
                                   AudioConverter::Format format)
 {
     const QFileInfo wav(wavPath);
     if (wavPath.isEmpty() || DocumentPath::kind(wavPath) != DocumentPath::Kind::Regular)
         return {};
-    // The memo's own name is hashed: it may hold folders and any characters.
-    const QByteArray hash =
-        QCryptographicHash::hash(filename.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
     return QStringLiteral("%1-%2-%3.%4")
-        .arg(QString::fromLatin1(hash), QString::number(wav.size()),
+        .arg(nameHash(filename), QString::number(wav.size()),
              QString::number(wav.lastModified().toMSecsSinceEpoch()),
              AudioConverter::extensionFor(format));
 }
@@ -91,18 +95,26 @@ void ConvertedCopies::prune(const LibrarySnapshot& library) const
 {
     if (m_cacheFolder.isEmpty() || !QFileInfo(m_cacheFolder).isDir())
         return;
+    QDir folder(m_cacheFolder);
+    QStringList copies = folder.entryList(QDir::Files | QDir::Hidden);
+    copies.removeIf([](const QString& file) { return file.endsWith(QLatin1String(".part")); });
+    if (copies.isEmpty())
+        return;
+    // Only the memos a copy is named after are looked up on disk: a large library with a few
+    // copies costs a hash per memo, not a path resolution and file status each.
+    QSet<QString> copiedNames;
+    for (const QString& file : copies)
+        copiedNames.insert(file.section(QLatin1Char('-'), 0, 0));
     QSet<QString> current;
     for (const auto& recording : library.recordings) {
-        if (recording.hideFromWebSharing)
+        if (recording.hideFromWebSharing || !copiedNames.contains(nameHash(recording.filename)))
             continue;
         const QString wav = DocumentPath::resolve(m_documentsPath, recording.filename);
         for (const auto format : {AudioConverter::Format::Opus, AudioConverter::Format::Flac})
             current.insert(copyName(recording.filename, wav, format));
     }
-    QDir folder(m_cacheFolder);
-    for (const QString& file : folder.entryList(QDir::Files | QDir::Hidden)) {
-        if (file.endsWith(QLatin1String(".part")) || current.contains(file))
-            continue;
-        folder.remove(file);
+    for (const QString& file : copies) {
+        if (!current.contains(file))
+            folder.remove(file);
     }
 }

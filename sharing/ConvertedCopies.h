@@ -50,6 +50,8 @@ public:
     const QString& cacheFolder() const { return m_cacheFolder; }
 
 private:
+    // The start of the copies' names of the memo in `filename` (its name's hash).
+    static QString nameHash(const QString& filename);
     // The copy's file name for the memo's file at `wavPath`; empty when it is not a regular file.
     static QString copyName(const QString& filename, const QString& wavPath,
                             AudioConverter::Format format);
