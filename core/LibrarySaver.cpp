@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 const QString LibrarySaver::kCategoriesFile = QStringLiteral("categories.plist");
 const QString LibrarySaver::kRecordingsFile = QStringLiteral("recordings.plist");
 
@@ -190,21 +192,17 @@ bool LibrarySaver::alreadyWritten(const LibrarySnapshot& library) const
             return false;
     }
     // A file gone since (even one removed the moment it was written) is written again.
-    const QDir docs(m_documentsPath);
-    const QString names[] = {kCategoriesFile, kRecordingsFile};
-    for (size_t i = 0; i < std::size(names); ++i) {
-        if (!m_writtenStamps[i].exists() || stampOf(docs.filePath(names[i])) != m_writtenStamps[i])
-            return false;
-    }
-    return true;
+    return std::all_of(m_writtenStamps.begin(), m_writtenStamps.end(), [](const FileStamp& stamp) {
+        return stamp.exists() && stampOf(stamp.path) == stamp;
+    });
 }
 
 LibrarySaver::FileStamp LibrarySaver::stampOf(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return {};
-    return {info.size(), info.lastModified()};
+        return {path, -1, {}};
+    return {path, info.size(), info.lastModified()};
 }
 
 QByteArray LibrarySaver::categoriesArchive(const LibrarySnapshot& library)

@@ -57,9 +57,10 @@ public:
     static const QString kRecordingsFile;
 
 private:
-    // A file's size and modification time, to notice that another program changed it.
+    // A file's path, size and modification time, to notice that another program changed it.
     struct FileStamp
     {
+        QString path;
         qint64 size = -1;
         QDateTime modified;
         bool exists() const { return size >= 0; }
