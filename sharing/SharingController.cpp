@@ -5,6 +5,7 @@
 #include "platform/net/HostAddresses.h"
 #include "platform/system/Bundle.h"
 #include "platform/system/DeviceName.h"
+#include "platform/system/PlainEventDispatcher.h"
 #include "sharing/SharingLog.h"
 #include "sharing/SharingPages.h"
 #include "sharing/WebRequest.h"
@@ -98,6 +99,7 @@ void SharingController::toggleSharing(bool on)
         m_tcpPort = 0;
         m_threadGeneration = ++m_generation;
         m_thread.reset(QThread::create([this] { serviceThread(); }));
+        PlainEventDispatcher::install(m_thread.get());
         m_thread->start();
         m_brokenPipeGuard.install();
     } else {
